@@ -1,0 +1,12 @@
+# Cross-build for 64-bit Windows with mingw-w64 (posix threads, which the
+# test framework needs).
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(TARROW_MINGW x86_64-w64-mingw32)
+set(CMAKE_C_COMPILER ${TARROW_MINGW}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${TARROW_MINGW}-g++-posix)
+set(CMAKE_RC_COMPILER ${TARROW_MINGW}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${TARROW_MINGW})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

@@ -1,0 +1,25 @@
+#!/bin/sh
+# Makes a fresh Wine prefix for a test run, seeded from the .reg fixtures, with
+# a wineserver that stays up for the whole run so each test program starts
+# fast; or stops that server.
+# usage: wine-prefix.sh start PREFIX FIXTURES | stop PREFIX
+set -eu
+action=$1
+export WINEPREFIX="$2"
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+case "$action" in
+start)
+  wineserver -k 2>/dev/null || true
+  rm -rf "$WINEPREFIX"
+  mkdir -p "$WINEPREFIX"
+  wineserver -p
+  wineboot -i >/dev/null 2>&1
+  for reg in "$3"/*.reg; do
+    [ -e "$reg" ] || continue
+    wine regedit /s "$reg"
+  done
+  ;;
+stop)
+  wineserver -k 2>/dev/null || true
+  ;;
+esac

@@ -1,0 +1,145 @@
+// The boundary between Tarrow and the operating system.
+//
+// Everything the program needs of Windows goes through these small
+// interfaces, so the logic above them is plain C++ that builds and is tested
+// on any platform. platform/win32/ implements them with the real API; the unit
+// tests implement them in memory, behaving as the OS does.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarrow {
+
+// Status codes, as the OS reports them.
+using Status = long;
+inline constexpr Status kSuccess = 0;
+inline constexpr Status kErrorFileNotFound = 2;
+inline constexpr Status kErrorAccessDenied = 5;
+inline constexpr Status kErrorInvalidParameter = 87;
+inline constexpr Status kErrorMoreData = 234;
+inline constexpr Status kErrorNoMoreItems = 259;
+
+// Registry value types the program knows.
+inline constexpr std::uint32_t kRegSz = 1;
+inline constexpr std::uint32_t kRegExpandSz = 2;
+inline constexpr std::uint32_t kRegBinary = 3;
+inline constexpr std::uint32_t kRegDword = 4;
+
+// A registry key handle; 0 is no key. Predefined roots have their Windows
+// handle values.
+using RegKey = std::uintptr_t;
+inline constexpr RegKey kClassesRoot = 0x80000000u;
+inline constexpr RegKey kCurrentUser = 0x80000001u;
+
+// What a key is opened for: reading (values and subkeys) or setting values.
+// Nothing is ever opened with more rights than the call needs.
+enum class RegAccess { Read, SetValue };
+
+class Registry {
+ public:
+  virtual ~Registry() = default;
+  virtual Status OpenKey(RegKey root, const std::wstring& path, RegAccess access, RegKey& key) = 0;
+  // With data == nullptr, probes: reports the type and the stored size in
+  // bytes. Otherwise copies at most `bytes` bytes and reports how many it
+  // copied, or kErrorMoreData with the needed size.
+  virtual Status QueryValue(RegKey key, const std::wstring& name, std::uint32_t& type, void* data,
+                            std::uint32_t& bytes) = 0;
+  virtual Status SetValue(RegKey key, const std::wstring& name, std::uint32_t type, const void* data,
+                          std::uint32_t bytes) = 0;
+  // `chars` is the buffer size in characters on entry; on success, the length
+  // of the name without its terminator.
+  virtual Status EnumKey(RegKey key, std::uint32_t index, wchar_t* name, std::uint32_t& chars) = 0;
+  virtual Status CloseKey(RegKey key) = 0;
+};
+
+// A file being written. Nothing is promised on disk until Commit succeeds.
+class OutputFile {
+ public:
+  virtual ~OutputFile() = default;
+  virtual bool Write(std::string_view bytes) = 0;
+  // Flushes to disk and closes; false when any write or the flush failed.
+  virtual bool Commit() = 0;
+};
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+  // Whether the path names a file that can be opened for reading.
+  virtual bool CanOpenForRead(const std::wstring& path) = 0;
+  // The whole file; nullopt when it cannot be opened or read.
+  virtual std::optional<std::string> ReadAll(const std::wstring& path) = 0;
+  // Creates (or truncates) a file for writing; nullptr on failure.
+  virtual std::unique_ptr<OutputFile> Create(const std::wstring& path) = 0;
+  // Moves `from` over `to`, replacing it, written through to disk.
+  virtual bool Replace(const std::wstring& from, const std::wstring& to) = 0;
+  virtual bool Remove(const std::wstring& path) = 0;
+  // Creates the folder if it is not there; true when it exists afterwards.
+  virtual bool EnsureFolder(const std::wstring& path) = 0;
+};
+
+// An icon handle; 0 is no icon. The owner releases it with Shell::DestroyIcon.
+using IconHandle = std::uintptr_t;
+
+struct OpenDialogRequest {
+  std::uintptr_t owner = 0;
+  std::wstring filter;  // description NUL pattern NUL ... NUL
+  std::wstring title;
+  std::wstring initialFolder;
+};
+
+// Message box styles and answers, with their Windows values.
+inline constexpr unsigned kMbOk = 0x0;
+inline constexpr unsigned kMbYesNo = 0x4;
+inline constexpr unsigned kMbIconError = 0x10;
+inline constexpr unsigned kMbIconQuestion = 0x20;
+inline constexpr unsigned kMbIconWarning = 0x30;
+inline constexpr unsigned kMbIconInformation = 0x40;
+inline constexpr unsigned kMbSystemModal = 0x1000;
+inline constexpr int kIdYes = 6;
+inline constexpr int kIdNo = 7;
+
+class Shell {
+ public:
+  virtual ~Shell() = default;
+  // The system directory without a trailing backslash; empty on failure.
+  virtual std::wstring SystemDirectory() = 0;
+  // The folder that holds the program's executable, without a trailing
+  // backslash.
+  virtual std::wstring ProgramFolder() = 0;
+  // The user's local application-data folder; empty when unknown.
+  virtual std::wstring LocalAppDataFolder() = 0;
+  // Expands %NAME% references as the shell does; unknown names stay.
+  virtual std::wstring ExpandEnvironment(const std::wstring& text) = 0;
+  // Text in the system's ANSI code page, as wide text.
+  virtual std::wstring AnsiToWide(std::string_view bytes) = 0;
+
+  // The number of icons in the file; 0 when none or unreadable.
+  virtual int CountIcons(const std::wstring& file) = 0;
+  // Icons `first` to `first + count - 1` of the file at `sizePx` pixels, in one
+  // pass over the file; a negative `first` is a resource identifier (count 1).
+  // Entries are 0 where an icon could not be extracted.
+  virtual std::vector<IconHandle> ExtractIcons(const std::wstring& file, int first, int count,
+                                               int sizePx) = 0;
+  virtual void DestroyIcon(IconHandle icon) = 0;
+
+  // Tells the shell that file associations changed.
+  virtual void NotifyAssociationsChanged() = 0;
+  // The file the user chose; nullopt when cancelled.
+  virtual std::optional<std::wstring> ShowOpenDialog(const OpenDialogRequest& request) = 0;
+  // Shows a message box titled with the program's name; returns the answer.
+  virtual int MessageBox(const std::wstring& text, unsigned style) = 0;
+};
+
+// Everything the program reaches of the OS.
+struct Os {
+  Registry& registry;
+  FileSystem& files;
+  Shell& shell;
+};
+
+}  // namespace tarrow

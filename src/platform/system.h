@@ -1,0 +1,14 @@
+// The system-folder procedure of OpenFile32.
+#pragma once
+
+#include <string>
+
+#include "platform/os.h"
+
+namespace tarrow {
+
+// The Windows system directory without a trailing backslash; empty when the
+// platform cannot say.
+std::wstring GetSystemFolder(Shell& shell);
+
+}  // namespace tarrow

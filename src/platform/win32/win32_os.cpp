@@ -1,0 +1,263 @@
+#include "platform/win32/win32_os.h"
+
+#include <shlobj.h>
+#include <commdlg.h>
+#include <shellapi.h>
+
+#include <atomic>
+
+#include "platform/win32/handles.h"
+
+namespace tarrow::win32 {
+namespace {
+
+std::atomic<long> g_liveIcons{0};
+
+// Calls `fill(buffer, size)` with a growing buffer until the text fits.
+template <typename Fill>
+std::wstring GrowingText(DWORD initial, Fill fill) {
+  std::wstring buffer(initial, L'\0');
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    const DWORD n = fill(buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (n == 0) return {};
+    if (n < buffer.size()) {
+      buffer.resize(n);
+      return buffer;
+    }
+    buffer.resize(buffer.size() * 2 > n + 1 ? buffer.size() * 2 : n + 1);
+  }
+  return {};
+}
+
+class Win32OutputFile : public OutputFile {
+ public:
+  explicit Win32OutputFile(HANDLE file) : file_(file) {}
+  bool Write(std::string_view bytes) override {
+    while (ok_ && !bytes.empty()) {
+      DWORD written = 0;
+      const DWORD chunk = static_cast<DWORD>(bytes.size() > 1u << 20 ? 1u << 20 : bytes.size());
+      ok_ = ::WriteFile(file_.get(), bytes.data(), chunk, &written, nullptr) && written == chunk;
+      bytes.remove_prefix(chunk);
+    }
+    return ok_;
+  }
+  bool Commit() override {
+    ok_ = ok_ && ::FlushFileBuffers(file_.get());
+    const bool closed = ::CloseHandle(file_.release());
+    return ok_ && closed;
+  }
+
+ private:
+  UniqueFile file_;
+  bool ok_ = true;
+};
+
+}  // namespace
+
+std::wstring LongPath(const std::wstring& path) {
+  const bool driveAbsolute = path.size() > 2 && path[1] == L':' && (path[2] == L'\\' || path[2] == L'/');
+  if (path.size() < MAX_PATH - 12 || !driveAbsolute) return path;
+  std::wstring full = L"\\\\?\\" + path;
+  for (auto& c : full) {
+    if (c == L'/') c = L'\\';
+  }
+  return full;
+}
+
+// ---- registry
+
+Status Win32Registry::OpenKey(RegKey root, const std::wstring& path, RegAccess access, RegKey& key) {
+  HKEY opened = nullptr;
+  const REGSAM rights = access == RegAccess::Read ? KEY_READ : KEY_SET_VALUE;
+  const LSTATUS status = ::RegOpenKeyExW(ToHkey(root), path.c_str(), 0, rights, &opened);
+  if (status == ERROR_SUCCESS) key = reinterpret_cast<RegKey>(opened);
+  return status;
+}
+
+Status Win32Registry::QueryValue(RegKey key, const std::wstring& name, std::uint32_t& type, void* data,
+                                 std::uint32_t& bytes) {
+  DWORD valueType = 0;
+  DWORD size = bytes;
+  const LSTATUS status =
+      ::RegQueryValueExW(ToHkey(key), name.c_str(), nullptr, &valueType, static_cast<BYTE*>(data), &size);
+  type = valueType;
+  bytes = size;
+  return status;
+}
+
+Status Win32Registry::SetValue(RegKey key, const std::wstring& name, std::uint32_t type, const void* data,
+                               std::uint32_t bytes) {
+  return ::RegSetValueExW(ToHkey(key), name.c_str(), 0, type, static_cast<const BYTE*>(data), bytes);
+}
+
+Status Win32Registry::EnumKey(RegKey key, std::uint32_t index, wchar_t* name, std::uint32_t& chars) {
+  DWORD size = chars;
+  FILETIME written{};
+  const LSTATUS status = ::RegEnumKeyExW(ToHkey(key), index, name, &size, nullptr, nullptr, nullptr, &written);
+  chars = size;
+  return status;
+}
+
+Status Win32Registry::CloseKey(RegKey key) { return ::RegCloseKey(ToHkey(key)); }
+
+// ---- files
+
+bool Win32FileSystem::CanOpenForRead(const std::wstring& path) {
+  UniqueFile file(::CreateFileW(LongPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  return file.valid();
+}
+
+std::optional<std::string> Win32FileSystem::ReadAll(const std::wstring& path) {
+  UniqueFile file(::CreateFileW(LongPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  LARGE_INTEGER size{};
+  // Nothing the program reads is anywhere near this size; a larger file is
+  // not one of ours.
+  constexpr LONGLONG kLimit = 256LL << 20;
+  if (!file.valid() || !::GetFileSizeEx(file.get(), &size) || size.QuadPart > kLimit) return std::nullopt;
+  std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    DWORD got = 0;
+    if (!::ReadFile(file.get(), bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &got, nullptr)) {
+      return std::nullopt;
+    }
+    if (got == 0) break;
+    done += got;
+  }
+  bytes.resize(done);
+  return bytes;
+}
+
+std::unique_ptr<OutputFile> Win32FileSystem::Create(const std::wstring& path) {
+  HANDLE file = ::CreateFileW(LongPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return nullptr;
+  return std::make_unique<Win32OutputFile>(file);
+}
+
+bool Win32FileSystem::Replace(const std::wstring& from, const std::wstring& to) {
+  return ::MoveFileExW(LongPath(from).c_str(), LongPath(to).c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+}
+
+bool Win32FileSystem::Remove(const std::wstring& path) { return ::DeleteFileW(LongPath(path).c_str()); }
+
+bool Win32FileSystem::EnsureFolder(const std::wstring& path) {
+  if (::CreateDirectoryW(LongPath(path).c_str(), nullptr)) return true;
+  const DWORD attributes = ::GetFileAttributesW(LongPath(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// ---- shell
+
+std::wstring Win32Shell::SystemDirectory() {
+  return GrowingText(MAX_PATH, [](wchar_t* buffer, DWORD size) { return ::GetSystemDirectoryW(buffer, size); });
+}
+
+std::wstring Win32Shell::ProgramFolder() {
+  std::wstring path = GrowingText(MAX_PATH, [](wchar_t* buffer, DWORD size) {
+    const DWORD n = ::GetModuleFileNameW(nullptr, buffer, size);
+    return n >= size ? size : n;  // a cut name reports the buffer size
+  });
+  const auto slash = path.find_last_of(L"\\/");
+  return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+}
+
+std::wstring Win32Shell::LocalAppDataFolder() {
+  PWSTR path = nullptr;
+  std::wstring folder;
+  if (SUCCEEDED(::SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &path))) folder = path;
+  ::CoTaskMemFree(path);
+  return folder;
+}
+
+std::wstring Win32Shell::ExpandEnvironment(const std::wstring& text) {
+  if (text.find(L'%') == std::wstring::npos) return text;
+  const DWORD needed = ::ExpandEnvironmentStringsW(text.c_str(), nullptr, 0);
+  if (needed == 0) return text;
+  std::wstring expanded(needed, L'\0');
+  const DWORD n = ::ExpandEnvironmentStringsW(text.c_str(), expanded.data(), needed);
+  if (n == 0 || n > needed) return text;
+  expanded.resize(n - 1);
+  return expanded;
+}
+
+std::wstring Win32Shell::AnsiToWide(std::string_view bytes) {
+  if (bytes.empty()) return {};
+  const int n = ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+  std::wstring text(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
+  if (n > 0) ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), n);
+  return text;
+}
+
+int Win32Shell::CountIcons(const std::wstring& file) {
+  if (file.empty()) return 0;
+  const UINT n = ::ExtractIconExW(file.c_str(), -1, nullptr, nullptr, 0);
+  return n == UINT_MAX ? 0 : static_cast<int>(n);
+}
+
+std::vector<IconHandle> Win32Shell::ExtractIcons(const std::wstring& file, int first, int count, int sizePx) {
+  std::vector<IconHandle> result;
+  if (file.empty() || count <= 0) return result;
+  if (first < 0) count = 1;
+  std::vector<HICON> icons(static_cast<std::size_t>(count), nullptr);
+  std::vector<UINT> ids(icons.size(), 0);
+  const UINT got = ::PrivateExtractIconsW(file.c_str(), first, sizePx, sizePx, icons.data(), ids.data(),
+                                          static_cast<UINT>(count), LR_DEFAULTCOLOR);
+  if (got == UINT_MAX) return std::vector<IconHandle>(icons.size(), 0);
+  for (HICON icon : icons) {
+    if (icon) ++g_liveIcons;
+    result.push_back(reinterpret_cast<IconHandle>(icon));
+  }
+  return result;
+}
+
+void Win32Shell::DestroyIcon(IconHandle icon) {
+  if (icon && ::DestroyIcon(reinterpret_cast<HICON>(icon))) --g_liveIcons;
+}
+
+long Win32Shell::LiveIcons() { return g_liveIcons; }
+
+void Win32Shell::NotifyAssociationsChanged() {
+  // 0x2000: the shell handles the notice without the caller waiting for it.
+  ::SHChangeNotify(SHCNE_ASSOCCHANGED, 0x2000, nullptr, nullptr);
+}
+
+std::optional<std::wstring> Win32Shell::ShowOpenDialog(const OpenDialogRequest& request) {
+  // Room for the longest path the file system allows.
+  std::wstring file(32768, L'\0');
+  std::wstring filter = request.filter;
+  filter.push_back(L'\0');
+  OPENFILENAMEW ofn{};
+  ofn.lStructSize = sizeof ofn;
+  ofn.hwndOwner = request.owner ? reinterpret_cast<HWND>(request.owner) : owner_;
+  ofn.hInstance = ::GetModuleHandleW(nullptr);
+  ofn.lpstrFilter = filter.c_str();
+  ofn.lpstrFile = file.data();
+  ofn.nMaxFile = static_cast<DWORD>(file.size());
+  ofn.lpstrInitialDir = request.initialFolder.empty() ? nullptr : request.initialFolder.c_str();
+  ofn.lpstrTitle = request.title.c_str();
+  ofn.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY | OFN_EXPLORER;
+  if (!::GetOpenFileNameW(&ofn)) return std::nullopt;
+  return file.substr(0, file.find(L'\0'));
+}
+
+int Win32Shell::MessageBox(const std::wstring& text, unsigned style) {
+  return ::MessageBoxW(owner_, text.c_str(), L"Tarrow", style);
+}
+
+Os& RealOs() {
+  static Win32Registry registry;
+  static Win32FileSystem files;
+  static Os os{registry, files, RealShell()};
+  return os;
+}
+
+Win32Shell& RealShell() {
+  static Win32Shell shell;
+  return shell;
+}
+
+}  // namespace tarrow::win32

@@ -1,0 +1,72 @@
+// The OS boundary implemented with the Windows API (the W forms throughout).
+#pragma once
+
+#include <windows.h>
+
+#include "platform/os.h"
+
+namespace tarrow::win32 {
+
+class Win32Registry : public Registry {
+ public:
+  Status OpenKey(RegKey root, const std::wstring& path, RegAccess access, RegKey& key) override;
+  Status QueryValue(RegKey key, const std::wstring& name, std::uint32_t& type, void* data,
+                    std::uint32_t& bytes) override;
+  Status SetValue(RegKey key, const std::wstring& name, std::uint32_t type, const void* data,
+                  std::uint32_t bytes) override;
+  Status EnumKey(RegKey key, std::uint32_t index, wchar_t* name, std::uint32_t& chars) override;
+  Status CloseKey(RegKey key) override;
+};
+
+class Win32FileSystem : public FileSystem {
+ public:
+  bool CanOpenForRead(const std::wstring& path) override;
+  std::optional<std::string> ReadAll(const std::wstring& path) override;
+  std::unique_ptr<OutputFile> Create(const std::wstring& path) override;
+  bool Replace(const std::wstring& from, const std::wstring& to) override;
+  bool Remove(const std::wstring& path) override;
+  bool EnsureFolder(const std::wstring& path) override;
+};
+
+class Win32Shell : public Shell {
+ public:
+  // The window that owns message boxes and dialogs; none by default.
+  void SetOwner(HWND owner) { owner_ = owner; }
+
+  std::wstring SystemDirectory() override;
+  std::wstring ProgramFolder() override;
+  std::wstring LocalAppDataFolder() override;
+  std::wstring ExpandEnvironment(const std::wstring& text) override;
+  std::wstring AnsiToWide(std::string_view bytes) override;
+  int CountIcons(const std::wstring& file) override;
+  std::vector<IconHandle> ExtractIcons(const std::wstring& file, int first, int count, int sizePx) override;
+  void DestroyIcon(IconHandle icon) override;
+  void NotifyAssociationsChanged() override;
+  std::optional<std::wstring> ShowOpenDialog(const OpenDialogRequest& request) override;
+  int MessageBox(const std::wstring& text, unsigned style) override;
+
+  // Icons handed out and not yet destroyed; the leak tests read it, since
+  // Wine does not count USER objects.
+  static long LiveIcons();
+
+ private:
+  HWND owner_ = nullptr;
+};
+
+// A path the file API accepts at any length: long absolute paths get the
+// \\?\ prefix.
+std::wstring LongPath(const std::wstring& path);
+
+// The real OS, one per process.
+Os& RealOs();
+Win32Shell& RealShell();
+
+inline HKEY ToHkey(RegKey key) {
+  // Predefined roots are sign-extended 32-bit values on 64-bit Windows.
+  if (key >= 0x80000000u && key <= 0x80000006u) {
+    return reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(static_cast<LONG_PTR>(static_cast<LONG>(key))));
+  }
+  return reinterpret_cast<HKEY>(key);
+}
+
+}  // namespace tarrow::win32

@@ -1,0 +1,333 @@
+#include "fake_os.h"
+
+#include <algorithm>
+#include <cstring>
+#include <cwctype>
+
+namespace tarrow::fake {
+
+std::wstring Lower(std::wstring text) {
+  for (auto& c : text) c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
+  return text;
+}
+
+namespace {
+
+std::vector<std::wstring> SplitPath(const std::wstring& path) {
+  std::vector<std::wstring> parts;
+  std::size_t start = 0;
+  while (start <= path.size()) {
+    const auto end = path.find(L'\\', start);
+    const auto part = path.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start);
+    if (!part.empty()) parts.push_back(part);
+    if (end == std::wstring::npos) break;
+    start = end + 1;
+  }
+  return parts;
+}
+
+bool SameName(const std::wstring& a, const std::wstring& b) { return Lower(a) == Lower(b); }
+
+std::wstring FolderOf(const std::wstring& path) {
+  const auto slash = path.rfind(L'\\');
+  return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+}
+
+}  // namespace
+
+// ---- registry
+
+FakeRegistry::Node* FakeRegistry::Root(RegKey root) const {
+  const auto it = roots_.find(root);
+  return it == roots_.end() ? nullptr : it->second.get();
+}
+
+FakeRegistry::Node* FakeRegistry::Lookup(RegKey root, const std::wstring& path) const {
+  Node* node = Root(root);
+  if (!node) {
+    const auto open = handles_.find(root);
+    if (open == handles_.end()) return nullptr;
+    node = open->second.node;
+  }
+  for (const auto& part : SplitPath(path)) {
+    const auto it = std::find_if(node->children.begin(), node->children.end(),
+                                 [&](const auto& child) { return SameName(child->name, part); });
+    if (it == node->children.end()) return nullptr;
+    node = it->get();
+  }
+  return node;
+}
+
+FakeRegistry::Node& FakeRegistry::CreateKey(RegKey root, const std::wstring& path) {
+  auto& slot = roots_[root];
+  if (!slot) slot = std::make_unique<Node>();
+  Node* node = slot.get();
+  for (const auto& part : SplitPath(path)) {
+    auto it = std::find_if(node->children.begin(), node->children.end(),
+                           [&](const auto& child) { return SameName(child->name, part); });
+    if (it == node->children.end()) {
+      node->children.push_back(std::make_unique<Node>());
+      node->children.back()->name = part;
+      it = node->children.end() - 1;
+    }
+    node = it->get();
+  }
+  return *node;
+}
+
+void FakeRegistry::SetRaw(RegKey root, const std::wstring& path, const std::wstring& name, std::uint32_t type,
+                          std::vector<unsigned char> bytes) {
+  auto& values = CreateKey(root, path).values;
+  const auto it =
+      std::find_if(values.begin(), values.end(), [&](const auto& value) { return SameName(value.first, name); });
+  StoredValue stored{type, std::move(bytes)};
+  if (it == values.end()) {
+    values.emplace_back(name, std::move(stored));
+  } else {
+    it->second = std::move(stored);
+  }
+}
+
+void FakeRegistry::SetText(RegKey root, const std::wstring& path, const std::wstring& name,
+                           const std::wstring& text, std::uint32_t type) {
+  std::vector<unsigned char> bytes((text.size() + 1) * sizeof(wchar_t), 0);
+  std::memcpy(bytes.data(), text.data(), text.size() * sizeof(wchar_t));
+  SetRaw(root, path, name, type, std::move(bytes));
+}
+
+const StoredValue* FakeRegistry::Find(RegKey root, const std::wstring& path, const std::wstring& name) const {
+  const Node* node = Lookup(root, path);
+  if (!node) return nullptr;
+  for (const auto& value : node->values) {
+    if (SameName(value.first, name)) return &value.second;
+  }
+  return nullptr;
+}
+
+std::wstring FakeRegistry::Text(RegKey root, const std::wstring& path, const std::wstring& name) const {
+  const StoredValue* value = Find(root, path, name);
+  if (!value) return L"<missing>";
+  std::wstring text(value->bytes.size() / sizeof(wchar_t), L'\0');
+  std::memcpy(text.data(), value->bytes.data(), text.size() * sizeof(wchar_t));
+  if (!text.empty() && text.back() == L'\0') text.pop_back();
+  return text;
+}
+
+bool FakeRegistry::KeyExists(RegKey root, const std::wstring& path) const { return Lookup(root, path) != nullptr; }
+
+void FakeRegistry::SetReadOnly(RegKey root, const std::wstring& path, bool readOnly) {
+  CreateKey(root, path).readOnly = readOnly;
+}
+
+Status FakeRegistry::OpenKey(RegKey root, const std::wstring& path, RegAccess access, RegKey& key) {
+  Node* node = Lookup(root, path);
+  if (!node) return kErrorFileNotFound;
+  if (access == RegAccess::SetValue && node->readOnly) return kErrorAccessDenied;
+  key = next_++;
+  std::wstring full = path;
+  if (const auto open = handles_.find(root); open != handles_.end()) full = open->second.path + L"\\" + path;
+  handles_[key] = Open{node, access, full};
+  return kSuccess;
+}
+
+Status FakeRegistry::QueryValue(RegKey key, const std::wstring& name, std::uint32_t& type, void* data,
+                                std::uint32_t& bytes) {
+  const auto open = handles_.find(key);
+  if (open == handles_.end()) return 6;  // ERROR_INVALID_HANDLE
+  const auto& values = open->second.node->values;
+  const auto it =
+      std::find_if(values.begin(), values.end(), [&](const auto& value) { return SameName(value.first, name); });
+  if (it == values.end()) return kErrorFileNotFound;
+  const auto& stored = it->second;
+  type = stored.type;
+  const auto size = static_cast<std::uint32_t>(stored.bytes.size());
+  if (!data) {
+    bytes = size;
+    return kSuccess;
+  }
+  if (bytes < size) {
+    bytes = size;
+    return kErrorMoreData;
+  }
+  std::memcpy(data, stored.bytes.data(), size);
+  bytes = size;
+  return kSuccess;
+}
+
+Status FakeRegistry::SetValue(RegKey key, const std::wstring& name, std::uint32_t type, const void* data,
+                              std::uint32_t bytes) {
+  const auto open = handles_.find(key);
+  if (open == handles_.end()) return 6;
+  if (open->second.access != RegAccess::SetValue) return kErrorAccessDenied;
+  auto& values = open->second.node->values;
+  const auto* begin = static_cast<const unsigned char*>(data);
+  StoredValue stored{type, std::vector<unsigned char>(begin, begin + bytes)};
+  const auto it =
+      std::find_if(values.begin(), values.end(), [&](const auto& value) { return SameName(value.first, name); });
+  if (it == values.end()) {
+    values.emplace_back(name, std::move(stored));
+  } else {
+    it->second = std::move(stored);
+  }
+  std::wstring text(bytes / sizeof(wchar_t), L'\0');
+  std::memcpy(text.data(), data, text.size() * sizeof(wchar_t));
+  if (!text.empty() && text.back() == L'\0') text.pop_back();
+  writes.push_back(open->second.path + L"|" + name + L"=" + (type == kRegDword ? L"<dword>" : text));
+  return kSuccess;
+}
+
+Status FakeRegistry::EnumKey(RegKey key, std::uint32_t index, wchar_t* name, std::uint32_t& chars) {
+  const auto open = handles_.find(key);
+  if (open == handles_.end()) return 6;
+  const auto& children = open->second.node->children;
+  if (index >= children.size()) return kErrorNoMoreItems;
+  const auto& child = children[index]->name;
+  if (child.size() + 1 > chars) return kErrorMoreData;
+  std::copy(child.begin(), child.end(), name);
+  name[child.size()] = L'\0';
+  chars = static_cast<std::uint32_t>(child.size());
+  return kSuccess;
+}
+
+Status FakeRegistry::CloseKey(RegKey key) {
+  ++closeCalls;
+  return handles_.erase(key) ? kSuccess : 6;
+}
+
+// ---- files
+
+namespace {
+
+class FakeOutputFile : public OutputFile {
+ public:
+  FakeOutputFile(FakeFileSystem& fs, std::wstring path) : fs_(fs), path_(std::move(path)) {}
+  bool Write(std::string_view bytes) override {
+    fs_.files[path_].append(bytes);
+    return true;
+  }
+  bool Commit() override {
+    ++fs_.commits;
+    return true;
+  }
+
+ private:
+  FakeFileSystem& fs_;
+  std::wstring path_;
+};
+
+}  // namespace
+
+bool FakeFileSystem::CanOpenForRead(const std::wstring& path) {
+  return files.count(path) && !unreadable.count(path);
+}
+
+std::optional<std::string> FakeFileSystem::ReadAll(const std::wstring& path) {
+  if (!CanOpenForRead(path)) return std::nullopt;
+  return files[path];
+}
+
+std::unique_ptr<OutputFile> FakeFileSystem::Create(const std::wstring& path) {
+  const auto folder = FolderOf(path);
+  if (readOnlyFolders.count(folder) || folders.count(path)) return nullptr;
+  files[path].clear();
+  return std::make_unique<FakeOutputFile>(*this, path);
+}
+
+bool FakeFileSystem::Replace(const std::wstring& from, const std::wstring& to) {
+  const auto it = files.find(from);
+  if (it == files.end() || readOnlyFolders.count(FolderOf(to))) return false;
+  files[to] = it->second;
+  files.erase(from);
+  return true;
+}
+
+bool FakeFileSystem::Remove(const std::wstring& path) { return files.erase(path) > 0; }
+
+bool FakeFileSystem::EnsureFolder(const std::wstring& path) {
+  if (readOnlyFolders.count(FolderOf(path))) return folders.count(path) > 0;
+  folders.insert(path);
+  return true;
+}
+
+// ---- shell
+
+std::wstring FakeShell::ExpandEnvironment(const std::wstring& text) {
+  std::wstring result;
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    const auto open = text.find(L'%', pos);
+    const auto close = open == std::wstring::npos ? std::wstring::npos : text.find(L'%', open + 1);
+    if (close == std::wstring::npos) break;
+    result += text.substr(pos, open - pos);
+    const auto name = text.substr(open + 1, close - open - 1);
+    const auto it = std::find_if(environment.begin(), environment.end(),
+                                 [&](const auto& var) { return SameName(var.first, name); });
+    if (it != environment.end()) {
+      result += it->second;
+      pos = close + 1;
+    } else {
+      result += L'%' + name;
+      pos = close;
+    }
+  }
+  return result + text.substr(std::min(pos, text.size()));
+}
+
+std::wstring FakeShell::AnsiToWide(std::string_view bytes) {
+  // The upper half of Windows-1252 that differs from Latin-1 is not needed by
+  // the tests; Latin-1 is exact for the rest.
+  std::wstring text;
+  for (unsigned char c : bytes) text += static_cast<wchar_t>(c == 0x80 ? 0x20AC : c);
+  return text;
+}
+
+int FakeShell::CountIcons(const std::wstring& file) {
+  const auto it = iconFiles.find(Lower(file));
+  return it == iconFiles.end() ? 0 : it->second;
+}
+
+std::vector<IconHandle> FakeShell::ExtractIcons(const std::wstring& file, int first, int count, int sizePx) {
+  ++extractCalls;
+  std::vector<IconHandle> icons;
+  const int available = CountIcons(file);
+  for (int i = 0; i < std::max(count, 0); ++i) {
+    const int index = first + i;
+    // A negative index names a resource; the fake files have resource 1 only.
+    const bool exists = index >= 0 ? index < available : (index == -1 && available > 0);
+    IconHandle handle = 0;
+    if (exists) {
+      handle = next_++;
+      live_[handle] = given_[handle] =
+          Lower(file) + L"#" + std::to_wstring(index) + L"@" + std::to_wstring(sizePx);
+    }
+    icons.push_back(handle);
+    if (index < 0) break;
+  }
+  return icons;
+}
+
+void FakeShell::DestroyIcon(IconHandle icon) { live_.erase(icon); }
+
+std::wstring FakeShell::Describe(IconHandle icon) const {
+  const auto it = given_.find(icon);
+  return it == given_.end() ? L"<none>" : it->second;
+}
+
+std::optional<std::wstring> FakeShell::ShowOpenDialog(const OpenDialogRequest& request) {
+  dialogRequests.push_back(request);
+  if (dialogAnswers.empty()) return std::nullopt;
+  auto answer = dialogAnswers.front();
+  dialogAnswers.erase(dialogAnswers.begin());
+  if (answer == L"\x1") return std::nullopt;
+  return answer;
+}
+
+int FakeShell::MessageBox(const std::wstring& text, unsigned style) {
+  messages.emplace_back(text, style);
+  if (messageAnswers.empty()) return style & kMbYesNo ? kIdNo : 1;
+  const int answer = messageAnswers.front();
+  messageAnswers.erase(messageAnswers.begin());
+  return answer;
+}
+
+}  // namespace tarrow::fake

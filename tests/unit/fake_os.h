@@ -1,0 +1,134 @@
+// In-memory stand-ins for the OS boundary that behave as Windows does: a value
+// keeps the exact bytes it was stored with, a probe reports the stored size, a
+// missing key fails the open, keys and values are found case-insensitively,
+// enumeration follows creation order, and a read-only key refuses an open for
+// setting values with kErrorAccessDenied.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/os.h"
+
+namespace tarrow::fake {
+
+struct StoredValue {
+  std::uint32_t type = 0;
+  std::vector<unsigned char> bytes;
+};
+
+class FakeRegistry : public Registry {
+ public:
+  struct Node {
+    std::wstring name;
+    bool readOnly = false;
+    std::vector<std::unique_ptr<Node>> children;  // in creation order
+    std::vector<std::pair<std::wstring, StoredValue>> values;
+  };
+
+  // Creates every missing key of `path` (backslash-separated) under root.
+  Node& CreateKey(RegKey root, const std::wstring& path);
+  // Stores text with one terminating NUL, as a well-behaved program does.
+  void SetText(RegKey root, const std::wstring& path, const std::wstring& name, const std::wstring& text,
+               std::uint32_t type = kRegSz);
+  void SetRaw(RegKey root, const std::wstring& path, const std::wstring& name, std::uint32_t type,
+              std::vector<unsigned char> bytes);
+  const StoredValue* Find(RegKey root, const std::wstring& path, const std::wstring& name) const;
+  // The stored text without one terminating NUL; "<missing>" when absent.
+  std::wstring Text(RegKey root, const std::wstring& path, const std::wstring& name = L"") const;
+  bool KeyExists(RegKey root, const std::wstring& path) const;
+  void SetReadOnly(RegKey root, const std::wstring& path, bool readOnly = true);
+  // Every SetValue that succeeded, in order: "path|name=text".
+  std::vector<std::wstring> writes;
+  int openHandles() const { return static_cast<int>(handles_.size()); }
+  int closeCalls = 0;
+
+  Status OpenKey(RegKey root, const std::wstring& path, RegAccess access, RegKey& key) override;
+  Status QueryValue(RegKey key, const std::wstring& name, std::uint32_t& type, void* data,
+                    std::uint32_t& bytes) override;
+  Status SetValue(RegKey key, const std::wstring& name, std::uint32_t type, const void* data,
+                  std::uint32_t bytes) override;
+  Status EnumKey(RegKey key, std::uint32_t index, wchar_t* name, std::uint32_t& chars) override;
+  Status CloseKey(RegKey key) override;
+
+ private:
+  struct Open {
+    Node* node;
+    RegAccess access;
+    std::wstring path;
+  };
+  Node* Root(RegKey root) const;
+  Node* Lookup(RegKey root, const std::wstring& path) const;
+  std::map<RegKey, std::unique_ptr<Node>> roots_;
+  std::map<RegKey, Open> handles_;
+  RegKey next_ = 0x1000;
+};
+
+class FakeFileSystem : public FileSystem {
+ public:
+  std::map<std::wstring, std::string> files;  // path -> bytes
+  std::set<std::wstring> folders;
+  std::set<std::wstring> unreadable;
+  std::set<std::wstring> readOnlyFolders;  // no file can be created in these
+  int commits = 0;
+
+  bool CanOpenForRead(const std::wstring& path) override;
+  std::optional<std::string> ReadAll(const std::wstring& path) override;
+  std::unique_ptr<OutputFile> Create(const std::wstring& path) override;
+  bool Replace(const std::wstring& from, const std::wstring& to) override;
+  bool Remove(const std::wstring& path) override;
+  bool EnsureFolder(const std::wstring& path) override;
+};
+
+// Icon files hold icons named by text; a handle remembers file and index so
+// tests can tell which icon was drawn.
+class FakeShell : public Shell {
+ public:
+  std::wstring systemDirectory = L"C:\\Windows\\system32";
+  std::wstring programFolder = L"C:\\Tarrow";
+  std::wstring localAppData = L"C:\\Users\\me\\AppData\\Local";
+  std::map<std::wstring, std::wstring> environment;  // NAME -> value
+  std::map<std::wstring, int> iconFiles;             // path (lower case) -> icon count
+  std::vector<std::wstring> dialogAnswers;           // next answers; L"\x1" cancels
+  std::vector<OpenDialogRequest> dialogRequests;
+  std::vector<int> messageAnswers;
+  std::vector<std::pair<std::wstring, unsigned>> messages;
+  int notifications = 0;
+  int extractCalls = 0;
+
+  // "file#index" for a handle this shell gave out.
+  std::wstring Describe(IconHandle icon) const;
+  int liveIcons() const { return static_cast<int>(live_.size()); }
+
+  std::wstring SystemDirectory() override { return systemDirectory; }
+  std::wstring ProgramFolder() override { return programFolder; }
+  std::wstring LocalAppDataFolder() override { return localAppData; }
+  std::wstring ExpandEnvironment(const std::wstring& text) override;
+  std::wstring AnsiToWide(std::string_view bytes) override;  // Windows-1252, as on Western systems
+  int CountIcons(const std::wstring& file) override;
+  std::vector<IconHandle> ExtractIcons(const std::wstring& file, int first, int count, int sizePx) override;
+  void DestroyIcon(IconHandle icon) override;
+  void NotifyAssociationsChanged() override { ++notifications; }
+  std::optional<std::wstring> ShowOpenDialog(const OpenDialogRequest& request) override;
+  int MessageBox(const std::wstring& text, unsigned style) override;
+
+ private:
+  std::map<IconHandle, std::wstring> live_;
+  std::map<IconHandle, std::wstring> given_;
+  IconHandle next_ = 0x100;
+};
+
+// All three, wired together.
+struct FakeOs {
+  FakeRegistry registry;
+  FakeFileSystem files;
+  FakeShell shell;
+  Os os{registry, files, shell};
+};
+
+std::wstring Lower(std::wstring text);
+
+}  // namespace tarrow::fake
