@@ -117,6 +117,8 @@ class Shell {
   virtual std::wstring ExpandEnvironment(const std::wstring& text) = 0;
   // Text in the system's ANSI code page, as wide text.
   virtual std::wstring AnsiToWide(std::string_view bytes) = 0;
+  // Lower case as the system's file names compare.
+  virtual std::wstring LowerCase(const std::wstring& text) = 0;
 
   // The number of icons in the file; 0 when none or unreadable.
   virtual int CountIcons(const std::wstring& file) = 0;

@@ -15,6 +15,9 @@
 
 namespace tarrow::fake {
 
+// Lower case for the characters the tests use.
+std::wstring Lower(std::wstring text);
+
 struct StoredValue {
   std::uint32_t type = 0;
   std::vector<unsigned char> bytes;
@@ -108,6 +111,7 @@ class FakeShell : public Shell {
   std::wstring LocalAppDataFolder() override { return localAppData; }
   std::wstring ExpandEnvironment(const std::wstring& text) override;
   std::wstring AnsiToWide(std::string_view bytes) override;  // Windows-1252, as on Western systems
+  std::wstring LowerCase(const std::wstring& text) override { return Lower(text); }
   int CountIcons(const std::wstring& file) override;
   std::vector<IconHandle> ExtractIcons(const std::wstring& file, int first, int count, int sizePx) override;
   void DestroyIcon(IconHandle icon) override;
@@ -128,7 +132,5 @@ struct FakeOs {
   FakeShell shell;
   Os os{registry, files, shell};
 };
-
-std::wstring Lower(std::wstring text);
 
 }  // namespace tarrow::fake

@@ -192,6 +192,12 @@ std::wstring Win32Shell::AnsiToWide(std::string_view bytes) {
   return text;
 }
 
+std::wstring Win32Shell::LowerCase(const std::wstring& text) {
+  std::wstring lower = text;
+  if (!lower.empty()) ::CharLowerBuffW(lower.data(), static_cast<DWORD>(lower.size()));
+  return lower;
+}
+
 int Win32Shell::CountIcons(const std::wstring& file) {
   if (file.empty()) return 0;
   const UINT n = ::ExtractIconExW(file.c_str(), -1, nullptr, nullptr, 0);

@@ -38,6 +38,7 @@ class Win32Shell : public Shell {
   std::wstring LocalAppDataFolder() override;
   std::wstring ExpandEnvironment(const std::wstring& text) override;
   std::wstring AnsiToWide(std::string_view bytes) override;
+  std::wstring LowerCase(const std::wstring& text) override;
   int CountIcons(const std::wstring& file) override;
   std::vector<IconHandle> ExtractIcons(const std::wstring& file, int first, int count, int sizePx) override;
   void DestroyIcon(IconHandle icon) override;

@@ -1,0 +1,34 @@
+// An icon location: the icon file, ",", the icon index; split at the first
+// comma, never quoted or escaped.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "platform/os.h"
+
+namespace tarrow {
+
+struct IconLocation {
+  std::wstring file;  // the text before the first comma, unchanged
+  int index = 0;
+};
+
+// Splits at the first comma; without one, the whole text is the file and the
+// index is 0.
+IconLocation SplitIconLocation(const std::wstring& location);
+
+// Reads an index as the shell does: blanks, an optional sign, decimal digits
+// up to the first non-digit. No digits, or a value outside 32 bits, gives 0.
+int ParseIconIndex(std::wstring_view text);
+
+// The file, ",", the index in decimal.
+std::wstring BuildIconLocation(const std::wstring& file, std::int64_t index);
+
+// The file as icon extraction needs it: environment references expanded and
+// one pair of double quotes around the whole text removed. Only for
+// extraction; stored and written texts keep the file as it was.
+std::wstring IconFileForExtraction(Shell& shell, const std::wstring& file);
+
+}  // namespace tarrow

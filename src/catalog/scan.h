@@ -1,0 +1,31 @@
+// The file-type scan: walks HKEY_CLASSES_ROOT and builds the type list and
+// its pictures from every registered extension with a usable icon.
+#pragma once
+
+#include "catalog/type_list.h"
+#include "platform/os.h"
+
+namespace tarrow {
+
+// The window side of a scan: progress, yields and the list's presentation.
+class ScanHost {
+ public:
+  virtual ~ScanHost() = default;
+  virtual void ShowProgress() = 0;
+  virtual void SetProgressMax(int max) = 0;
+  virtual void SetProgressValue(int value) = 0;
+  virtual void HideProgress() = 0;
+  // Runs every pending window event before returning.
+  virtual void DoEvents() = 0;
+  // The list's items changed: show them (and size the list's column to its
+  // contents).
+  virtual void ListChanged() = 0;
+  virtual void SetMousePointer(int pointer) = 0;  // 11 hourglass, 0 default
+};
+
+// Rebuilds `types` and `images` from the registry. Takes a snapshot when none
+// exists. Pictures are `iconSizePx` pixels square. Returns false, doing
+// nothing, when a scan is already running (a click during a scan's yields).
+bool ScanFileTypes(Os& os, ScanHost& host, TypeList& types, ImageStore& images, int iconSizePx);
+
+}  // namespace tarrow

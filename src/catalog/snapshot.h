@@ -1,0 +1,62 @@
+// Defaults.dat: the icon location of every listed type as the first scan found
+// it, so that every original icon can be put back.
+//
+// One line per listed type: ProgID "," icon location, CR LF after every line.
+// New files are UTF-8 with a byte-order mark; a file without one is read in
+// the ANSI code page, as older files were written.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/os.h"
+
+namespace tarrow {
+
+inline constexpr wchar_t kSnapshotName[] = L"Defaults.dat";
+
+// Beside the program, and the per-user fall-back for a program folder that
+// cannot be written (%LOCALAPPDATA%\Tarrow\Defaults.dat).
+std::wstring SnapshotPathBesideProgram(Shell& shell);
+std::wstring SnapshotPathPerUser(Shell& shell);
+
+// The snapshot file that exists, beside the program first; empty when none.
+std::wstring FindSnapshot(Os& os);
+
+// Takes a snapshot during a scan. Begin decides whether one is taken at all
+// (only when no snapshot exists); Record adds one type; End puts the complete
+// file in place. A scan that never reaches End leaves no Defaults.dat.
+class SnapshotWriter {
+ public:
+  explicit SnapshotWriter(Os& os);
+  ~SnapshotWriter();
+  void Begin();
+  void Record(const std::wstring& progId, const std::wstring& location);
+  // True when a snapshot was put in place.
+  bool End();
+  bool active() const;
+
+ private:
+  struct State;
+  Os& os_;
+  std::unique_ptr<State> state_;
+};
+
+struct SnapshotLine {
+  std::wstring progId;
+  std::wstring location;
+};
+
+// The usable lines of a snapshot file's bytes, in file order: split at the
+// first comma; lines without one, or with an empty ProgID or location, are
+// left out.
+std::vector<SnapshotLine> ParseSnapshot(Shell& shell, std::string_view bytes);
+
+// The lines of the snapshot that exists; nullopt when there is none or it
+// cannot be read.
+std::optional<std::vector<SnapshotLine>> ReadSnapshot(Os& os);
+
+}  // namespace tarrow

@@ -1,0 +1,77 @@
+// The program's picture of the registered file types: the type list items and
+// the keyed store of their small pictures. The main window shows both.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/os.h"
+
+namespace tarrow {
+
+// One listed file extension.
+struct TypeItem {
+  std::wstring Key;        // ProgID "," enumeration position
+  std::wstring Text;       // description "  [" extension "]"
+  std::wstring SmallIcon;  // picture key: "Index"+position, or "Change"+counter once assigned
+  std::wstring Tag;        // icon file; a whole icon location once assigned
+};
+
+// Whether the user gave the item a new icon that is not yet applied.
+bool IsChanged(const TypeItem& item);
+// The ProgID: the item's Key without its last comma and the position after it.
+std::wstring ProgIdOf(const TypeItem& item);
+
+// The items, in the order they were added.
+class TypeList {
+ public:
+  void Clear() { items_.clear(); }
+  TypeItem& Add(TypeItem item) {
+    items_.push_back(std::move(item));
+    return items_.back();
+  }
+  std::size_t size() const { return items_.size(); }
+  bool empty() const { return items_.empty(); }
+  TypeItem& operator[](std::size_t i) { return items_[i]; }
+  const TypeItem& operator[](std::size_t i) const { return items_[i]; }
+  auto begin() { return items_.begin(); }
+  auto end() { return items_.end(); }
+  auto begin() const { return items_.begin(); }
+  auto end() const { return items_.end(); }
+
+ private:
+  std::vector<TypeItem> items_;
+};
+
+// Where pictures really live: the platform's image list. It keeps its own
+// copy of each icon, so the caller may destroy the icon at once.
+class PictureSink {
+ public:
+  virtual ~PictureSink() = default;
+  // Adds a picture of the icon; its position in the list, or -1 on failure.
+  virtual int AddPicture(IconHandle icon) = 0;
+  virtual void RemoveAllPictures() = 0;
+};
+
+// Pictures under unique keys, as the list finds them by an item's SmallIcon.
+class ImageStore {
+ public:
+  explicit ImageStore(PictureSink& sink) : sink_(sink) {}
+  // Adds a picture under a key not used yet; false when the key is taken or
+  // the picture could not be added.
+  bool Add(const std::wstring& key, IconHandle icon);
+  void Clear();
+  // The picture's position for the platform list; -1 when there is none.
+  int IndexOf(const std::wstring& key) const;
+  std::size_t size() const { return keys_.size(); }
+  const std::vector<std::wstring>& keys() const { return keys_; }
+
+ private:
+  PictureSink& sink_;
+  std::vector<std::wstring> keys_;  // keys_[i] names picture i of the sink
+  std::unordered_map<std::wstring, int> indexOf_;
+};
+
+}  // namespace tarrow
