@@ -19,7 +19,8 @@ namespace tarrow {
 inline constexpr wchar_t kSnapshotName[] = L"Defaults.dat";
 
 // Beside the program, and the per-user fall-back for a program folder that
-// cannot be written (%LOCALAPPDATA%\Tarrow\Defaults.dat).
+// cannot be written (%LOCALAPPDATA%\Tarrow\Defaults.dat). Empty when the
+// folder is unknown.
 std::wstring SnapshotPathBesideProgram(Shell& shell);
 std::wstring SnapshotPathPerUser(Shell& shell);
 
@@ -34,6 +35,8 @@ class SnapshotWriter {
   explicit SnapshotWriter(Os& os);
   ~SnapshotWriter();
   void Begin();
+  // A type whose line could not be read back as the same type (a comma or
+  // line break in the ProgID, a line break in the location) is left out.
   void Record(const std::wstring& progId, const std::wstring& location);
   // True when a snapshot was put in place.
   bool End();

@@ -207,7 +207,7 @@ class FakeOutputFile : public OutputFile {
   }
   bool Commit() override {
     ++fs_.commits;
-    return true;
+    return !fs_.failCommits;
   }
 
  private:
@@ -289,6 +289,7 @@ int FakeShell::CountIcons(const std::wstring& file) {
 std::vector<IconHandle> FakeShell::ExtractIcons(const std::wstring& file, int first, int count, int sizePx) {
   ++extractCalls;
   std::vector<IconHandle> icons;
+  if (nonIconFiles.count(Lower(file))) return std::vector<IconHandle>(first < 0 ? 1 : std::max(count, 0), 1);
   const int available = CountIcons(file);
   for (int i = 0; i < std::max(count, 0); ++i) {
     const int index = first + i;
@@ -306,7 +307,9 @@ std::vector<IconHandle> FakeShell::ExtractIcons(const std::wstring& file, int fi
   return icons;
 }
 
-void FakeShell::DestroyIcon(IconHandle icon) { live_.erase(icon); }
+void FakeShell::DestroyIcon(IconHandle icon) {
+  if (live_.erase(icon) == 0) ++invalidDestroys;
+}
 
 std::wstring FakeShell::Describe(IconHandle icon) const {
   const auto it = given_.find(icon);

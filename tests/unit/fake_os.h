@@ -76,6 +76,7 @@ class FakeFileSystem : public FileSystem {
   std::set<std::wstring> folders;
   std::set<std::wstring> unreadable;
   std::set<std::wstring> readOnlyFolders;  // no file can be created in these
+  bool failCommits = false;                // as when the disk fills up
   int commits = 0;
 
   bool CanOpenForRead(const std::wstring& path) override;
@@ -99,12 +100,17 @@ class FakeShell : public Shell {
   std::vector<OpenDialogRequest> dialogRequests;
   std::vector<int> messageAnswers;
   std::vector<std::pair<std::wstring, unsigned>> messages;
+  // Files that are neither executables nor icon files (lower case): as on
+  // Windows, extraction answers 1 for them, which is no handle.
+  std::set<std::wstring> nonIconFiles;
   int notifications = 0;
   int extractCalls = 0;
+  int invalidDestroys = 0;  // DestroyIcon on a handle that is not live
 
   // "file#index" for a handle this shell gave out.
   std::wstring Describe(IconHandle icon) const;
   int liveIcons() const { return static_cast<int>(live_.size()); }
+  bool IsLive(IconHandle icon) const { return live_.count(icon) > 0; }
 
   std::wstring SystemDirectory() override { return systemDirectory; }
   std::wstring ProgramFolder() override { return programFolder; }

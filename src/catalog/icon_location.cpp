@@ -1,0 +1,44 @@
+#include "catalog/icon_location.h"
+
+#include <limits>
+
+namespace tarrow {
+
+IconLocation SplitIconLocation(const std::wstring& location) {
+  const auto comma = location.find(L',');
+  if (comma == std::wstring::npos) return {location, 0};
+  return {location.substr(0, comma), ParseIconIndex(std::wstring_view(location).substr(comma + 1))};
+}
+
+int ParseIconIndex(std::wstring_view text) {
+  std::size_t pos = 0;
+  while (pos < text.size() && (text[pos] == L' ' || text[pos] == L'\t')) ++pos;
+  bool negative = false;
+  if (pos < text.size() && (text[pos] == L'+' || text[pos] == L'-')) negative = text[pos++] == L'-';
+  const std::size_t firstDigit = pos;
+  // One past the magnitude of the most negative 32-bit value marks "too big";
+  // leading zeros never reach it, so they may be as many as they like.
+  constexpr std::int64_t kTooBig = std::int64_t{std::numeric_limits<std::int32_t>::max()} + 2;
+  std::int64_t magnitude = 0;
+  for (; pos < text.size() && text[pos] >= L'0' && text[pos] <= L'9'; ++pos) {
+    if (magnitude < kTooBig) magnitude = magnitude * 10 + (text[pos] - L'0');
+  }
+  if (pos == firstDigit) return 0;
+  const std::int64_t value = negative ? -magnitude : magnitude;
+  if (value < std::numeric_limits<std::int32_t>::min() || value > std::numeric_limits<std::int32_t>::max()) {
+    return 0;
+  }
+  return static_cast<int>(value);
+}
+
+std::wstring BuildIconLocation(const std::wstring& file, std::int64_t index) {
+  return file + L"," + std::to_wstring(index);
+}
+
+std::wstring IconFileForExtraction(Shell& shell, const std::wstring& file) {
+  std::wstring path = shell.ExpandEnvironment(file);
+  if (path.size() >= 2 && path.front() == L'"' && path.back() == L'"') path = path.substr(1, path.size() - 2);
+  return path;
+}
+
+}  // namespace tarrow

@@ -1,0 +1,116 @@
+#include "catalog/scan.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "catalog/icon_location.h"
+#include "catalog/snapshot.h"
+#include "platform/registry.h"
+#include "platform/system.h"
+
+namespace tarrow {
+namespace {
+
+constexpr int kPointerDefault = 0;
+constexpr int kPointerHourglass = 11;
+
+// Windows' ExtractIcon answers 1 for a file that holds no icons at all
+// (neither executable nor icon file): a marker, not a handle to release.
+constexpr IconHandle kNotAnIconFile = 1;
+
+bool IsIcon(IconHandle icon) {
+  return icon != 0 && icon != kNotAnIconFile;
+}
+
+// One icon of the file at `index`; 0 when there is none.
+IconHandle ExtractOne(Shell& shell, const std::wstring& file, int index, int sizePx) {
+  if (file.empty()) return 0;
+  const auto icons = shell.ExtractIcons(file, index, 1, sizePx);
+  IconHandle icon = 0;
+  for (std::size_t i = 0; i < icons.size(); ++i) {
+    if (i == 0) {
+      icon = icons[i];
+    } else if (IsIcon(icons[i])) {
+      shell.DestroyIcon(icons[i]);
+    }
+  }
+  return IsIcon(icon) ? icon : 0;
+}
+
+// Clears the list's scan mark on every way out.
+class ScanMark {
+ public:
+  explicit ScanMark(TypeList& types) : types_(types) { types_.set_scanning(true); }
+  ~ScanMark() { types_.set_scanning(false); }
+  ScanMark(const ScanMark&) = delete;
+  ScanMark& operator=(const ScanMark&) = delete;
+
+ private:
+  TypeList& types_;
+};
+
+}  // namespace
+
+bool ScanFileTypes(Os& os, ScanHost& host, TypeList& types, ImageStore& images, int iconSizePx) {
+  // A second walk inside the first would interleave both lists' items.
+  if (types.scanning()) return false;
+  const ScanMark mark(types);
+
+  host.SetMousePointer(kPointerHourglass);
+  host.ShowProgress();
+  host.DoEvents();
+
+  types.Clear();
+  images.Clear();
+  host.ListChanged();
+
+  SnapshotWriter snapshot(os);
+  snapshot.Begin();
+
+  std::vector<std::wstring> names;
+  std::int32_t count = 0;
+  RegListSubkeys(os.registry, kClassesRoot, L"", names, count);
+  if (static_cast<std::size_t>(count) > names.size()) count = static_cast<std::int32_t>(names.size());
+  host.SetProgressMax(count);
+
+  const std::wstring fallbackFolder = GetSystemFolder(os.shell);
+  for (std::int32_t p = 0; p < count; ++p) {
+    host.SetProgressValue(p);
+    host.DoEvents();
+
+    const std::wstring& extension = names[static_cast<std::size_t>(p)];
+    if (extension.empty() || extension[0] != L'.') continue;
+    const std::wstring progId = RegReadValue(os.registry, kClassesRoot, extension, L"");
+    if (progId.empty()) continue;
+    const std::wstring description = RegReadValue(os.registry, kClassesRoot, progId, L"");
+    const std::wstring location = RegReadValue(os.registry, kClassesRoot, progId + L"\\DefaultIcon", L"");
+    // "%1": the file is its own icon, so the type has none of its own to show.
+    if (location.empty() || location == L"%1" || description.empty()) continue;
+
+    const IconLocation icon = SplitIconLocation(location);
+    IconHandle handle =
+        ExtractOne(os.shell, IconFileForExtraction(os.shell, icon.file), icon.index, iconSizePx);
+    if (handle == 0 && !fallbackFolder.empty()) {
+      handle = ExtractOne(os.shell, fallbackFolder + L"\\SHELL32.DLL", 0, iconSizePx);
+    }
+    if (handle == 0) continue;
+
+    const std::wstring position = std::to_wstring(p);
+    // The store keeps its own copy of the picture, so the icon can go at once.
+    images.Add(L"Index" + position, handle);
+    os.shell.DestroyIcon(handle);
+    types.Add(
+        {progId + L"," + position, description + L"  [" + extension + L"]", L"Index" + position, icon.file});
+    snapshot.Record(progId, location);
+  }
+
+  host.ListChanged();
+  snapshot.End();
+  host.SetMousePointer(kPointerDefault);
+  host.HideProgress();
+  host.DoEvents();
+  return true;
+}
+
+}  // namespace tarrow

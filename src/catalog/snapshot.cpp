@@ -1,0 +1,259 @@
+#include "catalog/snapshot.h"
+
+#include <climits>
+#include <cstdint>
+#include <type_traits>
+
+#include "platform/files.h"
+
+namespace tarrow {
+namespace {
+
+constexpr char kUtf8Bom[] = "\xEF\xBB\xBF";
+constexpr wchar_t kTempSuffix[] = L".tmp";
+constexpr char32_t kReplacement = 0xFFFD;
+
+std::wstring WithoutTrailingBackslashes(std::wstring folder) {
+  while (!folder.empty() && folder.back() == L'\\') folder.pop_back();
+  return folder;
+}
+
+// An empty folder gives no path at all rather than one at the drive's root.
+std::wstring InFolder(const std::wstring& folder, const std::wstring& name) {
+  const std::wstring base = WithoutTrailingBackslashes(folder);
+  return base.empty() ? std::wstring() : base + L"\\" + name;
+}
+
+std::wstring FolderOf(const std::wstring& path) {
+  return path.substr(0, path.rfind(L'\\'));
+}
+
+char32_t CodeUnit(wchar_t c) {
+  return static_cast<char32_t>(static_cast<std::make_unsigned_t<wchar_t>>(c));
+}
+
+bool IsSurrogate(char32_t c) {
+  return c >= 0xD800 && c <= 0xDFFF;
+}
+
+void AppendUtf8(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
+// Wide text is UTF-16 on Windows, so characters beyond the first plane come
+// as surrogate pairs; a surrogate without its partner has no UTF-8 form.
+std::string ToUtf8(std::wstring_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char32_t c = CodeUnit(text[i]);
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size()) {
+      const char32_t low = CodeUnit(text[i + 1]);
+      if (low >= 0xDC00 && low <= 0xDFFF) {
+        c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+        ++i;
+      }
+    }
+    if (IsSurrogate(c) || c > 0x10FFFF) c = kReplacement;
+    AppendUtf8(out, c);
+  }
+  return out;
+}
+
+void AppendWide(std::wstring& out, char32_t c) {
+  if constexpr (WCHAR_MAX <= 0xFFFF) {
+    if (c >= 0x10000) {
+      c -= 0x10000;
+      out += static_cast<wchar_t>(0xD800 + (c >> 10));
+      out += static_cast<wchar_t>(0xDC00 + (c & 0x3FF));
+      return;
+    }
+  }
+  out += static_cast<wchar_t>(c);
+}
+
+// Strict UTF-8: overlong forms, encoded surrogates, values beyond U+10FFFF and
+// cut sequences each become one U+FFFD, and decoding resumes at the first byte
+// that did not fit.
+std::wstring FromUtf8(std::string_view bytes) {
+  std::wstring out;
+  out.reserve(bytes.size());
+  std::size_t i = 0;
+  while (i < bytes.size()) {
+    const auto lead = static_cast<unsigned char>(bytes[i++]);
+    if (lead < 0x80) {
+      out += static_cast<wchar_t>(lead);
+      continue;
+    }
+    int trailing = 0;
+    char32_t c = 0;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+      trailing = 1;
+      c = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+      trailing = 2;
+      c = lead & 0x0F;
+      if (lead == 0xE0) low = 0xA0;
+      if (lead == 0xED) high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+      trailing = 3;
+      c = lead & 0x07;
+      if (lead == 0xF0) low = 0x90;
+      if (lead == 0xF4) high = 0x8F;
+    } else {
+      AppendWide(out, kReplacement);
+      continue;
+    }
+    bool complete = true;
+    for (int k = 0; k < trailing; ++k) {
+      const auto next = i < bytes.size() ? static_cast<unsigned char>(bytes[i]) : 0;
+      if (i >= bytes.size() || next < low || next > high) {
+        complete = false;
+        break;
+      }
+      c = (c << 6) | (next & 0x3F);
+      low = 0x80;
+      high = 0xBF;
+      ++i;
+    }
+    AppendWide(out, complete ? c : kReplacement);
+  }
+  return out;
+}
+
+// What a line can carry and still be read back as the same type: the reader
+// splits at the first comma, so a comma in the ProgID would put the location
+// under another type's key, and a line break would cut the line.
+bool Recordable(const std::wstring& progId, const std::wstring& location) {
+  return !progId.empty() && !location.empty() &&
+         progId.find_first_of(std::wstring(L",\r\n\0", 4)) == std::wstring::npos &&
+         location.find_first_of(L"\r\n") == std::wstring::npos;
+}
+
+void AddLine(std::vector<SnapshotLine>& lines, std::wstring_view line) {
+  const auto comma = line.find(L',');
+  if (comma == std::wstring_view::npos || comma == 0 || comma + 1 == line.size()) return;
+  const auto progId = line.substr(0, comma);
+  if (progId.find(L'\0') != std::wstring_view::npos) return;
+  lines.push_back({std::wstring(progId), std::wstring(line.substr(comma + 1))});
+}
+
+}  // namespace
+
+std::wstring SnapshotPathBesideProgram(Shell& shell) {
+  return InFolder(shell.ProgramFolder(), kSnapshotName);
+}
+
+std::wstring SnapshotPathPerUser(Shell& shell) {
+  const std::wstring folder = InFolder(shell.LocalAppDataFolder(), L"Tarrow");
+  return folder.empty() ? folder : folder + L"\\" + kSnapshotName;
+}
+
+std::wstring FindSnapshot(Os& os) {
+  for (const auto& path : {SnapshotPathBesideProgram(os.shell), SnapshotPathPerUser(os.shell)}) {
+    if (FileExists(os.files, path)) return path;
+  }
+  return {};
+}
+
+struct SnapshotWriter::State {
+  std::unique_ptr<OutputFile> file;
+  std::wstring tempPath;
+  std::wstring finalPath;
+  bool writeFailed = false;
+};
+
+SnapshotWriter::SnapshotWriter(Os& os) : os_(os) {}
+
+SnapshotWriter::~SnapshotWriter() {
+  if (!active()) return;
+  // Closed first: an open file cannot be deleted on Windows.
+  state_->file.reset();
+  os_.files.Remove(state_->tempPath);
+}
+
+bool SnapshotWriter::active() const {
+  return state_ && state_->file;
+}
+
+void SnapshotWriter::Begin() {
+  if (active() || !FindSnapshot(os_).empty()) return;
+  // Beside the program first; a program folder that cannot be written (as
+  // under Program Files) must not keep the originals from being saved.
+  const std::wstring places[] = {SnapshotPathBesideProgram(os_.shell), SnapshotPathPerUser(os_.shell)};
+  for (const auto& finalPath : places) {
+    if (finalPath.empty()) continue;
+    if (&finalPath == &places[1] && !os_.files.EnsureFolder(FolderOf(finalPath))) continue;
+    const std::wstring tempPath = finalPath + kTempSuffix;
+    // Left behind by a scan that never finished.
+    os_.files.Remove(tempPath);
+    auto file = os_.files.Create(tempPath);
+    if (!file) continue;
+    state_ = std::make_unique<State>();
+    state_->file = std::move(file);
+    state_->tempPath = tempPath;
+    state_->finalPath = finalPath;
+    state_->writeFailed = !state_->file->Write(kUtf8Bom);
+    return;
+  }
+}
+
+void SnapshotWriter::Record(const std::wstring& progId, const std::wstring& location) {
+  if (!active() || !Recordable(progId, location)) return;
+  if (!state_->file->Write(ToUtf8(progId + L"," + location + L"\r\n"))) state_->writeFailed = true;
+}
+
+bool SnapshotWriter::End() {
+  if (!active()) return false;
+  const auto state = std::move(state_);
+  const bool written = state->file->Commit() && !state->writeFailed;
+  state->file.reset();
+  if (written && os_.files.Replace(state->tempPath, state->finalPath)) return true;
+  os_.files.Remove(state->tempPath);
+  return false;
+}
+
+std::vector<SnapshotLine> ParseSnapshot(Shell& shell, std::string_view bytes) {
+  const std::string_view bom(kUtf8Bom);
+  const std::wstring text =
+      bytes.substr(0, bom.size()) == bom ? FromUtf8(bytes.substr(bom.size())) : shell.AnsiToWide(bytes);
+  std::vector<SnapshotLine> lines;
+  const std::wstring_view all(text);
+  std::size_t start = 0;
+  while (start < all.size()) {
+    const auto end = all.find_first_of(L"\r\n", start);
+    if (end == std::wstring_view::npos) {
+      AddLine(lines, all.substr(start));
+      break;
+    }
+    AddLine(lines, all.substr(start, end - start));
+    start = end + (all[end] == L'\r' && end + 1 < all.size() && all[end + 1] == L'\n' ? 2 : 1);
+  }
+  return lines;
+}
+
+std::optional<std::vector<SnapshotLine>> ReadSnapshot(Os& os) {
+  const std::wstring path = FindSnapshot(os);
+  if (path.empty()) return std::nullopt;
+  const auto bytes = os.files.ReadAll(path);
+  if (!bytes) return std::nullopt;
+  return ParseSnapshot(os.shell, *bytes);
+}
+
+}  // namespace tarrow

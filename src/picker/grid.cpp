@@ -1,0 +1,55 @@
+#include "picker/grid.h"
+
+namespace tarrow {
+
+CellPosition CellPositionOf(const GridMetrics& metrics, std::int64_t k) {
+  const std::int64_t position = k - 1;
+  return {(position % metrics.columns) * metrics.cellWidth,
+          (position / metrics.columns) * metrics.cellHeight};
+}
+
+std::int64_t SheetHeight(const GridMetrics& metrics, std::int64_t iconCount) {
+  const std::int64_t rows = iconCount > 0 ? (iconCount + metrics.columns - 1) / metrics.columns : 1;
+  return metrics.cellHeight * rows;
+}
+
+ScrollSettings ScrollSettingsFor(const GridMetrics& metrics, std::int64_t sheetHeight) {
+  ScrollSettings settings;
+  if (sheetHeight <= metrics.viewportHeight) return settings;
+  const std::int64_t difference = metrics.viewportInnerHeight - sheetHeight;
+  settings.Max = difference < 0 ? -difference : difference;
+  // A page step crosses the whole range.
+  if (settings.Max >= 1) settings.LargeChange = settings.Max;
+  if (const auto small = DivideRoundingHalfToEven(settings.Max, 10); small >= 1) settings.SmallChange = small;
+  return settings;
+}
+
+GridLayout LayOutGrid(const GridMetrics& metrics, std::int64_t iconCount) {
+  GridLayout layout;
+  if (iconCount > 0) layout.cells.reserve(static_cast<std::size_t>(iconCount));
+  for (std::int64_t k = 1; k <= iconCount; ++k) layout.cells.push_back(CellPositionOf(metrics, k));
+  layout.sheetHeight = SheetHeight(metrics, iconCount);
+  layout.scroll = ScrollSettingsFor(metrics, layout.sheetHeight);
+  return layout;
+}
+
+std::int64_t DivideRoundingHalfToEven(std::int64_t numerator, std::int64_t denominator) {
+  std::int64_t quotient = numerator / denominator;
+  std::int64_t remainder = numerator % denominator;
+  // Floor division, so the remainder is in [0, denominator).
+  if (remainder < 0) {
+    --quotient;
+    remainder += denominator;
+  }
+  const std::int64_t twice = remainder * 2;
+  if (twice > denominator || (twice == denominator && quotient % 2 != 0)) ++quotient;
+  return quotient;
+}
+
+std::int64_t TwipsToPixels(std::int64_t twips, int dpi) {
+  const std::int64_t scaled = twips * dpi;
+  const std::int64_t half = 720;
+  return scaled >= 0 ? (scaled + half) / 1440 : -((-scaled + half) / 1440);
+}
+
+}  // namespace tarrow

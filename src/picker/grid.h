@@ -1,0 +1,60 @@
+// The icon grid's geometry and scroll settings, in twips. Pure arithmetic, so
+// the window only places cells and sets the scroll bar from these figures.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace tarrow {
+
+// Sizes the grid is laid out with; the defaults are the window's design sizes.
+struct GridMetrics {
+  std::int64_t cellWidth = 585;   // Iconbox(0).Width
+  std::int64_t cellHeight = 615;  // Iconbox(0).Height
+  std::int64_t columns = 7;
+  std::int64_t viewportHeight = 1305;       // Border.Height, its outer height
+  std::int64_t viewportInnerHeight = 1245;  // Border.ScaleHeight
+};
+
+struct CellPosition {
+  std::int64_t Left = 0;
+  std::int64_t Top = 0;
+  bool operator==(const CellPosition&) const = default;
+};
+
+// What the build sets on VScroll1. A change amount the scroll bar would refuse
+// (below 1) is nullopt: the bar keeps the amount it had.
+struct ScrollSettings {
+  std::int64_t Max = 0;
+  std::optional<std::int64_t> LargeChange;
+  std::optional<std::int64_t> SmallChange;
+  bool operator==(const ScrollSettings&) const = default;
+};
+
+struct GridLayout {
+  std::vector<CellPosition> cells;  // cells[k - 1] is Iconbox(k)
+  std::int64_t sheetHeight = 0;     // Picture1.Height
+  ScrollSettings scroll;
+};
+
+// Cell k (from 1) shows icon k - 1, seven to a row from the sheet's top left.
+CellPosition CellPositionOf(const GridMetrics& metrics, std::int64_t k);
+
+// The height of the rows in use; one row when there are no icons.
+std::int64_t SheetHeight(const GridMetrics& metrics, std::int64_t iconCount);
+
+// Scroll settings for a sheet of the given height.
+ScrollSettings ScrollSettingsFor(const GridMetrics& metrics, std::int64_t sheetHeight);
+
+GridLayout LayOutGrid(const GridMetrics& metrics, std::int64_t iconCount);
+
+// numerator / denominator to the nearest integer, a half to the even
+// neighbour. The denominator must be positive.
+std::int64_t DivideRoundingHalfToEven(std::int64_t numerator, std::int64_t denominator);
+
+// Twips to pixels at `dpi` dots per inch, halves away from zero as MulDiv
+// rounds them.
+std::int64_t TwipsToPixels(std::int64_t twips, int dpi);
+
+}  // namespace tarrow

@@ -1,0 +1,85 @@
+#include "picker/selection.h"
+
+#include <limits>
+
+#include "catalog/icon_location.h"
+#include "platform/files.h"
+#include "platform/system.h"
+
+namespace tarrow {
+namespace {
+
+// ExtractIcon answers 1 for a file that holds no icons at all; that is no
+// handle to draw or release.
+bool IsIcon(IconHandle icon) {
+  return icon > 1;
+}
+
+TypeItem* ItemAt(TypeList& types, std::optional<std::size_t> selected) {
+  return selected && *selected < types.size() ? &types[*selected] : nullptr;
+}
+
+}  // namespace
+
+FrameMove SelectIconbox(PickerState& state, std::int64_t index) {
+  const FrameMove move{state.SelectedIconbox, index};
+  state.SelectedIconbox = index;
+  return move;
+}
+
+bool AssignIcon(Shell& shell, PickerState& state, TypeList& types, ImageStore& images,
+                std::optional<std::size_t> selected, const std::wstring& filename, std::int64_t cell,
+                int iconSizePx) {
+  TypeItem* item = ItemAt(types, selected);
+  // Cell 0 is the hidden template; an index below 0 would name a resource.
+  if (!item || cell < 1 || cell - 1 > std::numeric_limits<int>::max()) return false;
+  const int index = static_cast<int>(cell - 1);
+
+  IconHandle icon = 0;
+  for (const IconHandle extracted :
+       shell.ExtractIcons(IconFileForExtraction(shell, filename), index, 1, iconSizePx)) {
+    if (!IsIcon(extracted)) continue;
+    if (icon == 0) {
+      icon = extracted;
+    } else {
+      shell.DestroyIcon(extracted);
+    }
+  }
+  if (icon == 0) return false;
+
+  ++state.ChangeCounter;
+  const std::wstring key = L"Change" + std::to_wstring(state.ChangeCounter);
+  // The store keeps its own copy of the picture. Should it fail to take one,
+  // the assignment still stands: the Tag is what Apply writes.
+  images.Add(key, icon);
+  shell.DestroyIcon(icon);
+  item->SmallIcon = key;
+  // The Tag keeps the file as typed; only extraction resolves it.
+  item->Tag = BuildIconLocation(filename, index);
+  return true;
+}
+
+std::optional<std::wstring> IconFileOfSelectedType(Shell& shell, PickerState& state, const TypeList& types,
+                                                   std::optional<std::size_t> selected,
+                                                   const std::wstring& filename) {
+  if (!selected || *selected >= types.size()) return std::nullopt;
+  const std::wstring& tag = types[*selected].Tag;
+  if (tag == filename) return std::nullopt;
+  ++state.ChangeCounter;
+  return shell.LowerCase(tag.substr(0, tag.find(L',')));
+}
+
+void NoteItemClick(PickerState& state) {
+  ++state.ChangeCounter;
+}
+
+std::wstring StartFolder(Shell& shell) {
+  return GetSystemFolder(shell);
+}
+
+std::wstring BrowseForIconFile(Shell& shell, std::uintptr_t owner) {
+  const std::wstring path = ShowOpenDialog(shell, owner, kIconFileFilter, kBrowseTitle, StartFolder(shell));
+  return path.empty() ? path : shell.LowerCase(path);
+}
+
+}  // namespace tarrow

@@ -1,0 +1,200 @@
+#include "changes/restore.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "catalog/snapshot.h"
+#include "fake_os.h"
+
+namespace tarrow {
+namespace {
+
+using Texts = std::vector<std::wstring>;
+
+// Records the window's steps, and what had happened by each of them.
+class RecordingHost : public RestoreHost {
+ public:
+  explicit RecordingHost(fake::FakeOs& fake) : fake_(fake) {}
+  void HideMainWindow() override { Note(L"hide"); }
+  void Rescan() override {
+    Note(L"rescan");
+    if (rescanWrites)
+      fake_.files.files[SnapshotPathBesideProgram(fake_.shell)] = "\xEF\xBB\xBFtxtfile,now.dll,0\r\n";
+  }
+  void ShowMainWindow() override { Note(L"show"); }
+
+  // "step writes/messages"
+  Texts steps;
+  bool rescanWrites = true;
+
+ private:
+  void Note(const std::wstring& step) {
+    steps.push_back(step + L" " + std::to_wstring(fake_.registry.writes.size()) + L"/" +
+                    std::to_wstring(fake_.shell.messages.size()));
+  }
+  fake::FakeOs& fake_;
+};
+
+class RestoreTest : public ::testing::Test {
+ protected:
+  RestoreTest() {
+    for (const auto* progId : {L"txtfile", L"htmlfile", L"jpegfile"}) {
+      fake.registry.SetText(kClassesRoot, std::wstring(progId) + L"\\DefaultIcon", L"", L"changed.dll,9");
+    }
+  }
+  void Snapshot(const std::string& bytes) { fake.files.files[SnapshotPathBesideProgram(fake.shell)] = bytes; }
+  std::wstring Value(const std::wstring& progId) {
+    return fake.registry.Text(kClassesRoot, progId + L"\\DefaultIcon");
+  }
+
+  fake::FakeOs fake;
+  RecordingHost host{fake};
+};
+
+TEST_F(RestoreTest, UsableLinesAreWrittenBackInFileOrder) {
+  struct Case {
+    const char* what;
+    std::string file;
+    Texts writes;
+  };
+  const std::vector<Case> cases = {
+      {"three lines",
+       "\xEF\xBB\xBFtxtfile,C:\\t.dll,1\r\nhtmlfile,C:\\h.dll,2\r\njpegfile,C:\\j.dll,3\r\n",
+       {L"txtfile\\DefaultIcon|=C:\\t.dll,1", L"htmlfile\\DefaultIcon|=C:\\h.dll,2",
+        L"jpegfile\\DefaultIcon|=C:\\j.dll,3"}},
+      {"split at the first comma", "htmlfile,C:\\x.dll,4\r\n", {L"htmlfile\\DefaultIcon|=C:\\x.dll,4"}},
+      {"odd lines skipped",
+       "txtfile,\r\n,C:\\a.dll,1\r\nno comma\r\n\r\nhtmlfile,C:\\h.dll,2\r\njpegfile,C:\\j.dll,3",
+       {L"htmlfile\\DefaultIcon|=C:\\h.dll,2", L"jpegfile\\DefaultIcon|=C:\\j.dll,3"}},
+      {"empty file", "", {}},
+      {"a type's DefaultIcon gone",
+       "txtfile,C:\\t.dll,1\r\ngonefile,C:\\g.dll,0\r\njpegfile,C:\\j.dll,3\r\n",
+       {L"txtfile\\DefaultIcon|=C:\\t.dll,1", L"jpegfile\\DefaultIcon|=C:\\j.dll,3"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    fake::FakeOs os;
+    for (const auto* progId : {L"txtfile", L"htmlfile", L"jpegfile", L"gonefile"}) {
+      os.registry.CreateKey(kClassesRoot, progId);
+    }
+    for (const auto* progId : {L"txtfile", L"htmlfile", L"jpegfile"}) {
+      os.registry.CreateKey(kClassesRoot, std::wstring(progId) + L"\\DefaultIcon");
+    }
+    os.files.files[SnapshotPathBesideProgram(os.shell)] = c.file;
+    const RestoreOutcome outcome = RestoreDefaultIcons(os.os);
+    EXPECT_TRUE(outcome.snapshotRead);
+    EXPECT_EQ(os.registry.writes, c.writes);
+    EXPECT_EQ(outcome.written, c.writes.size());
+    EXPECT_FALSE(os.registry.KeyExists(kClassesRoot, L"gonefile\\DefaultIcon"));
+    // Only a restore that wrote something is worth the shell's attention.
+    EXPECT_EQ(os.shell.notifications, c.writes.empty() ? 0 : 1);
+    EXPECT_TRUE(os.shell.messages.empty());
+    EXPECT_EQ(os.registry.openHandles(), 0);
+  }
+}
+
+TEST_F(RestoreTest, TheLaterLineForOneTypeWins) {
+  Snapshot("txtfile,C:\\first.dll,1\r\nhtmlfile,C:\\h.dll,2\r\ntxtfile,C:\\second.dll,2\r\n");
+  const RestoreOutcome outcome = RestoreDefaultIcons(fake.os);
+  EXPECT_EQ(outcome.written, 3u);
+  EXPECT_EQ(Value(L"txtfile"), L"C:\\second.dll,2");
+  EXPECT_EQ(Value(L"htmlfile"), L"C:\\h.dll,2");
+}
+
+TEST_F(RestoreTest, ExpandableLocationsComeBackExpandable) {
+  Snapshot("txtfile,%SystemRoot%\\System32\\imageres.dll,-102\r\nhtmlfile,C:\\100%%\\h.dll,2\r\n");
+  RestoreDefaultIcons(fake.os);
+  const fake::StoredValue* txt = fake.registry.Find(kClassesRoot, L"txtfile\\DefaultIcon", L"");
+  const fake::StoredValue* html = fake.registry.Find(kClassesRoot, L"htmlfile\\DefaultIcon", L"");
+  ASSERT_TRUE(txt && html);
+  EXPECT_EQ(txt->type, kRegExpandSz);
+  EXPECT_EQ(Value(L"txtfile"), L"%SystemRoot%\\System32\\imageres.dll,-102");
+  EXPECT_EQ(html->type, kRegSz);
+}
+
+TEST_F(RestoreTest, WithoutAReadableSnapshotNothingIsWritten) {
+  for (const bool unreadable : {false, true}) {
+    SCOPED_TRACE(unreadable ? "unreadable" : "missing");
+    fake::FakeOs os;
+    os.registry.CreateKey(kClassesRoot, L"txtfile\\DefaultIcon");
+    if (unreadable) {
+      const auto path = SnapshotPathBesideProgram(os.shell);
+      os.files.files[path] = "txtfile,C:\\t.dll,1\r\n";
+      os.files.unreadable.insert(path);
+    }
+    const RestoreOutcome outcome = RestoreDefaultIcons(os.os);
+    EXPECT_FALSE(outcome.snapshotRead);
+    EXPECT_EQ(outcome.written, 0u);
+    EXPECT_TRUE(os.registry.writes.empty());
+    EXPECT_EQ(os.shell.notifications, 0);
+  }
+}
+
+TEST_F(RestoreTest, AnsweringNoChangesNothing) {
+  Snapshot("txtfile,C:\\t.dll,1\r\n");
+  fake.shell.messageAnswers = {kIdNo};
+  EXPECT_FALSE(RestoreDefaults(fake.os, host));
+  EXPECT_TRUE(host.steps.empty());
+  EXPECT_TRUE(fake.registry.writes.empty());
+  EXPECT_EQ(fake.shell.notifications, 0);
+  ASSERT_EQ(fake.shell.messages.size(), 1u);
+  EXPECT_EQ(fake.shell.messages[0].first,
+            L"Restore all icons to original state?\r(Before Tarrow was installed)");
+  EXPECT_EQ(fake.shell.messages[0].second, 0x1024u);
+}
+
+TEST_F(RestoreTest, YesRestoresWhileTheWindowIsHiddenThenRescans) {
+  Snapshot("txtfile,C:\\t.dll,1\r\nhtmlfile,C:\\h.dll,2\r\n");
+  fake.shell.messageAnswers = {kIdYes};
+  EXPECT_TRUE(RestoreDefaults(fake.os, host));
+  EXPECT_EQ(host.steps, (Texts{L"hide 0/1", L"rescan 2/1", L"show 2/1"}));
+  EXPECT_EQ(Value(L"txtfile"), L"C:\\t.dll,1");
+  EXPECT_EQ(Value(L"jpegfile"), L"changed.dll,9");
+  EXPECT_EQ(fake.shell.messages.size(), 1u);
+  EXPECT_EQ(fake.shell.notifications, 1);
+}
+
+TEST_F(RestoreTest, AMissingSnapshotIsToldOverTheRescannedList) {
+  struct Case {
+    const char* what;
+    bool rescanWrites;
+    bool mentionsNewDefaults;
+  };
+  for (const auto& c :
+       std::vector<Case>{{"rescan takes a snapshot", true, true}, {"rescan cannot take one", false, false}}) {
+    SCOPED_TRACE(c.what);
+    fake::FakeOs os;
+    RecordingHost recorder(os);
+    recorder.rescanWrites = c.rescanWrites;
+    os.shell.messageAnswers = {kIdYes};
+    EXPECT_TRUE(RestoreDefaults(os.os, recorder));
+    EXPECT_EQ(recorder.steps, (Texts{L"hide 0/1", L"rescan 0/1", L"show 0/1"}));
+    ASSERT_EQ(os.shell.messages.size(), 2u);
+    const auto& [text, style] = os.shell.messages[1];
+    EXPECT_NE(text.find(L"nothing was restored"), std::wstring::npos) << testing::PrintToString(text);
+    EXPECT_EQ(text.find(L"new defaults") != std::wstring::npos, c.mentionsNewDefaults)
+        << testing::PrintToString(text);
+    EXPECT_EQ(style, kMbOk | kMbIconWarning);
+    EXPECT_EQ(os.shell.notifications, 0);
+  }
+}
+
+TEST_F(RestoreTest, FailedWritesAreReportedAfterTheRescan) {
+  fake.registry.SetReadOnly(kClassesRoot, L"htmlfile\\DefaultIcon");
+  Snapshot("txtfile,C:\\t.dll,1\r\nhtmlfile,C:\\h.dll,2\r\njpegfile,C:\\j.dll,3\r\n");
+  fake.shell.messageAnswers = {kIdYes};
+  EXPECT_TRUE(RestoreDefaults(fake.os, host));
+  EXPECT_EQ(host.steps, (Texts{L"hide 0/1", L"rescan 2/1", L"show 2/1"}));
+  EXPECT_EQ(Value(L"jpegfile"), L"C:\\j.dll,3");
+  EXPECT_EQ(Value(L"htmlfile"), L"changed.dll,9");
+  ASSERT_EQ(fake.shell.messages.size(), 2u);
+  const std::wstring& text = fake.shell.messages[1].first;
+  EXPECT_EQ(text.rfind(L"1 file type was not restored: htmlfile.", 0), 0u) << testing::PrintToString(text);
+  EXPECT_NE(text.find(L"administrator"), std::wstring::npos);
+  EXPECT_EQ(fake.shell.notifications, 1);
+}
+
+}  // namespace
+}  // namespace tarrow

@@ -1,0 +1,339 @@
+#include "catalog/scan.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+
+#include "catalog/type_list.h"
+#include "fake_os.h"
+
+namespace tarrow {
+namespace {
+
+constexpr int kIconSize = 16;
+const std::wstring kBeside = L"C:\\Tarrow\\Defaults.dat";
+const std::wstring kPerUser = L"C:\\Users\\me\\AppData\\Local\\Tarrow\\Defaults.dat";
+const std::string kBom = "\xEF\xBB\xBF";
+const std::wstring kShellLibrary = L"c:\\windows\\system32\\shell32.dll";
+const std::wstring kAppExe = L"c:\\program files\\app\\app.exe";
+
+std::string Narrow(const std::wstring& text) {
+  std::string out;
+  for (wchar_t c : text) out += c >= 0x20 && c < 0x7F ? static_cast<char>(c) : '?';
+  return out;
+}
+
+class RecordingHost : public ScanHost {
+ public:
+  std::vector<std::string> events;
+  // Runs inside every yield, as a window event would.
+  std::function<void()> onDoEvents;
+
+  void ShowProgress() override { events.push_back("show"); }
+  void SetProgressMax(int max) override { events.push_back("max " + std::to_string(max)); }
+  void SetProgressValue(int value) override { events.push_back("value " + std::to_string(value)); }
+  void HideProgress() override { events.push_back("hide"); }
+  void DoEvents() override {
+    events.push_back("yield");
+    if (onDoEvents) onDoEvents();
+  }
+  void ListChanged() override { events.push_back("list"); }
+  void SetMousePointer(int pointer) override { events.push_back("pointer " + std::to_string(pointer)); }
+};
+
+// Stands for the platform's image list: remembers which icon each picture was
+// made from, and whether that icon was still alive when it was copied.
+class RecordingSink : public PictureSink {
+ public:
+  explicit RecordingSink(fake::FakeShell& shell) : shell_(shell) {}
+  std::vector<std::wstring> pictures;
+  int AddPicture(IconHandle icon) override {
+    pictures.push_back(shell_.IsLive(icon) ? shell_.Describe(icon) : L"<not a live icon>");
+    return static_cast<int>(pictures.size()) - 1;
+  }
+  void RemoveAllPictures() override { pictures.clear(); }
+
+ private:
+  fake::FakeShell& shell_;
+};
+
+struct ScanFixture {
+  fake::FakeOs fake;
+  RecordingHost host;
+  RecordingSink sink{fake.shell};
+  ImageStore images{sink};
+  TypeList types;
+
+  ScanFixture() {
+    fake.shell.environment[L"SystemRoot"] = L"C:\\Windows";
+    fake.shell.iconFiles[kShellLibrary] = 5;
+  }
+  bool Scan() { return ScanFileTypes(fake.os, host, types, images, kIconSize); }
+
+  // An extension, its ProgID key with a description, and a DefaultIcon;
+  // nullptr leaves a value out.
+  void Type(const wchar_t* extension, const wchar_t* progId, const wchar_t* description,
+            const wchar_t* icon) {
+    auto& reg = fake.registry;
+    reg.CreateKey(kClassesRoot, extension);
+    if (progId) reg.SetText(kClassesRoot, extension, L"", progId);
+    if (!progId || !*progId) return;
+    reg.CreateKey(kClassesRoot, progId);
+    if (description) reg.SetText(kClassesRoot, progId, L"", description);
+    if (icon) reg.SetText(kClassesRoot, std::wstring(progId) + L"\\DefaultIcon", L"", icon, kRegExpandSz);
+  }
+  std::string Snapshot(const std::wstring& path = L"C:\\Tarrow\\Defaults.dat") {
+    const auto it = fake.files.files.find(path);
+    return it == fake.files.files.end() ? "<missing>" : it->second;
+  }
+  std::vector<std::wstring> Keys() const {
+    std::vector<std::wstring> keys;
+    for (const auto& item : types) keys.push_back(item.Key);
+    return keys;
+  }
+};
+
+// Enumeration positions are in the comments: every subkey of the root counts.
+void FillRegistry(ScanFixture& f) {
+  f.fake.shell.iconFiles[L"c:\\windows\\system32\\imageres.dll"] = 10;
+  f.fake.shell.iconFiles[kAppExe] = 3;
+  f.fake.shell.iconFiles[L"c:\\icons\\doc.ico"] = 1;
+  f.fake.shell.nonIconFiles.insert(L"c:\\docs\\readme.txt");
+  f.fake.registry.SetText(kClassesRoot, L"*", L"", L"not an extension");                     // 0
+  f.Type(L".txt", L"txtfile", L"Text Document", L"%SystemRoot%\\system32\\imageres.dll,2");  // 1, 2
+  f.Type(L".log", L"txtfile", nullptr, nullptr);                                             // 3
+  f.Type(L".", L"dotfile", L"Dot", L"C:\\Icons\\doc.ico");                                   // 4, 5
+  f.Type(L".EXE", L"exefile", L"Application", L"%1");                                        // 6, 7
+  f.Type(L".bat", L"batfile", L"Batch", L"\"%1\"");                                          // 8, 9
+  f.Type(L".nodesc", L"nodescfile", nullptr, L"C:\\Icons\\doc.ico");                         // 10, 11
+  f.Type(L".noicon", L"noiconfile", L"No Icon", nullptr);                                    // 12, 13
+  f.Type(L".noprog", nullptr, nullptr, nullptr);                                             // 14
+  f.Type(L".comma3", L"comma3file", L"Comma", L",3");                                        // 15, 16
+  f.Type(L".neg", L"negfile", L"Negative", L"C:\\Program Files\\App\\app.exe,-1");           // 17, 18
+  f.Type(L".quoted", L"quotedfile", L"Quoted", L"\"C:\\Program Files\\App\\app.exe\",2");    // 19, 20
+  f.Type(L".gone", L"gonefile", L"Gone", L"C:\\missing.dll,0");                              // 21, 22
+  f.Type(L".readme", L"readmefile", L"Readme", L"C:\\Docs\\readme.txt");                     // 23, 24
+  f.Type(L".badidx", L"badidxfile", L"Bad Index", L"C:\\Program Files\\App\\app.exe,x7");    // 25, 26
+  f.fake.registry.CreateKey(kClassesRoot, L"CLSID\\{0}");                                    // 27
+  f.Type(L".MiXed", L"mixedfile", L"  Spaced ", L"C:\\Icons\\doc.ico,0");                    // 28, 29
+  f.Type(L".emptyprog", L"", nullptr, nullptr);                                              // 30
+  f.Type(L".emptyicon", L"emptyiconfile", L"Empty Icon", L"");                               // 31, 32
+}
+
+TEST(ScanFileTypesTest, ListsEachExtensionWithProgIdDescriptionAndUsableIconLocation) {
+  ScanFixture f;
+  FillRegistry(f);
+  ASSERT_TRUE(f.Scan());
+
+  const std::wstring imageres = L"c:\\windows\\system32\\imageres.dll#2@16";
+  const std::wstring fallback = kShellLibrary + L"#0@16";
+  const struct {
+    const wchar_t* key;
+    const wchar_t* text;
+    const wchar_t* tag;
+    std::wstring picture;
+  } expected[] = {
+      {L"txtfile,1", L"Text Document  [.txt]", L"%SystemRoot%\\system32\\imageres.dll", imageres},
+      {L"txtfile,3", L"Text Document  [.log]", L"%SystemRoot%\\system32\\imageres.dll", imageres},
+      {L"dotfile,4", L"Dot  [.]", L"C:\\Icons\\doc.ico", L"c:\\icons\\doc.ico#0@16"},
+      {L"batfile,8", L"Batch  [.bat]", L"\"%1\"", fallback},
+      {L"comma3file,15", L"Comma  [.comma3]", L"", fallback},
+      {L"negfile,17", L"Negative  [.neg]", L"C:\\Program Files\\App\\app.exe", kAppExe + L"#-1@16"},
+      {L"quotedfile,19", L"Quoted  [.quoted]", L"\"C:\\Program Files\\App\\app.exe\"", kAppExe + L"#2@16"},
+      {L"gonefile,21", L"Gone  [.gone]", L"C:\\missing.dll", fallback},
+      {L"readmefile,23", L"Readme  [.readme]", L"C:\\Docs\\readme.txt", fallback},
+      {L"badidxfile,25", L"Bad Index  [.badidx]", L"C:\\Program Files\\App\\app.exe", kAppExe + L"#0@16"},
+      {L"mixedfile,28", L"  Spaced   [.MiXed]", L"C:\\Icons\\doc.ico", L"c:\\icons\\doc.ico#0@16"},
+  };
+  ASSERT_EQ(f.types.size(), std::size(expected));
+  ASSERT_EQ(f.images.size(), std::size(expected));
+  for (std::size_t i = 0; i < std::size(expected); ++i) {
+    const auto& e = expected[i];
+    SCOPED_TRACE(Narrow(e.key));
+    const TypeItem& item = f.types[i];
+    EXPECT_EQ(item.Key, e.key);
+    EXPECT_EQ(item.Text, e.text);
+    EXPECT_EQ(item.Tag, e.tag);
+    const std::wstring position = item.Key.substr(item.Key.rfind(L',') + 1);
+    EXPECT_EQ(item.SmallIcon, L"Index" + position);
+    EXPECT_FALSE(IsChanged(item));
+    const int picture = f.images.IndexOf(item.SmallIcon);
+    ASSERT_GE(picture, 0);
+    EXPECT_EQ(f.sink.pictures[static_cast<std::size_t>(picture)], e.picture);
+  }
+  EXPECT_EQ(f.fake.shell.liveIcons(), 0);
+  EXPECT_EQ(f.fake.shell.invalidDestroys, 0) << "a handle of 1 is no icon and must not be destroyed";
+
+  EXPECT_EQ(f.Snapshot(), kBom +
+                              "txtfile,%SystemRoot%\\system32\\imageres.dll,2\r\n"
+                              "txtfile,%SystemRoot%\\system32\\imageres.dll,2\r\n"
+                              "dotfile,C:\\Icons\\doc.ico\r\n"
+                              "batfile,\"%1\"\r\n"
+                              "comma3file,,3\r\n"
+                              "negfile,C:\\Program Files\\App\\app.exe,-1\r\n"
+                              "quotedfile,\"C:\\Program Files\\App\\app.exe\",2\r\n"
+                              "gonefile,C:\\missing.dll,0\r\n"
+                              "readmefile,C:\\Docs\\readme.txt\r\n"
+                              "badidxfile,C:\\Program Files\\App\\app.exe,x7\r\n"
+                              "mixedfile,C:\\Icons\\doc.ico,0\r\n");
+}
+
+TEST(ScanFileTypesTest, TypesWithoutAnyIconAreNeitherListedNorRecorded) {
+  ScanFixture f;
+  FillRegistry(f);
+  f.fake.shell.iconFiles.erase(kShellLibrary);
+  ASSERT_TRUE(f.Scan());
+  EXPECT_EQ(f.Keys(), (std::vector<std::wstring>{L"txtfile,1", L"txtfile,3", L"dotfile,4", L"negfile,17",
+                                                 L"quotedfile,19", L"badidxfile,25", L"mixedfile,28"}));
+  EXPECT_EQ(f.sink.pictures.size(), f.types.size());
+  const std::string snapshot = f.Snapshot();
+  for (const char* dropped : {"batfile", "comma3file", "gonefile", "readmefile"}) {
+    SCOPED_TRACE(dropped);
+    EXPECT_EQ(snapshot.find(dropped), std::string::npos);
+  }
+  EXPECT_EQ(f.fake.shell.liveIcons(), 0);
+  EXPECT_EQ(f.fake.shell.invalidDestroys, 0);
+}
+
+TEST(ScanFileTypesTest, ShowsProgressForEveryKeyAndYieldsAtTheStatedPoints) {
+  const struct {
+    const char* name;
+    bool withKeys;
+    std::vector<std::string> events;
+    std::string snapshot;
+  } cases[] = {
+      {"empty root",
+       false,
+       {"pointer 11", "show", "yield", "list", "max 0", "list", "pointer 0", "hide", "yield"},
+       kBom},
+      {"three keys",
+       true,
+       {"pointer 11", "show", "yield", "list", "max 3", "value 0", "yield", "value 1", "yield", "value 2",
+        "yield", "list", "pointer 0", "hide", "yield"},
+       kBom + "txtfile,C:\\Icons\\doc.ico\r\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScanFixture f;
+    f.fake.shell.iconFiles[L"c:\\icons\\doc.ico"] = 1;
+    if (c.withKeys) {
+      f.fake.registry.CreateKey(kClassesRoot, L"*");
+      f.Type(L".txt", L"txtfile", L"Text", L"C:\\Icons\\doc.ico");
+    }
+    ASSERT_TRUE(f.Scan());
+    EXPECT_EQ(f.host.events, c.events);
+    EXPECT_EQ(f.Snapshot(), c.snapshot);
+    EXPECT_EQ(f.types.size(), c.withKeys ? 1u : 0u);
+  }
+}
+
+TEST(ScanFileTypesTest, ASecondScanRebuildsTheListButLeavesTheSnapshotAlone) {
+  ScanFixture f;
+  FillRegistry(f);
+  ASSERT_TRUE(f.Scan());
+  const std::string first = f.Snapshot();
+  const std::size_t listed = f.types.size();
+
+  // An assignment not yet applied, and a change applied to the registry.
+  f.types[0].SmallIcon = L"Change1";
+  f.types[0].Tag = L"c:\\icons\\doc.ico,0";
+  f.images.Add(L"Change1", 0);
+  f.fake.registry.SetText(kClassesRoot, L"txtfile\\DefaultIcon", L"", L"C:\\Icons\\doc.ico,0");
+  ASSERT_TRUE(f.Scan());
+
+  EXPECT_EQ(f.Snapshot(), first);
+  EXPECT_EQ(f.fake.files.commits, 1);
+  ASSERT_EQ(f.types.size(), listed);
+  EXPECT_EQ(f.types[0].SmallIcon, L"Index1");
+  EXPECT_EQ(f.types[0].Tag, L"C:\\Icons\\doc.ico");
+  EXPECT_EQ(f.images.IndexOf(L"Change1"), -1);
+  EXPECT_EQ(f.images.size(), listed);
+  EXPECT_EQ(f.sink.pictures[static_cast<std::size_t>(f.images.IndexOf(L"Index1"))],
+            L"c:\\icons\\doc.ico#0@16");
+
+  // Without the file, the next scan records the icons as they are now.
+  f.fake.files.files.clear();
+  ASSERT_TRUE(f.Scan());
+  EXPECT_EQ(f.Snapshot().rfind(kBom + "txtfile,C:\\Icons\\doc.ico,0\r\ntxtfile,C:\\Icons\\doc.ico,0\r\n", 0),
+            0u);
+}
+
+TEST(ScanFileTypesTest, ReadOnlyProgramFolderTakesThePerUserSnapshotOnce) {
+  ScanFixture f;
+  f.fake.shell.iconFiles[L"c:\\icons\\doc.ico"] = 1;
+  f.Type(L".txt", L"txtfile", L"Text", L"C:\\Icons\\doc.ico,0");
+  f.fake.files.readOnlyFolders.insert(L"C:\\Tarrow");
+  ASSERT_TRUE(f.Scan());
+  EXPECT_EQ(f.Snapshot(), "<missing>");
+  EXPECT_EQ(f.Snapshot(kPerUser), kBom + "txtfile,C:\\Icons\\doc.ico,0\r\n");
+  f.fake.registry.SetText(kClassesRoot, L"txtfile\\DefaultIcon", L"", L"C:\\Icons\\doc.ico,5");
+  ASSERT_TRUE(f.Scan());
+  EXPECT_EQ(f.Snapshot(kPerUser), kBom + "txtfile,C:\\Icons\\doc.ico,0\r\n");
+  EXPECT_EQ(f.fake.files.files.size(), 1u);
+}
+
+TEST(ScanFileTypesTest, AScanAskedForDuringTheScanIsRefusedAndTheListStaysWhole) {
+  ScanFixture reference;
+  FillRegistry(reference);
+  ASSERT_TRUE(reference.Scan());
+
+  ScanFixture f;
+  FillRegistry(f);
+  int attempts = 0;
+  int refused = 0;
+  f.host.onDoEvents = [&] {
+    if (++attempts <= 3 && !ScanFileTypes(f.fake.os, f.host, f.types, f.images, kIconSize)) ++refused;
+  };
+  const auto eventsBefore = f.host.events.size();
+  ASSERT_TRUE(f.Scan());
+  EXPECT_EQ(refused, 3);
+  EXPECT_EQ(f.host.events.size() - eventsBefore, reference.host.events.size())
+      << "nested scans did something";
+  EXPECT_EQ(f.Keys(), reference.Keys());
+  EXPECT_EQ(f.images.keys(), reference.images.keys());
+  EXPECT_EQ(f.Snapshot(), reference.Snapshot());
+  EXPECT_EQ(f.fake.shell.liveIcons(), 0);
+
+  f.host.onDoEvents = nullptr;
+  EXPECT_TRUE(f.Scan());
+}
+
+TEST(ScanFileTypesTest, AScanThatNeverFinishesLeavesNoSnapshot) {
+  struct Interrupted {};
+  ScanFixture f;
+  FillRegistry(f);
+  int yields = 0;
+  bool snapshotSeenEarly = false;
+  f.host.onDoEvents = [&] {
+    if (f.fake.files.files.count(kBeside)) snapshotSeenEarly = true;
+    if (++yields == 20) throw Interrupted{};
+  };
+  EXPECT_THROW(f.Scan(), Interrupted);
+  EXPECT_FALSE(snapshotSeenEarly);
+  EXPECT_TRUE(f.fake.files.files.empty()) << "neither Defaults.dat nor its temporary file";
+  EXPECT_FALSE(f.types.scanning());
+  EXPECT_EQ(f.fake.shell.liveIcons(), 0);
+
+  f.host.onDoEvents = nullptr;
+  ASSERT_TRUE(f.Scan());
+  const std::string snapshot = f.Snapshot();
+  EXPECT_NE(snapshot, "<missing>");
+  EXPECT_EQ(std::count(snapshot.begin(), snapshot.end(), '\n'), static_cast<long>(f.types.size()));
+}
+
+TEST(ScanFileTypesTest, RepeatedScansReleaseEveryIcon) {
+  ScanFixture f;
+  FillRegistry(f);
+  for (int scan = 0; scan < 50; ++scan) {
+    SCOPED_TRACE(scan);
+    ASSERT_TRUE(f.Scan());
+    ASSERT_EQ(f.fake.shell.liveIcons(), 0);
+    ASSERT_EQ(f.fake.shell.invalidDestroys, 0);
+    ASSERT_EQ(f.sink.pictures.size(), f.types.size());
+  }
+  for (const auto& picture : f.sink.pictures) EXPECT_NE(picture, L"<not a live icon>");
+}
+
+}  // namespace
+}  // namespace tarrow
