@@ -55,3 +55,11 @@ foreach(suite_dir IN LISTS tarrow_windows_suites)
   add_test(NAME ${suite} COMMAND ${target})
   set_tests_properties(${suite} PROPERTIES FIXTURES_REQUIRED wine RESOURCE_LOCK wineprefix TIMEOUT 300)
 endforeach()
+
+# The portable unit tests again, where wchar_t is two bytes as on Windows.
+file(GLOB tarrow_unit_sources CONFIGURE_DEPENDS tests/unit/*.cpp)
+add_executable(tarrow_unit_tests ${tarrow_unit_sources})
+target_include_directories(tarrow_unit_tests PRIVATE tests/unit)
+target_link_libraries(tarrow_unit_tests PRIVATE tarrow_core gtest_main)
+add_test(NAME unit COMMAND tarrow_unit_tests)
+set_tests_properties(unit PROPERTIES FIXTURES_REQUIRED wine RESOURCE_LOCK wineprefix TIMEOUT 300)

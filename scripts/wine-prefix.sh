@@ -12,11 +12,13 @@ start)
   wineserver -k 2>/dev/null || true
   rm -rf "$WINEPREFIX"
   mkdir -p "$WINEPREFIX"
-  wineserver -p
-  wineboot -i >/dev/null 2>&1
+  # Nothing Wine starts may keep the test runner's output open, or the runner
+  # waits for it.
+  wineserver -p </dev/null >/dev/null 2>&1
+  wineboot -i </dev/null >/dev/null 2>&1
   for reg in "$3"/*.reg; do
     [ -e "$reg" ] || continue
-    wine regedit /s "$reg"
+    wine regedit /s "$reg" </dev/null >/dev/null 2>&1
   done
   ;;
 stop)
