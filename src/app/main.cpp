@@ -1,6 +1,37 @@
 #include <windows.h>
 
+#include "app/main_window.h"
+#include "platform/win32/instance.h"
+#include "platform/win32/win32_os.h"
+
+namespace {
+
+// After the refusal, the copy that runs comes forward.
+void BringOtherCopyForward() {
+  HWND other = ::FindWindowW(tarrow::app::kMainWindowClass, nullptr);
+  if (!other || !::IsWindowVisible(other)) return;
+  if (::IsIconic(other)) ::ShowWindow(other, SW_RESTORE);
+  ::SetForegroundWindow(other);
+}
+
+}  // namespace
+
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-  ::MessageBoxW(nullptr, L"Tarrow", L"Tarrow", MB_OK);
-  return 0;
+  ::SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
+  const tarrow::win32::SingleInstance instance(L"Tarrow.SingleInstance");
+  tarrow::app::MainWindow frmFileIcons(tarrow::win32::RealOs());
+  if (!frmFileIcons.Create()) return 1;
+  if (!frmFileIcons.Form_Load(instance.PrevInstance())) {
+    BringOtherCopyForward();
+    return 0;
+  }
+  frmFileIcons.ShowCentred();
+
+  MSG msg;
+  while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    if (::IsDialogMessageW(frmFileIcons.hwnd(), &msg)) continue;
+    ::TranslateMessage(&msg);
+    ::DispatchMessageW(&msg);
+  }
+  return static_cast<int>(msg.wParam);
 }

@@ -1,0 +1,109 @@
+#include "app/progress_window.h"
+
+#include <commctrl.h>
+
+#include "app/layout.h"
+
+namespace tarrow::app {
+namespace {
+constexpr wchar_t kClassName[] = L"TarrowProgress";
+}
+
+ProgressWindow::~ProgressWindow() {
+  if (hwnd_) ::DestroyWindow(hwnd_);
+}
+
+void ProgressWindow::Create() {
+  RegisterClassOnce(kClassName, &Proc, ::GetSysColorBrush(COLOR_BTNFACE));
+  // A fixed tool window: narrow caption with a close button, not sizable,
+  // and, having no owner, not in the taskbar.
+  ::CreateWindowExW(WS_EX_TOOLWINDOW, kClassName, L"Please Wait", WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, 0, 0, 0,
+                    nullptr, nullptr, ::GetModuleHandleW(nullptr), this);
+  if (!hwnd_) return;
+  Picture3_ = ::CreateWindowExW(0, WC_STATICW, L"", WS_CHILD | WS_VISIBLE | SS_ICON | SS_REALSIZECONTROL, 0, 0, 0,
+                                0, hwnd_, nullptr, nullptr, nullptr);
+  Label2_ = ::CreateWindowExW(0, WC_STATICW, L"Enumerating File Types...", WS_CHILD | WS_VISIBLE | SS_LEFT, 0, 0, 0,
+                              0, hwnd_, nullptr, nullptr, nullptr);
+  ProgressBar1_ = ::CreateWindowExW(0, PROGRESS_CLASSW, L"", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, hwnd_, nullptr,
+                                    nullptr, nullptr);
+  ::SendMessageW(ProgressBar1_, PBM_SETRANGE32, 0, max_);
+  ::SendMessageW(ProgressBar1_, PBM_SETPOS, value_, 0);
+  Layout();
+}
+
+void ProgressWindow::Layout() {
+  using namespace progress_design;
+  const UINT dpi = DpiOf(hwnd_);
+  // The panel behind the controls is the window's own background here; it is
+  // larger than the client area only to be clipped, so nothing is lost.
+  RECT frame{0, 0, TwipsToPx(kClientWidth, dpi), TwipsToPx(kClientHeight, dpi)};
+  ::AdjustWindowRectExForDpi(&frame, WS_POPUP | WS_CAPTION | WS_SYSMENU, FALSE, WS_EX_TOOLWINDOW, dpi);
+  ::SetWindowPos(hwnd_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
+  CentreOnMonitor(hwnd_);
+
+  auto place = [dpi](HWND control, const TwipsRect& r) {
+    const RECT px = ToPixels(r, dpi);
+    ::MoveWindow(control, px.left, px.top, px.right - px.left, px.bottom - px.top, TRUE);
+  };
+  place(Picture3_, Picture3);
+  place(Label2_, Label2);
+  place(ProgressBar1_, ProgressBar1);
+
+  icon_.reset(LoadProgramIcon(TwipsToPx(Picture3.width, dpi)));
+  ::SendMessageW(Picture3_, STM_SETICON, reinterpret_cast<WPARAM>(icon_.get()), 0);
+  LOGFONTW font{};
+  font.lfHeight = -PointsToPx(12, dpi);
+  font.lfWeight = FW_BOLD;
+  font.lfQuality = CLEARTYPE_QUALITY;
+  wcscpy_s(font.lfFaceName, L"Microsoft Sans Serif");
+  boldFont_.reset(::CreateFontIndirectW(&font));
+  ::SendMessageW(Label2_, WM_SETFONT, reinterpret_cast<WPARAM>(boldFont_.get()), TRUE);
+}
+
+void ProgressWindow::Show() {
+  if (!hwnd_) Create();
+  ::ShowWindow(hwnd_, SW_SHOW);
+  ::UpdateWindow(hwnd_);
+}
+
+void ProgressWindow::Hide() {
+  if (hwnd_) ::ShowWindow(hwnd_, SW_HIDE);
+}
+
+void ProgressWindow::SetMax(int max) {
+  if (max <= 0) return;  // a bar without range keeps its previous one
+  max_ = max;
+  if (ProgressBar1_) ::SendMessageW(ProgressBar1_, PBM_SETRANGE32, 0, max_);
+}
+
+void ProgressWindow::SetValue(int value) {
+  value_ = value;
+  if (ProgressBar1_) ::SendMessageW(ProgressBar1_, PBM_SETPOS, value_, 0);
+}
+
+int ProgressWindow::max() const {
+  return ProgressBar1_ ? static_cast<int>(::SendMessageW(ProgressBar1_, PBM_GETRANGE, FALSE, 0)) : max_;
+}
+
+int ProgressWindow::value() const {
+  return ProgressBar1_ ? static_cast<int>(::SendMessageW(ProgressBar1_, PBM_GETPOS, 0, 0)) : value_;
+}
+
+LRESULT ProgressWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+  switch (msg) {
+    case WM_CLOSE:
+      // Closing the box does not stop the scan; it only stops showing it.
+      Hide();
+      return 0;
+    case WM_DPICHANGED:
+      Layout();
+      return 0;
+    case WM_CTLCOLORSTATIC:
+      ::SetBkMode(reinterpret_cast<HDC>(wp), TRANSPARENT);
+      return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_BTNFACE));
+  }
+  return Default(msg, wp, lp);
+}
+
+}  // namespace tarrow::app

@@ -1,0 +1,60 @@
+#include "app/window.h"
+
+#include <commctrl.h>
+
+namespace tarrow::app {
+
+ATOM RegisterClassOnce(const wchar_t* name, WNDPROC proc, HBRUSH background, HICON icon, UINT style) {
+  WNDCLASSEXW wc{};
+  if (::GetClassInfoExW(::GetModuleHandleW(nullptr), name, &wc)) return 1;
+  wc.cbSize = sizeof wc;
+  wc.style = style;
+  wc.lpfnWndProc = proc;
+  wc.hInstance = ::GetModuleHandleW(nullptr);
+  wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+  wc.hbrBackground = background;
+  wc.hIcon = icon;
+  wc.lpszClassName = name;
+  return ::RegisterClassExW(&wc);
+}
+
+HICON LoadProgramIcon(int sizePx) {
+  // The resource holds every usual size; the nearest one is taken.
+  return static_cast<HICON>(::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kProgramIconId), IMAGE_ICON,
+                                         sizePx, sizePx, LR_DEFAULTCOLOR));
+}
+
+UINT DpiOf(HWND hwnd) {
+  if (hwnd) {
+    if (const UINT dpi = ::GetDpiForWindow(hwnd)) return dpi;
+  }
+  HDC screen = ::GetDC(nullptr);
+  const UINT dpi = static_cast<UINT>(::GetDeviceCaps(screen, LOGPIXELSY));
+  ::ReleaseDC(nullptr, screen);
+  return dpi ? dpi : 96;
+}
+
+void CentreOnMonitor(HWND hwnd) {
+  RECT rect;
+  ::GetWindowRect(hwnd, &rect);
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  ::GetMonitorInfoW(::MonitorFromWindow(hwnd, MONITOR_DEFAULTTOPRIMARY), &monitor);
+  const RECT& work = monitor.rcWork;
+  const LONG width = rect.right - rect.left, height = rect.bottom - rect.top;
+  ::SetWindowPos(hwnd, nullptr, work.left + (work.right - work.left - width) / 2,
+                 work.top + (work.bottom - work.top - height) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void DoEvents() {
+  MSG msg;
+  while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) ::ExitProcess(static_cast<UINT>(msg.wParam));
+    HWND root = msg.hwnd ? ::GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
+    if (root && ::IsDialogMessageW(root, &msg)) continue;
+    ::TranslateMessage(&msg);
+    ::DispatchMessageW(&msg);
+  }
+}
+
+}  // namespace tarrow::app
