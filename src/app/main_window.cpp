@@ -82,6 +82,8 @@ void ImageListSink::RemoveAllPictures() {
 MainWindow::MainWindow(Os& os) : os_(os) {}
 
 MainWindow::~MainWindow() {
+  // Destroying the object is not the user closing the window: no quit.
+  quitOnDestroy_ = false;
   if (hwnd_) ::DestroyWindow(hwnd_);
 }
 
@@ -155,10 +157,7 @@ void MainWindow::Layout() {
     ::SetWindowPos(window, nullptr, px.left, px.top, px.right - px.left, px.bottom - px.top,
                    SWP_NOZORDER | SWP_NOACTIVATE);
   };
-  RECT frame{0, 0, TwipsToPx(d::kClientWidth, dpi_), TwipsToPx(d::kClientHeight, dpi_)};
-  ::AdjustWindowRectExForDpi(&frame, WS_OVERLAPPEDWINDOW, FALSE, WS_EX_CONTROLPARENT, dpi_);
-  ::SetWindowPos(hwnd_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
-                 SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
+  SetClientSize(hwnd_, TwipsToPx(d::kClientWidth, dpi_), TwipsToPx(d::kClientHeight, dpi_));
   place(picMain_, d::picMain);
   for (const auto& c : kControls) place(control(c.id), c.rect);
   UpdateFonts();
@@ -513,9 +512,11 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_DPICHANGED: {
       dpi_ = HIWORD(wp);
       const RECT* suggested = reinterpret_cast<const RECT*>(lp);
+      // Layout sizes the window from the design at the new scale; the
+      // suggested place keeps it under the pointer that moved it.
       Layout();
-      ::SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
-                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+      ::SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, 0, 0,
+                     SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOSIZE);
       return 0;
     }
     case WM_CLOSE:
@@ -523,7 +524,7 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       return 0;
     case WM_DESTROY:
       // Every unload ends the program; unapplied assignments go with it.
-      ::PostQuitMessage(0);
+      if (quitOnDestroy_) ::PostQuitMessage(0);
       return 0;
   }
   return Default(msg, wp, lp);

@@ -166,6 +166,7 @@ class MainWindow : public Window<MainWindow>, private ScanHost, private RestoreH
   win32::UniqueFont boldFont_;
   win32::UniqueHicon bigIcon_, smallIcon_;
   int mousePointer_ = 0;
+  bool quitOnDestroy_ = true;
   UINT dpi_ = 96;
 };
 

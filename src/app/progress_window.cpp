@@ -36,10 +36,7 @@ void ProgressWindow::Layout() {
   const UINT dpi = DpiOf(hwnd_);
   // The panel behind the controls is the window's own background here; it is
   // larger than the client area only to be clipped, so nothing is lost.
-  RECT frame{0, 0, TwipsToPx(kClientWidth, dpi), TwipsToPx(kClientHeight, dpi)};
-  ::AdjustWindowRectExForDpi(&frame, WS_POPUP | WS_CAPTION | WS_SYSMENU, FALSE, WS_EX_TOOLWINDOW, dpi);
-  ::SetWindowPos(hwnd_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
-                 SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
+  SetClientSize(hwnd_, TwipsToPx(kClientWidth, dpi), TwipsToPx(kClientHeight, dpi));
   CentreOnMonitor(hwnd_);
 
   auto place = [dpi](HWND control, const TwipsRect& r) {

@@ -34,6 +34,16 @@ UINT DpiOf(HWND hwnd) {
   return dpi ? dpi : 96;
 }
 
+void SetClientSize(HWND hwnd, int width, int height) {
+  // The frame as it is, rather than as metrics predict: both agree on
+  // Windows, but only this holds while the frame is being rescaled.
+  RECT window, client;
+  ::GetWindowRect(hwnd, &window);
+  ::GetClientRect(hwnd, &client);
+  ::SetWindowPos(hwnd, nullptr, 0, 0, width + (window.right - window.left) - client.right,
+                 height + (window.bottom - window.top) - client.bottom, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
+}
+
 void CentreOnMonitor(HWND hwnd) {
   RECT rect;
   ::GetWindowRect(hwnd, &rect);

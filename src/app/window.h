@@ -47,6 +47,10 @@ inline constexpr int kProgramIconId = 1;
 // The DPI of a window, or of the system when the window has none yet.
 UINT DpiOf(HWND hwnd);
 
+// Sizes a window so that its client area is width x height, whatever its
+// frame takes.
+void SetClientSize(HWND hwnd, int width, int height);
+
 // Moves a top-level window to the centre of its monitor's work area.
 void CentreOnMonitor(HWND hwnd);
 
