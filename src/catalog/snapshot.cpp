@@ -197,6 +197,10 @@ void SnapshotWriter::Begin() {
   // Beside the program first; a program folder that cannot be written (as
   // under Program Files) must not keep the originals from being saved.
   const std::wstring places[] = {SnapshotPathBesideProgram(os_.shell), SnapshotPathPerUser(os_.shell)};
+  // A snapshot we cannot read is still the user's originals: never replace it.
+  for (const auto& path : places) {
+    if (!path.empty() && os_.files.Exists(path)) return;
+  }
   for (const auto& finalPath : places) {
     if (finalPath.empty()) continue;
     if (&finalPath == &places[1] && !os_.files.EnsureFolder(FolderOf(finalPath))) continue;

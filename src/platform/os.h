@@ -71,6 +71,8 @@ class FileSystem {
   virtual ~FileSystem() = default;
   // Whether the path names a file that can be opened for reading.
   virtual bool CanOpenForRead(const std::wstring& path) = 0;
+  // Whether anything is at the path, readable or not.
+  virtual bool Exists(const std::wstring& path) = 0;
   // The whole file; nullopt when it cannot be opened or read.
   virtual std::optional<std::string> ReadAll(const std::wstring& path) = 0;
   // Creates (or truncates) a file for writing; nullptr on failure.

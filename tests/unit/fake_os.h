@@ -80,6 +80,7 @@ class FakeFileSystem : public FileSystem {
   int commits = 0;
 
   bool CanOpenForRead(const std::wstring& path) override;
+  bool Exists(const std::wstring& path) override { return files.count(path) || folders.count(path); }
   std::optional<std::string> ReadAll(const std::wstring& path) override;
   std::unique_ptr<OutputFile> Create(const std::wstring& path) override;
   bool Replace(const std::wstring& from, const std::wstring& to) override;

@@ -144,6 +144,22 @@ TEST(SnapshotWriterTest, StaysInactiveWhenASnapshotExistsAnywhere) {
   }
 }
 
+TEST(SnapshotWriterTest, NeverReplacesASnapshotThatCannotBeRead) {
+  for (const auto& existing : {kBeside, kPerUser}) {
+    SCOPED_TRACE(Narrow(existing));
+    fake::FakeOs fake;
+    fake.files.files[existing] = "old,a.dll\r\n";
+    fake.files.unreadable.insert(existing);
+    SnapshotWriter writer(fake.os);
+    writer.Begin();
+    EXPECT_FALSE(writer.active());
+    writer.Record(L"new", L"b.dll");
+    writer.End();
+    EXPECT_EQ(fake.files.files.size(), 1u);
+    EXPECT_EQ(fake.files.files[existing], "old,a.dll\r\n");
+  }
+}
+
 TEST(SnapshotWriterTest, ReadOnlyProgramFolderPutsTheSnapshotInThePerUserFolder) {
   fake::FakeOs fake;
   fake.files.readOnlyFolders.insert(L"C:\\Tarrow");

@@ -108,6 +108,10 @@ bool Win32FileSystem::CanOpenForRead(const std::wstring& path) {
   return file.valid();
 }
 
+bool Win32FileSystem::Exists(const std::wstring& path) {
+  return ::GetFileAttributesW(LongPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
 std::optional<std::string> Win32FileSystem::ReadAll(const std::wstring& path) {
   UniqueFile file(::CreateFileW(LongPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));

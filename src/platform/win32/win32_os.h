@@ -21,6 +21,7 @@ class Win32Registry : public Registry {
 class Win32FileSystem : public FileSystem {
  public:
   bool CanOpenForRead(const std::wstring& path) override;
+  bool Exists(const std::wstring& path) override;
   std::optional<std::string> ReadAll(const std::wstring& path) override;
   std::unique_ptr<OutputFile> Create(const std::wstring& path) override;
   bool Replace(const std::wstring& from, const std::wstring& to) override;
