@@ -3,7 +3,9 @@ enable_language(RC)
 
 # Unicode everywhere, and no runtime DLLs to ship beside the program.
 add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0A00 WINVER=0x0A00)
-add_link_options(-static -static-libgcc -static-libstdc++)
+if(MINGW)
+  add_link_options(-static -static-libgcc -static-libstdc++)
+endif()
 
 file(GLOB tarrow_win32_sources CONFIGURE_DEPENDS src/platform/win32/*.cpp)
 add_library(tarrow_win32 STATIC ${tarrow_win32_sources})
@@ -11,30 +13,46 @@ target_link_libraries(tarrow_win32 PUBLIC tarrow_core advapi32 shell32 comdlg32 
 
 file(GLOB tarrow_app_sources CONFIGURE_DEPENDS src/app/*.cpp)
 list(FILTER tarrow_app_sources EXCLUDE REGEX "/main\\.cpp$")
-if(tarrow_app_sources)
-  add_library(tarrow_app STATIC ${tarrow_app_sources})
-  target_link_libraries(tarrow_app PUBLIC tarrow_win32 uxtheme dwmapi)
-else()
-  add_library(tarrow_app INTERFACE)
-  target_link_libraries(tarrow_app INTERFACE tarrow_win32 uxtheme dwmapi)
-endif()
+add_library(tarrow_app STATIC ${tarrow_app_sources})
+target_link_libraries(tarrow_app PUBLIC tarrow_win32)
 
 add_executable(tarrow WIN32 src/app/main.cpp src/app/resources/tarrow.rc)
 target_link_libraries(tarrow PRIVATE tarrow_app)
-target_link_options(tarrow PRIVATE -municode)
+if(MINGW)
+  target_link_options(tarrow PRIVATE -municode)
+endif()
+
+# The Windows-side tests are built where they can run: under Wine when
+# cross-building, or on Windows with a GoogleTest source tree at hand.
+set(TARROW_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest source tree for the Windows tests")
+if(NOT EXISTS ${TARROW_GTEST_SOURCE}/CMakeLists.txt)
+  message(STATUS "No GoogleTest source at ${TARROW_GTEST_SOURCE}: Windows tests not built")
+  return()
+endif()
+
+# Wine sees the build machine's files on drive Z:.
+if(CMAKE_CROSSCOMPILING)
+  set(TARROW_DRIVE "Z:")
+else()
+  set(TARROW_DRIVE "")
+endif()
 
 # Tests run under Wine, in a prefix of their own inside the build tree.
 set(TARROW_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/cmake/wine-run.sh ${TARROW_WINEPREFIX})
+if(CMAKE_CROSSCOMPILING)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/cmake/wine-run.sh ${TARROW_WINEPREFIX})
+endif()
 
 set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
-add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+add_subdirectory(${TARROW_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 
-add_test(NAME wine_prefix_setup
-  COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-prefix.sh start ${TARROW_WINEPREFIX} ${CMAKE_SOURCE_DIR}/tests/fixtures)
-set_tests_properties(wine_prefix_setup PROPERTIES FIXTURES_SETUP wine)
-add_test(NAME wine_prefix_cleanup COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-prefix.sh stop ${TARROW_WINEPREFIX})
-set_tests_properties(wine_prefix_cleanup PROPERTIES FIXTURES_CLEANUP wine)
+if(CMAKE_CROSSCOMPILING)
+  add_test(NAME wine_prefix_setup
+    COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-prefix.sh start ${TARROW_WINEPREFIX} ${CMAKE_SOURCE_DIR}/tests/fixtures)
+  set_tests_properties(wine_prefix_setup PROPERTIES FIXTURES_SETUP wine)
+  add_test(NAME wine_prefix_cleanup COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-prefix.sh stop ${TARROW_WINEPREFIX})
+  set_tests_properties(wine_prefix_cleanup PROPERTIES FIXTURES_CLEANUP wine)
+endif()
 
 # tests/windows/<suite>/*.cpp make one test program per suite.
 file(GLOB tarrow_windows_suites LIST_DIRECTORIES true CONFIGURE_DEPENDS tests/windows/*)
@@ -50,8 +68,8 @@ foreach(suite_dir IN LISTS tarrow_windows_suites)
   target_link_libraries(${target} PRIVATE tarrow_app gtest_main)
   add_dependencies(${target} tarrow)
   target_compile_definitions(${target} PRIVATE
-    TARROW_FIXTURES=L"Z:${CMAKE_SOURCE_DIR}/tests/fixtures"
-    TARROW_EXE=L"Z:$<TARGET_FILE:tarrow>")
+    TARROW_FIXTURES=L"${TARROW_DRIVE}${CMAKE_SOURCE_DIR}/tests/fixtures"
+    TARROW_EXE=L"${TARROW_DRIVE}$<TARGET_FILE:tarrow>")
   add_test(NAME ${suite} COMMAND ${target})
   set_tests_properties(${suite} PROPERTIES FIXTURES_REQUIRED wine RESOURCE_LOCK wineprefix TIMEOUT 300)
 endforeach()
