@@ -83,3 +83,11 @@ target_link_libraries(tarrow_unit_tests PRIVATE tarrow_core gtest_main)
 target_compile_options(tarrow_unit_tests PRIVATE -Wno-restrict)
 add_test(NAME unit COMMAND tarrow_unit_tests)
 set_tests_properties(unit PROPERTIES FIXTURES_REQUIRED wine RESOURCE_LOCK wineprefix TIMEOUT 300)
+
+# Benchmarks that print figures, run by hand under Wine or on Windows.
+file(GLOB tarrow_winbench_sources CONFIGURE_DEPENDS bench/*_winbench.cpp)
+foreach(source IN LISTS tarrow_winbench_sources)
+  get_filename_component(name ${source} NAME_WE)
+  add_executable(${name} ${source})
+  target_link_libraries(${name} PRIVATE tarrow_app)
+endforeach()

@@ -6,9 +6,15 @@
 
 namespace {
 
-// After the refusal, the copy that runs comes forward.
+// After the refusal, the copy that runs comes forward. This copy's own hidden
+// window has the same class, so it is passed over.
 void BringOtherCopyForward() {
-  HWND other = ::FindWindowW(tarrow::app::kMainWindowClass, nullptr);
+  HWND other = nullptr;
+  while ((other = ::FindWindowExW(nullptr, other, tarrow::app::kMainWindowClass, nullptr))) {
+    DWORD process = 0;
+    ::GetWindowThreadProcessId(other, &process);
+    if (process != ::GetCurrentProcessId()) break;
+  }
   if (!other || !::IsWindowVisible(other)) return;
   if (::IsIconic(other)) ::ShowWindow(other, SW_RESTORE);
   ::SetForegroundWindow(other);

@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 #include "app/layout.h"
 
 namespace tarrow::app {
@@ -71,21 +73,28 @@ void ProgressWindow::Hide() {
 void ProgressWindow::SetMax(int max) {
   if (max <= 0) return;  // a bar without range keeps its previous one
   max_ = max;
+  shownFill_ = -1;
   if (ProgressBar1_) ::SendMessageW(ProgressBar1_, PBM_SETRANGE32, 0, max_);
 }
 
 void ProgressWindow::SetValue(int value) {
   value_ = value;
-  if (ProgressBar1_) ::SendMessageW(ProgressBar1_, PBM_SETPOS, value_, 0);
+  if (!ProgressBar1_) return;
+  // The scan sets a value for every registry key; repainting the bar for a
+  // step too small to see would cost more than the scan itself.
+  RECT bar;
+  ::GetClientRect(ProgressBar1_, &bar);
+  const int fill = ::MulDiv(value_, bar.right, std::max(max_, 1));
+  if (fill == shownFill_) return;
+  shownFill_ = fill;
+  ::SendMessageW(ProgressBar1_, PBM_SETPOS, value_, 0);
 }
 
 int ProgressWindow::max() const {
   return ProgressBar1_ ? static_cast<int>(::SendMessageW(ProgressBar1_, PBM_GETRANGE, FALSE, 0)) : max_;
 }
 
-int ProgressWindow::value() const {
-  return ProgressBar1_ ? static_cast<int>(::SendMessageW(ProgressBar1_, PBM_GETPOS, 0, 0)) : value_;
-}
+int ProgressWindow::value() const { return value_; }
 
 LRESULT ProgressWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {

@@ -38,6 +38,7 @@ class ProgressWindow : public Window<ProgressWindow> {
   win32::UniqueHicon icon_;
   int max_ = 100;
   int value_ = 0;
+  int shownFill_ = -1;  // pixels of the bar filled on screen
 };
 
 }  // namespace tarrow::app

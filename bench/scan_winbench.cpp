@@ -1,0 +1,121 @@
+// Times the scan over the real registry under Windows (or Wine): the bare
+// registry reads it must do, the scan with no window, and the scan driving
+// the real main window with its progress box. Prints figures; asserts nothing.
+#include <windows.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <vector>
+
+#include "app/main_window.h"
+#include "catalog/scan.h"
+#include "platform/registry.h"
+#include "platform/win32/win32_os.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+template <typename F>
+double MedianMs(int runs, F f) {
+  std::vector<double> times;
+  for (int i = 0; i < runs; ++i) {
+    const auto start = Clock::now();
+    f();
+    times.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+  }
+  std::sort(times.begin(), times.end());
+  return times[times.size() / 2];
+}
+
+class NullHost : public tarrow::ScanHost {
+ public:
+  void ShowProgress() override {}
+  void SetProgressMax(int) override {}
+  void SetProgressValue(int) override {}
+  void HideProgress() override {}
+  void DoEvents() override {}
+  void ListChanged() override {}
+  void SetMousePointer(int) override {}
+};
+
+class NullSink : public tarrow::PictureSink {
+  int AddPicture(tarrow::IconHandle) override { return count_++; }
+  void RemoveAllPictures() override { count_ = 0; }
+  int count_ = 0;
+};
+
+// The progress box and the yields, without the main window.
+class BoxHost : public NullHost {
+ public:
+  tarrow::app::ProgressWindow box;
+  bool yields = true;
+  void ShowProgress() override { box.Show(); }
+  void SetProgressMax(int max) override { box.SetMax(max); }
+  void SetProgressValue(int value) override { box.SetValue(value); }
+  void HideProgress() override { box.Hide(); }
+  void DoEvents() override {
+    if (yields) tarrow::app::DoEvents();
+  }
+};
+
+}  // namespace
+
+int main() {
+  using namespace tarrow;
+  Os& os = win32::RealOs();
+  std::vector<std::wstring> names;
+  std::int32_t keys = 0;
+  RegListSubkeys(os.registry, kClassesRoot, L"", names, keys);
+
+  const double floor = MedianMs(5, [&] {
+    std::vector<std::wstring> list;
+    std::int32_t count = 0;
+    RegListSubkeys(os.registry, kClassesRoot, L"", list, count);
+    for (const auto& name : list) {
+      if (name.empty() || name[0] != L'.') continue;
+      const auto progId = RegReadValue(os.registry, kClassesRoot, name, L"");
+      if (progId.empty()) continue;
+      RegReadValue(os.registry, kClassesRoot, progId, L"");
+      RegReadValue(os.registry, kClassesRoot, progId + L"\\DefaultIcon", L"");
+    }
+  });
+
+  NullHost host;
+  NullSink sink;
+  ImageStore images(sink);
+  TypeList types;
+  const double bare = MedianMs(5, [&] { ScanFileTypes(os, host, types, images, 16); });
+
+  {
+    app::ProgressWindow box;
+    box.Show();
+    box.Hide();
+    const double show = MedianMs(5, [&] { box.Show(); });
+    const double hide = MedianMs(5, [&] { box.Hide(); box.Show(); }) - show;
+    std::printf("showing the box:           %8.1f ms\nhiding the box:            %8.1f ms\n", show, hide);
+  }
+  BoxHost boxHost;
+  const double boxed = MedianMs(5, [&] { ScanFileTypes(os, boxHost, types, images, 16); });
+  boxHost.yields = false;
+  const double boxedNoYield = MedianMs(5, [&] { ScanFileTypes(os, boxHost, types, images, 16); });
+  std::printf("scan, box + yields:        %8.1f ms\n", boxed);
+  std::printf("scan, box, no yields:      %8.1f ms\n", boxedNoYield);
+
+  app::MainWindow window(os);
+  window.Create();
+  const double windowed = MedianMs(5, [&] { window.Command5_Click(); });
+
+  const double yields = MedianMs(5, [&] {
+    for (int i = 0; i < keys; ++i) app::DoEvents();
+  });
+  std::printf("registry keys: %d, listed types: %zu\n", keys, types.size());
+  std::printf("floor (list + reads):      %8.1f ms\n", floor);
+  std::printf("scan, no window:           %8.1f ms  (%.2f ms per listed type over the floor)\n", bare,
+              types.empty() ? 0.0 : (bare - floor) / static_cast<double>(types.size()));
+  std::printf("scan, main window + box:   %8.1f ms  (%.3f ms per key over the windowless scan)\n", windowed,
+              keys ? (windowed - bare) / keys : 0.0);
+  std::printf("one yield per key alone:   %8.1f ms\n", yields);
+  return 0;
+}
