@@ -1,0 +1,72 @@
+#!/bin/sh
+# Takes the README's screenshots (docs/*.png): the program under Wine on a
+# virtual display, driven with the mouse as a user would.
+# usage: scripts/docs-screenshots.sh   (after a Windows build)
+set -eu
+cd "$(dirname "$0")/.."
+root=$(pwd)
+exe="$root/build/windows/tarrow.exe"
+export WINEPREFIX="$root/build/docs-prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+
+if [ -z "${TARROW_DOCS_DISPLAY:-}" ]; then
+  TARROW_DOCS_DISPLAY=yes exec xvfb-run -a -s "-screen 0 1024x768x24" "$0"
+fi
+
+x11='HKCU\Software\Wine\X11 Driver'
+wineserver -k 2>/dev/null || true
+rm -rf "$WINEPREFIX"
+wineboot -i </dev/null >/dev/null 2>&1
+wine reg add "$x11" /v Managed /d N /f >/dev/null 2>&1
+wine reg add "$x11" /v Decorated /d N /f >/dev/null 2>&1
+wine regedit /s tests/fixtures/types.reg
+
+# start DPI: starts the program at that scale and waits for its window.
+start() {
+  wineserver -k 2>/dev/null || true
+  wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
+  rm -f "$root/build/windows/Defaults.dat"
+  wine "$exe" </dev/null >/dev/null 2>&1 &
+  for _ in $(seq 1 60); do
+    window=$(xdotool search --onlyvisible --name '^Tarrow - Version' 2>/dev/null | head -n 1) && [ -n "$window" ] && break
+    sleep 1
+  done
+  sleep 1
+  eval "$(xdotool getwindowgeometry --shell "$window")"
+  # The client area's top: the caption is all that lies above it.
+  client_y=$((Y + HEIGHT - 362 * $1 / 96))
+}
+shot() { import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" "docs/$1"; }
+# at TWIPS_X TWIPS_Y: a point of the client area given in twips at 96 DPI.
+at() { xdotool mousemove $((X + $1 / 15)) $((client_y + $2 / 15)); }
+
+mkdir -p docs
+start 144
+shot main-144dpi.png
+start 96
+shot main-96dpi.png
+# 1. Double-click a type: its icon file fills the grid.
+at 1500 $((360 + 30 + 255 * 5 + 120))
+xdotool click --repeat 2 --delay 80 1
+sleep 2
+# 2. Scroll half-way, pick an icon and double-click it; then Apply.
+at 2000 3900
+xdotool click 5 click 5 click 5 click 5
+sleep 1
+at $((120 + 30 + 585 * 2 + 290)) $((3240 + 30 + 615 + 300))
+xdotool click 1 sleep 0.3 click --repeat 2 --delay 80 1
+sleep 1
+at 3500 200
+shot step-1-pick-icon.png
+at $((3240 + 300)) $((4625 + 180))
+xdotool click 1
+sleep 1
+wine reg query 'HKCR\Tarrow.TypeB\DefaultIcon'
+# 3. Restore Defaults asks first.
+at $((120 + 800)) $((4625 + 180))
+xdotool click 1
+sleep 1.5
+import -window root -crop "$((WIDTH + 120))x${HEIGHT}+$((X - 60))+${Y}" docs/step-2-restore.png
+xdotool key Return
+sleep 4
+wine reg query 'HKCR\Tarrow.TypeB\DefaultIcon'
+wineserver -k 2>/dev/null || true
