@@ -240,6 +240,8 @@ void MainWindow::DoEvents() { app::DoEvents(); }
 
 void MainWindow::ListChanged() {
   const HWND list = control(kListView1);
+  // The items are new: a selection of the old ones means nothing now.
+  ListView_SetItemState(list, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
   ListView_SetItemCountEx(list, static_cast<int>(types_.size()), 0);
   SizeListColumn();
   ::InvalidateRect(list, nullptr, TRUE);
@@ -430,9 +432,50 @@ void MainWindow::PaintGrid(HDC dc, const RECT& clip) {
                        ILD_TRANSPARENT);
     }
     if (k == picker_.SelectedIconbox) {
-      // The selected cell's single-line frame.
+      // The selected cell's single-line frame, and inside it the focus.
       ::FrameRect(dc, &cell, ::GetSysColorBrush(COLOR_WINDOWTEXT));
+      if (::GetFocus() == control(kBorder)) {
+        RECT focus = cell;
+        ::InflateRect(&focus, -DipToPx(2, dpi_), -DipToPx(2, dpi_));
+        ::DrawFocusRect(dc, &focus);
+      }
     }
+  }
+}
+
+// The keyboard reaches every cell too: arrows move the frame, Space gives
+// the framed icon to the selected type.
+void MainWindow::OnGridKey(WPARAM key) {
+  const auto count = static_cast<std::int64_t>(grid_.cells.size());
+  if (count == 0) return;
+  const std::int64_t current = picker_.SelectedIconbox;
+  if (key == VK_SPACE) {
+    if (current >= 1 && current <= count) Iconbox_DblClick(current);
+    return;
+  }
+  std::int64_t next = current;
+  switch (key) {
+    case VK_LEFT: next = current - 1; break;
+    case VK_RIGHT: next = current + 1; break;
+    case VK_UP: next = current - metrics_.columns; break;
+    case VK_DOWN: next = current + metrics_.columns; break;
+    case VK_HOME: next = 1; break;
+    case VK_END: next = count; break;
+    default: return;
+  }
+  if (current < 1 || current > count) next = 1;
+  next = std::clamp<std::int64_t>(next, 1, count);
+  Iconbox_Click(next);
+  ScrollCellIntoView(next);
+}
+
+void MainWindow::ScrollCellIntoView(std::int64_t k) {
+  const std::int64_t top = grid_.cells[static_cast<std::size_t>(k - 1)].Top;
+  const std::int64_t bottom = top + metrics_.cellHeight;
+  if (top < scrollValue_) {
+    SetScrollValue(top);
+  } else if (bottom > scrollValue_ + metrics_.viewportInnerHeight) {
+    SetScrollValue(bottom - metrics_.viewportInnerHeight);
   }
 }
 
@@ -519,6 +562,15 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
                      SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOSIZE);
       return 0;
     }
+    case WM_ACTIVATE:
+      // Like a dialog: the focus comes back where it was, or to the first
+      // control in tab order.
+      if (LOWORD(wp) == WA_INACTIVE) {
+        if (HWND focus = ::GetFocus(); focus && ::IsChild(hwnd_, focus)) focus_ = focus;
+      } else {
+        ::SetFocus(focus_ && ::IsWindow(focus_) ? focus_ : control(kControls[0].id));
+      }
+      return 0;
     case WM_CLOSE:
       cmdCancel_Click();
       return 0;
@@ -574,6 +626,15 @@ LRESULT CALLBACK MainWindow::ViewportProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM
       if (const auto k = self->CellAt({GET_X_LPARAM(lp), GET_Y_LPARAM(lp)})) self->Iconbox_DblClick(k);
       return 0;
     }
+    case WM_GETDLGCODE:
+      return DLGC_WANTARROWS | DLGC_WANTCHARS;
+    case WM_KEYDOWN:
+      self->OnGridKey(wp);
+      return 0;
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+      ::InvalidateRect(hwnd, nullptr, FALSE);
+      return 0;
     case WM_MOUSEWHEEL: {
       const int notches = GET_WHEEL_DELTA_WPARAM(wp) / WHEEL_DELTA;
       self->SetScrollValue(self->scrollValue_ - notches * self->metrics_.cellHeight);

@@ -120,6 +120,8 @@ class MainWindow : public Window<MainWindow>, private ScanHost, private RestoreH
   std::int64_t CellAt(POINT pt) const;
   RECT CellRect(std::int64_t k) const;
   void PaintGrid(HDC dc, const RECT& clip);
+  void OnGridKey(WPARAM key);
+  void ScrollCellIntoView(std::int64_t k);
   LRESULT OnNotify(const NMHDR& header);
   void OnVScroll(WPARAM wp);
   void SizeListColumn();
@@ -162,6 +164,7 @@ class MainWindow : public Window<MainWindow>, private ScanHost, private RestoreH
   HWND picMain_ = nullptr;
   std::array<HWND, kControlEnd - kFirstControl> controls_{};
   HWND tooltip_ = nullptr;
+  HWND focus_ = nullptr;  // the control that had the focus when the window was left
   win32::UniqueFont font_;
   win32::UniqueFont boldFont_;
   win32::UniqueHicon bigIcon_, smallIcon_;

@@ -206,6 +206,33 @@ TEST_F(MainWindowTest, TheGridShowsEveryIconOfTheFileAndAssignsOne) {
   EXPECT_EQ(window_->scrollValue(), 0);
 }
 
+TEST_F(MainWindowTest, TheKeyboardReachesEveryCellAndAssigns) {
+  ASSERT_TRUE(window_->Form_Load(false));
+  const std::wstring shell32 = tarrow::testing::SystemFile(L"shell32.dll");
+  window_->SetFilenameText(shell32);
+  const auto cells = static_cast<std::int64_t>(window_->grid().cells.size());
+  ASSERT_GT(cells, 21);
+  const HWND grid = window_->control(MainWindow::kBorder);
+  auto press = [grid](WPARAM key) { ::SendMessageW(grid, WM_KEYDOWN, key, 0); };
+  press(VK_RIGHT);
+  EXPECT_EQ(window_->picker().SelectedIconbox, 1) << "the first key frames the first cell";
+  press(VK_RIGHT);
+  press(VK_DOWN);
+  EXPECT_EQ(window_->picker().SelectedIconbox, 9);
+  press(VK_END);
+  EXPECT_EQ(window_->picker().SelectedIconbox, cells);
+  EXPECT_EQ(window_->scrollValue(), window_->grid().scroll.Max) << "the last row is scrolled into view";
+  press(VK_HOME);
+  EXPECT_EQ(window_->scrollValue(), 0);
+
+  const auto c = IndexOfText(L"Tarrow Type C  [.tarrowc]");
+  ASSERT_NE(c, std::wstring::npos);
+  window_->SelectItem(c);
+  press(VK_RIGHT);
+  press(VK_SPACE);
+  EXPECT_EQ(window_->types()[c].Tag, shell32 + L",1");
+}
+
 TEST_F(MainWindowTest, ACancelledBrowseEmptiesTheFileAndTheGrid) {
   window_->SetFilenameText(tarrow::testing::SystemFile(L"shell32.dll"));
   ASSERT_FALSE(window_->grid().cells.empty());
