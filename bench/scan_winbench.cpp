@@ -2,6 +2,7 @@
 // registry reads it must do, the scan with no window, and the scan driving
 // the real main window with its progress box. Prints figures; asserts nothing.
 #include <windows.h>
+#include <shellapi.h>
 
 #include <algorithm>
 #include <chrono>
@@ -46,20 +47,6 @@ class NullSink : public tarrow::PictureSink {
   int count_ = 0;
 };
 
-// The progress box and the yields, without the main window.
-class BoxHost : public NullHost {
- public:
-  tarrow::app::ProgressWindow box;
-  bool yields = true;
-  void ShowProgress() override { box.Show(); }
-  void SetProgressMax(int max) override { box.SetMax(max); }
-  void SetProgressValue(int value) override { box.SetValue(value); }
-  void HideProgress() override { box.Hide(); }
-  void DoEvents() override {
-    if (yields) tarrow::app::DoEvents();
-  }
-};
-
 }  // namespace
 
 int main() {
@@ -88,21 +75,6 @@ int main() {
   TypeList types;
   const double bare = MedianMs(5, [&] { ScanFileTypes(os, host, types, images, 16); });
 
-  {
-    app::ProgressWindow box;
-    box.Show();
-    box.Hide();
-    const double show = MedianMs(5, [&] { box.Show(); });
-    const double hide = MedianMs(5, [&] { box.Hide(); box.Show(); }) - show;
-    std::printf("showing the box:           %8.1f ms\nhiding the box:            %8.1f ms\n", show, hide);
-  }
-  BoxHost boxHost;
-  const double boxed = MedianMs(5, [&] { ScanFileTypes(os, boxHost, types, images, 16); });
-  boxHost.yields = false;
-  const double boxedNoYield = MedianMs(5, [&] { ScanFileTypes(os, boxHost, types, images, 16); });
-  std::printf("scan, box + yields:        %8.1f ms\n", boxed);
-  std::printf("scan, box, no yields:      %8.1f ms\n", boxedNoYield);
-
   app::MainWindow window(os);
   window.Create();
   const double windowed = MedianMs(5, [&] { window.Command5_Click(); });
@@ -117,5 +89,38 @@ int main() {
   std::printf("scan, main window + box:   %8.1f ms  (%.3f ms per key over the windowless scan)\n", windowed,
               keys ? (windowed - bare) / keys : 0.0);
   std::printf("one yield per key alone:   %8.1f ms\n", yields);
+
+  // The grid: one pass over the file against one extraction per icon.
+  wchar_t system[MAX_PATH];
+  const std::wstring shell32 = std::wstring(system, ::GetSystemDirectoryW(system, MAX_PATH)) + L"\\shell32.dll";
+  const int icons = os.shell.CountIcons(shell32);
+  const double perIcon = MedianMs(3, [&] {
+    for (int i = 0; i < icons; ++i) ::DestroyIcon(::ExtractIconW(nullptr, shell32.c_str(), static_cast<UINT>(i)));
+  });
+  const double batch = MedianMs(3, [&] {
+    for (auto icon : os.shell.ExtractIcons(shell32, 0, icons, 32)) os.shell.DestroyIcon(icon);
+  });
+  std::printf("one pass over shell32.dll: %.1f ms\n", batch);
+  {
+    const auto handles = os.shell.ExtractIcons(shell32, 0, icons, 32);
+    const double adds = MedianMs(3, [&] {
+      app::ImageListSink sink;
+      sink.Reset(32);
+      for (auto icon : handles) sink.AddPicture(icon);
+    });
+    for (auto icon : handles) os.shell.DestroyIcon(icon);
+    std::printf("adding them to an image list: %.1f ms\n", adds);
+  }
+  const double grid = MedianMs(3, [&] {
+    window.SetFilenameText(L"");
+    window.SetFilenameText(shell32);
+  });
+  const double missing = MedianMs(5, [&] {
+    window.SetFilenameText(L"c:\\windows\\sys");
+    window.SetFilenameText(L"c:\\windows\\syst");
+  }) / 2;
+  std::printf("grid of shell32.dll (%d icons): %.1f ms; ExtractIcon once per icon: %.1f ms\n", icons, grid,
+              perIcon);
+  std::printf("grid rebuild for a partly typed path: %.2f ms\n", missing);
   return 0;
 }
