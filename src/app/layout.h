@@ -4,13 +4,17 @@
 
 #include <windows.h>
 
+#include "picker/grid.h"
+
 namespace tarrow::app {
 
 struct TwipsRect {
   int left, top, width, height;
 };
 
-inline int TwipsToPx(int twips, UINT dpi) { return ::MulDiv(twips, static_cast<int>(dpi), 1440); }
+inline int TwipsToPx(int twips, UINT dpi) {
+  return static_cast<int>(TwipsToPixels(twips, static_cast<int>(dpi)));
+}
 inline int PointsToPx(double points, UINT dpi) { return static_cast<int>(points * dpi / 72.0 + 0.5); }
 inline int DipToPx(int dip, UINT dpi) { return ::MulDiv(dip, static_cast<int>(dpi), 96); }
 

@@ -39,7 +39,9 @@ const ControlDesign kControls[] = {
     {W::kCommand1, true, WC_BUTTONW, L"&Apply", WS_TABSTOP | BS_PUSHBUTTON, 0, d::Command1},
     {W::kCommand3, true, WC_BUTTONW, L"&Restore Defaults", WS_TABSTOP | BS_PUSHBUTTON, 0, d::Command3},
     {W::kListView1, true, WC_LISTVIEWW, L"",
-     WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA | LVS_NOCOLUMNHEADER | LVS_SINGLESEL | LVS_SHOWSELALWAYS,
+     // The window owns the image list: the list only borrows it.
+     WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA | LVS_NOCOLUMNHEADER | LVS_SINGLESEL | LVS_SHOWSELALWAYS |
+         LVS_SHAREIMAGELISTS,
      WS_EX_CLIENTEDGE, d::ListView1},
     {W::kFilenamelabel, true, WC_STATICW, L"Icon File:", SS_LEFT | SS_NOPREFIX, 0, d::Filenamelabel},
     {W::kLabel1, true, WC_STATICW, L"Registered File Types:", SS_LEFT | SS_NOPREFIX, 0, d::Label1},
@@ -167,9 +169,12 @@ void MainWindow::Layout() {
   ::SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.get()));
   ::SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
 
-  if (ImageList1_.sizePx() == 0) {
+  if (ImageList1_.sizePx() != SmallIconPx()) {
+    // On a screen of another scale the pictures are drawn again at the size
+    // the list shows them there.
     ImageList1_.Reset(SmallIconPx());
     ListView_SetImageList(control(kListView1), ImageList1_.get(), LVSIL_SMALL);
+    images_.Rerender(os_.shell, ImageList1_.sizePx());
   }
   SizeListColumn();
   if (!FilenameText().empty()) RebuildGrid();
@@ -252,16 +257,14 @@ void MainWindow::SizeListColumn() {
   ListView_SetColumnWidth(list, 0, LVSCW_AUTOSIZE_USEHEADER);
   // A virtual list cannot measure its own items: find the widest text, so
   // long descriptions scroll rather than being cut.
-  HDC dc = ::GetDC(list);
-  const HGDIOBJ old = ::SelectObject(dc, font_.get());
+  const win32::WindowDc dc(list);
+  const win32::Selected font(dc.get(), font_.get());
   int widest = 0;
   for (const auto& item : types_) {
     SIZE size{};
-    ::GetTextExtentPoint32W(dc, item.Text.c_str(), static_cast<int>(item.Text.size()), &size);
+    ::GetTextExtentPoint32W(dc.get(), item.Text.c_str(), static_cast<int>(item.Text.size()), &size);
     widest = std::max<int>(widest, size.cx);
   }
-  ::SelectObject(dc, old);
-  ::ReleaseDC(list, dc);
   const int needed = widest + ImageList1_.sizePx() + DipToPx(16, dpi_);
   if (needed > ListView_GetColumnWidth(list, 0)) ListView_SetColumnWidth(list, 0, needed);
 }
@@ -576,6 +579,7 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       return 0;
     case WM_DESTROY:
       // Every unload ends the program; unapplied assignments go with it.
+      if (auto* shell = dynamic_cast<win32::Win32Shell*>(&os_.shell)) shell->SetOwner(nullptr);
       if (quitOnDestroy_) ::PostQuitMessage(0);
       return 0;
   }
@@ -636,8 +640,11 @@ LRESULT CALLBACK MainWindow::ViewportProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM
       ::InvalidateRect(hwnd, nullptr, FALSE);
       return 0;
     case WM_MOUSEWHEEL: {
-      const int notches = GET_WHEEL_DELTA_WPARAM(wp) / WHEEL_DELTA;
-      self->SetScrollValue(self->scrollValue_ - notches * self->metrics_.cellHeight);
+      // A notch scrolls one row; finer wheels add up to it.
+      self->wheelDelta_ += GET_WHEEL_DELTA_WPARAM(wp);
+      const int rows = self->wheelDelta_ / WHEEL_DELTA;
+      self->wheelDelta_ -= rows * WHEEL_DELTA;
+      if (rows) self->SetScrollValue(self->scrollValue_ - rows * self->metrics_.cellHeight);
       return 0;
     }
     case WM_NCDESTROY:

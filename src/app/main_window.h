@@ -160,6 +160,7 @@ class MainWindow : public Window<MainWindow>, private ScanHost, private RestoreH
   std::int64_t scrollMax_ = 0, largeChange_ = 100, smallChange_ = 1;
   std::int64_t sheetTop_ = 0;  // Picture1.Top, twips
   bool skipNextClick_ = false;
+  int wheelDelta_ = 0;  // wheel movement short of a whole notch
 
   HWND picMain_ = nullptr;
   std::array<HWND, kControlEnd - kFirstControl> controls_{};

@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include "platform/win32/handles.h"
+
 namespace tarrow::app {
 
 ATOM RegisterClassOnce(const wchar_t* name, WNDPROC proc, HBRUSH background, HICON icon, UINT style) {
@@ -28,9 +30,8 @@ UINT DpiOf(HWND hwnd) {
   if (hwnd) {
     if (const UINT dpi = ::GetDpiForWindow(hwnd)) return dpi;
   }
-  HDC screen = ::GetDC(nullptr);
-  const UINT dpi = static_cast<UINT>(::GetDeviceCaps(screen, LOGPIXELSY));
-  ::ReleaseDC(nullptr, screen);
+  const win32::WindowDc screen(nullptr);
+  const UINT dpi = static_cast<UINT>(::GetDeviceCaps(screen.get(), LOGPIXELSY));
   return dpi ? dpi : 96;
 }
 

@@ -31,4 +31,8 @@ std::wstring BuildIconLocation(const std::wstring& file, std::int64_t index);
 // extraction; stored and written texts keep the file as it was.
 std::wstring IconFileForExtraction(Shell& shell, const std::wstring& file);
 
+// Icon `index` of the file (as stored: resolved here) at `sizePx`; 0 when
+// there is none. The caller destroys it.
+IconHandle ExtractOneIcon(Shell& shell, const std::wstring& file, int index, int sizePx);
+
 }  // namespace tarrow

@@ -15,29 +15,6 @@ namespace {
 constexpr int kPointerDefault = 0;
 constexpr int kPointerHourglass = 11;
 
-// Windows' ExtractIcon answers 1 for a file that holds no icons at all
-// (neither executable nor icon file): a marker, not a handle to release.
-constexpr IconHandle kNotAnIconFile = 1;
-
-bool IsIcon(IconHandle icon) {
-  return icon != 0 && icon != kNotAnIconFile;
-}
-
-// One icon of the file at `index`; 0 when there is none.
-IconHandle ExtractOne(Shell& shell, const std::wstring& file, int index, int sizePx) {
-  if (file.empty()) return 0;
-  const auto icons = shell.ExtractIcons(file, index, 1, sizePx);
-  IconHandle icon = 0;
-  for (std::size_t i = 0; i < icons.size(); ++i) {
-    if (i == 0) {
-      icon = icons[i];
-    } else if (IsIcon(icons[i])) {
-      shell.DestroyIcon(icons[i]);
-    }
-  }
-  return IsIcon(icon) ? icon : 0;
-}
-
 // Clears the list's scan mark on every way out.
 class ScanMark {
  public:
@@ -89,16 +66,17 @@ bool ScanFileTypes(Os& os, ScanHost& host, TypeList& types, ImageStore& images, 
     if (location.empty() || location == L"%1" || description.empty()) continue;
 
     const IconLocation icon = SplitIconLocation(location);
-    IconHandle handle =
-        ExtractOne(os.shell, IconFileForExtraction(os.shell, icon.file), icon.index, iconSizePx);
+    IconLocation source = icon;
+    IconHandle handle = ExtractOneIcon(os.shell, source.file, source.index, iconSizePx);
     if (handle == 0 && !fallbackFolder.empty()) {
-      handle = ExtractOne(os.shell, fallbackFolder + L"\\SHELL32.DLL", 0, iconSizePx);
+      source = {fallbackFolder + L"\\SHELL32.DLL", 0};
+      handle = ExtractOneIcon(os.shell, source.file, source.index, iconSizePx);
     }
     if (handle == 0) continue;
 
     const std::wstring position = std::to_wstring(p);
     // The store keeps its own copy of the picture, so the icon can go at once.
-    images.Add(L"Index" + position, handle);
+    images.Add(L"Index" + position, handle, source);
     os.shell.DestroyIcon(handle);
     types.Add(
         {progId + L"," + position, description + L"  [" + extension + L"]", L"Index" + position, icon.file});

@@ -257,7 +257,11 @@ std::optional<std::vector<SnapshotLine>> ReadSnapshot(Os& os) {
   if (path.empty()) return std::nullopt;
   const auto bytes = os.files.ReadAll(path);
   if (!bytes) return std::nullopt;
-  return ParseSnapshot(os.shell, *bytes);
+  auto lines = ParseSnapshot(os.shell, *bytes);
+  const std::string_view text = std::string_view(*bytes).substr(
+      std::string_view(*bytes).substr(0, 3) == std::string_view(kUtf8Bom) ? 3 : 0);
+  if (lines.empty() && text.find_first_not_of(" \t\r\n") != std::string_view::npos) return std::nullopt;
+  return lines;
 }
 
 }  // namespace tarrow

@@ -58,8 +58,9 @@ struct SnapshotLine {
 // left out.
 std::vector<SnapshotLine> ParseSnapshot(Shell& shell, std::string_view bytes);
 
-// The lines of the snapshot that exists; nullopt when there is none or it
-// cannot be read.
+// The lines of the snapshot that exists; nullopt when there is none, it
+// cannot be read, or it holds text without one usable line (a damaged file
+// must not pass for an empty one).
 std::optional<std::vector<SnapshotLine>> ReadSnapshot(Os& os);
 
 }  // namespace tarrow

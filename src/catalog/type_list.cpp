@@ -1,6 +1,5 @@
 #include "catalog/type_list.h"
 
-#include <algorithm>
 
 namespace tarrow {
 
@@ -11,13 +10,12 @@ std::wstring ProgIdOf(const TypeItem& item) {
   return comma == std::wstring::npos ? item.Key : item.Key.substr(0, comma);
 }
 
-bool ImageStore::Add(const std::wstring& key, IconHandle icon) {
+bool ImageStore::Add(const std::wstring& key, IconHandle icon, const IconLocation& source) {
   if (IndexOf(key) >= 0) return false;
   const int index = sink_.AddPicture(icon);
   if (index < 0) return false;
-  // The sink numbers its pictures in the order they arrive.
-  keys_.resize(std::max<std::size_t>(keys_.size(), static_cast<std::size_t>(index) + 1));
-  keys_[static_cast<std::size_t>(index)] = key;
+  keys_.push_back(key);
+  sources_.push_back(source);
   indexOf_[key] = index;
   return true;
 }
@@ -25,7 +23,21 @@ bool ImageStore::Add(const std::wstring& key, IconHandle icon) {
 void ImageStore::Clear() {
   sink_.RemoveAllPictures();
   keys_.clear();
+  sources_.clear();
   indexOf_.clear();
+}
+
+void ImageStore::Rerender(Shell& shell, int sizePx) {
+  sink_.RemoveAllPictures();
+  indexOf_.clear();
+  for (std::size_t i = 0; i < keys_.size(); ++i) {
+    // A picture whose file went away meanwhile is left out; its item shows
+    // no picture rather than another one's.
+    const IconHandle icon = ExtractOneIcon(shell, sources_[i].file, sources_[i].index, sizePx);
+    if (icon == 0) continue;
+    if (const int index = sink_.AddPicture(icon); index >= 0) indexOf_[keys_[i]] = index;
+    shell.DestroyIcon(icon);
+  }
 }
 
 int ImageStore::IndexOf(const std::wstring& key) const {

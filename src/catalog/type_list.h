@@ -7,6 +7,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "catalog/icon_location.h"
 #include "platform/os.h"
 
 namespace tarrow {
@@ -65,9 +66,13 @@ class ImageStore {
  public:
   explicit ImageStore(PictureSink& sink) : sink_(sink) {}
   // Adds a picture under a key not used yet; false when the key is taken or
-  // the picture could not be added.
-  bool Add(const std::wstring& key, IconHandle icon);
+  // the picture could not be added. `source` is where the icon came from, so
+  // that the picture can be drawn again at another size.
+  bool Add(const std::wstring& key, IconHandle icon, const IconLocation& source = {});
   void Clear();
+  // Draws every picture again from its source at `sizePx`, as after a move to
+  // a screen of another scale; keys stay as they were.
+  void Rerender(Shell& shell, int sizePx);
   // The picture's position for the platform list; -1 when there is none.
   int IndexOf(const std::wstring& key) const;
   std::size_t size() const { return keys_.size(); }
@@ -75,7 +80,8 @@ class ImageStore {
 
  private:
   PictureSink& sink_;
-  std::vector<std::wstring> keys_;  // keys_[i] names picture i of the sink
+  std::vector<std::wstring> keys_;  // in the order they were added
+  std::vector<IconLocation> sources_;
   std::unordered_map<std::wstring, int> indexOf_;
 };
 

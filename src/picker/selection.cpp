@@ -9,11 +9,6 @@
 namespace tarrow {
 namespace {
 
-// ExtractIcon answers 1 for a file that holds no icons at all; that is no
-// handle to draw or release.
-bool IsIcon(IconHandle icon) {
-  return icon > 1;
-}
 
 TypeItem* ItemAt(TypeList& types, std::optional<std::size_t> selected) {
   return selected && *selected < types.size() ? &types[*selected] : nullptr;
@@ -35,23 +30,14 @@ bool AssignIcon(Shell& shell, PickerState& state, TypeList& types, ImageStore& i
   if (!item || cell < 1 || cell - 1 > std::numeric_limits<int>::max()) return false;
   const int index = static_cast<int>(cell - 1);
 
-  IconHandle icon = 0;
-  for (const IconHandle extracted :
-       shell.ExtractIcons(IconFileForExtraction(shell, filename), index, 1, iconSizePx)) {
-    if (!IsIcon(extracted)) continue;
-    if (icon == 0) {
-      icon = extracted;
-    } else {
-      shell.DestroyIcon(extracted);
-    }
-  }
+  const IconHandle icon = ExtractOneIcon(shell, filename, index, iconSizePx);
   if (icon == 0) return false;
 
   ++state.ChangeCounter;
   const std::wstring key = L"Change" + std::to_wstring(state.ChangeCounter);
   // The store keeps its own copy of the picture. Should it fail to take one,
   // the assignment still stands: the Tag is what Apply writes.
-  images.Add(key, icon);
+  images.Add(key, icon, {filename, index});
   shell.DestroyIcon(icon);
   item->SmallIcon = key;
   // The Tag keeps the file as typed; only extraction resolves it.

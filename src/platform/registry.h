@@ -30,7 +30,8 @@ bool RegWriteValue(Registry& reg, RegKey root, const std::wstring& path, const s
 
 // Reads one value of an open key. Text comes back with the characters stored,
 // its terminator included when it has one; REG_EXPAND_SZ text loses leading
-// and trailing blanks. On failure `value` is left as it was.
+// and trailing blanks. On failure `value` is left as it was, except that text
+// which could not be read after a successful probe comes back empty.
 Status RegReadOpenValue(Registry& reg, RegKey key, const std::wstring& name, RegValue& value);
 
 // The text of root\path's value `name` without its terminating NUL; empty

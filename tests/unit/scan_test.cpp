@@ -337,3 +337,35 @@ TEST(ScanFileTypesTest, RepeatedScansReleaseEveryIcon) {
 
 }  // namespace
 }  // namespace tarrow
+
+namespace tarrow {
+namespace {
+
+TEST(ImageStoreTest, RerenderDrawsEveryPictureAgainFromItsSourceAtTheNewSize) {
+  ScanFixture f;
+  f.fake.shell.iconFiles[kAppExe] = 3;
+  f.Type(L".a", L"a.file", L"A", L"\"%SystemRoot%\\System32\\shell32.dll\",2");
+  f.Type(L".b", L"b.file", L"B", L"c:\\missing.dll,1");
+  f.Type(L".c", L"c.file", L"C", L"c:\\program files\\app\\app.exe,1");
+  ASSERT_TRUE(f.Scan());
+  f.images.Add(L"Change1", f.fake.shell.ExtractIcons(kAppExe, 2, 1, kIconSize)[0], {kAppExe, 2});
+  const auto keys = f.images.keys();
+
+  f.images.Rerender(f.fake.shell, 24);
+  EXPECT_EQ(f.sink.pictures, (std::vector<std::wstring>{kShellLibrary + L"#2@24", kShellLibrary + L"#0@24",
+                                                         kAppExe + L"#1@24", kAppExe + L"#2@24"}));
+  EXPECT_EQ(f.images.keys(), keys);
+  for (std::size_t i = 0; i < keys.size(); ++i) EXPECT_EQ(f.images.IndexOf(keys[i]), static_cast<int>(i));
+
+  // A source that went away leaves its key without a picture, and no other
+  // key takes its place.
+  f.fake.shell.iconFiles.erase(kAppExe);
+  f.images.Rerender(f.fake.shell, 32);
+  EXPECT_EQ(f.sink.pictures.size(), 2u);
+  EXPECT_EQ(f.images.IndexOf(L"Change1"), -1);
+  EXPECT_EQ(f.images.IndexOf(keys[1]), 1);
+  EXPECT_EQ(f.fake.shell.liveIcons(), 1) << "only the test's own icon is left";
+}
+
+}  // namespace
+}  // namespace tarrow

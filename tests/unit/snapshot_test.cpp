@@ -280,6 +280,18 @@ TEST(ReadSnapshotTest, NothingWhenThereIsNoReadableFile) {
   const auto empty = ReadSnapshot(fake.os);
   ASSERT_TRUE(empty);
   EXPECT_TRUE(empty->empty());
+  for (const std::string& bytes : {kBom, kBom + "\r\n", std::string("\r\n\r\n")}) {
+    fake.files.files[kBeside] = bytes;
+    EXPECT_TRUE(ReadSnapshot(fake.os)) << Printable(bytes) << " is an empty snapshot";
+  }
+  // A damaged file is not an empty snapshot: nothing in it can be restored.
+  for (const std::string& bytes : {std::string("\x01\x02garbage\xff"), kBom + "no commas here\r\n"}) {
+    fake.files.files[kBeside] = bytes;
+    EXPECT_FALSE(ReadSnapshot(fake.os)) << Printable(bytes);
+  }
+  fake.files.files[kBeside] = "garbage\r\nhtmlfile,C:\\x.dll,4\r\n";
+  ASSERT_TRUE(ReadSnapshot(fake.os));
+  EXPECT_EQ(ReadSnapshot(fake.os)->size(), 1u) << "what is usable is restored";
 }
 
 TEST(ParseSnapshotTest, SplitsLinesAtTheFirstCommaAndSkipsUnusableOnes) {

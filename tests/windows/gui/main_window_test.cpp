@@ -155,6 +155,28 @@ TEST_F(MainWindowTest, LoadScansSetsTheCaptionAndRefreshRebuilds) {
   EXPECT_STREQ(caption, L"Tarrow - Version 1.5");
 }
 
+TEST_F(MainWindowTest, ListPicturesAreDrawnAgainForAScreenOfAnotherScale) {
+  ASSERT_TRUE(window_->Form_Load(false));
+  const auto b = IndexOfText(L"Tarrow Type B  [.tarrowb]");
+  ASSERT_NE(b, std::wstring::npos);
+  window_->SelectItem(b);
+  window_->SetFilenameText(tarrow::testing::SystemFile(L"shell32.dll"));
+  window_->Iconbox_DblClick(3);
+  RECT suggested{0, 0, 600, 800};
+  ::SendMessageW(window_->hwnd(), WM_DPICHANGED, MAKEWPARAM(192, 192), reinterpret_cast<LPARAM>(&suggested));
+
+  const HIMAGELIST list = ListView_GetImageList(window_->control(MainWindow::kListView1), LVSIL_SMALL);
+  int cx = 0, cy = 0;
+  ASSERT_TRUE(ImageList_GetIconSize(list, &cx, &cy));
+  EXPECT_EQ(cx, ::GetSystemMetricsForDpi(SM_CXSMICON, 192));
+  EXPECT_EQ(ImageList_GetImageCount(list), static_cast<int>(window_->images().size()));
+  for (const auto& item : window_->types()) {
+    SCOPED_TRACE(std::string(item.Text.begin(), item.Text.end()));
+    EXPECT_GE(window_->images().IndexOf(item.SmallIcon), 0);
+  }
+  EXPECT_EQ(win32::Win32Shell::LiveIcons(), 0);
+}
+
 TEST_F(MainWindowTest, ASecondCopyIsRefusedWithoutAScan) {
   EXPECT_FALSE(window_->Form_Load(true));
   ASSERT_EQ(shell_.shown.size(), 1u);
