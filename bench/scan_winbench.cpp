@@ -2,6 +2,7 @@
 // registry reads it must do, the scan with no window, and the scan driving
 // the real main window with its progress box. Prints figures; asserts nothing.
 #include <windows.h>
+
 #include <shellapi.h>
 
 #include <algorithm>
@@ -92,10 +93,12 @@ int main() {
 
   // The grid: one pass over the file against one extraction per icon.
   wchar_t system[MAX_PATH];
-  const std::wstring shell32 = std::wstring(system, ::GetSystemDirectoryW(system, MAX_PATH)) + L"\\shell32.dll";
+  const std::wstring shell32 =
+      std::wstring(system, ::GetSystemDirectoryW(system, MAX_PATH)) + L"\\shell32.dll";
   const int icons = os.shell.CountIcons(shell32);
   const double perIcon = MedianMs(3, [&] {
-    for (int i = 0; i < icons; ++i) ::DestroyIcon(::ExtractIconW(nullptr, shell32.c_str(), static_cast<UINT>(i)));
+    for (int i = 0; i < icons; ++i)
+      ::DestroyIcon(::ExtractIconW(nullptr, shell32.c_str(), static_cast<UINT>(i)));
   });
   const double batch = MedianMs(3, [&] {
     for (auto icon : os.shell.ExtractIcons(shell32, 0, icons, 32)) os.shell.DestroyIcon(icon);
@@ -115,10 +118,12 @@ int main() {
     window.SetFilenameText(L"");
     window.SetFilenameText(shell32);
   });
-  const double missing = MedianMs(5, [&] {
-    window.SetFilenameText(L"c:\\windows\\sys");
-    window.SetFilenameText(L"c:\\windows\\syst");
-  }) / 2;
+  const double missing = MedianMs(5,
+                                  [&] {
+                                    window.SetFilenameText(L"c:\\windows\\sys");
+                                    window.SetFilenameText(L"c:\\windows\\syst");
+                                  }) /
+                         2;
   std::printf("grid of shell32.dll (%d icons): %.1f ms; ExtractIcon once per icon: %.1f ms\n", icons, grid,
               perIcon);
   std::printf("grid rebuild for a partly typed path: %.2f ms\n", missing);

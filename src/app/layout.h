@@ -15,8 +15,12 @@ struct TwipsRect {
 inline int TwipsToPx(int twips, UINT dpi) {
   return static_cast<int>(TwipsToPixels(twips, static_cast<int>(dpi)));
 }
-inline int PointsToPx(double points, UINT dpi) { return static_cast<int>(points * dpi / 72.0 + 0.5); }
-inline int DipToPx(int dip, UINT dpi) { return ::MulDiv(dip, static_cast<int>(dpi), 96); }
+inline int PointsToPx(double points, UINT dpi) {
+  return static_cast<int>(points * dpi / 72.0 + 0.5);
+}
+inline int DipToPx(int dip, UINT dpi) {
+  return ::MulDiv(dip, static_cast<int>(dpi), 96);
+}
 
 inline RECT ToPixels(const TwipsRect& r, UINT dpi) {
   const int left = TwipsToPx(r.left, dpi), top = TwipsToPx(r.top, dpi);

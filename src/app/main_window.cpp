@@ -90,14 +90,15 @@ MainWindow::~MainWindow() {
 }
 
 bool MainWindow::Create() {
-  INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES | ICC_PROGRESS_CLASS | ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
+  INITCOMMONCONTROLSEX icc{
+      sizeof icc, ICC_LISTVIEW_CLASSES | ICC_PROGRESS_CLASS | ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
   ::InitCommonControlsEx(&icc);
   const HBRUSH face = ::GetSysColorBrush(COLOR_BTNFACE);
   RegisterClassOnce(kMainWindowClass, &Proc, face, nullptr);
   RegisterClassOnce(kPanelClass, &PanelProc, face);
   RegisterClassOnce(kViewportClass, &ViewportProc, ::GetSysColorBrush(COLOR_WINDOW), nullptr, CS_DBLCLKS);
-  ::CreateWindowExW(WS_EX_CONTROLPARENT, kMainWindowClass, L"Tarrow", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, 0, 0,
-                    0, nullptr, nullptr, ::GetModuleHandleW(nullptr), this);
+  ::CreateWindowExW(WS_EX_CONTROLPARENT, kMainWindowClass, L"Tarrow", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
+                    0, 0, 0, 0, nullptr, nullptr, ::GetModuleHandleW(nullptr), this);
   if (!hwnd_) return false;
   if (auto* shell = dynamic_cast<win32::Win32Shell*>(&os_.shell)) shell->SetOwner(hwnd_);
   dpi_ = DpiOf(hwnd_);
@@ -108,13 +109,13 @@ bool MainWindow::Create() {
 
 void MainWindow::CreateControls() {
   const HINSTANCE instance = ::GetModuleHandleW(nullptr);
-  picMain_ = ::CreateWindowExW(WS_EX_CONTROLPARENT, kPanelClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0,
-                               0, 0, hwnd_, nullptr, instance, nullptr);
+  picMain_ = ::CreateWindowExW(WS_EX_CONTROLPARENT, kPanelClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN,
+                               0, 0, 0, 0, hwnd_, nullptr, instance, nullptr);
   for (const auto& c : kControls) {
     const HWND parent = c.inPanel ? picMain_ : hwnd_;
     const HWND control =
-        ::CreateWindowExW(c.exStyle, c.windowClass, c.text, WS_CHILD | WS_VISIBLE | c.style, 0, 0, 0, 0, parent,
-                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance, this);
+        ::CreateWindowExW(c.exStyle, c.windowClass, c.text, WS_CHILD | WS_VISIBLE | c.style, 0, 0, 0, 0,
+                          parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance, this);
     controls_[static_cast<std::size_t>(c.id - kFirstControl)] = control;
   }
   const HWND list = control(kListView1);
@@ -123,8 +124,8 @@ void MainWindow::CreateControls() {
   column.mask = LVCF_WIDTH;
   ListView_InsertColumn(list, 0, &column);
 
-  tooltip_ = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, 0, 0, 0, 0, hwnd_,
-                               nullptr, instance, nullptr);
+  tooltip_ = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, 0, 0, 0, 0,
+                               hwnd_, nullptr, instance, nullptr);
   auto addTip = [this](HWND target, const wchar_t* text) {
     TOOLINFOW tool{};
     tool.cbSize = sizeof tool;
@@ -141,8 +142,12 @@ void MainWindow::CreateControls() {
   ::SetScrollInfo(control(kVScroll1), SB_CTL, &si, TRUE);
 }
 
-int MainWindow::SmallIconPx() const { return ::GetSystemMetricsForDpi(SM_CXSMICON, dpi_); }
-int MainWindow::GridIconPx() const { return ::GetSystemMetricsForDpi(SM_CXICON, dpi_); }
+int MainWindow::SmallIconPx() const {
+  return ::GetSystemMetricsForDpi(SM_CXSMICON, dpi_);
+}
+int MainWindow::GridIconPx() const {
+  return ::GetSystemMetricsForDpi(SM_CXICON, dpi_);
+}
 
 void MainWindow::UpdateFonts() {
   font_.reset(MakeFont(dpi_, 8.25, FW_NORMAL));
@@ -217,9 +222,13 @@ void MainWindow::RunScan() {
   SetBusy(false);
 }
 
-void MainWindow::Command5_Click() { RunScan(); }
+void MainWindow::Command5_Click() {
+  RunScan();
+}
 
-void MainWindow::cmdCancel_Click() { ::DestroyWindow(hwnd_); }
+void MainWindow::cmdCancel_Click() {
+  ::DestroyWindow(hwnd_);
+}
 
 void MainWindow::Command1_Click() {
   if (types_.scanning()) return;
@@ -231,17 +240,33 @@ void MainWindow::Command3_Click() {
   RestoreDefaults(os_, *this);
 }
 
-void MainWindow::HideMainWindow() { ::ShowWindow(hwnd_, SW_HIDE); }
-void MainWindow::Rescan() { RunScan(); }
-void MainWindow::ShowMainWindow() { ::ShowWindow(hwnd_, SW_SHOW); }
+void MainWindow::HideMainWindow() {
+  ::ShowWindow(hwnd_, SW_HIDE);
+}
+void MainWindow::Rescan() {
+  RunScan();
+}
+void MainWindow::ShowMainWindow() {
+  ::ShowWindow(hwnd_, SW_SHOW);
+}
 
 // ---- ScanHost
 
-void MainWindow::ShowProgress() { frmProg_.Show(); }
-void MainWindow::SetProgressMax(int max) { frmProg_.SetMax(max); }
-void MainWindow::SetProgressValue(int value) { frmProg_.SetValue(value); }
-void MainWindow::HideProgress() { frmProg_.Hide(); }
-void MainWindow::DoEvents() { app::DoEvents(); }
+void MainWindow::ShowProgress() {
+  frmProg_.Show();
+}
+void MainWindow::SetProgressMax(int max) {
+  frmProg_.SetMax(max);
+}
+void MainWindow::SetProgressValue(int value) {
+  frmProg_.SetValue(value);
+}
+void MainWindow::HideProgress() {
+  frmProg_.Hide();
+}
+void MainWindow::DoEvents() {
+  app::DoEvents();
+}
 
 void MainWindow::ListChanged() {
   const HWND list = control(kListView1);
@@ -284,7 +309,8 @@ std::optional<std::size_t> MainWindow::SelectedItem() const {
 
 void MainWindow::SelectItem(std::size_t index) {
   const HWND list = control(kListView1);
-  ListView_SetItemState(list, static_cast<int>(index), LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+  ListView_SetItemState(list, static_cast<int>(index), LVIS_SELECTED | LVIS_FOCUSED,
+                        LVIS_SELECTED | LVIS_FOCUSED);
   ListView_EnsureVisible(list, static_cast<int>(index), FALSE);
 }
 
@@ -296,7 +322,9 @@ void MainWindow::ListView1_DblClick() {
   SetScrollValue(0);
 }
 
-void MainWindow::ListView1_ItemClick() { NoteItemClick(picker_); }
+void MainWindow::ListView1_ItemClick() {
+  NoteItemClick(picker_);
+}
 
 // ---- the icon file and the grid
 
@@ -317,7 +345,9 @@ void MainWindow::Browse_Click() {
   SetFilenameText(BrowseForIconFile(os_.shell, reinterpret_cast<std::uintptr_t>(hwnd_)));
 }
 
-void MainWindow::Filename_GotFocus() { ::SendMessageW(control(kFilename), EM_SETSEL, 0, -1); }
+void MainWindow::Filename_GotFocus() {
+  ::SendMessageW(control(kFilename), EM_SETSEL, 0, -1);
+}
 
 void MainWindow::Filename_Change() {
   SetMousePointer(11);
@@ -376,8 +406,12 @@ void MainWindow::SetScrollValue(std::int64_t value) {
   if (changed) VScroll1_Change();
 }
 
-void MainWindow::VScroll1_Change() { ShowSheet(); }
-void MainWindow::VScroll1_Scroll() { ShowSheet(); }
+void MainWindow::VScroll1_Change() {
+  ShowSheet();
+}
+void MainWindow::VScroll1_Scroll() {
+  ShowSheet();
+}
 
 void MainWindow::ShowSheet() {
   sheetTop_ = -scrollValue_;
@@ -389,19 +423,34 @@ void MainWindow::OnVScroll(WPARAM wp) {
   ::GetScrollInfo(control(kVScroll1), SB_CTL, &si);
   std::int64_t value = scrollValue_;
   switch (LOWORD(wp)) {
-    case SB_LINEUP: value -= smallChange_; break;
-    case SB_LINEDOWN: value += smallChange_; break;
-    case SB_PAGEUP: value -= largeChange_; break;
-    case SB_PAGEDOWN: value += largeChange_; break;
-    case SB_TOP: value = 0; break;
-    case SB_BOTTOM: value = scrollMax_; break;
+    case SB_LINEUP:
+      value -= smallChange_;
+      break;
+    case SB_LINEDOWN:
+      value += smallChange_;
+      break;
+    case SB_PAGEUP:
+      value -= largeChange_;
+      break;
+    case SB_PAGEDOWN:
+      value += largeChange_;
+      break;
+    case SB_TOP:
+      value = 0;
+      break;
+    case SB_BOTTOM:
+      value = scrollMax_;
+      break;
     case SB_THUMBTRACK:
       scrollValue_ = std::clamp<std::int64_t>(si.nTrackPos, 0, scrollMax_);
       ::SetScrollPos(control(kVScroll1), SB_CTL, static_cast<int>(scrollValue_), TRUE);
       VScroll1_Scroll();
       return;
-    case SB_THUMBPOSITION: value = si.nTrackPos; break;
-    default: return;
+    case SB_THUMBPOSITION:
+      value = si.nTrackPos;
+      break;
+    default:
+      return;
   }
   SetScrollValue(value);
 }
@@ -458,13 +507,26 @@ void MainWindow::OnGridKey(WPARAM key) {
   }
   std::int64_t next = current;
   switch (key) {
-    case VK_LEFT: next = current - 1; break;
-    case VK_RIGHT: next = current + 1; break;
-    case VK_UP: next = current - metrics_.columns; break;
-    case VK_DOWN: next = current + metrics_.columns; break;
-    case VK_HOME: next = 1; break;
-    case VK_END: next = count; break;
-    default: return;
+    case VK_LEFT:
+      next = current - 1;
+      break;
+    case VK_RIGHT:
+      next = current + 1;
+      break;
+    case VK_UP:
+      next = current - metrics_.columns;
+      break;
+    case VK_DOWN:
+      next = current + metrics_.columns;
+      break;
+    case VK_HOME:
+      next = 1;
+      break;
+    case VK_END:
+      next = count;
+      break;
+    default:
+      return;
   }
   if (current < 1 || current > count) next = 1;
   next = std::clamp<std::int64_t>(next, 1, count);
@@ -493,7 +555,8 @@ void MainWindow::Iconbox_Click(std::int64_t index) {
 
 void MainWindow::Iconbox_DblClick(std::int64_t index) {
   const auto selected = SelectedItem();
-  if (!AssignIcon(os_.shell, picker_, types_, images_, selected, FilenameText(), index, ImageList1_.sizePx())) return;
+  if (!AssignIcon(os_.shell, picker_, types_, images_, selected, FilenameText(), index, ImageList1_.sizePx()))
+    return;
   ListView_RedrawItems(control(kListView1), static_cast<int>(*selected), static_cast<int>(*selected));
 }
 
@@ -527,11 +590,21 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_COMMAND:
       switch (LOWORD(wp)) {
-        case kCommand5: Command5_Click(); break;
-        case kcmdCancel: cmdCancel_Click(); break;
-        case kCommand1: Command1_Click(); break;
-        case kCommand3: Command3_Click(); break;
-        case kBrowse: Browse_Click(); break;
+        case kCommand5:
+          Command5_Click();
+          break;
+        case kcmdCancel:
+          cmdCancel_Click();
+          break;
+        case kCommand1:
+          Command1_Click();
+          break;
+        case kCommand3:
+          Command3_Click();
+          break;
+        case kBrowse:
+          Browse_Click();
+          break;
         case kFilename:
           if (HIWORD(wp) == EN_CHANGE) Filename_Change();
           if (HIWORD(wp) == EN_SETFOCUS) Filename_GotFocus();

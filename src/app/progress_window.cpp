@@ -19,15 +19,15 @@ void ProgressWindow::Create() {
   RegisterClassOnce(kClassName, &Proc, ::GetSysColorBrush(COLOR_BTNFACE));
   // A fixed tool window: narrow caption with a close button, not sizable,
   // and, having no owner, not in the taskbar.
-  ::CreateWindowExW(WS_EX_TOOLWINDOW, kClassName, L"Please Wait", WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, 0, 0, 0,
-                    nullptr, nullptr, ::GetModuleHandleW(nullptr), this);
+  ::CreateWindowExW(WS_EX_TOOLWINDOW, kClassName, L"Please Wait", WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, 0, 0,
+                    0, nullptr, nullptr, ::GetModuleHandleW(nullptr), this);
   if (!hwnd_) return;
-  Picture3_ = ::CreateWindowExW(0, WC_STATICW, L"", WS_CHILD | WS_VISIBLE | SS_ICON | SS_REALSIZECONTROL, 0, 0, 0,
-                                0, hwnd_, nullptr, nullptr, nullptr);
-  Label2_ = ::CreateWindowExW(0, WC_STATICW, L"Enumerating File Types...", WS_CHILD | WS_VISIBLE | SS_LEFT, 0, 0, 0,
-                              0, hwnd_, nullptr, nullptr, nullptr);
-  ProgressBar1_ = ::CreateWindowExW(0, PROGRESS_CLASSW, L"", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, hwnd_, nullptr,
-                                    nullptr, nullptr);
+  Picture3_ = ::CreateWindowExW(0, WC_STATICW, L"", WS_CHILD | WS_VISIBLE | SS_ICON | SS_REALSIZECONTROL, 0,
+                                0, 0, 0, hwnd_, nullptr, nullptr, nullptr);
+  Label2_ = ::CreateWindowExW(0, WC_STATICW, L"Enumerating File Types...", WS_CHILD | WS_VISIBLE | SS_LEFT, 0,
+                              0, 0, 0, hwnd_, nullptr, nullptr, nullptr);
+  ProgressBar1_ = ::CreateWindowExW(0, PROGRESS_CLASSW, L"", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, hwnd_,
+                                    nullptr, nullptr, nullptr);
   ::SendMessageW(ProgressBar1_, PBM_SETRANGE32, 0, max_);
   ::SendMessageW(ProgressBar1_, PBM_SETPOS, value_, 0);
   Layout();
@@ -94,7 +94,9 @@ int ProgressWindow::max() const {
   return ProgressBar1_ ? static_cast<int>(::SendMessageW(ProgressBar1_, PBM_GETRANGE, FALSE, 0)) : max_;
 }
 
-int ProgressWindow::value() const { return value_; }
+int ProgressWindow::value() const {
+  return value_;
+}
 
 LRESULT ProgressWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {

@@ -22,8 +22,8 @@ ATOM RegisterClassOnce(const wchar_t* name, WNDPROC proc, HBRUSH background, HIC
 
 HICON LoadProgramIcon(int sizePx) {
   // The resource holds every usual size; the nearest one is taken.
-  return static_cast<HICON>(::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kProgramIconId), IMAGE_ICON,
-                                         sizePx, sizePx, LR_DEFAULTCOLOR));
+  return static_cast<HICON>(::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kProgramIconId),
+                                         IMAGE_ICON, sizePx, sizePx, LR_DEFAULTCOLOR));
 }
 
 UINT DpiOf(HWND hwnd) {
@@ -42,7 +42,8 @@ void SetClientSize(HWND hwnd, int width, int height) {
   ::GetWindowRect(hwnd, &window);
   ::GetClientRect(hwnd, &client);
   ::SetWindowPos(hwnd, nullptr, 0, 0, width + (window.right - window.left) - client.right,
-                 height + (window.bottom - window.top) - client.bottom, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
+                 height + (window.bottom - window.top) - client.bottom,
+                 SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
 }
 
 void CentreOnMonitor(HWND hwnd) {
@@ -54,7 +55,8 @@ void CentreOnMonitor(HWND hwnd) {
   const RECT& work = monitor.rcWork;
   const LONG width = rect.right - rect.left, height = rect.bottom - rect.top;
   ::SetWindowPos(hwnd, nullptr, work.left + (work.right - work.left - width) / 2,
-                 work.top + (work.bottom - work.top - height) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+                 work.top + (work.bottom - work.top - height) / 2, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void DoEvents() {

@@ -1,9 +1,10 @@
 #include "catalog/type_list.h"
 
-
 namespace tarrow {
 
-bool IsChanged(const TypeItem& item) { return item.SmallIcon.compare(0, 6, L"Change") == 0; }
+bool IsChanged(const TypeItem& item) {
+  return item.SmallIcon.compare(0, 6, L"Change") == 0;
+}
 
 std::wstring ProgIdOf(const TypeItem& item) {
   const auto comma = item.Key.rfind(L',');

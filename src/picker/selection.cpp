@@ -9,7 +9,6 @@
 namespace tarrow {
 namespace {
 
-
 TypeItem* ItemAt(TypeList& types, std::optional<std::size_t> selected) {
   return selected && *selected < types.size() ? &types[*selected] : nullptr;
 }

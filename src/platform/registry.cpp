@@ -26,7 +26,9 @@ class OpenedKey {
   Status status_;
 };
 
-bool IsText(std::uint32_t type) { return type == kRegSz || type == kRegExpandSz; }
+bool IsText(std::uint32_t type) {
+  return type == kRegSz || type == kRegExpandSz;
+}
 
 std::wstring TrimBlanks(const std::wstring& text) {
   const auto first = text.find_first_not_of(L' ');
@@ -36,7 +38,8 @@ std::wstring TrimBlanks(const std::wstring& text) {
 
 // Reads a text value whose probe reported `bytes`. The value may grow between
 // probe and read, so a too-small buffer is sized anew a few times.
-Status ReadText(Registry& reg, RegKey key, const std::wstring& name, std::uint32_t bytes, std::wstring& text) {
+Status ReadText(Registry& reg, RegKey key, const std::wstring& name, std::uint32_t bytes,
+                std::wstring& text) {
   for (int attempt = 0; attempt < 4; ++attempt) {
     // One spare character, so that an odd byte count never reads past the end.
     std::vector<wchar_t> buffer(bytes / sizeof(wchar_t) + 2, L'\0');

@@ -1,7 +1,6 @@
 #include "changes/apply.h"
 
 #include <gtest/gtest.h>
-
 #include <string>
 #include <vector>
 

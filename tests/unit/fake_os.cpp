@@ -26,7 +26,9 @@ std::vector<std::wstring> SplitPath(const std::wstring& path) {
   return parts;
 }
 
-bool SameName(const std::wstring& a, const std::wstring& b) { return Lower(a) == Lower(b); }
+bool SameName(const std::wstring& a, const std::wstring& b) {
+  return Lower(a) == Lower(b);
+}
 
 std::wstring FolderOf(const std::wstring& path) {
   const auto slash = path.rfind(L'\\');
@@ -78,8 +80,8 @@ FakeRegistry::Node& FakeRegistry::CreateKey(RegKey root, const std::wstring& pat
 void FakeRegistry::SetRaw(RegKey root, const std::wstring& path, const std::wstring& name, std::uint32_t type,
                           std::vector<unsigned char> bytes) {
   auto& values = CreateKey(root, path).values;
-  const auto it =
-      std::find_if(values.begin(), values.end(), [&](const auto& value) { return SameName(value.first, name); });
+  const auto it = std::find_if(values.begin(), values.end(),
+                               [&](const auto& value) { return SameName(value.first, name); });
   StoredValue stored{type, std::move(bytes)};
   if (it == values.end()) {
     values.emplace_back(name, std::move(stored));
@@ -113,7 +115,9 @@ std::wstring FakeRegistry::Text(RegKey root, const std::wstring& path, const std
   return text;
 }
 
-bool FakeRegistry::KeyExists(RegKey root, const std::wstring& path) const { return Lookup(root, path) != nullptr; }
+bool FakeRegistry::KeyExists(RegKey root, const std::wstring& path) const {
+  return Lookup(root, path) != nullptr;
+}
 
 void FakeRegistry::SetReadOnly(RegKey root, const std::wstring& path, bool readOnly) {
   CreateKey(root, path).readOnly = readOnly;
@@ -135,8 +139,8 @@ Status FakeRegistry::QueryValue(RegKey key, const std::wstring& name, std::uint3
   const auto open = handles_.find(key);
   if (open == handles_.end()) return 6;  // ERROR_INVALID_HANDLE
   const auto& values = open->second.node->values;
-  const auto it =
-      std::find_if(values.begin(), values.end(), [&](const auto& value) { return SameName(value.first, name); });
+  const auto it = std::find_if(values.begin(), values.end(),
+                               [&](const auto& value) { return SameName(value.first, name); });
   if (it == values.end()) return kErrorFileNotFound;
   const auto& stored = it->second;
   type = stored.type;
@@ -162,8 +166,8 @@ Status FakeRegistry::SetValue(RegKey key, const std::wstring& name, std::uint32_
   auto& values = open->second.node->values;
   const auto* begin = static_cast<const unsigned char*>(data);
   StoredValue stored{type, std::vector<unsigned char>(begin, begin + bytes)};
-  const auto it =
-      std::find_if(values.begin(), values.end(), [&](const auto& value) { return SameName(value.first, name); });
+  const auto it = std::find_if(values.begin(), values.end(),
+                               [&](const auto& value) { return SameName(value.first, name); });
   if (it == values.end()) {
     values.emplace_back(name, std::move(stored));
   } else {
@@ -241,7 +245,9 @@ bool FakeFileSystem::Replace(const std::wstring& from, const std::wstring& to) {
   return true;
 }
 
-bool FakeFileSystem::Remove(const std::wstring& path) { return files.erase(path) > 0; }
+bool FakeFileSystem::Remove(const std::wstring& path) {
+  return files.erase(path) > 0;
+}
 
 bool FakeFileSystem::EnsureFolder(const std::wstring& path) {
   if (readOnlyFolders.count(FolderOf(path))) return folders.count(path) > 0;

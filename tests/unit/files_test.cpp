@@ -18,9 +18,14 @@ TEST(FileExistsTest, OnlyReadableFilesExistAndOneTrailingBackslashIsIgnored) {
     const wchar_t* path;
     bool exists;
   } cases[] = {
-      {L"C:\\Tarrow\\Defaults.dat", true}, {L"C:\\Tarrow\\Defaults.dat\\", true},
-      {L"C:\\Tarrow\\Defaults.dat\\\\", false}, {L"", false}, {L"\\", false},
-      {L"C:\\Tarrow", false}, {L"C:\\Tarrow\\", false}, {L"C:\\locked.dat", false},
+      {L"C:\\Tarrow\\Defaults.dat", true},
+      {L"C:\\Tarrow\\Defaults.dat\\", true},
+      {L"C:\\Tarrow\\Defaults.dat\\\\", false},
+      {L"", false},
+      {L"\\", false},
+      {L"C:\\Tarrow", false},
+      {L"C:\\Tarrow\\", false},
+      {L"C:\\locked.dat", false},
       {L"C:\\missing.dat", false},
   };
   for (const auto& c : cases) {

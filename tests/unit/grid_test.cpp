@@ -1,7 +1,6 @@
 #include "picker/grid.h"
 
 #include <gtest/gtest.h>
-
 #include <tuple>
 #include <vector>
 

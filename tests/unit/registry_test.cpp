@@ -1,8 +1,7 @@
 #include "platform/registry.h"
 
-#include <gtest/gtest.h>
-
 #include <cstring>
+#include <gtest/gtest.h>
 
 #include "fake_os.h"
 
@@ -91,15 +90,15 @@ TEST_F(RegistryTest, ReadOpenValueReportsStatusAndKeepsValueOnFailure) {
 
 TEST_F(RegistryTest, WriteNeverCreatesAKeyAndReportsWhy) {
   Status status = kSuccess;
-  EXPECT_FALSE(RegWriteValue(reg, kClassesRoot, L"nofile\\DefaultIcon", L"", std::wstring(L"a,1"), kRegSz,
-                             &status));
+  EXPECT_FALSE(
+      RegWriteValue(reg, kClassesRoot, L"nofile\\DefaultIcon", L"", std::wstring(L"a,1"), kRegSz, &status));
   EXPECT_EQ(status, kErrorFileNotFound);
   EXPECT_FALSE(reg.KeyExists(kClassesRoot, L"nofile"));
 
   reg.CreateKey(kClassesRoot, L"locked\\DefaultIcon");
   reg.SetReadOnly(kClassesRoot, L"locked\\DefaultIcon");
-  EXPECT_FALSE(RegWriteValue(reg, kClassesRoot, L"locked\\DefaultIcon", L"", std::wstring(L"a,1"), kRegSz,
-                             &status));
+  EXPECT_FALSE(
+      RegWriteValue(reg, kClassesRoot, L"locked\\DefaultIcon", L"", std::wstring(L"a,1"), kRegSz, &status));
   EXPECT_EQ(status, kErrorAccessDenied);
   EXPECT_EQ(reg.openHandles(), 0);
 }
@@ -132,7 +131,8 @@ TEST_F(RegistryTest, WriteOpenValueHandlesTextNumbersAndIgnoresOtherTypes) {
 }
 
 TEST_F(RegistryTest, ListSubkeysFollowsEnumerationOrderFromTheCallersIndex) {
-  for (const auto* name : {L".txt", L"txtfile", L"*", L".TXT2", L"CLSID", L"x", L"y"}) reg.CreateKey(kClassesRoot, name);
+  for (const auto* name : {L".txt", L"txtfile", L"*", L".TXT2", L"CLSID", L"x", L"y"})
+    reg.CreateKey(kClassesRoot, name);
   std::vector<std::wstring> names;
   std::int32_t index = 0;
   RegListSubkeys(reg, kClassesRoot, L"", names, index);

@@ -1,9 +1,8 @@
 #include "catalog/scan.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <functional>
+#include <gtest/gtest.h>
 
 #include "catalog/type_list.h"
 #include "fake_os.h"
@@ -353,7 +352,7 @@ TEST(ImageStoreTest, RerenderDrawsEveryPictureAgainFromItsSourceAtTheNewSize) {
 
   f.images.Rerender(f.fake.shell, 24);
   EXPECT_EQ(f.sink.pictures, (std::vector<std::wstring>{kShellLibrary + L"#2@24", kShellLibrary + L"#0@24",
-                                                         kAppExe + L"#1@24", kAppExe + L"#2@24"}));
+                                                        kAppExe + L"#1@24", kAppExe + L"#2@24"}));
   EXPECT_EQ(f.images.keys(), keys);
   for (std::size_t i = 0; i < keys.size(); ++i) EXPECT_EQ(f.images.IndexOf(keys[i]), static_cast<int>(i));
 

@@ -1,7 +1,6 @@
 #include "picker/selection.h"
 
 #include <gtest/gtest.h>
-
 #include <string>
 #include <vector>
 

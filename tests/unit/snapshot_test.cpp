@@ -1,8 +1,7 @@
 #include "catalog/snapshot.h"
 
-#include <gtest/gtest.h>
-
 #include <climits>
+#include <gtest/gtest.h>
 #include <random>
 
 #include "fake_os.h"

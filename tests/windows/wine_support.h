@@ -27,7 +27,9 @@ inline std::wstring SystemFile(const wchar_t* name) {
 // A key under HKEY_CLASSES_ROOT that a test owns: deleted before and after.
 class ScratchKey {
  public:
-  explicit ScratchKey(std::wstring name) : name_(std::move(name)) { ::RegDeleteTreeW(HKEY_CLASSES_ROOT, name_.c_str()); }
+  explicit ScratchKey(std::wstring name) : name_(std::move(name)) {
+    ::RegDeleteTreeW(HKEY_CLASSES_ROOT, name_.c_str());
+  }
   ~ScratchKey() { ::RegDeleteTreeW(HKEY_CLASSES_ROOT, name_.c_str()); }
   const std::wstring& name() const { return name_; }
   void Create(const std::wstring& sub = L"") const {
@@ -36,7 +38,8 @@ class ScratchKey {
     ::RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
     ::RegCloseKey(key);
   }
-  void SetRaw(const std::wstring& sub, const std::wstring& value, DWORD type, const void* data, DWORD bytes) const {
+  void SetRaw(const std::wstring& sub, const std::wstring& value, DWORD type, const void* data,
+              DWORD bytes) const {
     Create(sub);
     const std::wstring path = sub.empty() ? name_ : name_ + L"\\" + sub;
     ::RegSetKeyValueW(HKEY_CLASSES_ROOT, path.c_str(), value.c_str(), type, data, bytes);

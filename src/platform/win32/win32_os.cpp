@@ -1,8 +1,8 @@
 #include "platform/win32/win32_os.h"
 
-#include <shlobj.h>
 #include <commdlg.h>
 #include <shellapi.h>
+#include <shlobj.h>
 
 #include <atomic>
 
@@ -93,12 +93,15 @@ Status Win32Registry::SetValue(RegKey key, const std::wstring& name, std::uint32
 Status Win32Registry::EnumKey(RegKey key, std::uint32_t index, wchar_t* name, std::uint32_t& chars) {
   DWORD size = chars;
   FILETIME written{};
-  const LSTATUS status = ::RegEnumKeyExW(ToHkey(key), index, name, &size, nullptr, nullptr, nullptr, &written);
+  const LSTATUS status =
+      ::RegEnumKeyExW(ToHkey(key), index, name, &size, nullptr, nullptr, nullptr, &written);
   chars = size;
   return status;
 }
 
-Status Win32Registry::CloseKey(RegKey key) { return ::RegCloseKey(ToHkey(key)); }
+Status Win32Registry::CloseKey(RegKey key) {
+  return ::RegCloseKey(ToHkey(key));
+}
 
 // ---- files
 
@@ -124,7 +127,8 @@ std::optional<std::string> Win32FileSystem::ReadAll(const std::wstring& path) {
   std::size_t done = 0;
   while (done < bytes.size()) {
     DWORD got = 0;
-    if (!::ReadFile(file.get(), bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &got, nullptr)) {
+    if (!::ReadFile(file.get(), bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &got,
+                    nullptr)) {
       return std::nullopt;
     }
     if (got == 0) break;
@@ -146,7 +150,9 @@ bool Win32FileSystem::Replace(const std::wstring& from, const std::wstring& to) 
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
 }
 
-bool Win32FileSystem::Remove(const std::wstring& path) { return ::DeleteFileW(LongPath(path).c_str()); }
+bool Win32FileSystem::Remove(const std::wstring& path) {
+  return ::DeleteFileW(LongPath(path).c_str());
+}
 
 bool Win32FileSystem::EnsureFolder(const std::wstring& path) {
   if (::CreateDirectoryW(LongPath(path).c_str(), nullptr)) return true;
@@ -157,7 +163,8 @@ bool Win32FileSystem::EnsureFolder(const std::wstring& path) {
 // ---- shell
 
 std::wstring Win32Shell::SystemDirectory() {
-  return GrowingText(MAX_PATH, [](wchar_t* buffer, DWORD size) { return ::GetSystemDirectoryW(buffer, size); });
+  return GrowingText(MAX_PATH,
+                     [](wchar_t* buffer, DWORD size) { return ::GetSystemDirectoryW(buffer, size); });
 }
 
 std::wstring Win32Shell::ProgramFolder() {
@@ -228,7 +235,9 @@ void Win32Shell::DestroyIcon(IconHandle icon) {
   if (icon && ::DestroyIcon(reinterpret_cast<HICON>(icon))) --g_liveIcons;
 }
 
-long Win32Shell::LiveIcons() { return g_liveIcons; }
+long Win32Shell::LiveIcons() {
+  return g_liveIcons;
+}
 
 void Win32Shell::NotifyAssociationsChanged() {
   // 0x2000: the shell handles the notice without the caller waiting for it.

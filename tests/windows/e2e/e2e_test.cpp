@@ -1,11 +1,10 @@
 // tarrow.exe driven from outside, as a user drives it: its window found by
 // class and caption, its controls worked through window messages only, and
 // the registry and Defaults.dat read back afterwards.
-#include <gtest/gtest.h>
-
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <iterator>
 #include <optional>
 #include <string>

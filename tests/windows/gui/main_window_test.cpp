@@ -2,9 +2,8 @@
 // its handlers called directly and its controls read back through messages.
 #include "app/main_window.h"
 
-#include <gtest/gtest.h>
-
 #include <deque>
+#include <gtest/gtest.h>
 #include <thread>
 
 #include "app/layout.h"
@@ -73,16 +72,23 @@ TEST_F(MainWindowTest, ControlsFollowTheDesignAtEveryScale) {
   };
   namespace d = main_design;
   const Expect table[] = {
-      {W::kCommand5, d::Command5, L"Refresh"}, {W::kCommand3, d::Command3, L"&Restore Defaults"},
-      {W::kCommand1, d::Command1, L"&Apply"}, {W::kcmdCancel, d::cmdCancel, L"E&xit"},
-      {W::kBrowse, d::Browse, L"&Browse..."}, {W::kFilename, d::Filename, L""},
-      {W::kVScroll1, d::VScroll1, L""}, {W::kBorder, d::Border, L""}, {W::kListView1, d::ListView1, L""},
-      {W::kLabel1, d::Label1, L"Registered File Types:"}, {W::kFilenamelabel, d::Filenamelabel, L"Icon File:"},
+      {W::kCommand5, d::Command5, L"Refresh"},
+      {W::kCommand3, d::Command3, L"&Restore Defaults"},
+      {W::kCommand1, d::Command1, L"&Apply"},
+      {W::kcmdCancel, d::cmdCancel, L"E&xit"},
+      {W::kBrowse, d::Browse, L"&Browse..."},
+      {W::kFilename, d::Filename, L""},
+      {W::kVScroll1, d::VScroll1, L""},
+      {W::kBorder, d::Border, L""},
+      {W::kListView1, d::ListView1, L""},
+      {W::kLabel1, d::Label1, L"Registered File Types:"},
+      {W::kFilenamelabel, d::Filenamelabel, L"Icon File:"},
   };
   for (UINT dpi : {96u, 144u}) {
     if (dpi != 96) {
       RECT suggested{0, 0, 600, 800};
-      ::SendMessageW(window_->hwnd(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+      ::SendMessageW(window_->hwnd(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
+                     reinterpret_cast<LPARAM>(&suggested));
     } else if (DpiOf(window_->hwnd()) != 96) {
       GTEST_SKIP() << "the prefix is not at 96 DPI";
     }

@@ -1,11 +1,11 @@
 // The OS boundary and the procedures over it, against Wine's real registry,
 // file system and shell.
-#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <shellapi.h>
 
 #include <functional>
+#include <gtest/gtest.h>
 
 #include "platform/files.h"
 #include "platform/registry.h"
@@ -21,7 +21,9 @@ using tarrow::testing::Fixture;
 using tarrow::testing::ScratchKey;
 using tarrow::testing::SystemFile;
 
-Os& os() { return win32::RealOs(); }
+Os& os() {
+  return win32::RealOs();
+}
 
 TEST(Win32Registry, TextRoundTripsWithExactlyOneTerminator) {
   ScratchKey scratch(L"TarrowTest.Registry");
@@ -33,7 +35,8 @@ TEST(Win32Registry, TextRoundTripsWithExactlyOneTerminator) {
   DWORD type = 0;
   wchar_t data[64] = {};
   DWORD bytes = sizeof data;
-  ASSERT_EQ(::RegGetValueW(HKEY_CLASSES_ROOT, path.c_str(), nullptr, RRF_RT_ANY | RRF_NOEXPAND, &type, data, &bytes),
+  ASSERT_EQ(::RegGetValueW(HKEY_CLASSES_ROOT, path.c_str(), nullptr, RRF_RT_ANY | RRF_NOEXPAND, &type, data,
+                           &bytes),
             ERROR_SUCCESS);
   EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
   EXPECT_EQ(bytes, (text.size() + 1) * sizeof(wchar_t));
@@ -156,7 +159,8 @@ std::vector<unsigned char> Pixels(HICON icon) {
   bi.bmiHeader = {sizeof(BITMAPINFOHEADER), bm.bmWidth, bm.bmHeight, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
   std::vector<unsigned char> bits(static_cast<std::size_t>(bm.bmWidth) * std::abs(bm.bmHeight) * 4);
   HDC dc = ::GetDC(nullptr);
-  ::GetDIBits(dc, color ? color.get() : mask.get(), 0, std::abs(bm.bmHeight), bits.data(), &bi, DIB_RGB_COLORS);
+  ::GetDIBits(dc, color ? color.get() : mask.get(), 0, std::abs(bm.bmHeight), bits.data(), &bi,
+              DIB_RGB_COLORS);
   ::ReleaseDC(nullptr, dc);
   return bits;
 }
@@ -164,7 +168,8 @@ std::vector<unsigned char> Pixels(HICON icon) {
 TEST(Win32Shell, BatchExtractionGivesTheIconsExtractIconGives) {
   auto& shell = os().shell;
   const std::wstring shell32 = SystemFile(L"shell32.dll");
-  const int count = static_cast<int>(reinterpret_cast<UINT_PTR>(::ExtractIconW(nullptr, shell32.c_str(), UINT(-1))));
+  const int count =
+      static_cast<int>(reinterpret_cast<UINT_PTR>(::ExtractIconW(nullptr, shell32.c_str(), UINT(-1))));
   ASSERT_GT(count, 20);
   EXPECT_EQ(shell.CountIcons(shell32), count);
 
