@@ -79,8 +79,10 @@ file(GLOB tarrow_unit_sources CONFIGURE_DEPENDS tests/unit/*.cpp)
 add_executable(tarrow_unit_tests ${tarrow_unit_sources})
 target_include_directories(tarrow_unit_tests PRIVATE tests/unit)
 target_link_libraries(tarrow_unit_tests PRIVATE tarrow_core gtest_main)
-# GCC 12 reports a false -Wrestrict inside std::wstring at -O2.
-target_compile_options(tarrow_unit_tests PRIVATE -Wno-restrict)
+if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+  # GCC 12 reports a false -Wrestrict inside std::wstring at -O2.
+  target_compile_options(tarrow_unit_tests PRIVATE -Wno-restrict)
+endif()
 add_test(NAME unit COMMAND tarrow_unit_tests)
 set_tests_properties(unit PROPERTIES FIXTURES_REQUIRED wine RESOURCE_LOCK wineprefix TIMEOUT 300)
 
