@@ -183,6 +183,41 @@ TEST_F(MainWindowTest, ListPicturesAreDrawnAgainForAScreenOfAnotherScale) {
   EXPECT_EQ(win32::Win32Shell::LiveIcons(), 0);
 }
 
+TEST_F(MainWindowTest, EnterAndEscapePressNoButtonButAccessKeysDo) {
+  ASSERT_TRUE(window_->Form_Load(false));
+  window_->ShowCentred();
+  const HWND hwnd = window_->hwnd();
+  bool quit = false;
+  // The program's own message loop, as it routes keys.
+  auto pump = [&] {
+    MSG msg;
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_QUIT) {
+        quit = true;
+        continue;
+      }
+      if (::IsWindow(hwnd) && ::IsDialogMessageW(hwnd, &msg)) continue;
+      ::TranslateMessage(&msg);
+      ::DispatchMessageW(&msg);
+    }
+  };
+  const HWND list = window_->control(MainWindow::kListView1);
+  ::SetFocus(list);
+  for (WPARAM key : {VK_RETURN, VK_ESCAPE}) {
+    SCOPED_TRACE(key);
+    ::PostMessageW(list, WM_KEYDOWN, key, 0);
+    ::PostMessageW(list, WM_KEYUP, key, 0);
+    pump();
+    EXPECT_TRUE(::IsWindow(hwnd));
+    EXPECT_FALSE(quit);
+  }
+  // Alt+X is "E&xit".
+  ::PostMessageW(list, WM_SYSCHAR, L'x', 1 << 29);
+  pump();
+  EXPECT_FALSE(::IsWindow(hwnd));
+  EXPECT_TRUE(quit);
+}
+
 TEST_F(MainWindowTest, ASecondCopyIsRefusedWithoutAScan) {
   EXPECT_FALSE(window_->Form_Load(true));
   ASSERT_EQ(shell_.shown.size(), 1u);
