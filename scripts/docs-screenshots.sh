@@ -16,6 +16,9 @@ x11='HKCU\Software\Wine\X11 Driver'
 wineserver -k 2>/dev/null || true
 rm -rf "$WINEPREFIX"
 wineboot -i </dev/null >/dev/null 2>&1
+# Wine draws its title-bar buttons with Marlett, which Debian's Wine does not
+# find on its own.
+cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
 wine reg add "$x11" /v Managed /d N /f >/dev/null 2>&1
 wine reg add "$x11" /v Decorated /d N /f >/dev/null 2>&1
 wine regedit /s tests/fixtures/types.reg

@@ -23,6 +23,9 @@ make_prefix() {
   echo "Making the Wine prefix $WINEPREFIX ..."
   mkdir -p "$WINEPREFIX"
   wineboot -i </dev/null >/dev/null 2>&1
+  # Wine draws its title-bar buttons with Marlett, which Debian's Wine does
+  # not find on its own.
+  cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
 }
 
 # On the virtual display xvfb-run gave us: start, wait for the window, take
