@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "catalog/scan.h"
 #include "catalog/snapshot.h"
 #include "catalog/type_list.h"
@@ -23,7 +24,10 @@
 namespace {
 
 using namespace tarrow;
-using Clock = std::chrono::steady_clock;
+using bench::Median;
+using bench::NoHost;
+using bench::NoSink;
+using bench::TimeMs;
 
 // A machine with a good deal of software installed.
 constexpr int kRootKeys = 6000;
@@ -113,37 +117,6 @@ Shape BuildClassesRoot(fake::FakeOs& fake) {
   }
   shape.rootKeys = kRootKeys;
   return shape;
-}
-
-class NoHost : public ScanHost {
- public:
-  void ShowProgress() override {}
-  void SetProgressMax(int) override {}
-  void SetProgressValue(int) override {}
-  void HideProgress() override {}
-  void DoEvents() override {}
-  void ListChanged() override {}
-  void SetMousePointer(int) override {}
-};
-
-class NoSink : public PictureSink {
- public:
-  int AddPicture(IconHandle) override { return count_++; }
-  void RemoveAllPictures() override { count_ = 0; }
-
- private:
-  int count_ = 0;
-};
-
-double TimeMs(const std::function<void()>& run) {
-  const auto start = Clock::now();
-  run();
-  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-double Median(std::vector<double> times) {
-  std::sort(times.begin(), times.end());
-  return times[times.size() / 2];
 }
 
 // Keeps a result alive so the optimizer cannot drop the work.

@@ -11,42 +11,14 @@
 #include <vector>
 
 #include "app/main_window.h"
+#include "bench_support.h"
 #include "catalog/scan.h"
 #include "platform/registry.h"
 #include "platform/win32/win32_os.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-template <typename F>
-double MedianMs(int runs, F f) {
-  std::vector<double> times;
-  for (int i = 0; i < runs; ++i) {
-    const auto start = Clock::now();
-    f();
-    times.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
-  }
-  std::sort(times.begin(), times.end());
-  return times[times.size() / 2];
-}
-
-class NullHost : public tarrow::ScanHost {
- public:
-  void ShowProgress() override {}
-  void SetProgressMax(int) override {}
-  void SetProgressValue(int) override {}
-  void HideProgress() override {}
-  void DoEvents() override {}
-  void ListChanged() override {}
-  void SetMousePointer(int) override {}
-};
-
-class NullSink : public tarrow::PictureSink {
-  int AddPicture(tarrow::IconHandle) override { return count_++; }
-  void RemoveAllPictures() override { count_ = 0; }
-  int count_ = 0;
-};
+using tarrow::bench::MedianMs;
 
 }  // namespace
 
@@ -70,8 +42,8 @@ int main() {
     }
   });
 
-  NullHost host;
-  NullSink sink;
+  tarrow::bench::NoHost host;
+  tarrow::bench::NoSink sink;
   ImageStore images(sink);
   TypeList types;
   const double bare = MedianMs(5, [&] { ScanFileTypes(os, host, types, images, 16); });

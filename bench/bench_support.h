@@ -1,0 +1,53 @@
+// What the benchmarks share: a scan without windows, and timing.
+#pragma once
+
+#include <algorithm>
+#include <chrono>
+#include <vector>
+
+#include "catalog/scan.h"
+#include "catalog/type_list.h"
+
+namespace tarrow::bench {
+
+// A scan with nothing to show: what remains is the scan's own work.
+class NoHost : public ScanHost {
+ public:
+  void ShowProgress() override {}
+  void SetProgressMax(int) override {}
+  void SetProgressValue(int) override {}
+  void HideProgress() override {}
+  void DoEvents() override {}
+  void ListChanged() override {}
+  void SetMousePointer(int) override {}
+};
+
+class NoSink : public PictureSink {
+ public:
+  int AddPicture(IconHandle) override { return count_++; }
+  void RemoveAllPictures() override { count_ = 0; }
+
+ private:
+  int count_ = 0;
+};
+
+template <typename F>
+double TimeMs(F&& run) {
+  const auto start = std::chrono::steady_clock::now();
+  run();
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}
+
+inline double Median(std::vector<double> times) {
+  std::sort(times.begin(), times.end());
+  return times[times.size() / 2];
+}
+
+template <typename F>
+double MedianMs(int runs, F&& run) {
+  std::vector<double> times;
+  for (int i = 0; i < runs; ++i) times.push_back(TimeMs(run));
+  return Median(std::move(times));
+}
+
+}  // namespace tarrow::bench
