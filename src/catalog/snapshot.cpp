@@ -5,6 +5,7 @@
 #include <type_traits>
 
 #include "platform/files.h"
+#include "platform/text.h"
 
 namespace tarrow {
 namespace {
@@ -12,11 +13,6 @@ namespace {
 constexpr char kUtf8Bom[] = "\xEF\xBB\xBF";
 constexpr wchar_t kTempSuffix[] = L".tmp";
 constexpr char32_t kReplacement = 0xFFFD;
-
-std::wstring WithoutTrailingBackslashes(std::wstring folder) {
-  while (!folder.empty() && folder.back() == L'\\') folder.pop_back();
-  return folder;
-}
 
 // An empty folder gives no path at all rather than one at the drive's root.
 std::wstring InFolder(const std::wstring& folder, const std::wstring& name) {

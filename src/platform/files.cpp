@@ -1,5 +1,7 @@
 #include "platform/files.h"
 
+#include "platform/text.h"
+
 namespace tarrow {
 
 bool FileExists(FileSystem& files, std::wstring path) {
@@ -20,10 +22,7 @@ std::wstring ShowOpenDialog(Shell& shell, std::uintptr_t owner, const std::wstri
                             const std::wstring& title, const std::wstring& initialFolder) {
   const auto chosen = shell.ShowOpenDialog({owner, DialogFilter(filter), title, initialFolder});
   if (!chosen) return {};
-  std::wstring path = chosen->substr(0, chosen->find(L'\0'));
-  const auto first = path.find_first_not_of(L' ');
-  if (first == std::wstring::npos) return {};
-  return path.substr(first, path.find_last_not_of(L' ') - first + 1);
+  return TrimBlanks(chosen->substr(0, chosen->find(L'\0')));
 }
 
 }  // namespace tarrow

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/text.h"
+
 namespace tarrow {
 namespace {
 
@@ -28,12 +30,6 @@ class OpenedKey {
 
 bool IsText(std::uint32_t type) {
   return type == kRegSz || type == kRegExpandSz;
-}
-
-std::wstring TrimBlanks(const std::wstring& text) {
-  const auto first = text.find_first_not_of(L' ');
-  if (first == std::wstring::npos) return {};
-  return text.substr(first, text.find_last_not_of(L' ') - first + 1);
 }
 
 // Reads a text value whose probe reported `bytes`. The value may grow between

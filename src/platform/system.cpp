@@ -1,11 +1,12 @@
 #include "platform/system.h"
 
+#include "platform/text.h"
+
 namespace tarrow {
 
 std::wstring GetSystemFolder(Shell& shell) {
   std::wstring folder = shell.SystemDirectory();
-  while (!folder.empty() && (folder.back() == L'\\' || folder.back() == L'\0')) folder.pop_back();
-  return folder;
+  return WithoutTrailingBackslashes(folder.substr(0, folder.find(L'\0')));
 }
 
 }  // namespace tarrow
