@@ -53,7 +53,8 @@ xdotool click --repeat 2 --delay 80 1
 sleep 2
 # 2. Scroll half-way, pick an icon and double-click it; then Apply.
 at 2000 3900
-xdotool click 5 click 5 click 5 click 5
+# shell32.dll holds 27 rows here: 13 notches of one row each is half-way.
+for _ in $(seq 1 13); do xdotool click 5; done
 sleep 1
 at $((120 + 30 + 585 * 2 + 290)) $((3240 + 30 + 615 + 300))
 xdotool click 1 sleep 0.3 click --repeat 2 --delay 80 1
