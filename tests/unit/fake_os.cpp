@@ -52,12 +52,22 @@ FakeRegistry::Node* FakeRegistry::Lookup(RegKey root, const std::wstring& path) 
     node = open->second.node;
   }
   for (const auto& part : SplitPath(path)) {
-    const auto it = std::find_if(node->children.begin(), node->children.end(),
-                                 [&](const auto& child) { return SameName(child->name, part); });
-    if (it == node->children.end()) return nullptr;
-    node = it->get();
+    node = node->Child(part);
+    if (!node) return nullptr;
   }
   return node;
+}
+
+FakeRegistry::Node* FakeRegistry::Node::Child(const std::wstring& childName) const {
+  const auto it = byLowerName_.find(Lower(childName));
+  return it == byLowerName_.end() ? nullptr : it->second;
+}
+
+FakeRegistry::Node& FakeRegistry::Node::AddChild(const std::wstring& childName) {
+  children.push_back(std::make_unique<Node>());
+  children.back()->name = childName;
+  byLowerName_[Lower(childName)] = children.back().get();
+  return *children.back();
 }
 
 FakeRegistry::Node& FakeRegistry::CreateKey(RegKey root, const std::wstring& path) {
@@ -65,14 +75,8 @@ FakeRegistry::Node& FakeRegistry::CreateKey(RegKey root, const std::wstring& pat
   if (!slot) slot = std::make_unique<Node>();
   Node* node = slot.get();
   for (const auto& part : SplitPath(path)) {
-    auto it = std::find_if(node->children.begin(), node->children.end(),
-                           [&](const auto& child) { return SameName(child->name, part); });
-    if (it == node->children.end()) {
-      node->children.push_back(std::make_unique<Node>());
-      node->children.back()->name = part;
-      it = node->children.end() - 1;
-    }
-    node = it->get();
+    Node* child = node->Child(part);
+    node = child ? child : &node->AddChild(part);
   }
   return *node;
 }
