@@ -1,7 +1,9 @@
 #include "catalog/scan.h"
 
 #include <cstdint>
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "catalog/icon_location.h"
@@ -25,6 +27,34 @@ class ScanMark {
 
  private:
   TypeList& types_;
+};
+
+// Many types show the same icon: each icon location is drawn once per scan,
+// and every later type with it shares that picture.
+class SharedPictures {
+ public:
+  SharedPictures(Shell& shell, ImageStore& images, int sizePx)
+      : shell_(shell), images_(images), sizePx_(sizePx) {}
+
+  // Gives `key` the picture of the icon at `source`; false when the file has
+  // no such icon.
+  bool Give(const std::wstring& key, const IconLocation& source) {
+    const auto [known, added] = owners_.try_emplace({source.file, source.index});
+    if (!added) return !known->second.empty() && images_.AddShared(key, known->second, source);
+    const IconHandle handle = ExtractOneIcon(shell_, source.file, source.index, sizePx_);
+    if (handle == 0) return false;
+    // The store keeps its own copy of the picture, so the icon can go at once.
+    images_.Add(key, handle, source);
+    shell_.DestroyIcon(handle);
+    known->second = key;
+    return true;
+  }
+
+ private:
+  Shell& shell_;
+  ImageStore& images_;
+  int sizePx_;
+  std::map<std::pair<std::wstring, int>, std::wstring> owners_;  // icon -> key of its picture; empty: none
 };
 
 }  // namespace
@@ -52,6 +82,7 @@ bool ScanFileTypes(Os& os, ScanHost& host, TypeList& types, ImageStore& images, 
   host.SetProgressMax(count);
 
   const std::wstring fallbackFolder = GetSystemFolder(os.shell);
+  SharedPictures pictures(os.shell, images, iconSizePx);
   for (std::int32_t p = 0; p < count; ++p) {
     host.SetProgressValue(p);
     host.DoEvents();
@@ -66,20 +97,12 @@ bool ScanFileTypes(Os& os, ScanHost& host, TypeList& types, ImageStore& images, 
     if (location.empty() || location == L"%1" || description.empty()) continue;
 
     const IconLocation icon = SplitIconLocation(location);
-    IconLocation source = icon;
-    IconHandle handle = ExtractOneIcon(os.shell, source.file, source.index, iconSizePx);
-    if (handle == 0 && !fallbackFolder.empty()) {
-      source = {fallbackFolder + L"\\SHELL32.DLL", 0};
-      handle = ExtractOneIcon(os.shell, source.file, source.index, iconSizePx);
-    }
-    if (handle == 0) continue;
-
     const std::wstring position = std::to_wstring(p);
-    // The store keeps its own copy of the picture, so the icon can go at once.
-    images.Add(L"Index" + position, handle, source);
-    os.shell.DestroyIcon(handle);
-    types.Add(
-        {progId + L"," + position, description + L"  [" + extension + L"]", L"Index" + position, icon.file});
+    const std::wstring key = L"Index" + position;
+    if (!pictures.Give(key, icon) &&
+        (fallbackFolder.empty() || !pictures.Give(key, {fallbackFolder + L"\\SHELL32.DLL", 0})))
+      continue;
+    types.Add({progId + L"," + position, description + L"  [" + extension + L"]", key, icon.file});
     snapshot.Record(progId, location);
   }
 

@@ -1,5 +1,8 @@
 #include "catalog/type_list.h"
 
+#include <map>
+#include <utility>
+
 namespace tarrow {
 
 bool IsChanged(const TypeItem& item) {
@@ -12,12 +15,21 @@ std::wstring ProgIdOf(const TypeItem& item) {
 }
 
 bool ImageStore::Add(const std::wstring& key, IconHandle icon, const IconLocation& source) {
-  if (IndexOf(key) >= 0) return false;
+  if (indexOf_.contains(key)) return false;
   const int index = sink_.AddPicture(icon);
   if (index < 0) return false;
   keys_.push_back(key);
   sources_.push_back(source);
   indexOf_[key] = index;
+  ++pictures_;
+  return true;
+}
+
+bool ImageStore::AddShared(const std::wstring& key, const std::wstring& owner, const IconLocation& source) {
+  if (indexOf_.contains(key)) return false;
+  keys_.push_back(key);
+  sources_.push_back(source);
+  indexOf_[key] = IndexOf(owner);
   return true;
 }
 
@@ -26,18 +38,27 @@ void ImageStore::Clear() {
   keys_.clear();
   sources_.clear();
   indexOf_.clear();
+  pictures_ = 0;
 }
 
 void ImageStore::Rerender(Shell& shell, int sizePx) {
   sink_.RemoveAllPictures();
   indexOf_.clear();
+  pictures_ = 0;
+  std::map<std::pair<std::wstring, int>, int> drawn;  // source -> its new picture, -1 for none
   for (std::size_t i = 0; i < keys_.size(); ++i) {
-    // A picture whose file went away meanwhile is left out; its item shows
-    // no picture rather than another one's.
-    const IconHandle icon = ExtractOneIcon(shell, sources_[i].file, sources_[i].index, sizePx);
-    if (icon == 0) continue;
-    if (const int index = sink_.AddPicture(icon); index >= 0) indexOf_[keys_[i]] = index;
-    shell.DestroyIcon(icon);
+    const auto [known, added] = drawn.try_emplace({sources_[i].file, sources_[i].index}, -1);
+    if (added) {
+      // A picture whose file went away meanwhile is left out; its items show
+      // no picture rather than another one's.
+      const IconHandle icon = ExtractOneIcon(shell, sources_[i].file, sources_[i].index, sizePx);
+      if (icon != 0) {
+        known->second = sink_.AddPicture(icon);
+        shell.DestroyIcon(icon);
+        if (known->second >= 0) ++pictures_;
+      }
+    }
+    indexOf_[keys_[i]] = known->second;
   }
 }
 

@@ -69,20 +69,28 @@ class ImageStore {
   // the picture could not be added. `source` is where the icon came from, so
   // that the picture can be drawn again at another size.
   bool Add(const std::wstring& key, IconHandle icon, const IconLocation& source = {});
+  // Shows the picture of `owner` under a new key too, as for a type with the
+  // same icon as another: one picture, however many types show it. False when
+  // the key is taken.
+  bool AddShared(const std::wstring& key, const std::wstring& owner, const IconLocation& source);
   void Clear();
   // Draws every picture again from its source at `sizePx`, as after a move to
-  // a screen of another scale; keys stay as they were.
+  // a screen of another scale; keys stay as they were, and keys with the same
+  // source share one picture.
   void Rerender(Shell& shell, int sizePx);
   // The picture's position for the platform list; -1 when there is none.
   int IndexOf(const std::wstring& key) const;
   std::size_t size() const { return keys_.size(); }
+  // Pictures in the platform list; fewer than keys where keys share one.
+  std::size_t pictures() const { return pictures_; }
   const std::vector<std::wstring>& keys() const { return keys_; }
 
  private:
   PictureSink& sink_;
   std::vector<std::wstring> keys_;  // in the order they were added
   std::vector<IconLocation> sources_;
-  std::unordered_map<std::wstring, int> indexOf_;
+  std::unordered_map<std::wstring, int> indexOf_;  // every key; -1 where it has no picture
+  std::size_t pictures_ = 0;
 };
 
 }  // namespace tarrow

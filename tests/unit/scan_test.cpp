@@ -161,6 +161,7 @@ TEST(ScanFileTypesTest, ListsEachExtensionWithProgIdDescriptionAndUsableIconLoca
     ASSERT_GE(picture, 0);
     EXPECT_EQ(f.sink.pictures[static_cast<std::size_t>(picture)], e.picture);
   }
+  EXPECT_EQ(f.sink.pictures.size(), 6u) << "types with the same icon share one picture";
   EXPECT_EQ(f.fake.shell.liveIcons(), 0);
   EXPECT_EQ(f.fake.shell.invalidDestroys, 0) << "a handle of 1 is no icon and must not be destroyed";
 
@@ -185,7 +186,8 @@ TEST(ScanFileTypesTest, TypesWithoutAnyIconAreNeitherListedNorRecorded) {
   ASSERT_TRUE(f.Scan());
   EXPECT_EQ(f.Keys(), (std::vector<std::wstring>{L"txtfile,1", L"txtfile,3", L"dotfile,4", L"negfile,17",
                                                  L"quotedfile,19", L"badidxfile,25", L"mixedfile,28"}));
-  EXPECT_EQ(f.sink.pictures.size(), f.types.size());
+  for (const auto& item : f.types) EXPECT_GE(f.images.IndexOf(item.SmallIcon), 0);
+  EXPECT_EQ(f.sink.pictures.size(), 5u);
   const std::string snapshot = f.Snapshot();
   for (const char* dropped : {"batfile", "comma3file", "gonefile", "readmefile"}) {
     SCOPED_TRACE(dropped);
@@ -329,7 +331,7 @@ TEST(ScanFileTypesTest, RepeatedScansReleaseEveryIcon) {
     ASSERT_TRUE(f.Scan());
     ASSERT_EQ(f.fake.shell.liveIcons(), 0);
     ASSERT_EQ(f.fake.shell.invalidDestroys, 0);
-    ASSERT_EQ(f.sink.pictures.size(), f.types.size());
+    ASSERT_EQ(f.sink.pictures.size(), 6u);
   }
   for (const auto& picture : f.sink.pictures) EXPECT_NE(picture, L"<not a live icon>");
 }
@@ -339,6 +341,34 @@ TEST(ScanFileTypesTest, RepeatedScansReleaseEveryIcon) {
 
 namespace tarrow {
 namespace {
+
+TEST(ScanFileTypesTest, EachIconIsDrawnOncePerScanAndSharedByTheTypesThatShowIt) {
+  ScanFixture f;
+  f.fake.shell.iconFiles[kAppExe] = 3;
+  for (const wchar_t* extension : {L".a", L".b", L".c"}) {
+    f.Type(extension, (std::wstring(extension + 1) + L".file").c_str(), L"Shared",
+           L"C:\\Program Files\\App\\app.exe,1");
+  }
+  f.Type(L".d", L"d.file", L"Gone", L"c:\\gone1.dll,0");
+  f.Type(L".e", L"e.file", L"Gone too", L"c:\\gone2.dll,0");
+  f.Type(L".f", L"f.file", L"Other index", L"C:\\Program Files\\App\\app.exe,2");
+  ASSERT_TRUE(f.Scan());
+  ASSERT_EQ(f.types.size(), 6u);
+  // app.exe,1 once; each missing file once, then the stand-in once; app.exe,2.
+  EXPECT_EQ(f.fake.shell.extractCalls, 5);
+  EXPECT_EQ(f.sink.pictures,
+            (std::vector<std::wstring>{kAppExe + L"#1@16", kShellLibrary + L"#0@16", kAppExe + L"#2@16"}));
+  const int picture[] = {0, 0, 0, 1, 1, 2};
+  for (std::size_t i = 0; i < f.types.size(); ++i)
+    EXPECT_EQ(f.images.IndexOf(f.types[i].SmallIcon), picture[i]);
+
+  // Drawn again at another size, they still share.
+  f.images.Rerender(f.fake.shell, 24);
+  EXPECT_EQ(f.sink.pictures.size(), 3u);
+  for (std::size_t i = 0; i < f.types.size(); ++i)
+    EXPECT_EQ(f.images.IndexOf(f.types[i].SmallIcon), picture[i]);
+  EXPECT_EQ(f.fake.shell.liveIcons(), 0);
+}
 
 TEST(ImageStoreTest, RerenderDrawsEveryPictureAgainFromItsSourceAtTheNewSize) {
   ScanFixture f;
