@@ -1,9 +1,10 @@
 #!/bin/sh
-# Installs what building, running and testing Tarrow need on Debian 12.
+# Installs what building, running and testing Tarrow need on Debian 12, or
+# only the packages named on the command line.
 # Safe to run again: only missing packages are installed.
 set -eu
-packages="cmake g++ make libgtest-dev googletest g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth
-  imagemagick xdotool x11-utils fonts-wine"
+packages="${*:-cmake g++ make libgtest-dev googletest g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth
+  imagemagick xdotool x11-utils fonts-wine}"
 missing=""
 for p in $packages; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
