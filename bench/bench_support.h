@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <vector>
 
 #include "catalog/scan.h"
@@ -48,6 +49,19 @@ double MedianMs(int runs, F&& run) {
   std::vector<double> times;
   for (int i = 0; i < runs; ++i) times.push_back(TimeMs(run));
   return Median(std::move(times));
+}
+
+// The lines the bench command gathers into its tables ("|" separates
+// columns): a time against its floor, measured in the same run, and a count
+// after one round and after many.
+inline void TimeRow(const char* what, double ms, double floorMs, const char* target) {
+  std::printf("time|%s|%.2f ms|%.2f ms|%.2fx|%s\n", what, ms, floorMs, floorMs > 0 ? ms / floorMs : 0.0,
+              target);
+}
+
+inline void CountRow(const char* what, long long afterOne, long long afterMany, const char* unit) {
+  std::printf("count|%s|%lld %s|%lld %s|%+lld\n", what, afterOne, unit, afterMany, unit,
+              afterMany - afterOne);
 }
 
 }  // namespace tarrow::bench

@@ -30,10 +30,10 @@ using bench::NoSink;
 using bench::TimeMs;
 
 // A machine with a good deal of software installed.
-constexpr int kRootKeys = 6000;
-constexpr int kExtensions = 1500;
-constexpr int kProgIds = 1100;  // fewer than extensions: many are shared
-constexpr int kSnapshotLines = 1500;
+constexpr int kRootKeys = 12000;
+constexpr int kExtensions = 3000;
+constexpr int kProgIds = 2200;  // fewer than extensions: many are shared
+constexpr int kSnapshotLines = 3000;
 
 struct Shape {
   int listable = 0;  // extensions the scan should list
@@ -133,12 +133,6 @@ std::string SnapshotBytes() {
   return bytes;
 }
 
-void Report(const char* what, double ms, int units, const char* unit, double floorMs = 0) {
-  std::printf("%-48s %9.3f ms  %8.3f us/%s", what, ms, ms * 1000.0 / units, unit);
-  if (floorMs > 0) std::printf("  %5.2fx floor", ms / floorMs);
-  std::printf("\n");
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -208,15 +202,13 @@ int main(int argc, char** argv) {
   const double parseMs = Median(parseTimes);
 
   std::printf(
-      "registry: %d root keys, %d extensions, %d ProgIDs; %d listable (floor found %zu, scan listed %zu)\n",
-      shape.rootKeys, kExtensions, kProgIds, shape.listable, floorFound, listed);
-  std::printf("median of %d runs (ParseSnapshot: %d)\n", repetitions, repetitions * 4);
-  Report("(a) floor: list root + 3 reads per extension", floorMs, shape.rootKeys, "root key");
-  Report("(b) ScanFileTypes, snapshot present", scanMs, shape.rootKeys, "root key", floorMs);
-  Report("    ScanFileTypes, first run (writes snapshot)", firstScanMs, shape.rootKeys, "root key", floorMs);
-  Report("    per listed type", scanMs, static_cast<int>(listed), "type");
-  Report("(c) ParseSnapshot", parseMs, kSnapshotLines, "line");
-  std::printf("snapshot lines parsed: %zu of %d\n", parsed, kSnapshotLines);
+      "note|native: %d root keys, %d extensions, %d ProgIDs; %d listable (floor found %zu, scan listed "
+      "%zu); medians of %d runs\n",
+      shape.rootKeys, kExtensions, kProgIds, shape.listable, floorFound, listed, repetitions);
+  using bench::TimeRow;
+  TimeRow("native: ScanFileTypes, in-memory registry", scanMs, floorMs, "-");
+  TimeRow("native: ScanFileTypes taking the snapshot", firstScanMs, floorMs, "-");
+  std::printf("note|native: ParseSnapshot reads %zu lines in %.2f ms\n", parsed, parseMs);
 
   // A benchmark that measured the wrong thing is worse than none.
   if (listed != floorFound || static_cast<int>(listed) != shape.listable || !snapshotTaken ||

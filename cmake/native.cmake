@@ -8,21 +8,22 @@ target_include_directories(tarrow_unit_tests PRIVATE tests/unit)
 target_link_libraries(tarrow_unit_tests PRIVATE tarrow_core GTest::gtest_main)
 gtest_discover_tests(tarrow_unit_tests DISCOVERY_TIMEOUT 60)
 
+# The in-memory OS the benchmarks and fuzz targets run on.
+add_library(tarrow_fake_os STATIC tests/unit/fake_os.cpp)
+target_include_directories(tarrow_fake_os PUBLIC tests/unit)
+target_link_libraries(tarrow_fake_os PUBLIC tarrow_core)
+
 file(GLOB tarrow_bench_sources CONFIGURE_DEPENDS bench/*_bench.cpp)
 foreach(source IN LISTS tarrow_bench_sources)
   get_filename_component(name ${source} NAME_WE)
-  add_executable(${name} ${source} tests/unit/fake_os.cpp)
-  target_include_directories(${name} PRIVATE tests/unit)
-  target_link_libraries(${name} PRIVATE tarrow_core)
+  add_executable(${name} ${source})
+  target_link_libraries(${name} PRIVATE tarrow_fake_os)
 endforeach()
 
 # Fuzz targets (fuzz/*_fuzz.cpp). Every native build replays each one's seed
 # corpus, tests/fixtures/fuzz/<name>/, as a test; with clang and TARROW_FUZZ=ON
 # they are also built as libFuzzer programs (scripts/fuzz.sh runs them).
 option(TARROW_FUZZ "Build the libFuzzer programs (clang only)" OFF)
-add_library(tarrow_fake_os STATIC tests/unit/fake_os.cpp)
-target_include_directories(tarrow_fake_os PUBLIC tests/unit)
-target_link_libraries(tarrow_fake_os PUBLIC tarrow_core)
 if(TARROW_FUZZ)
   if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
     message(FATAL_ERROR "TARROW_FUZZ needs clang for libFuzzer")
@@ -50,3 +51,7 @@ foreach(source IN LISTS tarrow_fuzz_sources)
     add_dependencies(fuzzers ${target})
   endif()
 endforeach()
+
+# Writes the sources of the many-icon DLL the grid benchmark runs on.
+add_executable(make_icon_library bench/make_icon_library.cpp)
+target_link_libraries(make_icon_library PRIVATE tarrow_warnings)

@@ -1,0 +1,60 @@
+#!/bin/sh
+# Runs every benchmark and prints one table: each time beside its floor,
+# measured in the same run, and the process's memory and objects after one
+# round and after fifty. Under Wine it works on a registry the size of a
+# well-used Windows HKEY_CLASSES_ROOT, in a prefix of its own
+# (build/bench/prefix), made fresh each time. Safe to run again.
+# usage: scripts/bench.sh
+set -eu
+cd "$(dirname "$0")/.."
+root=$(pwd)
+out="$root/build/bench"
+
+# The Wine part, on the virtual display the whole run shares.
+if [ "${1:-}" = "--wine-part" ]; then
+  export WINEPREFIX="$out/prefix"
+  export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  trap 'scripts/wine-prefix.sh stop "$WINEPREFIX"' EXIT
+  scripts/wine-prefix.sh start "$WINEPREFIX" "$out/no-fixtures"
+  wine "$out/bin/make_classes_root.exe" 'Z:'"$out/classes-root.reg" | sed 's/^/note|registry: /'
+  wine regedit /s 'Z:'"$out/classes-root.reg" </dev/null >/dev/null 2>&1
+  wine "$out/bin/scan_winbench.exe"
+  wine "$out/bin/grid_winbench.exe" 'Z:'"$out/icons/icons1000.dll"
+  exit 0
+fi
+
+scripts/deps.sh
+jobs=$(nproc 2>/dev/null || echo 2)
+cmake --preset bench >/dev/null
+cmake --build --preset bench -j "$jobs" --target scan_bench make_icon_library
+cmake --preset windows >/dev/null
+cmake --build --preset windows -j "$jobs" --target tarrow scan_winbench grid_winbench make_classes_root
+
+rm -rf "$out"
+mkdir -p "$out/bin" "$out/no-fixtures"
+for program in tarrow scan_winbench grid_winbench make_classes_root; do
+  cp "build/windows/$program.exe" "$out/bin/"
+done
+
+# A resource DLL with 1,000 icons of three sizes each.
+build/bench-native/make_icon_library "$out/icons" 1000
+(cd "$out/icons" && x86_64-w64-mingw32-windres icons.rc -O coff -o icons.res)
+x86_64-w64-mingw32-gcc -shared -nostdlib -Wl,--entry=0 -o "$out/icons/icons1000.dll" "$out/icons/icons.res"
+
+echo "Running the benchmarks (a few minutes) ..."
+{
+  build/bench-native/scan_bench
+  xvfb-run -a -s "-screen 0 1280x1024x24" "$0" --wine-part
+} >"$out/results.txt"
+
+awk -F'|' '
+  $1 == "note" { notes = notes "  " $2 "\n" }
+  $1 == "time" { times = times sprintf("%-58s %12s %12s %7s %7s\n", $2, $3, $4, $5, $6) }
+  $1 == "count" { counts = counts sprintf("%-44s %14s %14s %8s\n", $2, $3, $4, $5) }
+  END {
+    printf "%-58s %12s %12s %7s %7s\n", "Time", "measured", "floor", "ratio", "target"
+    printf "%s\n", times
+    printf "%-44s %14s %14s %8s\n", "Resources", "after 1", "after 50", "change"
+    printf "%s\n", counts
+    printf "Notes\n%s", notes
+  }' "$out/results.txt"
