@@ -105,7 +105,22 @@ int wmain(int argc, wchar_t** argv) {
       window.SetFilenameText(L"");
       grids.push_back(TimeMs([&] { ShowGrid(window, file); }));
     }
+    // Where the grid's time goes, step by step.
+    const double counting = bench::MedianMs(kRounds, [&] { os.shell.CountIcons(file); });
+    std::vector<IconHandle> icons;
+    const double extracting = bench::MedianMs(kRounds, [&] {
+      for (auto icon : icons) os.shell.DestroyIcon(icon);
+      icons = os.shell.ExtractIcons(file, 0, count, sizePx);
+    });
+    app::ImageListSink sink;
+    const double adding = bench::MedianMs(kRounds, [&] {
+      sink.Reset(sizePx);
+      sink.AddPictures(icons);
+    });
+    for (auto icon : icons) os.shell.DestroyIcon(icon);
     const std::string name = Narrow(file.substr(file.find_last_of(L"\\/") + 1));
+    std::printf("note|grid: %s: counting %.1f ms, extracting %.1f ms, adding to the image list %.1f ms\n",
+                name.c_str(), counting, extracting, adding);
     std::printf("note|grid: %s holds %d icons; the floor drew %d, the grid shows %zu cells\n", name.c_str(),
                 count, drawn, window.grid().cells.size());
     bench::TimeRow(("grid of " + name + " (" + std::to_string(count) + " icons)").c_str(), Median(grids),

@@ -65,20 +65,6 @@ HFONT MakeFont(UINT dpi, double points, int weight) {
 
 // ---- the image lists
 
-void ImageListSink::Reset(int sizePx) {
-  sizePx_ = sizePx;
-  list_.reset(::ImageList_Create(sizePx, sizePx, ILC_COLOR32 | ILC_MASK, 64, 64));
-}
-
-int ImageListSink::AddPicture(IconHandle icon) {
-  // The list copies the icon's bitmaps, so the icon can go at once.
-  return list_ ? ::ImageList_ReplaceIcon(list_.get(), -1, reinterpret_cast<HICON>(icon)) : -1;
-}
-
-void ImageListSink::RemoveAllPictures() {
-  if (list_) ::ImageList_Remove(list_.get(), -1);
-}
-
 // ---- creation and layout
 
 MainWindow::MainWindow(Os& os) : os_(os) {}
@@ -371,13 +357,12 @@ void MainWindow::RebuildGrid() {
   const int count = os_.shell.CountIcons(file);
   const int iconPx = GridIconPx();
   gridImages_.Reset(iconPx);
-  gridPictures_.assign(static_cast<std::size_t>(count), -1);
-  // One pass over the file for all its icons.
+  // One pass over the file for all its icons, and one for the list to take them.
   const auto icons = count > 0 ? os_.shell.ExtractIcons(file, 0, count, iconPx) : std::vector<IconHandle>();
-  for (std::size_t i = 0; i < icons.size() && i < gridPictures_.size(); ++i) {
-    if (icons[i] == 0 || icons[i] == 1) continue;
-    gridPictures_[i] = gridImages_.AddPicture(icons[i]);
-    os_.shell.DestroyIcon(icons[i]);
+  gridPictures_ = gridImages_.AddPictures(icons);
+  gridPictures_.resize(static_cast<std::size_t>(count), -1);
+  for (const IconHandle icon : icons) {
+    if (icon > 1) os_.shell.DestroyIcon(icon);
   }
   grid_ = LayOutGrid(metrics_, count);
   ApplyScrollSettings();

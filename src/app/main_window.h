@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "app/image_list.h"
 #include "app/progress_window.h"
 #include "app/window.h"
 #include "catalog/scan.h"
@@ -26,20 +27,6 @@
 namespace tarrow::app {
 
 inline constexpr wchar_t kMainWindowClass[] = L"TarrowMainWindow";
-
-// A platform image list standing behind an ImageStore.
-class ImageListSink : public PictureSink {
- public:
-  void Reset(int sizePx);
-  HIMAGELIST get() const { return list_.get(); }
-  int sizePx() const { return sizePx_; }
-  int AddPicture(IconHandle icon) override;
-  void RemoveAllPictures() override;
-
- private:
-  win32::UniqueImageList list_;
-  int sizePx_ = 0;
-};
 
 class MainWindow : public Window<MainWindow>, private ScanHost, private RestoreHost {
  public:

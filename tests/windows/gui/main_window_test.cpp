@@ -175,7 +175,7 @@ TEST_F(MainWindowTest, ListPicturesAreDrawnAgainForAScreenOfAnotherScale) {
   int cx = 0, cy = 0;
   ASSERT_TRUE(ImageList_GetIconSize(list, &cx, &cy));
   EXPECT_EQ(cx, ::GetSystemMetricsForDpi(SM_CXSMICON, 192));
-  EXPECT_EQ(ImageList_GetImageCount(list), static_cast<int>(window_->images().size()));
+  EXPECT_EQ(ImageList_GetImageCount(list), static_cast<int>(window_->images().pictures()));
   for (const auto& item : window_->types()) {
     SCOPED_TRACE(std::string(item.Text.begin(), item.Text.end()));
     EXPECT_GE(window_->images().IndexOf(item.SmallIcon), 0);

@@ -1,0 +1,128 @@
+#include "app/image_list.h"
+
+#include <cstdint>
+#include <cstring>
+
+namespace tarrow::app {
+namespace {
+
+// Pictures are handed to the list this many at a time, side by side in one
+// bitmap: the list takes a whole strip in one call, where adding icons one
+// by one costs over a millisecond each under Wine.
+constexpr std::size_t kStripPictures = 256;
+
+// A bitmap's pixels as 32-bit top-down rows of sizePx: the icon's colours
+// with their alpha, or its mask (set pixels white, others black).
+bool ReadPixels(HDC dc, HBITMAP bitmap, int sizePx, std::uint32_t* pixels) {
+  BITMAP info{};
+  if (!bitmap || !::GetObjectW(bitmap, sizeof info, &info) || info.bmWidth != sizePx ||
+      info.bmHeight != sizePx)
+    return false;
+  BITMAPINFO format{};
+  format.bmiHeader = {sizeof(BITMAPINFOHEADER), sizePx, -sizePx, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  return ::GetDIBits(dc, bitmap, 0, static_cast<UINT>(sizePx), pixels, &format, DIB_RGB_COLORS) == sizePx;
+}
+
+// Pictures waiting to go into the list in one strip.
+class Strip {
+ public:
+  explicit Strip(int sizePx)
+      : sizePx_(sizePx),
+        tile_(static_cast<std::size_t>(sizePx) * sizePx),
+        dc_(::CreateCompatibleDC(nullptr)) {}
+  ~Strip() { ::DeleteDC(dc_); }
+  Strip(const Strip&) = delete;
+  Strip& operator=(const Strip&) = delete;
+
+  // Takes the icon's bitmaps as they are; false for an icon without colour
+  // bitmap of the list's size, which the list must take on its own.
+  bool Take(HICON icon, std::size_t position) {
+    ICONINFO info{};
+    if (!::GetIconInfo(icon, &info)) return false;
+    const win32::UniqueBitmap color(info.hbmColor), mask(info.hbmMask);
+    const std::size_t at = image_.size();
+    image_.resize(at + tile_);
+    mask_.resize(at + tile_);
+    if (!ReadPixels(dc_, color.get(), sizePx_, image_.data() + at) ||
+        !ReadPixels(dc_, mask.get(), sizePx_, mask_.data() + at)) {
+      image_.resize(at);
+      mask_.resize(at);
+      return false;
+    }
+    positions_.push_back(position);
+    return true;
+  }
+  bool full() const { return positions_.size() >= kStripPictures; }
+
+  // Adds the strip's pictures to the list and notes where each went.
+  void Flush(HIMAGELIST list, std::vector<int>& where) {
+    if (positions_.empty()) return;
+    const win32::UniqueBitmap image(StripBitmap(image_)), mask(StripBitmap(mask_));
+    const int first = image && mask ? ::ImageList_Add(list, image.get(), mask.get()) : -1;
+    for (std::size_t k = 0; k < positions_.size(); ++k)
+      where[positions_[k]] = first < 0 ? -1 : first + static_cast<int>(k);
+    positions_.clear();
+    image_.clear();
+    mask_.clear();
+  }
+
+ private:
+  // The tiles side by side: row y of tile k lies at row y, column k * size.
+  HBITMAP StripBitmap(const std::vector<std::uint32_t>& tiles) const {
+    const auto count = static_cast<int>(positions_.size());
+    BITMAPINFO format{};
+    format.bmiHeader = {sizeof(BITMAPINFOHEADER), sizePx_ * count, -sizePx_, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    const HBITMAP bitmap = ::CreateDIBSection(nullptr, &format, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (!bitmap) return nullptr;
+    auto* out = static_cast<std::uint32_t*>(bits);
+    const auto size = static_cast<std::size_t>(sizePx_);
+    for (std::size_t k = 0; k < positions_.size(); ++k)
+      for (std::size_t y = 0; y < size; ++y)
+        std::memcpy(out + y * size * positions_.size() + k * size, tiles.data() + k * tile_ + y * size,
+                    size * sizeof(std::uint32_t));
+    return bitmap;
+  }
+
+  int sizePx_;
+  std::size_t tile_;  // pixels per picture
+  std::vector<std::size_t> positions_;
+  std::vector<std::uint32_t> image_, mask_;
+  HDC dc_;  // for reading bitmaps
+};
+
+}  // namespace
+
+void ImageListSink::Reset(int sizePx) {
+  sizePx_ = sizePx;
+  list_.reset(::ImageList_Create(sizePx, sizePx, ILC_COLOR32 | ILC_MASK, 64, 64));
+}
+
+int ImageListSink::AddPicture(IconHandle icon) {
+  // The list copies the icon's bitmaps, so the icon can go at once.
+  return list_ ? ::ImageList_ReplaceIcon(list_.get(), -1, reinterpret_cast<HICON>(icon)) : -1;
+}
+
+std::vector<int> ImageListSink::AddPictures(const std::vector<IconHandle>& icons) {
+  std::vector<int> where(icons.size(), -1);
+  if (!list_) return where;
+  Strip strip(sizePx_);
+  for (std::size_t i = 0; i < icons.size(); ++i) {
+    if (icons[i] <= 1) continue;  // 1: the file holds no icons, not a handle
+    const auto icon = reinterpret_cast<HICON>(icons[i]);
+    if (!strip.Take(icon, i)) {
+      // The pictures before it go first, so the list keeps the file's order.
+      strip.Flush(list_.get(), where);
+      where[i] = AddPicture(icons[i]);
+    }
+    if (strip.full()) strip.Flush(list_.get(), where);
+  }
+  strip.Flush(list_.get(), where);
+  return where;
+}
+
+void ImageListSink::RemoveAllPictures() {
+  if (list_) ::ImageList_Remove(list_.get(), -1);
+}
+
+}  // namespace tarrow::app
