@@ -15,6 +15,8 @@ namespace {
 constexpr wchar_t kPanelClass[] = L"TarrowPanel";
 constexpr wchar_t kViewportClass[] = L"TarrowIconGrid";
 constexpr wchar_t kCredit[] = L"Every file type with the icon you want";
+// The longest a scan goes without letting the windows handle their messages.
+constexpr ULONGLONG kYieldIntervalMs = 10;
 
 struct ControlDesign {
   int id;
@@ -251,7 +253,13 @@ void MainWindow::HideProgress() {
   frmProg_.Hide();
 }
 void MainWindow::DoEvents() {
+  // The scan yields at every registry key, and each look at the queue is a
+  // round trip to the window server (a third of the scan under Wine). A
+  // hundred looks a second keep the window as responsive.
+  const ULONGLONG now = ::GetTickCount64();
+  if (now - lastYield_ < kYieldIntervalMs) return;
   app::DoEvents();
+  lastYield_ = now;
 }
 
 void MainWindow::ListChanged() {

@@ -158,6 +158,7 @@ class MainWindow : public Window<MainWindow>, private ScanHost, private RestoreH
   win32::UniqueFont boldFont_;
   win32::UniqueHicon bigIcon_, smallIcon_;
   int mousePointer_ = 0;
+  ULONGLONG lastYield_ = 0;  // when DoEvents last looked at the queue
   bool quitOnDestroy_ = true;
   UINT dpi_ = 96;
 };

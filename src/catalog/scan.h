@@ -15,7 +15,8 @@ class ScanHost {
   virtual void SetProgressMax(int max) = 0;
   virtual void SetProgressValue(int value) = 0;
   virtual void HideProgress() = 0;
-  // Runs every pending window event before returning.
+  // Lets pending window events run. A host may pass over a call that comes
+  // within a few milliseconds of the last one it honoured.
   virtual void DoEvents() = 0;
   // The list's items changed: show them (and size the list's column to its
   // contents).
