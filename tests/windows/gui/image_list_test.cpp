@@ -2,9 +2,8 @@
 // added one by one, in the same order.
 #include "app/image_list.h"
 
-#include <gtest/gtest.h>
-
 #include <cstdint>
+#include <gtest/gtest.h>
 #include <vector>
 
 #include "platform/win32/win32_os.h"
