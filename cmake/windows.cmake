@@ -54,6 +54,9 @@ if(CMAKE_CROSSCOMPILING)
   set_tests_properties(wine_prefix_cleanup PROPERTIES FIXTURES_CLEANUP wine)
 endif()
 
+# A program without resources, for the tests of icon files that hold none.
+add_executable(tarrow_no_resources tests/windows/no_resources.cpp)
+
 # tests/windows/<suite>/*.cpp make one test program per suite.
 file(GLOB tarrow_windows_suites LIST_DIRECTORIES true CONFIGURE_DEPENDS tests/windows/*)
 foreach(suite_dir IN LISTS tarrow_windows_suites)
@@ -66,10 +69,11 @@ foreach(suite_dir IN LISTS tarrow_windows_suites)
   add_executable(${target} ${suite_sources})
   target_include_directories(${target} PRIVATE tests/windows)
   target_link_libraries(${target} PRIVATE tarrow_app gtest_main)
-  add_dependencies(${target} tarrow)
+  add_dependencies(${target} tarrow tarrow_no_resources)
   target_compile_definitions(${target} PRIVATE
     TARROW_FIXTURES=L"${TARROW_DRIVE}${CMAKE_SOURCE_DIR}/tests/fixtures"
-    TARROW_EXE=L"${TARROW_DRIVE}$<TARGET_FILE:tarrow>")
+    TARROW_EXE=L"${TARROW_DRIVE}$<TARGET_FILE:tarrow>"
+    TARROW_NO_RESOURCES_EXE=L"${TARROW_DRIVE}$<TARGET_FILE:tarrow_no_resources>")
   add_test(NAME ${suite} COMMAND ${target})
   set_tests_properties(${suite} PROPERTIES FIXTURES_REQUIRED wine RESOURCE_LOCK wineprefix TIMEOUT 300)
 endforeach()

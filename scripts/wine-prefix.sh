@@ -19,6 +19,9 @@ start)
   # Xvfb has no window manager: Wine must not wait for one (two seconds at
   # every hidden window otherwise).
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
+  # A program that crashes ends with a backtrace rather than waiting, with no
+  # one to answer it, in the crash dialog until the run times out.
+  wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1
   for reg in "$3"/*.reg; do
     [ -e "$reg" ] || continue
     wine regedit /s "$reg" </dev/null >/dev/null 2>&1

@@ -4,7 +4,9 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstdint>
 
 #include "platform/win32/handles.h"
 
@@ -51,6 +53,64 @@ class Win32OutputFile : public OutputFile {
   UniqueFile file_;
   bool ok_ = true;
 };
+
+// An image's place in an .ico file, as the file's directory gives it.
+struct IcoEntry {
+  BYTE width, height, colours, reserved;
+  WORD planes, bitCount;
+  DWORD bytes, offset;
+};
+static_assert(sizeof(IcoEntry) == 16);
+
+// Whether the system can read the file's icons without reading past its end.
+// Its reader trusts the image offsets in an .ico directory and a program's
+// section table, and Wine's faults on any beyond the file: one damaged icon
+// file named in the registry would end every scan.
+bool IconFileIsWhole(const std::wstring& file) {
+  // Found as the system finds it; what it cannot find, it does not read.
+  wchar_t found[MAX_PATH];
+  const DWORD n = ::SearchPathW(nullptr, file.c_str(), nullptr, MAX_PATH, found, nullptr);
+  if (n == 0 || n >= MAX_PATH) return true;
+  UniqueFile handle(::CreateFileW(found, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, 0, nullptr));
+  LARGE_INTEGER size{};
+  if (!handle.valid() || !::GetFileSizeEx(handle.get(), &size)) return true;
+  const auto end = static_cast<std::uint64_t>(size.QuadPart);
+  auto read = [&](std::uint64_t offset, void* data, std::uint64_t bytes) {
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    DWORD got = 0;
+    return offset + bytes <= end && ::ReadFile(handle.get(), data, static_cast<DWORD>(bytes), &got, &at) &&
+           got == bytes;
+  };
+  auto fits = [end](std::uint64_t offset, std::uint64_t bytes) { return offset + bytes <= end; };
+
+  WORD head[3] = {};
+  // Shorter than any header: the reader finds nothing in it.
+  if (!read(0, head, sizeof head)) return true;
+  if (head[0] == 0 && head[1] == 1) {
+    std::vector<IcoEntry> entries(head[2]);
+    if (!read(sizeof head, entries.data(), entries.size() * sizeof(IcoEntry))) return false;
+    return std::all_of(entries.begin(), entries.end(),
+                       [&](const IcoEntry& e) { return fits(e.offset, e.bytes); });
+  }
+  IMAGE_DOS_HEADER dos{};
+  IMAGE_FILE_HEADER pe{};
+  DWORD signature = 0;
+  if (head[0] != IMAGE_DOS_SIGNATURE || !read(0, &dos, sizeof dos) || dos.e_lfanew < 0 ||
+      static_cast<std::uint64_t>(dos.e_lfanew) >= end)
+    return true;
+  const auto headers = static_cast<std::uint64_t>(dos.e_lfanew);
+  if (!read(headers, &signature, sizeof signature) || signature != IMAGE_NT_SIGNATURE) return true;
+  if (!read(headers + sizeof signature, &pe, sizeof pe)) return false;
+  std::vector<IMAGE_SECTION_HEADER> sections(pe.NumberOfSections);
+  const std::uint64_t table = headers + sizeof signature + sizeof pe + pe.SizeOfOptionalHeader;
+  if (!read(table, sections.data(), sections.size() * sizeof(IMAGE_SECTION_HEADER))) return false;
+  return std::all_of(sections.begin(), sections.end(), [&](const IMAGE_SECTION_HEADER& s) {
+    return fits(s.PointerToRawData, s.SizeOfRawData);
+  });
+}
 
 }  // namespace
 
@@ -210,7 +270,7 @@ std::wstring Win32Shell::LowerCase(const std::wstring& text) {
 }
 
 int Win32Shell::CountIcons(const std::wstring& file) {
-  if (file.empty()) return 0;
+  if (file.empty() || !IconFileIsWhole(file)) return 0;
   const UINT n = ::ExtractIconExW(file.c_str(), -1, nullptr, nullptr, 0);
   return n == UINT_MAX ? 0 : static_cast<int>(n);
 }
@@ -219,6 +279,7 @@ std::vector<IconHandle> Win32Shell::ExtractIcons(const std::wstring& file, int f
   std::vector<IconHandle> result;
   if (file.empty() || count <= 0) return result;
   if (first < 0) count = 1;
+  if (!IconFileIsWhole(file)) return std::vector<IconHandle>(static_cast<std::size_t>(count), 0);
   std::vector<HICON> icons(static_cast<std::size_t>(count), nullptr);
   std::vector<UINT> ids(icons.size(), 0);
   const UINT got = ::PrivateExtractIconsW(file.c_str(), first, sizePx, sizePx, icons.data(), ids.data(),

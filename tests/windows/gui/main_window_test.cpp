@@ -2,7 +2,6 @@
 // its handlers called directly and its controls read back through messages.
 #include "app/main_window.h"
 
-#include <deque>
 #include <gtest/gtest.h>
 #include <thread>
 
@@ -15,19 +14,7 @@
 namespace tarrow::app {
 namespace {
 
-// The real shell, with the message boxes answered by the test.
-class TestShell : public win32::Win32Shell {
- public:
-  std::deque<int> answers;
-  std::vector<std::pair<std::wstring, unsigned>> shown;
-  int MessageBox(const std::wstring& text, unsigned style) override {
-    shown.emplace_back(text, style);
-    if (answers.empty()) return style & kMbYesNo ? kIdNo : IDOK;
-    const int answer = answers.front();
-    answers.pop_front();
-    return answer;
-  }
-};
+using tarrow::testing::TestShell;
 
 class MainWindowTest : public ::testing::Test {
  protected:

@@ -1,0 +1,135 @@
+// tarrow.exe ended at once (TerminateProcess, as a crash or a forced
+// shutdown does) in the middle of its work.
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <deque>
+#include <gtest/gtest.h>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "robustness.h"
+
+namespace tarrow::testing {
+namespace {
+
+using app::MainWindow;
+
+// How far the scan's progress bar has come, as a fraction; -1 while there is
+// no bar.
+double ScanProgress(const Tarrow& tarrow) {
+  const HWND box = VisibleWindowOf(tarrow.id(), L"TarrowProgress");
+  const HWND bar = box ? ::FindWindowExW(box, nullptr, PROGRESS_CLASSW, nullptr) : nullptr;
+  if (!bar) return -1;
+  DWORD_PTR position = 0, limit = 0;
+  ::SendMessageTimeoutW(bar, PBM_GETPOS, 0, 0, SMTO_NORMAL, kTimeoutMs, &position);
+  ::SendMessageTimeoutW(bar, PBM_GETRANGE, FALSE, 0, SMTO_NORMAL, kTimeoutMs, &limit);
+  return limit > 0 ? static_cast<double>(position) / static_cast<double>(limit) : -1;
+}
+
+class Interrupted : public ::testing::Test {
+ protected:
+  void SetUp() override { DeleteSnapshots(); }
+  void TearDown() override { DeleteSnapshots(); }
+  const std::wstring snapshot_ = SnapshotPath();
+  const std::wstring temporary_ = snapshot_ + L".tmp";
+};
+
+TEST_F(Interrupted, AKillDuringTheFirstScanLeavesNoDefaultsAndTheNextStartTakesThemWhole) {
+  // The temporary file shows that the kill came while the snapshot was being
+  // written; one that came after the scan proves nothing, so it is tried again.
+  for (int attempt = 0; attempt < 3 && !PathExists(temporary_); ++attempt) {
+    DeleteSnapshots();
+    Tarrow tarrow;
+    ASSERT_TRUE(tarrow.Start());
+    ASSERT_TRUE(WaitUntil([&] { return ScanProgress(tarrow) >= 0.3 || !tarrow.running(); }, kStartTimeoutMs));
+    tarrow.Kill();
+  }
+  ASSERT_TRUE(PathExists(temporary_)) << "no kill came in the middle of the scan";
+  EXPECT_FALSE(PathExists(snapshot_));
+
+  Tarrow next;
+  ASSERT_TRUE(next.StartAndWait());
+  EXPECT_EQ(FileBytes(snapshot_), ExpectedSnapshot());
+  EXPECT_FALSE(PathExists(temporary_));
+  EXPECT_TRUE(next.Close());
+}
+
+TEST_F(Interrupted, AKillDuringApplyLeavesEveryValueOldOrNewAndTheDefaultsAsTheyWere) {
+  // Enough types that Apply lasts a few dozen milliseconds.
+  constexpr int kTypes = 300;
+  const std::wstring shell32 = SystemFile(L"shell32.dll");
+  std::deque<ScratchType> types;
+  std::vector<std::wstring> original;
+  for (int i = 0; i < kTypes; ++i) {
+    wchar_t n[8];
+    swprintf(n, std::size(n), L"%04d", i);
+    types.emplace_back(L".tarrowkill" + std::wstring(n), L"TarrowKill." + std::wstring(n),
+                       L"Kill " + std::wstring(n));
+    original.push_back(shell32 + L"," + std::to_wstring(i % 100));
+  }
+  const std::wstring icon = Fixture(L"three-sizes.ico");
+  const RawValue applied = Text(REG_SZ, icon + L",0");
+
+  std::optional<FileStamp> defaults;
+  int changed = kTypes;
+  // A kill that comes after Apply has ended proves nothing; it is tried again.
+  for (int attempt = 0; attempt < 3 && changed == kTypes; ++attempt) {
+    for (std::size_t i = 0; i < types.size(); ++i) types[i].SetIcon(original[i]);
+    const auto before = ClassesRootIcons();
+    Tarrow tarrow;
+    ASSERT_TRUE(tarrow.StartAndWait());
+    if (!defaults) defaults = StampOf(snapshot_);
+    ASSERT_TRUE(defaults->bytes);
+    // Minimised, the list is not repainted at every assignment.
+    tarrow.Send(tarrow.window(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    tarrow.SetFilename(icon);
+    const auto texts = tarrow.ListTexts();
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+      if (texts[i].find(L"[.tarrowkill") == std::wstring::npos) continue;
+      tarrow.SelectItem(static_cast<int>(i));
+      tarrow.DoubleClickCell(1);
+    }
+    // Apply writes in list order, the first of these types first; polled
+    // without a pause, since all of Apply takes only milliseconds.
+    const std::wstring first = types.front().iconKey();
+    tarrow.PostClick(MainWindow::kCommand1);
+    const ULONGLONG end = ::GetTickCount64() + kTimeoutMs;
+    while (!(DefaultValue(first) == applied) && ::GetTickCount64() < end) continue;
+    tarrow.Kill();
+
+    // Only these types' values may have changed, and each only to the new one.
+    auto expected = before;
+    changed = 0;
+    for (const auto& type : types) {
+      if (DefaultValue(type.iconKey()) != applied) continue;
+      expected[type.iconKey()] = applied;
+      ++changed;
+    }
+    EXPECT_EQ(Differences(ClassesRootIcons(), expected), std::vector<std::string>());
+    ASSERT_GT(changed, 0) << "Apply never began";
+  }
+  EXPECT_LT(changed, kTypes) << "no kill came in the middle of Apply";
+  EXPECT_TRUE(StampOf(snapshot_) == *defaults);
+  EXPECT_FALSE(PathExists(temporary_));
+
+  // Every original is still there to be restored.
+  Tarrow next;
+  ASSERT_TRUE(next.StartAndWait());
+  next.PostClick(MainWindow::kCommand3);
+  ASSERT_NO_FATAL_FAILURE(Answer(next.WaitForDialog(), IDYES));
+  auto restored = [&] {
+    for (std::size_t i = 0; i < types.size(); ++i) {
+      if (DefaultText(types[i].iconKey()) != original[i]) return false;
+    }
+    return ::IsWindowVisible(next.window()) != FALSE;
+  };
+  EXPECT_TRUE(WaitUntil(restored, kStartTimeoutMs));
+  EXPECT_TRUE(StampOf(snapshot_) == *defaults);
+  EXPECT_TRUE(next.Close());
+}
+
+}  // namespace
+}  // namespace tarrow::testing

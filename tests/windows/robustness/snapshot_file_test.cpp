@@ -1,0 +1,134 @@
+// Restore Defaults from a damaged or unusual Defaults.dat, through the window
+// as the button runs it, over the real registry and file.
+#include <windows.h>
+
+#include <cstdint>
+#include <gtest/gtest.h>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/registry.h"
+#include "robustness.h"
+
+namespace tarrow::testing {
+namespace {
+
+using namespace std::string_literals;
+
+constexpr char kBom[] = "\xEF\xBB\xBF";
+
+// Bytes with no structure, the same on every run.
+std::string Garbage(std::size_t size) {
+  std::string bytes(size, '\0');
+  std::uint32_t state = 20240611;
+  for (auto& b : bytes) {
+    state = state * 1664525u + 1013904223u;
+    b = static_cast<char>(state >> 24);
+  }
+  return bytes;
+}
+
+std::wstring Ansi(const std::string& bytes) {
+  std::wstring text(bytes.size(), L'\0');
+  text.resize(static_cast<std::size_t>(::MultiByteToWideChar(
+      CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), static_cast<int>(text.size()))));
+  return text;
+}
+
+struct Case {
+  const char* name;
+  std::string file;
+  // ProgID -> the DefaultIcon value the restore must leave; every other
+  // DefaultIcon keeps the value it had.
+  std::map<std::wstring, RawValue> restored;
+  bool reported;  // a warning follows the question
+};
+
+class DamagedSnapshot : public WindowTest {
+ protected:
+  // The fixture types' icons, put back whatever a case wrote.
+  KeptValue a_{L"Tarrow.TypeA\\DefaultIcon"}, b_{L"Tarrow.TypeB\\DefaultIcon"},
+      c_{L"Tarrow.TypeC\\DefaultIcon"};
+};
+
+TEST_F(DamagedSnapshot, RestoresExactlyTheUsableLinesAndNeverTouchesTheFile) {
+  const std::wstring plain = L"C:\\Icons\\plain.dll,2";
+  const std::wstring expandable = L"%SystemRoot%\\System32\\imageres.dll,-7";
+  const std::wstring huge = L"C:\\" + std::wstring(std::size_t{1} << 20, L'h') + L".dll,1";
+  const std::string ansi = "C:\\Ic\xF4nes\\caf\xE9 \x80.dll,4";
+  std::string utf16;
+  for (const char c : "Tarrow.TypeA,"s + Utf8(plain) + "\r\n") utf16 += {c, '\0'};
+
+  const std::vector<Case> cases = {
+      {"binary garbage", Garbage(64 << 10), {}, true},
+      {"a 1 MB location between usual lines",
+       "Tarrow.TypeA," + Utf8(plain) + "\r\nTarrow.TypeC," + Utf8(huge) + "\r\nTarrow.TypeB," +
+           Utf8(expandable) + "\r\n",
+       {{L"Tarrow.TypeA", Text(REG_SZ, plain)},
+        {L"Tarrow.TypeB", Text(REG_EXPAND_SZ, expandable)},
+        {L"Tarrow.TypeC", Text(REG_SZ, huge)}},
+       false},
+      {"a 1 MB line without a comma",
+       std::string(1 << 20, 'x') + "\r\nTarrow.TypeB," + Utf8(plain) + "\r\n",
+       {{L"Tarrow.TypeB", Text(REG_SZ, plain)}},
+       false},
+      {"NUL bytes in lines",
+       "Tarrow\0.TypeA,"s + Utf8(plain) + "\r\n\0\0\0\r\nTarrow.TypeB,"s + Utf8(plain) + "\0tail\r\n"s,
+       {{L"Tarrow.TypeB", Text(REG_SZ, plain + L'\0' + L"tail")}},
+       false},
+      {"UTF-16, every other byte NUL", utf16, {}, true},
+      {"CR-only line ends",
+       "Tarrow.TypeA," + Utf8(expandable) + "\rTarrow.TypeB," + Utf8(plain) + "\r",
+       {{L"Tarrow.TypeA", Text(REG_EXPAND_SZ, expandable)}, {L"Tarrow.TypeB", Text(REG_SZ, plain)}},
+       false},
+      {"no final line end",
+       "Tarrow.TypeA," + Utf8(plain) + "\r\nTarrow.TypeB," + Utf8(expandable),
+       {{L"Tarrow.TypeA", Text(REG_SZ, plain)}, {L"Tarrow.TypeB", Text(REG_EXPAND_SZ, expandable)}},
+       false},
+      {"UTF-8 with a byte-order mark",
+       kBom + "Tarrow.TypeA,%SystemRoot%\\Ic\xC3\xB4nes\\\xE4\xB8\xAD\xF0\x9F\x98\x80.dll,3\r\n"s,
+       {{L"Tarrow.TypeA", Text(REG_EXPAND_SZ, L"%SystemRoot%\\Ic\u00f4nes\\\u4e2d\U0001F600.dll,3")}},
+       false},
+      {"ANSI without a byte-order mark",
+       "Tarrow.TypeB," + ansi + "\r\n",
+       {{L"Tarrow.TypeB", Text(REG_SZ, Ansi(ansi))}},
+       false},
+      {"no usable line", "no comma\r\n,C:\\a.dll,1\r\nTarrow.TypeA,\r\n", {}, true},
+  };
+
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    // Every fixture type starts from an icon no line restores.
+    for (const KeptValue* kept : {&a_, &b_, &c_})
+      ASSERT_TRUE(RegWriteValue(os_.registry, kClassesRoot, kept->key(), L"", std::wstring(L"changed.dll,9"),
+                                kRegSz));
+    ASSERT_TRUE(WriteFileBytes(SnapshotFile(), c.file));
+    const FileStamp file = StampOf(SnapshotFile());
+    std::map<std::wstring, RawValue> expected = ClassesRootIcons();
+    for (const auto& [progId, value] : c.restored) expected[progId + L"\\DefaultIcon"] = value;
+    shell_.shown.clear();
+    shell_.answers = {kIdYes};
+
+    window_->Command3_Click();
+
+    EXPECT_EQ(Differences(ClassesRootIcons(), expected), std::vector<std::string>());
+    // The question, then a warning where the file was of no use.
+    std::vector<unsigned> styles;
+    for (const auto& [text, style] : shell_.shown) styles.push_back(style);
+    std::vector<unsigned> expectedStyles{kRestoreQuestionStyle};
+    if (c.reported) expectedStyles.push_back(kMbOk | kMbIconWarning);
+    EXPECT_EQ(styles, expectedStyles)
+        << (shell_.shown.empty() ? "" : Utf8(shell_.shown.back().first.substr(0, 300)));
+    if (!shell_.shown.empty()) {
+      EXPECT_EQ(shell_.shown.front().first, kRestoreQuestion);
+    }
+    EXPECT_TRUE(StampOf(SnapshotFile()) == file) << "Defaults.dat was written";
+    EXPECT_FALSE(PathExists(SnapshotFile() + L".tmp"));
+    EXPECT_FALSE(PathExists(SnapshotPathPerUser(shell_))) << "a second snapshot was taken";
+    EXPECT_TRUE(::IsWindowVisible(window_->hwnd()));
+  }
+}
+
+}  // namespace
+}  // namespace tarrow::testing
