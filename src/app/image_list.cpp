@@ -108,7 +108,7 @@ std::vector<int> ImageListSink::AddPictures(const std::vector<IconHandle>& icons
   if (!list_) return where;
   Strip strip(sizePx_);
   for (std::size_t i = 0; i < icons.size(); ++i) {
-    if (icons[i] <= 1) continue;  // 1: the file holds no icons, not a handle
+    if (!IsIcon(icons[i])) continue;
     const auto icon = reinterpret_cast<HICON>(icons[i]);
     if (!strip.Take(icon, i)) {
       // The pictures before it go first, so the list keeps the file's order.

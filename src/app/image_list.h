@@ -19,7 +19,7 @@ class ImageListSink : public PictureSink {
   int sizePx() const { return sizePx_; }
   int AddPicture(IconHandle icon) override;
   // Adds every icon, in order, much faster than one by one; each icon's
-  // position in the list, -1 for one that is no icon (0 or 1).
+  // position in the list, -1 for one that is no icon (see IsIcon).
   std::vector<int> AddPictures(const std::vector<IconHandle>& icons);
   void RemoveAllPictures() override;
 

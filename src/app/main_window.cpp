@@ -65,8 +65,6 @@ HFONT MakeFont(UINT dpi, double points, int weight) {
 
 }  // namespace
 
-// ---- the image lists
-
 // ---- creation and layout
 
 MainWindow::MainWindow(Os& os) : os_(os) {}
@@ -370,7 +368,7 @@ void MainWindow::RebuildGrid() {
   gridPictures_ = gridImages_.AddPictures(icons);
   gridPictures_.resize(static_cast<std::size_t>(count), -1);
   for (const IconHandle icon : icons) {
-    if (icon > 1) os_.shell.DestroyIcon(icon);
+    if (IsIcon(icon)) os_.shell.DestroyIcon(icon);
   }
   grid_ = LayOutGrid(metrics_, count);
   ApplyScrollSettings();

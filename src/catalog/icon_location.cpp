@@ -44,11 +44,9 @@ std::wstring IconFileForExtraction(Shell& shell, const std::wstring& file) {
 IconHandle ExtractOneIcon(Shell& shell, const std::wstring& file, int index, int sizePx) {
   const std::wstring resolved = IconFileForExtraction(shell, file);
   if (resolved.empty()) return 0;
-  // ExtractIcon answers 1 for a file that holds no icons at all: a marker,
-  // not a handle.
   IconHandle icon = 0;
   for (const IconHandle extracted : shell.ExtractIcons(resolved, index, 1, sizePx)) {
-    if (extracted <= 1) continue;
+    if (!IsIcon(extracted)) continue;
     if (icon == 0) {
       icon = extracted;
     } else {

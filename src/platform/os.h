@@ -87,6 +87,12 @@ class FileSystem {
 // An icon handle; 0 is no icon. The owner releases it with Shell::DestroyIcon.
 using IconHandle = std::uintptr_t;
 
+// Whether an extracted handle is an icon: extraction answers 1 for a file
+// that holds no icons at all, a marker rather than a handle.
+constexpr bool IsIcon(IconHandle handle) {
+  return handle > 1;
+}
+
 struct OpenDialogRequest {
   std::uintptr_t owner = 0;
   std::wstring filter;  // description NUL pattern NUL ... NUL

@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <cstring>
 #include <deque>
 #include <filesystem>
@@ -174,6 +176,32 @@ class KeptValue {
   std::wstring key_;
   RawValue original_;
 };
+
+// The pixels of picture `index` of an image list, drawn as the windows draw
+// it over a background colour.
+inline std::vector<DWORD> PictureBits(HIMAGELIST list, int index, COLORREF background = RGB(255, 255, 255)) {
+  int cx = 0, cy = 0;
+  if (index < 0 || !::ImageList_GetIconSize(list, &cx, &cy)) return {};
+  BITMAPINFO info{};
+  info.bmiHeader = {sizeof(BITMAPINFOHEADER), cx, -cy, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  void* bits = nullptr;
+  const win32::WindowDc screen(nullptr);
+  const HDC dc = ::CreateCompatibleDC(screen.get());
+  const win32::UniqueBitmap bitmap(::CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  std::vector<DWORD> pixels;
+  if (bitmap) {
+    const win32::Selected selected(dc, bitmap.get());
+    const RECT all{0, 0, cx, cy};
+    const win32::UniqueBrush brush(::CreateSolidBrush(background));
+    ::FillRect(dc, &all, brush.get());
+    ::ImageList_Draw(list, index, dc, 0, 0, ILD_NORMAL);
+    ::GdiFlush();
+    const auto* first = static_cast<const DWORD*>(bits);
+    pixels.assign(first, first + static_cast<std::size_t>(cx) * static_cast<std::size_t>(cy));
+  }
+  ::DeleteDC(dc);
+  return pixels;
+}
 
 // The real shell, with the message boxes answered by the test: the queued
 // answers first, then No to a question and OK to anything else.

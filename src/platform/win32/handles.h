@@ -18,6 +18,7 @@ using UniqueHicon = Unique<HICON, &::DestroyIcon>;
 using UniqueHandle = Unique<HANDLE, &::CloseHandle>;
 using UniqueFont = Unique<HFONT, &::DeleteObject>;
 using UniqueBitmap = Unique<HBITMAP, &::DeleteObject>;
+using UniqueBrush = Unique<HBRUSH, &::DeleteObject>;
 using UniqueImageList = Unique<HIMAGELIST, &::ImageList_Destroy>;
 
 // A file handle, whose "none" is INVALID_HANDLE_VALUE rather than 0.

@@ -12,29 +12,6 @@
 namespace tarrow::app {
 namespace {
 
-// The list's picture `index` drawn over a background colour, as the grid
-// draws it, read back pixel by pixel.
-std::vector<std::uint32_t> Drawn(const ImageListSink& sink, int index, COLORREF background) {
-  const int size = sink.sizePx();
-  BITMAPINFO format{};
-  format.bmiHeader = {sizeof(BITMAPINFOHEADER), size, -size, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-  void* bits = nullptr;
-  const win32::UniqueBitmap bitmap(::CreateDIBSection(nullptr, &format, DIB_RGB_COLORS, &bits, nullptr, 0));
-  const HDC dc = ::CreateCompatibleDC(nullptr);
-  const HGDIOBJ old = ::SelectObject(dc, bitmap.get());
-  const HBRUSH brush = ::CreateSolidBrush(background);
-  const RECT all{0, 0, size, size};
-  ::FillRect(dc, &all, brush);
-  ::ImageList_Draw(sink.get(), index, dc, 0, 0, ILD_NORMAL);
-  ::GdiFlush();
-  const auto* pixels = static_cast<const std::uint32_t*>(bits);
-  std::vector<std::uint32_t> out(pixels, pixels + static_cast<std::size_t>(size) * size);
-  ::DeleteObject(brush);
-  ::SelectObject(dc, old);
-  ::DeleteDC(dc);
-  return out;
-}
-
 // An icon with a 1-bit colour bitmap and a mask, as old files hold them.
 HICON MonochromeIcon(int size) {
   std::vector<std::uint8_t> andBits(static_cast<std::size_t>(size) * size / 8, 0x0F);
@@ -63,7 +40,7 @@ void ExpectSamePictures(const std::wstring& file, int sizePx, int times = 1) {
   oneByOne.Reset(sizePx);
   allAtOnce.Reset(sizePx);
   std::vector<int> expected;
-  for (const IconHandle icon : icons) expected.push_back(icon > 1 ? oneByOne.AddPicture(icon) : -1);
+  for (const IconHandle icon : icons) expected.push_back(IsIcon(icon) ? oneByOne.AddPicture(icon) : -1);
   const std::vector<int> where = allAtOnce.AddPictures(icons);
   EXPECT_EQ(where, expected);
   EXPECT_EQ(ImageList_GetImageCount(allAtOnce.get()), ImageList_GetImageCount(oneByOne.get()));
@@ -72,10 +49,11 @@ void ExpectSamePictures(const std::wstring& file, int sizePx, int times = 1) {
     if (expected[i] < 0) continue;
     SCOPED_TRACE("icon " + std::to_string(i));
     for (const COLORREF background : {RGB(255, 0, 255), RGB(0, 128, 0)})
-      EXPECT_EQ(Drawn(allAtOnce, where[i], background), Drawn(oneByOne, expected[i], background));
+      EXPECT_EQ(tarrow::testing::PictureBits(allAtOnce.get(), where[i], background),
+                tarrow::testing::PictureBits(oneByOne.get(), expected[i], background));
   }
   for (std::size_t i = 0; i < icons.size(); ++i) {
-    if (icons[i] <= 1) continue;
+    if (!IsIcon(icons[i])) continue;
     if (i + 2 < icons.size())
       shell.DestroyIcon(icons[i]);  // the shell counts the icons it hands out
     else

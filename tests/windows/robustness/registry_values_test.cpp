@@ -33,24 +33,19 @@ std::vector<BYTE> BytesOf(const std::wstring& text) {
   return {first, first + (text.size() + 1) * sizeof(wchar_t)};
 }
 
+template <typename Number>
+std::vector<BYTE> BytesOfNumber(Number number) {
+  const auto* first = reinterpret_cast<const BYTE*>(&number);
+  return {first, first + sizeof number};
+}
+
 const OddValue kOddValues[] = {
     {"REG_BINARY", REG_BINARY, [](const std::wstring& text) { return BytesOf(text); }, false},
     {"REG_MULTI_SZ", REG_MULTI_SZ,
      [](const std::wstring& text) { return BytesOf(text + L'\0' + text + L'\0'); }, false},
-    {"REG_DWORD of 8 bytes", REG_DWORD,
-     [](const std::wstring&) {
-       const ULONGLONG number = 3;
-       const auto* first = reinterpret_cast<const BYTE*>(&number);
-       return std::vector<BYTE>(first, first + sizeof number);
-     },
+    {"REG_DWORD of 8 bytes", REG_DWORD, [](const std::wstring&) { return BytesOfNumber(ULONGLONG{3}); },
      false},
-    {"REG_DWORD", REG_DWORD,
-     [](const std::wstring&) {
-       const DWORD number = 3;
-       const auto* first = reinterpret_cast<const BYTE*>(&number);
-       return std::vector<BYTE>(first, first + sizeof number);
-     },
-     false},
+    {"REG_DWORD", REG_DWORD, [](const std::wstring&) { return BytesOfNumber(DWORD{3}); }, false},
     // The text padded inside to 32,767 characters and its terminator: 64 KB.
     {"REG_SZ of 64 KB", REG_SZ,
      [](const std::wstring& text) {

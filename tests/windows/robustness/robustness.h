@@ -108,30 +108,6 @@ class TestFolder {
 // plane (a surrogate pair in UTF-16).
 inline constexpr wchar_t kNonAscii[] = L"\u00c4rger-\u0416\u0443\u043a-\u4e2d\u6587-\U0001F600";
 
-// The pixels of picture `index` of an image list, drawn on white.
-inline std::vector<DWORD> PictureBits(HIMAGELIST list, int index) {
-  int cx = 0, cy = 0;
-  if (index < 0 || !::ImageList_GetIconSize(list, &cx, &cy)) return {};
-  BITMAPINFO info{};
-  info.bmiHeader = {sizeof(BITMAPINFOHEADER), cx, -cy, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-  void* bits = nullptr;
-  const win32::WindowDc screen(nullptr);
-  const HDC dc = ::CreateCompatibleDC(screen.get());
-  const win32::UniqueBitmap bitmap(::CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-  std::vector<DWORD> pixels;
-  if (bitmap) {
-    const win32::Selected selected(dc, bitmap.get());
-    const RECT all{0, 0, cx, cy};
-    ::FillRect(dc, &all, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
-    ::ImageList_Draw(list, index, dc, 0, 0, ILD_NORMAL);
-    ::GdiFlush();
-    const auto* first = static_cast<const DWORD*>(bits);
-    pixels.assign(first, first + static_cast<std::size_t>(cx) * static_cast<std::size_t>(cy));
-  }
-  ::DeleteDC(dc);
-  return pixels;
-}
-
 // The main window created in-process over the real (Wine) registry and
 // files, with message boxes answered by the test. No test starts or ends
 // with a snapshot of another's.
