@@ -62,15 +62,11 @@ struct IcoEntry {
 };
 static_assert(sizeof(IcoEntry) == 16);
 
-// Whether the system can read the file's icons without reading past its end.
-// Its reader trusts the image offsets in an .ico directory and a program's
-// section table, and Wine's faults on any beyond the file: one damaged icon
-// file named in the registry would end every scan.
-bool IconFileIsWhole(const std::wstring& file) {
-  // Found as the system finds it; what it cannot find, it does not read.
-  wchar_t found[MAX_PATH];
-  const DWORD n = ::SearchPathW(nullptr, file.c_str(), nullptr, MAX_PATH, found, nullptr);
-  if (n == 0 || n >= MAX_PATH) return true;
+// Whether the system can read the icons of the file at `found` without
+// reading past its end. Its reader trusts the image offsets in an .ico
+// directory and a program's section table, and Wine's faults on any beyond
+// the file: one damaged icon file named in the registry would end every scan.
+bool ReadsWhole(const wchar_t* found) {
   UniqueFile handle(::CreateFileW(found, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                   OPEN_EXISTING, 0, nullptr));
   LARGE_INTEGER size{};
@@ -267,6 +263,22 @@ std::wstring Win32Shell::LowerCase(const std::wstring& text) {
   std::wstring lower = text;
   if (!lower.empty()) ::CharLowerBuffW(lower.data(), static_cast<DWORD>(lower.size()));
   return lower;
+}
+
+bool Win32Shell::IconFileIsWhole(const std::wstring& file) {
+  // Found as the system finds it; what it cannot find, it does not read.
+  wchar_t found[MAX_PATH];
+  const DWORD n = ::SearchPathW(nullptr, file.c_str(), nullptr, MAX_PATH, found, nullptr);
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (n == 0 || n >= MAX_PATH || !::GetFileAttributesExW(found, GetFileExInfoStandard, &data)) return true;
+  // A scan reads hundreds of icons from a few files: each file is read once,
+  // and again only once it has changed.
+  const std::uint64_t size = (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
+  auto [entry, added] = checkedIconFiles_.try_emplace(found);
+  CheckedFile& checked = entry->second;
+  if (added || checked.size != size || ::CompareFileTime(&checked.written, &data.ftLastWriteTime) != 0)
+    checked = {size, data.ftLastWriteTime, ReadsWhole(found)};
+  return checked.whole;
 }
 
 int Win32Shell::CountIcons(const std::wstring& file) {

@@ -3,6 +3,10 @@
 
 #include <windows.h>
 
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+
 #include "platform/os.h"
 
 namespace tarrow::win32 {
@@ -52,7 +56,18 @@ class Win32Shell : public Shell {
   static long LiveIcons();
 
  private:
+  // Whether the system can read the file's icons without reading past its
+  // end; false for a damaged file, which it must not be given.
+  bool IconFileIsWhole(const std::wstring& file);
+
+  // An icon file as it was when it was checked, and what was found.
+  struct CheckedFile {
+    std::uint64_t size = 0;
+    FILETIME written{};
+    bool whole = true;
+  };
   HWND owner_ = nullptr;
+  std::unordered_map<std::wstring, CheckedFile> checkedIconFiles_;  // by the path found
 };
 
 // A path the file API accepts at any length: long absolute paths get the

@@ -216,6 +216,23 @@ TEST(Win32Shell, IconFilesAndNonIconFiles) {
   }
 }
 
+// The system's reader must never be given a damaged file, even one that was
+// whole when it was last read.
+TEST(Win32Shell, AnIconFileCutShortAfterItWasReadIsNotReadAgain) {
+  auto& shell = os().shell;
+  const auto whole = tarrow::testing::FileBytes(Fixture(L"three-sizes.ico"));
+  ASSERT_TRUE(whole);
+  wchar_t folder[MAX_PATH];
+  const std::wstring path = std::wstring(folder, ::GetTempPathW(MAX_PATH, folder)) + L"tarrow-cut.ico";
+  ASSERT_TRUE(tarrow::testing::WriteFileBytes(path, *whole));
+  EXPECT_EQ(shell.CountIcons(path), 1);
+  // The directory stays; the images it points at are gone.
+  ASSERT_TRUE(tarrow::testing::WriteFileBytes(path, whole->substr(0, whole->size() / 2)));
+  EXPECT_EQ(shell.CountIcons(path), 0);
+  EXPECT_EQ(shell.ExtractIcons(path, 0, 1, 48), std::vector<IconHandle>{0});
+  ::DeleteFileW(path.c_str());
+}
+
 TEST(Win32Shell, ExpandsEnvironmentReferences) {
   wchar_t root[MAX_PATH];
   const DWORD n = ::GetEnvironmentVariableW(L"SystemRoot", root, MAX_PATH);
