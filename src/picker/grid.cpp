@@ -1,5 +1,7 @@
 #include "picker/grid.h"
 
+#include <algorithm>
+
 namespace tarrow {
 
 CellPosition CellPositionOf(const GridMetrics& metrics, std::int64_t k) {
@@ -13,14 +15,19 @@ std::int64_t SheetHeight(const GridMetrics& metrics, std::int64_t iconCount) {
   return metrics.cellHeight * rows;
 }
 
+std::int64_t ColumnsFor(const GridMetrics& metrics, std::int64_t innerWidth) {
+  return std::max<std::int64_t>(1, innerWidth / metrics.cellWidth);
+}
+
 ScrollSettings ScrollSettingsFor(const GridMetrics& metrics, std::int64_t sheetHeight) {
   ScrollSettings settings;
-  if (sheetHeight <= metrics.viewportHeight) return settings;
-  const std::int64_t difference = metrics.viewportInnerHeight - sheetHeight;
-  settings.Max = difference < 0 ? -difference : difference;
-  // A page step crosses the whole range.
-  if (settings.Max >= 1) settings.LargeChange = settings.Max;
-  if (const auto small = DivideRoundingHalfToEven(settings.Max, 10); small >= 1) settings.SmallChange = small;
+  settings.Page = metrics.viewportInnerHeight;
+  if (sheetHeight <= metrics.viewportInnerHeight) return settings;
+  settings.Max = sheetHeight - metrics.viewportInnerHeight;
+  // Whole rows, so that steps never leave a row cut at the top.
+  settings.SmallChange = metrics.cellHeight;
+  settings.LargeChange =
+      std::max<std::int64_t>(1, metrics.viewportInnerHeight / metrics.cellHeight) * metrics.cellHeight;
   return settings;
 }
 

@@ -23,12 +23,15 @@ struct CellPosition {
   bool operator==(const CellPosition&) const = default;
 };
 
-// What the build sets on VScroll1. A change amount the scroll bar would refuse
-// (below 1) is nullopt: the bar keeps the amount it had.
+// What the build sets on the grid's scroll bar: an arrow moves one row, a
+// page the whole rows in view, and the thumb is as long as the view is of the
+// sheet. Without a range the change amounts are nullopt: the bar keeps the
+// amounts it had.
 struct ScrollSettings {
   std::int64_t Max = 0;
   std::optional<std::int64_t> LargeChange;
   std::optional<std::int64_t> SmallChange;
+  std::int64_t Page = 0;  // the part of the sheet in view
   bool operator==(const ScrollSettings&) const = default;
 };
 
@@ -38,7 +41,10 @@ struct GridLayout {
   ScrollSettings scroll;
 };
 
-// Cell k (from 1) shows icon k - 1, seven to a row from the sheet's top left.
+// As many whole cells as fit across the viewport's inner width, at least one.
+std::int64_t ColumnsFor(const GridMetrics& metrics, std::int64_t innerWidth);
+
+// Cell k (from 1) shows icon k - 1, `columns` to a row from the sheet's top left.
 CellPosition CellPositionOf(const GridMetrics& metrics, std::int64_t k);
 
 // The height of the rows in use; one row when there are no icons.

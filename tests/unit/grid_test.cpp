@@ -23,14 +23,14 @@ TEST(GridTest, SheetAndScrollSettingsFollowTheRowsInUse) {
       {7, 615, 0, {}, {}},
       {8, 1230, 0, {}, {}},
       {14, 1230, 0, {}, {}},
-      {15, 1845, 600, 600, 60},
-      {21, 1845, 600, 600, 60},
-      {22, 2460, 1215, 1215, 122},
-      {28, 2460, 1215, 1215, 122},
-      {29, 3075, 1830, 1830, 183},
-      {35, 3075, 1830, 1830, 183},
-      {36, 3690, 2445, 2445, 244},
-      {400, 35670, 34425, 34425, 3442},
+      {15, 1845, 600, 1230, 615},
+      {21, 1845, 600, 1230, 615},
+      {22, 2460, 1215, 1230, 615},
+      {28, 2460, 1215, 1230, 615},
+      {29, 3075, 1830, 1230, 615},
+      {35, 3075, 1830, 1230, 615},
+      {36, 3690, 2445, 1230, 615},
+      {400, 35670, 34425, 1230, 615},
   };
   const GridMetrics metrics;
   for (const auto& c : cases) {
@@ -41,6 +41,7 @@ TEST(GridTest, SheetAndScrollSettingsFollowTheRowsInUse) {
     EXPECT_EQ(layout.scroll.Max, c.max);
     EXPECT_EQ(layout.scroll.LargeChange, c.large);
     EXPECT_EQ(layout.scroll.SmallChange, c.small);
+    EXPECT_EQ(layout.scroll.Page, 1245) << "the thumb is as long as the view";
   }
 }
 
@@ -72,9 +73,8 @@ TEST(GridTest, CellsPastSixteenBitTopsKeepTheirRows) {
   EXPECT_EQ(layout.cells.back().Top + 615 - layout.scroll.Max, 1245);
 }
 
-TEST(GridTest, ChangeAmountsBelowOneAreRefused) {
-  // A sheet just taller than the viewport: Max 5 gives a small change of 0.5,
-  // which goes to the even neighbour 0.
+TEST(GridTest, AnArrowMovesOneRowAndAPageTheWholeRowsInView) {
+  // The design viewport shows two whole rows (1,245 twips inside, rows of 615).
   struct Case {
     std::int64_t sheet;
     std::int64_t max;
@@ -82,9 +82,9 @@ TEST(GridTest, ChangeAmountsBelowOneAreRefused) {
     Change small;
   };
   const std::vector<Case> cases = {
-      {1305, 0, {}, {}},
-      {1306, 61, 61, 6},
-      {1250, 0, {}, {}},
+      {1245, 0, {}, {}},
+      {1246, 1, 1230, 615},
+      {1305, 60, 1230, 615},
   };
   GridMetrics metrics;
   for (const auto& c : cases) {
@@ -94,17 +94,30 @@ TEST(GridTest, ChangeAmountsBelowOneAreRefused) {
     EXPECT_EQ(settings.LargeChange, c.large);
     EXPECT_EQ(settings.SmallChange, c.small);
   }
-  // A viewport whose inner area is almost as tall as the sheet.
-  metrics.viewportHeight = 1200;
-  metrics.viewportInnerHeight = 1225;
-  for (const auto& [sheet, max, small] : std::vector<std::tuple<std::int64_t, std::int64_t, Change>>{
-           {1230, 5, {}}, {1231, 6, 1}, {1240, 15, 2}, {1250, 25, 2}, {1260, 35, 4}}) {
-    SCOPED_TRACE(testing::Message() << "sheet " << sheet);
-    const ScrollSettings settings = ScrollSettingsFor(metrics, sheet);
-    EXPECT_EQ(settings.Max, max);
-    EXPECT_EQ(settings.LargeChange, Change(max));
-    EXPECT_EQ(settings.SmallChange, small);
+  // A taller viewport pages by the rows it shows; one shorter than a row
+  // still pages by a row.
+  for (const auto& [inner, large] : std::vector<std::tuple<std::int64_t, std::int64_t>>{
+           {3000, 2460}, {3074, 2460}, {3075, 3075}, {400, 615}}) {
+    SCOPED_TRACE(testing::Message() << "viewport " << inner);
+    metrics.viewportInnerHeight = inner;
+    const ScrollSettings settings = ScrollSettingsFor(metrics, 10000);
+    EXPECT_EQ(settings.Max, 10000 - inner);
+    EXPECT_EQ(settings.LargeChange, Change(large));
+    EXPECT_EQ(settings.Page, inner);
   }
+}
+
+TEST(GridTest, AsManyColumnsAsWholeCellsFitAcross) {
+  const GridMetrics metrics;
+  for (const auto& [width, columns] : std::vector<std::tuple<std::int64_t, std::int64_t>>{
+           {4110, 7}, {4094, 6}, {4095, 7}, {584, 1}, {0, 1}, {11700, 20}}) {
+    SCOPED_TRACE(testing::Message() << "width " << width);
+    EXPECT_EQ(ColumnsFor(metrics, width), columns);
+  }
+  GridMetrics wide;
+  wide.columns = 10;
+  EXPECT_EQ(CellPositionOf(wide, 11), (CellPosition{0, 615}));
+  EXPECT_EQ(CellPositionOf(wide, 10), (CellPosition{5265, 0}));
 }
 
 TEST(GridTest, HalvesGoToTheEvenNeighbour) {

@@ -1,0 +1,166 @@
+#include "catalog/type_view.h"
+
+#include <algorithm>
+#include <cwctype>
+#include <set>
+
+namespace tarrow {
+namespace {
+
+int CompareFolded(std::wstring_view a, std::wstring_view b) {
+  const std::size_t n = std::min(a.size(), b.size());
+  for (std::size_t i = 0; i < n; ++i) {
+    const auto x = std::towlower(static_cast<std::wint_t>(a[i]));
+    const auto y = std::towlower(static_cast<std::wint_t>(b[i]));
+    if (x != y) return x < y ? -1 : 1;
+  }
+  return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+bool ContainsFolded(std::wstring_view text, std::wstring_view foldedNeedle) {
+  if (foldedNeedle.size() > text.size()) return false;
+  return FoldCase(text).find(foldedNeedle) != std::wstring::npos;
+}
+
+bool StartsWithFolded(std::wstring_view text, std::wstring_view prefix) {
+  return text.size() >= prefix.size() && CompareFolded(text.substr(0, prefix.size()), prefix) == 0;
+}
+
+}  // namespace
+
+TypeFields FieldsOf(const TypeItem& item) {
+  TypeFields fields;
+  const std::wstring_view text = item.Text;
+  // The text is the description, "  [", the extension and "]"; a description
+  // may hold brackets of its own, so the last opening counts.
+  const auto open = text.rfind(L"  [");
+  if (open != std::wstring_view::npos && text.ends_with(L']')) {
+    fields.description = text.substr(0, open);
+    fields.extension = text.substr(open + 3, text.size() - open - 4);
+  } else {
+    fields.description = text;
+  }
+  const std::wstring_view key = item.Key;
+  fields.progId = key.substr(0, std::min(key.rfind(L','), key.size()));
+  fields.location = item.Tag;
+  return fields;
+}
+
+std::wstring FoldCase(std::wstring_view text) {
+  std::wstring folded(text);
+  for (auto& c : folded) c = static_cast<wchar_t>(std::towlower(static_cast<std::wint_t>(c)));
+  return folded;
+}
+
+bool MatchesSearch(const TypeFields& fields, std::wstring_view search) {
+  if (search.empty()) return true;
+  const std::wstring needle = FoldCase(search);
+  return ContainsFolded(fields.description, needle) || ContainsFolded(fields.extension, needle) ||
+         ContainsFolded(fields.progId, needle);
+}
+
+std::wstring_view ColumnText(const TypeFields& fields, TypeColumn column) {
+  switch (column) {
+    case TypeColumn::Extension:
+      return fields.extension;
+    case TypeColumn::Location:
+      return fields.location;
+    case TypeColumn::Description:
+      break;
+  }
+  return fields.description;
+}
+
+std::vector<std::size_t> BuildTypeView(const TypeList& types, std::wstring_view search, TypeOrder order) {
+  std::vector<std::size_t> rows;
+  rows.reserve(types.size());
+  for (std::size_t i = 0; i < types.size(); ++i) {
+    if (MatchesSearch(FieldsOf(types[i]), search)) rows.push_back(i);
+  }
+  std::stable_sort(rows.begin(), rows.end(), [&](std::size_t a, std::size_t b) {
+    const int c = CompareFolded(ColumnText(FieldsOf(types[a]), order.column),
+                                ColumnText(FieldsOf(types[b]), order.column));
+    return order.ascending ? c < 0 : c > 0;
+  });
+  return rows;
+}
+
+std::optional<std::size_t> FindByPrefix(const TypeList& types, const std::vector<std::size_t>& view,
+                                        TypeColumn column, std::wstring_view prefix, std::size_t start) {
+  if (view.empty()) return std::nullopt;
+  start = start < view.size() ? start : 0;
+  for (std::size_t n = 0; n < view.size(); ++n) {
+    const std::size_t position = (start + n) % view.size();
+    if (StartsWithFolded(ColumnText(FieldsOf(types[view[position]]), column), prefix)) return position;
+  }
+  return std::nullopt;
+}
+
+std::optional<std::size_t> PositionOfExtension(const TypeList& types, const std::vector<std::size_t>& view,
+                                               std::wstring_view extension) {
+  for (std::size_t position = 0; position < view.size(); ++position) {
+    if (CompareFolded(FieldsOf(types[view[position]]).extension, extension) == 0) return position;
+  }
+  return std::nullopt;
+}
+
+std::size_t CountPendingTypes(const TypeList& types) {
+  std::set<std::wstring> progIds;
+  for (const auto& item : types) {
+    if (IsChanged(item)) progIds.insert(FoldCase(FieldsOf(item).progId));
+  }
+  return progIds.size();
+}
+
+std::wstring GroupThousands(std::size_t number) {
+  std::wstring digits = std::to_wstring(number);
+  for (auto i = static_cast<std::ptrdiff_t>(digits.size()) - 3; i > 0; i -= 3) {
+    digits.insert(static_cast<std::size_t>(i), 1, L',');
+  }
+  return digits;
+}
+
+std::wstring ShownTypesText(std::size_t shown, std::size_t total) {
+  const std::wstring noun = total == 1 ? L" type" : L" types";
+  if (shown == total) return GroupThousands(total) + noun;
+  return GroupThousands(shown) + L" of " + GroupThousands(total) + noun;
+}
+
+namespace {
+
+std::wstring Count(std::size_t n, const wchar_t* one, const wchar_t* many) {
+  return GroupThousands(n) + (n == 1 ? one : many);
+}
+
+}  // namespace
+
+std::wstring StatusLine(std::size_t types, std::size_t pending, const std::wstring& lastOutcome) {
+  std::wstring line = Count(types, L" type", L" types");
+  line += pending == 0 ? L", no changes waiting"
+                       : L", " + Count(pending, L" change", L" changes") + L" not applied";
+  if (!lastOutcome.empty()) line += L".  " + lastOutcome;
+  return line;
+}
+
+std::wstring ApplyOutcomeText(std::size_t written, std::size_t failed) {
+  std::wstring text = L"Apply: " + Count(written, L" type", L" types") + L" changed";
+  if (failed) text += L", " + GroupThousands(failed) + L" failed";
+  return text + L".";
+}
+
+std::wstring RestoreOutcomeText(bool snapshotRead, std::size_t written, std::size_t failed) {
+  if (!snapshotRead) return L"Restore: no record of the original icons, nothing restored.";
+  std::wstring text = L"Restore: " + Count(written, L" icon", L" icons") + L" restored";
+  if (failed) text += L", " + GroupThousands(failed) + L" failed";
+  return text + L".";
+}
+
+std::wstring UnappliedChangesQuestion(std::size_t pending, LeavingBy leaving) {
+  std::wstring text = pending == 1 ? L"1 icon change is not applied yet."
+                                   : GroupThousands(pending) + L" icon changes are not applied yet.";
+  text += leaving == LeavingBy::Exit ? L"\r\n\r\nApply them before closing Tarrow?"
+                                     : L"\r\n\r\nRefresh reads every type again. Apply the changes first?";
+  return text + L"\r\n\r\nYes applies them, No drops them, Cancel goes back.";
+}
+
+}  // namespace tarrow

@@ -1,0 +1,24 @@
+#include "picker/grid_text.h"
+
+#include "catalog/icon_location.h"
+
+namespace tarrow {
+
+std::wstring EmptyGridText(Shell& shell, FileSystem& files, const std::wstring& file, int iconCount) {
+  if (file.empty() || iconCount > 0) return {};
+  const std::wstring resolved = IconFileForExtraction(shell, file);
+  if (!files.Exists(resolved)) return L"There is no file by this name.";
+  if (!files.CanOpenForRead(resolved)) return L"This file cannot be read.";
+  // Damaged files count no icons either: the system cannot tell them apart.
+  return L"This file holds no icons, or they cannot be read.";
+}
+
+std::wstring GridAccessibleName(std::int64_t framedCell, std::int64_t cellCount) {
+  if (cellCount <= 0) return L"No icons";
+  if (framedCell < 1 || framedCell > cellCount) {
+    return std::to_wstring(cellCount) + (cellCount == 1 ? L" icon" : L" icons");
+  }
+  return L"Icon " + std::to_wstring(framedCell) + L" of " + std::to_wstring(cellCount);
+}
+
+}  // namespace tarrow

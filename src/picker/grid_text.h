@@ -1,0 +1,20 @@
+// What the icon grid says in words: in place of icons when a file has none,
+// and to a screen reader about the framed icon.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/os.h"
+
+namespace tarrow {
+
+// The line shown where the grid is when `file` (as typed) gives no icons;
+// empty when no file is named or it gave some.
+std::wstring EmptyGridText(Shell& shell, FileSystem& files, const std::wstring& file, int iconCount);
+
+// The grid's accessible name: "Icon 5 of 184" for cell 5 of 184, "184 icons"
+// with none framed, "No icons" for an empty grid.
+std::wstring GridAccessibleName(std::int64_t framedCell, std::int64_t cellCount);
+
+}  // namespace tarrow

@@ -1,0 +1,133 @@
+#include "picker/window_layout.h"
+
+#include <algorithm>
+
+#include "picker/grid.h"
+
+namespace tarrow {
+namespace {
+
+// How a part follows the growth of the client area.
+enum class Across { Stay, Move, Grow };
+// Down: the list takes the upper half of the extra height, the grid the rest.
+enum class Down { Stay, GrowHalf, MoveHalf, MoveHalfGrowRest, Move, Grow };
+
+struct PartDesign {
+  Box twips;
+  Across across;
+  Down down;
+};
+
+constexpr std::array<PartDesign, kPartCount> kDesign = {{
+    {{0, 0, 4695, 5415}, Across::Grow, Down::Grow},                   // Panel
+    {{120, 120, 2175, 255}, Across::Stay, Down::Stay},                // TypesLabel
+    {{2295, 120, 2280, 255}, Across::Move, Down::Stay},               // TypeCount
+    {{120, 405, 600, 255}, Across::Stay, Down::Stay},                 // SearchLabel
+    {{720, 360, 3855, 285}, Across::Grow, Down::Stay},                // Search
+    {{120, 720, 4455, 2175}, Across::Grow, Down::GrowHalf},           // TypeList
+    {{120, 3000, 2055, 255}, Across::Stay, Down::MoveHalf},           // IconFileLabel
+    {{120, 3255, 3375, 285}, Across::Grow, Down::MoveHalf},           // IconFile
+    {{3600, 3240, 975, 285}, Across::Move, Down::MoveHalf},           // Browse
+    {{120, 3600, 4170, 1305}, Across::Grow, Down::MoveHalfGrowRest},  // IconGrid
+    {{4275, 3615, 300, 1305}, Across::Move, Down::MoveHalfGrowRest},  // GridScroll
+    {{120, 4985, 1695, 375}, Across::Stay, Down::Move},               // Restore
+    {{2280, 4985, 855, 375}, Across::Move, Down::Move},               // Refresh
+    {{3240, 4985, 615, 375}, Across::Move, Down::Move},               // Apply
+    {{3960, 4985, 615, 375}, Across::Move, Down::Move},               // Exit
+    {{0, 5520, 4695, 255}, Across::Grow, Down::Move},                 // Credit
+    {{0, 5790, 4725, 300}, Across::Grow, Down::Move},                 // Status
+}};
+
+int Px(int twips, int dpi) {
+  return static_cast<int>(TwipsToPixels(twips, dpi));
+}
+
+}  // namespace
+
+Box DesignBox(Part part) {
+  return kDesign[static_cast<std::size_t>(part)].twips;
+}
+
+int DefaultClientWidth(int dpi) {
+  return Px(kDesignClientWidth, dpi);
+}
+int DefaultClientHeight(int dpi) {
+  return Px(kDesignClientHeight, dpi);
+}
+
+WindowLayout LayOutWindow(int width, int height, int dpi) {
+  const int dx = std::max(0, width - DefaultClientWidth(dpi));
+  const int dy = std::max(0, height - DefaultClientHeight(dpi));
+  const int upper = dy / 2, lower = dy - upper;
+  WindowLayout layout;
+  for (std::size_t i = 0; i < kPartCount; ++i) {
+    const PartDesign& part = kDesign[i];
+    Box box{Px(part.twips.left, dpi), Px(part.twips.top, dpi), Px(part.twips.width, dpi),
+            Px(part.twips.height, dpi)};
+    if (part.across == Across::Move) box.left += dx;
+    if (part.across == Across::Grow) box.width += dx;
+    switch (part.down) {
+      case Down::Stay:
+        break;
+      case Down::GrowHalf:
+        box.height += upper;
+        break;
+      case Down::MoveHalf:
+        box.top += upper;
+        break;
+      case Down::MoveHalfGrowRest:
+        box.top += upper;
+        box.height += lower;
+        break;
+      case Down::Move:
+        box.top += dy;
+        break;
+      case Down::Grow:
+        box.height += dy;
+        break;
+    }
+    layout[i] = box;
+  }
+  return layout;
+}
+
+std::wstring FormatPlacement(const Placement& p) {
+  return std::to_wstring(p.left) + L"," + std::to_wstring(p.top) + L"," + std::to_wstring(p.width) + L"," +
+         std::to_wstring(p.height) + L"," + (p.maximized ? L"1" : L"0") + L"," + std::to_wstring(p.dpi);
+}
+
+std::optional<Placement> ParsePlacement(std::wstring_view text) {
+  long long numbers[6];
+  std::size_t count = 0;
+  std::size_t pos = 0;
+  while (count < 6) {
+    bool negative = false;
+    if (pos < text.size() && text[pos] == L'-') {
+      negative = true;
+      ++pos;
+    }
+    const std::size_t digits = pos;
+    long long value = 0;
+    while (pos < text.size() && text[pos] >= L'0' && text[pos] <= L'9' && pos - digits < 9) {
+      value = value * 10 + (text[pos] - L'0');
+      ++pos;
+    }
+    if (pos == digits) return std::nullopt;
+    numbers[count++] = negative ? -value : value;
+    if (count < 6) {
+      if (pos >= text.size() || text[pos] != L',') return std::nullopt;
+      ++pos;
+    }
+  }
+  if (pos != text.size()) return std::nullopt;
+  Placement p{static_cast<int>(numbers[0]),
+              static_cast<int>(numbers[1]),
+              static_cast<int>(numbers[2]),
+              static_cast<int>(numbers[3]),
+              numbers[4] != 0,
+              static_cast<int>(numbers[5])};
+  if (p.width <= 0 || p.height <= 0 || p.dpi <= 0 || numbers[4] < 0 || numbers[4] > 1) return std::nullopt;
+  return p;
+}
+
+}  // namespace tarrow

@@ -1,0 +1,93 @@
+#include "picker/window_layout.h"
+
+#include <gtest/gtest.h>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tarrow {
+namespace {
+
+Box At(const WindowLayout& layout, Part part) {
+  return layout[static_cast<std::size_t>(part)];
+}
+
+TEST(WindowLayoutTest, TheDefaultSizeIsTheDesignInPixels) {
+  EXPECT_EQ(DefaultClientWidth(96), 315);
+  EXPECT_EQ(DefaultClientHeight(96), 406);
+  EXPECT_EQ(DefaultClientWidth(144), 473);  // 472.5 rounds up
+  EXPECT_EQ(DefaultClientHeight(144), 609);
+  EXPECT_EQ(DefaultClientWidth(192), 630);
+  EXPECT_EQ(DefaultClientHeight(192), 812);
+
+  const WindowLayout at96 = LayOutWindow(315, 406, 96);
+  EXPECT_EQ(At(at96, Part::TypeList), (Box{8, 48, 297, 145}));
+  EXPECT_EQ(At(at96, Part::Search), (Box{48, 24, 257, 19}));
+  EXPECT_EQ(At(at96, Part::IconGrid), (Box{8, 240, 278, 87}));
+  EXPECT_EQ(At(at96, Part::GridScroll), (Box{285, 241, 20, 87}));
+  EXPECT_EQ(At(at96, Part::Exit), (Box{264, 332, 41, 25}));
+  EXPECT_EQ(At(at96, Part::Status), (Box{0, 386, 315, 20}));
+
+  const WindowLayout at144 = LayOutWindow(473, 609, 144);
+  EXPECT_EQ(At(at144, Part::TypeList), (Box{12, 72, 446, 218}));
+  EXPECT_EQ(At(at144, Part::Exit), (Box{396, 499, 62, 38}));
+}
+
+TEST(WindowLayoutTest, TheListAndTheGridShareWhatTheWindowGains) {
+  // 100 pixels wider and 101 taller than the default at 96 DPI: 50 go to the
+  // list, 51 to the grid.
+  const WindowLayout layout = LayOutWindow(415, 507, 96);
+  EXPECT_EQ(At(layout, Part::TypesLabel), (Box{8, 8, 145, 17}));
+  EXPECT_EQ(At(layout, Part::TypeCount), (Box{253, 8, 152, 17}));
+  EXPECT_EQ(At(layout, Part::Search), (Box{48, 24, 357, 19}));
+  EXPECT_EQ(At(layout, Part::TypeList), (Box{8, 48, 397, 195}));
+  EXPECT_EQ(At(layout, Part::IconFileLabel), (Box{8, 250, 137, 17}));
+  EXPECT_EQ(At(layout, Part::IconFile), (Box{8, 267, 325, 19}));
+  EXPECT_EQ(At(layout, Part::Browse), (Box{340, 266, 65, 19}));
+  EXPECT_EQ(At(layout, Part::IconGrid), (Box{8, 290, 378, 138}));
+  EXPECT_EQ(At(layout, Part::GridScroll), (Box{385, 291, 20, 138}));
+  EXPECT_EQ(At(layout, Part::Restore), (Box{8, 433, 113, 25}));
+  EXPECT_EQ(At(layout, Part::Refresh), (Box{252, 433, 57, 25}));
+  EXPECT_EQ(At(layout, Part::Apply), (Box{316, 433, 41, 25}));
+  EXPECT_EQ(At(layout, Part::Exit), (Box{364, 433, 41, 25}));
+  EXPECT_EQ(At(layout, Part::Credit), (Box{0, 469, 413, 17}));
+  EXPECT_EQ(At(layout, Part::Status), (Box{0, 487, 415, 20}));
+  EXPECT_EQ(At(layout, Part::Panel), (Box{0, 0, 413, 462}));
+}
+
+TEST(WindowLayoutTest, ASmallerAreaLaysOutAsTheDefault) {
+  EXPECT_EQ(LayOutWindow(100, 100, 96), LayOutWindow(315, 406, 96));
+  EXPECT_EQ(LayOutWindow(315, 300, 96), LayOutWindow(315, 406, 96));
+  // Only the height grew: nothing moves across.
+  EXPECT_EQ(At(LayOutWindow(200, 606, 96), Part::Exit), (Box{264, 532, 41, 25}));
+}
+
+TEST(WindowLayoutTest, APlacementIsReadBackOnlyWhenWhole) {
+  EXPECT_EQ(FormatPlacement({10, -20, 640, 480, true, 144}), L"10,-20,640,480,1,144");
+  struct Case {
+    std::wstring text;
+    std::optional<Placement> placement;
+  };
+  const std::vector<Case> cases = {
+      {L"10,-20,640,480,1,144", Placement{10, -20, 640, 480, true, 144}},
+      {L"0,0,315,406,0,96", Placement{0, 0, 315, 406, false, 96}},
+      {L"", std::nullopt},
+      {L"10,20,640,480,0", std::nullopt},
+      {L"10,20,640,480,0,96,1", std::nullopt},
+      {L"10,20,0,480,0,96", std::nullopt},
+      {L"10,20,640,-1,0,96", std::nullopt},
+      {L"10,20,640,480,2,96", std::nullopt},
+      {L"10,20,640,480,0,0", std::nullopt},
+      {L"10, 20,640,480,0,96", std::nullopt},
+      {L"10,20,640,480,0,96 ", std::nullopt},
+      {L"1,2,3,4,0,-", std::nullopt},
+      {L"99999999999999,0,1,1,0,96", std::nullopt},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << std::string(c.text.begin(), c.text.end()));
+    EXPECT_EQ(ParsePlacement(c.text), c.placement);
+  }
+}
+
+}  // namespace
+}  // namespace tarrow
