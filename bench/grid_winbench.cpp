@@ -75,8 +75,8 @@ int GridFloor(const std::wstring& file, int count, int sizePx) {
 // The grid as the user gets it: the file typed in, the cells built and the
 // visible ones painted.
 void ShowGrid(app::MainWindow& window, const std::wstring& file) {
-  window.SetFilenameText(file);
-  ::UpdateWindow(window.control(app::MainWindow::kBorder));
+  window.SetIconFileText(file);
+  ::UpdateWindow(window.control(app::MainWindow::kIconGrid));
 }
 
 std::string Narrow(const std::wstring& text) {
@@ -102,7 +102,7 @@ int wmain(int argc, wchar_t** argv) {
     int drawn = 0;
     for (int r = 0; r < kRounds; ++r) {
       floors.push_back(TimeMs([&] { drawn = GridFloor(file, count, sizePx); }));
-      window.SetFilenameText(L"");
+      window.SetIconFileText(L"");
       grids.push_back(TimeMs([&] { ShowGrid(window, file); }));
     }
     // Where the grid's time goes, step by step.
@@ -122,17 +122,17 @@ int wmain(int argc, wchar_t** argv) {
     std::printf("note|grid: %s: counting %.1f ms, extracting %.1f ms, adding to the image list %.1f ms\n",
                 name.c_str(), counting, extracting, adding);
     std::printf("note|grid: %s holds %d icons; the floor drew %d, the grid shows %zu cells\n", name.c_str(),
-                count, drawn, window.grid().cells.size());
+                count, drawn, window.iconGrid().layout().cells.size());
     bench::TimeRow(("grid of " + name + " (" + std::to_string(count) + " icons)").c_str(), Median(grids),
                    Median(floors), "1.5x");
-    if (window.grid().cells.size() != static_cast<std::size_t>(count)) return 1;
+    if (window.iconGrid().layout().cells.size() != static_cast<std::size_t>(count)) return 1;
   }
 
-  window.SetFilenameText(L"");
+  window.SetIconFileText(L"");
   ShowGrid(window, files.front());
   const bench::Resources afterOne = bench::MeasureResources();
   for (int r = 1; r < kManyGrids; ++r) {
-    window.SetFilenameText(L"");
+    window.SetIconFileText(L"");
     ShowGrid(window, files.front());
   }
   const bench::Resources afterMany = bench::MeasureResources();

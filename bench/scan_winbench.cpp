@@ -170,13 +170,13 @@ int wmain(int argc, wchar_t** argv) {
   // The scan in the main window, hidden, as "Refresh" runs it.
   app::MainWindow window(os);
   if (!window.Create()) return 1;
-  window.Command5_Click();
+  window.OnRefresh();
   const bench::Resources afterOne = bench::MeasureResources();
   std::vector<double> floors, scans;
   FloorWork work;
   for (int r = 0; r < kRounds; ++r) {
     floors.push_back(TimeMs([&] { work = ScanFloor(os.shell); }));
-    scans.push_back(TimeMs([&] { window.Command5_Click(); }));
+    scans.push_back(TimeMs([&] { window.OnRefresh(); }));
   }
   // The same scan with no window to show it, to tell the window's share.
   bench::NoHost host;
@@ -186,7 +186,7 @@ int wmain(int argc, wchar_t** argv) {
   TypeList types;
   const double windowless =
       bench::MedianMs(kRounds, [&] { ScanFileTypes(os, host, types, images, sink.sizePx()); });
-  for (int r = 1 + kRounds; r < kManyScans; ++r) window.Command5_Click();
+  for (int r = 1 + kRounds; r < kManyScans; ++r) window.OnRefresh();
   const bench::Resources afterMany = bench::MeasureResources();
 
   DWORD rootKeys = 0;

@@ -27,25 +27,9 @@ inline RECT ToPixels(const TwipsRect& r, UINT dpi) {
   return {left, top, left + TwipsToPx(r.width, dpi), top + TwipsToPx(r.height, dpi)};
 }
 
-// frmFileIcons. Positions are inside each control's container.
+// The main window's places are in picker/window_layout.h; these are the
+// icon grid's drawing offsets.
 namespace main_design {
-inline constexpr int kClientWidth = 4725, kClientHeight = 5430;
-inline constexpr TwipsRect picIcon{2640, 6840, 550, 550};
-inline constexpr TwipsRect picMain{0, 0, 4695, 5055};
-inline constexpr TwipsRect Command5{2280, 4625, 855, 375};
-inline constexpr TwipsRect Command3{120, 4625, 1695, 375};
-inline constexpr TwipsRect Command1{3240, 4625, 615, 375};
-inline constexpr TwipsRect Filename{120, 2895, 3375, 285};
-inline constexpr TwipsRect cmdCancel{3960, 4625, 615, 375};
-inline constexpr TwipsRect Browse{3600, 2880, 975, 285};
-inline constexpr TwipsRect VScroll1{4275, 3255, 300, 1305};
-inline constexpr TwipsRect Border{120, 3240, 4170, 1305};
-inline constexpr TwipsRect Picture1{0, 0, 4110, 1815};
-inline constexpr TwipsRect Iconbox0{0, 0, 585, 615};
-inline constexpr TwipsRect ListView1{120, 360, 4455, 2175};
-inline constexpr TwipsRect Label1{120, 120, 2175, 255};
-inline constexpr TwipsRect Filenamelabel{120, 2640, 2055, 255};
-inline constexpr TwipsRect Label2{0, 5160, 4695, 255};
 inline constexpr int kBorderFramePx = 2;  // the viewport's sunken frame, each side, at 96 DPI
 inline constexpr int kIconOffsetPx = 5;   // where a grid icon sits in its cell, at 96 DPI
 }  // namespace main_design

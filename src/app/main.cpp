@@ -25,17 +25,17 @@ void BringOtherCopyForward() {
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   ::SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
   const tarrow::win32::SingleInstance instance(L"Tarrow.SingleInstance");
-  tarrow::app::MainWindow frmFileIcons(tarrow::win32::RealOs());
-  if (!frmFileIcons.Create()) return 1;
-  if (!frmFileIcons.Form_Load(instance.PrevInstance())) {
+  tarrow::app::MainWindow window(tarrow::win32::RealOs());
+  if (!window.Create()) return 1;
+  if (!window.OnLoad(instance.PrevInstance())) {
     BringOtherCopyForward();
     return 0;
   }
-  frmFileIcons.ShowCentred();
+  window.Show();
 
   MSG msg;
   while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
-    if (::IsDialogMessageW(frmFileIcons.hwnd(), &msg)) continue;
+    if (::IsDialogMessageW(window.hwnd(), &msg)) continue;
     ::TranslateMessage(&msg);
     ::DispatchMessageW(&msg);
   }

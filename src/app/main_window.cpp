@@ -6,14 +6,16 @@
 
 #include "app/layout.h"
 #include "catalog/icon_location.h"
+#include "catalog/type_view.h"
 #include "changes/apply.h"
+#include "picker/grid_text.h"
+#include "platform/registry.h"
 #include "platform/win32/win32_os.h"
 
 namespace tarrow::app {
 namespace {
 
 constexpr wchar_t kPanelClass[] = L"TarrowPanel";
-constexpr wchar_t kViewportClass[] = L"TarrowIconGrid";
 constexpr wchar_t kCredit[] = L"Every file type with the icon you want";
 // The longest a scan goes without letting the windows handle their messages.
 constexpr ULONGLONG kYieldIntervalMs = 10;
@@ -21,34 +23,34 @@ constexpr ULONGLONG kYieldIntervalMs = 10;
 struct ControlDesign {
   int id;
   bool inPanel;
-  const wchar_t* windowClass;
+  const wchar_t* windowClass;  // nullptr: a view of the window's own
   const wchar_t* text;
   DWORD style;
   DWORD exStyle;
-  TwipsRect rect;
+  Part part;
 };
 
 using W = MainWindow;
-namespace d = main_design;
 
-// In tab order: creating the controls in this order makes it theirs.
+// In tab order, each label just before the control its access key reaches.
 const ControlDesign kControls[] = {
-    {W::kBorder, true, kViewportClass, L"", WS_TABSTOP | WS_CLIPCHILDREN, WS_EX_CLIENTEDGE, d::Border},
-    {W::kVScroll1, true, WC_SCROLLBARW, L"", WS_TABSTOP | SBS_VERT, 0, d::VScroll1},
-    {W::kBrowse, true, WC_BUTTONW, L"&Browse...", WS_TABSTOP | BS_PUSHBUTTON, 0, d::Browse},
-    {W::kcmdCancel, true, WC_BUTTONW, L"E&xit", WS_TABSTOP | BS_PUSHBUTTON, 0, d::cmdCancel},
-    {W::kFilename, true, WC_EDITW, L"", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, d::Filename},
-    {W::kCommand1, true, WC_BUTTONW, L"&Apply", WS_TABSTOP | BS_PUSHBUTTON, 0, d::Command1},
-    {W::kCommand3, true, WC_BUTTONW, L"&Restore Defaults", WS_TABSTOP | BS_PUSHBUTTON, 0, d::Command3},
-    {W::kListView1, true, WC_LISTVIEWW, L"",
-     // The window owns the image list: the list only borrows it.
-     WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA | LVS_NOCOLUMNHEADER | LVS_SINGLESEL | LVS_SHOWSELALWAYS |
-         LVS_SHAREIMAGELISTS,
-     WS_EX_CLIENTEDGE, d::ListView1},
-    {W::kFilenamelabel, true, WC_STATICW, L"Icon File:", SS_LEFT | SS_NOPREFIX, 0, d::Filenamelabel},
-    {W::kLabel1, true, WC_STATICW, L"Registered File Types:", SS_LEFT | SS_NOPREFIX, 0, d::Label1},
-    {W::kCommand5, true, WC_BUTTONW, L"Refresh", WS_TABSTOP | BS_PUSHBUTTON, 0, d::Command5},
-    {W::kLabel2, false, WC_STATICW, kCredit, SS_CENTER | SS_NOPREFIX, 0, d::Label2},
+    {W::kSearchLabel, true, WC_STATICW, L"&Search:", SS_LEFT, 0, Part::SearchLabel},
+    {W::kSearch, true, WC_EDITW, L"", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, Part::Search},
+    {W::kTypesLabel, true, WC_STATICW, L"Registered File &Types:", SS_LEFT, 0, Part::TypesLabel},
+    {W::kTypeList, true, nullptr, L"", 0, 0, Part::TypeList},
+    {W::kTypeCount, true, WC_STATICW, L"", SS_RIGHT | SS_NOPREFIX, 0, Part::TypeCount},
+    {W::kIconFileLabel, true, WC_STATICW, L"&Icon File:", SS_LEFT, 0, Part::IconFileLabel},
+    {W::kIconFile, true, WC_EDITW, L"", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, Part::IconFile},
+    {W::kBrowse, true, WC_BUTTONW, L"&Browse...", WS_TABSTOP | BS_PUSHBUTTON, 0, Part::Browse},
+    {W::kGridScroll, true, WC_SCROLLBARW, L"", SBS_VERT, 0, Part::GridScroll},
+    {W::kIconGrid, true, nullptr, L"", 0, 0, Part::IconGrid},
+    {W::kRestore, true, WC_BUTTONW, L"&Restore Defaults", WS_TABSTOP | BS_PUSHBUTTON, 0, Part::Restore},
+    {W::kRefresh, true, WC_BUTTONW, L"Re&fresh", WS_TABSTOP | BS_PUSHBUTTON, 0, Part::Refresh},
+    {W::kApply, true, WC_BUTTONW, L"&Apply", WS_TABSTOP | BS_PUSHBUTTON, 0, Part::Apply},
+    {W::kExit, true, WC_BUTTONW, L"E&xit", WS_TABSTOP | BS_PUSHBUTTON, 0, Part::Exit},
+    {W::kCredit, false, WC_STATICW, kCredit, SS_CENTER | SS_NOPREFIX, 0, Part::Credit},
+    {W::kStatus, false, WC_STATICW, L"", SS_LEFTNOWORDWRAP | SS_NOPREFIX | SS_CENTERIMAGE, WS_EX_STATICEDGE,
+     Part::Status},
 };
 
 HFONT MakeFont(UINT dpi, double points, int weight) {
@@ -63,16 +65,26 @@ HFONT MakeFont(UINT dpi, double points, int weight) {
   return ::CreateFontIndirectW(&font);
 }
 
+std::wstring TextOf(HWND window) {
+  std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
+  text.resize(static_cast<std::size_t>(::GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+  return text;
+}
+
 }  // namespace
 
 // ---- creation and layout
 
-MainWindow::MainWindow(Os& os) : os_(os) {}
+MainWindow::MainWindow(Os& os) : os_(os), grid_(os.shell, *this) {}
 
 MainWindow::~MainWindow() {
   // Destroying the object is not the user closing the window: no quit.
   quitOnDestroy_ = false;
   if (hwnd_) ::DestroyWindow(hwnd_);
+}
+
+HWND MainWindow::control(int id) const {
+  return controls_[static_cast<std::size_t>(id - kFirstControl)];
 }
 
 bool MainWindow::Create() {
@@ -82,33 +94,43 @@ bool MainWindow::Create() {
   const HBRUSH face = ::GetSysColorBrush(COLOR_BTNFACE);
   RegisterClassOnce(kMainWindowClass, &Proc, face, nullptr);
   RegisterClassOnce(kPanelClass, &PanelProc, face);
-  RegisterClassOnce(kViewportClass, &ViewportProc, ::GetSysColorBrush(COLOR_WINDOW), nullptr, CS_DBLCLKS);
   ::CreateWindowExW(WS_EX_CONTROLPARENT, kMainWindowClass, L"Tarrow", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
                     0, 0, 0, 0, nullptr, nullptr, ::GetModuleHandleW(nullptr), this);
   if (!hwnd_) return false;
   if (auto* shell = dynamic_cast<win32::Win32Shell*>(&os_.shell)) shell->SetOwner(hwnd_);
   dpi_ = DpiOf(hwnd_);
   CreateControls();
+  OnDpiChanged();
+  SetClientSize(hwnd_, DefaultClientWidth(static_cast<int>(dpi_)),
+                DefaultClientHeight(static_cast<int>(dpi_)));
   Layout();
+  UpdateStatus();
+  UpdateCommands();
   return true;
 }
 
 void MainWindow::CreateControls() {
   const HINSTANCE instance = ::GetModuleHandleW(nullptr);
-  picMain_ = ::CreateWindowExW(WS_EX_CONTROLPARENT, kPanelClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN,
-                               0, 0, 0, 0, hwnd_, nullptr, instance, nullptr);
+  panel_ = ::CreateWindowExW(WS_EX_CONTROLPARENT, kPanelClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN,
+                             0, 0, 0, 0, hwnd_, nullptr, instance, nullptr);
   for (const auto& c : kControls) {
-    const HWND parent = c.inPanel ? picMain_ : hwnd_;
-    const HWND control =
-        ::CreateWindowExW(c.exStyle, c.windowClass, c.text, WS_CHILD | WS_VISIBLE | c.style, 0, 0, 0, 0,
-                          parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance, this);
+    const HWND parent = c.inPanel ? panel_ : hwnd_;
+    HWND control = nullptr;
+    if (c.id == kTypeList) {
+      list_.Create(parent, c.id);
+      control = list_.hwnd();
+    } else if (c.id == kIconGrid) {
+      grid_.Create(parent, c.id, this->control(kGridScroll));
+      control = grid_.hwnd();
+    } else {
+      control =
+          ::CreateWindowExW(c.exStyle, c.windowClass, c.text, WS_CHILD | WS_VISIBLE | c.style, 0, 0, 0, 0,
+                            parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance, nullptr);
+    }
     controls_[static_cast<std::size_t>(c.id - kFirstControl)] = control;
   }
-  const HWND list = control(kListView1);
-  ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
-  LVCOLUMNW column{};
-  column.mask = LVCF_WIDTH;
-  ListView_InsertColumn(list, 0, &column);
+  ::SendMessageW(control(kSearch), EM_SETCUEBANNER, TRUE,
+                 reinterpret_cast<LPARAM>(L"Description, extension or ProgID"));
 
   tooltip_ = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, 0, 0, 0, 0,
                                hwnd_, nullptr, instance, nullptr);
@@ -121,109 +143,197 @@ void MainWindow::CreateControls() {
     tool.lpszText = const_cast<wchar_t*>(text);
     ::SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
   };
-  addTip(list, L"Double Click to Change Icon");
-  addTip(control(kBorder), L"Double Click to Select Icon");
-
-  SCROLLINFO si{sizeof si, SIF_ALL | SIF_DISABLENOSCROLL, 0, 0, 0, 0, 0};
-  ::SetScrollInfo(control(kVScroll1), SB_CTL, &si, TRUE);
+  addTip(list_.hwnd(), L"Double Click to Change Icon");
+  addTip(grid_.hwnd(), L"Double Click to Select Icon");
 }
 
 int MainWindow::SmallIconPx() const {
   return ::GetSystemMetricsForDpi(SM_CXSMICON, dpi_);
 }
-int MainWindow::GridIconPx() const {
-  return ::GetSystemMetricsForDpi(SM_CXICON, dpi_);
-}
 
 void MainWindow::UpdateFonts() {
   font_.reset(MakeFont(dpi_, 8.25, FW_NORMAL));
   boldFont_.reset(MakeFont(dpi_, 8.25, FW_BOLD));
+  ::SendMessageW(panel_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
   for (const auto& c : kControls) {
-    const HFONT font = c.id == kLabel2 ? boldFont_.get() : font_.get();
+    const HFONT font = c.id == kCredit ? boldFont_.get() : font_.get();
     ::SendMessageW(control(c.id), WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
   }
+  list_.SetFonts(font_.get(), boldFont_.get());
 }
 
-void MainWindow::Layout() {
-  auto place = [this](HWND window, const TwipsRect& r) {
-    const RECT px = ToPixels(r, dpi_);
-    ::SetWindowPos(window, nullptr, px.left, px.top, px.right - px.left, px.bottom - px.top,
-                   SWP_NOZORDER | SWP_NOACTIVATE);
-  };
-  SetClientSize(hwnd_, TwipsToPx(d::kClientWidth, dpi_), TwipsToPx(d::kClientHeight, dpi_));
-  place(picMain_, d::picMain);
-  for (const auto& c : kControls) place(control(c.id), c.rect);
+// Everything that depends on the scale: fonts, icons, pictures.
+void MainWindow::OnDpiChanged() {
   UpdateFonts();
-
   bigIcon_.reset(LoadProgramIcon(::GetSystemMetricsForDpi(SM_CXICON, dpi_)));
   smallIcon_.reset(LoadProgramIcon(SmallIconPx()));
   ::SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.get()));
   ::SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
-
-  if (ImageList1_.sizePx() != SmallIconPx()) {
+  if (typeImages_.sizePx() != SmallIconPx()) {
     // On a screen of another scale the pictures are drawn again at the size
     // the list shows them there.
-    ImageList1_.Reset(SmallIconPx());
-    ListView_SetImageList(control(kListView1), ImageList1_.get(), LVSIL_SMALL);
-    images_.Rerender(os_.shell, ImageList1_.sizePx());
+    typeImages_.Reset(SmallIconPx());
+    list_.SetImageList(typeImages_.get());
+    images_.Rerender(os_.shell, typeImages_.sizePx());
   }
-  SizeListColumn();
-  if (!FilenameText().empty()) RebuildGrid();
-  ::InvalidateRect(control(kBorder), nullptr, TRUE);
+  grid_.SetDpi(dpi_);
 }
 
-void MainWindow::ShowCentred() {
+void MainWindow::Layout() {
+  RECT client;
+  ::GetClientRect(hwnd_, &client);
+  const WindowLayout layout = LayOutWindow(client.right, client.bottom, static_cast<int>(dpi_));
+  const auto at = [&layout](Part part) { return layout[static_cast<std::size_t>(part)]; };
+  const Box panel = at(Part::Panel);
+  ::SetWindowPos(panel_, nullptr, panel.left, panel.top, panel.width, panel.height,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+  for (const auto& c : kControls) {
+    const Box box = at(c.part);
+    if (c.id == kTypeList) {
+      list_.Place(box.left, box.top, box.width, box.height, dpi_);
+    } else if (c.id == kIconGrid) {
+      grid_.Place(box.left, box.top, box.width, box.height);
+    } else {
+      ::SetWindowPos(control(c.id), nullptr, box.left, box.top, box.width, box.height,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+  }
+  ::InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+void MainWindow::Show() {
+  shown_ = true;
+  const auto saved = ParsePlacement(RegReadValue(os_.registry, kCurrentUser, kSettingsKey, kPlacementValue));
+  if (saved) {
+    // Pixels of the scale it was left at, at the scale it starts at.
+    const auto scale = [&](int v) { return ::MulDiv(v, static_cast<int>(dpi_), saved->dpi); };
+    const RECT rect{saved->left, saved->top, saved->left + scale(saved->width),
+                    saved->top + scale(saved->height)};
+    // A place on a monitor that is gone is forgotten.
+    if (::MonitorFromRect(&rect, MONITOR_DEFAULTTONULL)) {
+      ::SetWindowPos(hwnd_, nullptr, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+      ::ShowWindow(hwnd_, saved->maximized ? SW_SHOWMAXIMIZED : SW_SHOW);
+      ::UpdateWindow(hwnd_);
+      return;
+    }
+  }
   CentreOnMonitor(hwnd_);
   ::ShowWindow(hwnd_, SW_SHOW);
   ::UpdateWindow(hwnd_);
 }
 
+void MainWindow::SavePlacement() {
+  if (!shown_) return;
+  WINDOWPLACEMENT wp{};
+  wp.length = sizeof wp;
+  if (!::GetWindowPlacement(hwnd_, &wp)) return;
+  const RECT& r = wp.rcNormalPosition;
+  const std::wstring text = FormatPlacement({r.left, r.top, r.right - r.left, r.bottom - r.top,
+                                             wp.showCmd == SW_SHOWMAXIMIZED, static_cast<int>(dpi_)});
+  RegKey key = 0;
+  bool created = false;
+  if (os_.registry.CreateKey(kCurrentUser, kSettingsKey, key, created) != kSuccess) return;
+  os_.registry.SetValue(key, kPlacementValue, kRegSz, text.c_str(),
+                        static_cast<std::uint32_t>((text.size() + 1) * sizeof(wchar_t)));
+  os_.registry.CloseKey(key);
+}
+
 // ---- start-up, scan and the command buttons
 
-bool MainWindow::Form_Load(bool prevInstance) {
+bool MainWindow::OnLoad(bool prevInstance) {
   if (prevInstance) {
     os_.shell.MessageBox(L"Only one Instance allowed at a time...", kMbOk | kMbIconInformation);
     return false;
   }
   DoEvents();
   RunScan();
-  ::InvalidateRect(control(kListView1), nullptr, TRUE);
-  ::UpdateWindow(control(kListView1));
+  ::UpdateWindow(list_.hwnd());
   const std::wstring caption = L"Tarrow - Version " + std::to_wstring(TARROW_VERSION_MAJOR) + L"." +
                                std::to_wstring(TARROW_VERSION_MINOR);
   ::SetWindowTextW(hwnd_, caption.c_str());
+  // The list is where the work starts.
+  focus_ = list_.hwnd();
   return true;
 }
 
 void MainWindow::SetBusy(bool busy) {
   // While a scan runs, nothing may start another one or write from a
   // half-built list.
-  for (int id : {kCommand5, kCommand1, kCommand3}) ::EnableWindow(control(id), !busy);
+  for (int id : {kRefresh, kApply, kRestore}) ::EnableWindow(control(id), !busy);
+  if (!busy) UpdateCommands();
+}
+
+void MainWindow::UpdateCommands() {
+  ::EnableWindow(control(kApply), !types_.scanning() && CountPendingTypes(types_) > 0);
+}
+
+void MainWindow::UpdateStatus() {
+  ::SetWindowTextW(control(kTypeCount), ShownTypesText(list_.shown(), types_.size()).c_str());
+  ::SetWindowTextW(control(kStatus),
+                   (L" " + StatusLine(types_.size(), CountPendingTypes(types_), lastOutcome_)).c_str());
+}
+
+std::wstring MainWindow::StatusText() const {
+  std::wstring text = TextOf(control(kStatus));
+  return text.empty() ? text : text.substr(1);
 }
 
 void MainWindow::RunScan() {
   if (types_.scanning()) return;
+  const TypeListView::Memory memory = list_.Remember();
+  // Disabling the focused button takes the focus away; it comes back after.
+  const HWND focus = ::GetFocus();
   SetBusy(true);
-  ScanFileTypes(os_, *this, types_, images_, ImageList1_.sizePx());
+  ScanFileTypes(os_, *this, types_, images_, typeImages_.sizePx());
   SetBusy(false);
+  list_.Recall(memory);
+  UpdateStatus();
+  if (focus && ::IsWindow(focus) && ::IsChild(hwnd_, focus)) {
+    ::SetFocus(::IsWindowEnabled(focus) ? focus : list_.hwnd());
+  }
 }
 
-void MainWindow::Command5_Click() {
+bool MainWindow::MayDropChanges(LeavingBy leaving) {
+  const std::size_t pending = CountPendingTypes(types_);
+  if (pending == 0) return true;
+  switch (os_.shell.MessageBox(UnappliedChangesQuestion(pending, leaving), kMbYesNoCancel | kMbIconWarning)) {
+    case kIdYes:
+      OnApply();
+      return CountPendingTypes(types_) == 0;
+    case kIdNo:
+      return true;
+    default:
+      return false;
+  }
+}
+
+void MainWindow::OnRefresh() {
+  if (types_.scanning() || !MayDropChanges(LeavingBy::Refresh)) return;
   RunScan();
 }
 
-void MainWindow::cmdCancel_Click() {
+void MainWindow::OnExit() {
+  if (!MayDropChanges(LeavingBy::Exit)) return;
   ::DestroyWindow(hwnd_);
 }
 
-void MainWindow::Command1_Click() {
-  if (types_.scanning()) return;
-  ApplyChanges(os_, types_);
+void MainWindow::OnApply() {
+  if (types_.scanning() || CountPendingTypes(types_) == 0) return;
+  const ApplyOutcome outcome = ApplyChanges(os_, types_);
+  lastOutcome_ = ApplyOutcomeText(outcome.written, outcome.failures.size());
+  list_.Repaint();
+  UpdateStatus();
+  UpdateCommands();
 }
 
-void MainWindow::Command3_Click() {
+void MainWindow::OnRestoreDefaults() {
   if (types_.scanning()) return;
-  RestoreDefaults(os_, *this);
+  const HWND focus = ::GetFocus();
+  if (!RestoreDefaults(os_, *this)) return;
+  UpdateStatus();
+  UpdateCommands();
+  if (focus && ::IsWindow(focus) && ::IsChild(hwnd_, focus) && ::IsWindowEnabled(focus)) ::SetFocus(focus);
 }
 
 void MainWindow::HideMainWindow() {
@@ -239,16 +349,16 @@ void MainWindow::ShowMainWindow() {
 // ---- ScanHost
 
 void MainWindow::ShowProgress() {
-  frmProg_.Show();
+  progress_.Show();
 }
 void MainWindow::SetProgressMax(int max) {
-  frmProg_.SetMax(max);
+  progress_.SetMax(max);
 }
 void MainWindow::SetProgressValue(int value) {
-  frmProg_.SetValue(value);
+  progress_.SetValue(value);
 }
 void MainWindow::HideProgress() {
-  frmProg_.Hide();
+  progress_.Hide();
 }
 void MainWindow::DoEvents() {
   // The scan yields at every registry key, and each look at the queue is a
@@ -261,29 +371,9 @@ void MainWindow::DoEvents() {
 }
 
 void MainWindow::ListChanged() {
-  const HWND list = control(kListView1);
-  // The items are new: a selection of the old ones means nothing now.
-  ListView_SetItemState(list, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
-  ListView_SetItemCountEx(list, static_cast<int>(types_.size()), 0);
-  SizeListColumn();
-  ::InvalidateRect(list, nullptr, TRUE);
-}
-
-void MainWindow::SizeListColumn() {
-  const HWND list = control(kListView1);
-  ListView_SetColumnWidth(list, 0, LVSCW_AUTOSIZE_USEHEADER);
-  // A virtual list cannot measure its own items: find the widest text, so
-  // long descriptions scroll rather than being cut.
-  const win32::WindowDc dc(list);
-  const win32::Selected font(dc.get(), font_.get());
-  int widest = 0;
-  for (const auto& item : types_) {
-    SIZE size{};
-    ::GetTextExtentPoint32W(dc.get(), item.Text.c_str(), static_cast<int>(item.Text.size()), &size);
-    widest = std::max<int>(widest, size.cx);
-  }
-  const int needed = widest + ImageList1_.sizePx() + DipToPx(16, dpi_);
-  if (needed > ListView_GetColumnWidth(list, 0)) ListView_SetColumnWidth(list, 0, needed);
+  // The items are new: rows of the old ones mean nothing now.
+  list_.ResetRows();
+  UpdateStatus();
 }
 
 void MainWindow::SetMousePointer(int pointer) {
@@ -293,285 +383,97 @@ void MainWindow::SetMousePointer(int pointer) {
 
 // ---- the type list
 
-std::optional<std::size_t> MainWindow::SelectedItem() const {
-  const int index = ListView_GetNextItem(control(kListView1), -1, LVNI_SELECTED);
-  if (index < 0 || static_cast<std::size_t>(index) >= types_.size()) return std::nullopt;
-  return static_cast<std::size_t>(index);
+void MainWindow::OnSearchChanged() {
+  list_.SetSearch(TextOf(control(kSearch)));
+  UpdateStatus();
 }
 
-void MainWindow::SelectItem(std::size_t index) {
-  const HWND list = control(kListView1);
-  ListView_SetItemState(list, static_cast<int>(index), LVIS_SELECTED | LVIS_FOCUSED,
-                        LVIS_SELECTED | LVIS_FOCUSED);
-  ListView_EnsureVisible(list, static_cast<int>(index), FALSE);
+void MainWindow::OnTypeActivated() {
+  const auto selected = SelectedItem();
+  if (!selected) return;
+  if (const auto file = IconFileOfSelectedType(os_.shell, picker_, types_, selected, IconFileText())) {
+    SetIconFileText(*file);
+    ::SendMessageW(control(kIconFile), EM_SETSEL, 0, -1);
+    grid_.SetScrollValue(0);
+  }
 }
 
-void MainWindow::ListView1_DblClick() {
-  const auto file = IconFileOfSelectedType(os_.shell, picker_, types_, SelectedItem(), FilenameText());
-  if (!file) return;
-  SetFilenameText(*file);
-  ::SendMessageW(control(kFilename), EM_SETSEL, 0, -1);
-  SetScrollValue(0);
-}
-
-void MainWindow::ListView1_ItemClick() {
+void MainWindow::OnTypeClicked() {
   NoteItemClick(picker_);
 }
 
 // ---- the icon file and the grid
 
-std::wstring MainWindow::FilenameText() const {
-  const HWND edit = control(kFilename);
-  std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(edit)) + 1, L'\0');
-  text.resize(static_cast<std::size_t>(::GetWindowTextW(edit, text.data(), static_cast<int>(text.size()))));
-  return text;
+std::wstring MainWindow::IconFileText() const {
+  return TextOf(control(kIconFile));
 }
 
-void MainWindow::SetFilenameText(const std::wstring& text) {
+void MainWindow::SetIconFileText(const std::wstring& text) {
   // The edit control reports the change at once, so the grid is built
   // before this returns, and only when the text really changes.
-  if (text != FilenameText()) ::SetWindowTextW(control(kFilename), text.c_str());
+  if (text != IconFileText()) ::SetWindowTextW(control(kIconFile), text.c_str());
 }
 
-void MainWindow::Browse_Click() {
-  SetFilenameText(BrowseForIconFile(os_.shell, reinterpret_cast<std::uintptr_t>(hwnd_)));
+void MainWindow::OnBrowse() {
+  SetIconFileText(BrowseForIconFile(os_.shell, reinterpret_cast<std::uintptr_t>(hwnd_)));
 }
 
-void MainWindow::Filename_GotFocus() {
-  ::SendMessageW(control(kFilename), EM_SETSEL, 0, -1);
+void MainWindow::OnIconFileFocused() {
+  ::SendMessageW(control(kIconFile), EM_SETSEL, 0, -1);
 }
 
-void MainWindow::Filename_Change() {
+void MainWindow::OnIconFileChanged() {
   SetMousePointer(11);
-  sheetTop_ = 0;
-  gridPictures_.clear();
-  gridImages_.RemoveAllPictures();
-  if (FilenameText().empty()) {
-    grid_.cells.clear();
-    ::InvalidateRect(control(kBorder), nullptr, TRUE);
-    SetMousePointer(0);
-    return;
-  }
-  RebuildGrid();
-  // The sheet starts at its first row, so the scroll box does too.
-  SetScrollValue(0);
+  const std::wstring file = IconFileText();
+  grid_.Load(file);
+  if (grid_.count() == 0) grid_.SetEmptyText(EmptyGridText(os_.shell, os_.files, file, 0));
   SetMousePointer(0);
 }
 
-void MainWindow::RebuildGrid() {
-  const std::wstring file = IconFileForExtraction(os_.shell, FilenameText());
-  const int count = os_.shell.CountIcons(file);
-  const int iconPx = GridIconPx();
-  gridImages_.Reset(iconPx);
-  // One pass over the file for all its icons, and one for the list to take them.
-  const auto icons = count > 0 ? os_.shell.ExtractIcons(file, 0, count, iconPx) : std::vector<IconHandle>();
-  gridPictures_ = gridImages_.AddPictures(icons);
-  gridPictures_.resize(static_cast<std::size_t>(count), -1);
-  for (const IconHandle icon : icons) {
-    if (IsIcon(icon)) os_.shell.DestroyIcon(icon);
-  }
-  grid_ = LayOutGrid(metrics_, count);
-  ApplyScrollSettings();
-  ::InvalidateRect(control(kBorder), nullptr, TRUE);
+void MainWindow::OnIconFramed(std::int64_t cell) {
+  SelectIconbox(picker_, cell);
 }
 
-void MainWindow::ApplyScrollSettings() {
-  scrollMax_ = grid_.scroll.Max;
-  // A change amount the bar refuses (0) leaves the one it had.
-  if (grid_.scroll.LargeChange) largeChange_ = *grid_.scroll.LargeChange;
-  if (grid_.scroll.SmallChange) smallChange_ = *grid_.scroll.SmallChange;
-  scrollValue_ = std::clamp<std::int64_t>(scrollValue_, 0, scrollMax_);
-  SCROLLINFO si{sizeof si, SIF_ALL | SIF_DISABLENOSCROLL, 0, 0, 0, 0, 0};
-  // A bar's value runs from 0 to Max; Win32 counts the page into its range.
-  si.nPage = static_cast<UINT>(std::max<std::int64_t>(largeChange_, 1));
-  si.nMax = static_cast<int>(scrollMax_ + si.nPage - 1);
-  si.nPos = static_cast<int>(scrollValue_);
-  ::SetScrollInfo(control(kVScroll1), SB_CTL, &si, TRUE);
-}
-
-void MainWindow::SetScrollValue(std::int64_t value) {
-  value = std::clamp<std::int64_t>(value, 0, scrollMax_);
-  const bool changed = value != scrollValue_;
-  scrollValue_ = value;
-  ::SetScrollPos(control(kVScroll1), SB_CTL, static_cast<int>(value), TRUE);
-  if (changed) VScroll1_Change();
-}
-
-void MainWindow::VScroll1_Change() {
-  ShowSheet();
-}
-void MainWindow::VScroll1_Scroll() {
-  ShowSheet();
-}
-
-void MainWindow::ShowSheet() {
-  sheetTop_ = -scrollValue_;
-  ::InvalidateRect(control(kBorder), nullptr, TRUE);
-}
-
-void MainWindow::OnVScroll(WPARAM wp) {
-  SCROLLINFO si{sizeof si, SIF_TRACKPOS, 0, 0, 0, 0, 0};
-  ::GetScrollInfo(control(kVScroll1), SB_CTL, &si);
-  std::int64_t value = scrollValue_;
-  switch (LOWORD(wp)) {
-    case SB_LINEUP:
-      value -= smallChange_;
-      break;
-    case SB_LINEDOWN:
-      value += smallChange_;
-      break;
-    case SB_PAGEUP:
-      value -= largeChange_;
-      break;
-    case SB_PAGEDOWN:
-      value += largeChange_;
-      break;
-    case SB_TOP:
-      value = 0;
-      break;
-    case SB_BOTTOM:
-      value = scrollMax_;
-      break;
-    case SB_THUMBTRACK:
-      scrollValue_ = std::clamp<std::int64_t>(si.nTrackPos, 0, scrollMax_);
-      ::SetScrollPos(control(kVScroll1), SB_CTL, static_cast<int>(scrollValue_), TRUE);
-      VScroll1_Scroll();
-      return;
-    case SB_THUMBPOSITION:
-      value = si.nTrackPos;
-      break;
-    default:
-      return;
-  }
-  SetScrollValue(value);
-}
-
-RECT MainWindow::CellRect(std::int64_t k) const {
-  const CellPosition& cell = grid_.cells[static_cast<std::size_t>(k - 1)];
-  const auto px = [this](std::int64_t twips) {
-    return static_cast<int>(TwipsToPixels(twips, static_cast<int>(dpi_)));
-  };
-  const int top = px(cell.Top + sheetTop_), left = px(cell.Left);
-  return {left, top, left + px(metrics_.cellWidth), top + px(metrics_.cellHeight)};
-}
-
-std::int64_t MainWindow::CellAt(POINT pt) const {
-  for (std::size_t i = 0; i < grid_.cells.size(); ++i) {
-    const RECT r = CellRect(static_cast<std::int64_t>(i) + 1);
-    if (::PtInRect(&r, pt)) return static_cast<std::int64_t>(i) + 1;
-  }
-  return 0;
-}
-
-void MainWindow::PaintGrid(HDC dc, const RECT& clip) {
-  const int offset = DipToPx(d::kIconOffsetPx, dpi_);
-  for (std::size_t i = 0; i < grid_.cells.size(); ++i) {
-    const auto k = static_cast<std::int64_t>(i) + 1;
-    const RECT cell = CellRect(k);
-    RECT visible;
-    if (!::IntersectRect(&visible, &cell, &clip)) continue;
-    if (i < gridPictures_.size() && gridPictures_[i] >= 0) {
-      ::ImageList_Draw(gridImages_.get(), gridPictures_[i], dc, cell.left + offset, cell.top + offset,
-                       ILD_TRANSPARENT);
-    }
-    if (k == picker_.SelectedIconbox) {
-      // The selected cell's single-line frame, and inside it the focus.
-      ::FrameRect(dc, &cell, ::GetSysColorBrush(COLOR_WINDOWTEXT));
-      if (::GetFocus() == control(kBorder)) {
-        RECT focus = cell;
-        ::InflateRect(&focus, -DipToPx(2, dpi_), -DipToPx(2, dpi_));
-        ::DrawFocusRect(dc, &focus);
-      }
-    }
-  }
-}
-
-// The keyboard reaches every cell too: arrows move the frame, Space gives
-// the framed icon to the selected type.
-void MainWindow::OnGridKey(WPARAM key) {
-  const auto count = static_cast<std::int64_t>(grid_.cells.size());
-  if (count == 0) return;
-  const std::int64_t current = picker_.SelectedIconbox;
-  if (key == VK_SPACE) {
-    if (current >= 1 && current <= count) Iconbox_DblClick(current);
-    return;
-  }
-  std::int64_t next = current;
-  switch (key) {
-    case VK_LEFT:
-      next = current - 1;
-      break;
-    case VK_RIGHT:
-      next = current + 1;
-      break;
-    case VK_UP:
-      next = current - metrics_.columns;
-      break;
-    case VK_DOWN:
-      next = current + metrics_.columns;
-      break;
-    case VK_HOME:
-      next = 1;
-      break;
-    case VK_END:
-      next = count;
-      break;
-    default:
-      return;
-  }
-  if (current < 1 || current > count) next = 1;
-  next = std::clamp<std::int64_t>(next, 1, count);
-  Iconbox_Click(next);
-  ScrollCellIntoView(next);
-}
-
-void MainWindow::ScrollCellIntoView(std::int64_t k) {
-  const std::int64_t top = grid_.cells[static_cast<std::size_t>(k - 1)].Top;
-  const std::int64_t bottom = top + metrics_.cellHeight;
-  if (top < scrollValue_) {
-    SetScrollValue(top);
-  } else if (bottom > scrollValue_ + metrics_.viewportInnerHeight) {
-    SetScrollValue(bottom - metrics_.viewportInnerHeight);
-  }
-}
-
-void MainWindow::Iconbox_Click(std::int64_t index) {
-  const FrameMove move = SelectIconbox(picker_, index);
-  for (std::int64_t k : {move.cleared, move.framed}) {
-    if (k < 1 || k > static_cast<std::int64_t>(grid_.cells.size())) continue;
-    const RECT r = CellRect(k);
-    ::InvalidateRect(control(kBorder), &r, TRUE);
-  }
-}
-
-void MainWindow::Iconbox_DblClick(std::int64_t index) {
+void MainWindow::OnIconChosen(std::int64_t cell) {
   const auto selected = SelectedItem();
-  if (!AssignIcon(os_.shell, picker_, types_, images_, selected, FilenameText(), index, ImageList1_.sizePx()))
+  if (!AssignIcon(os_.shell, picker_, types_, images_, selected, IconFileText(), cell, typeImages_.sizePx()))
     return;
-  ListView_RedrawItems(control(kListView1), static_cast<int>(*selected), static_cast<int>(*selected));
+  list_.Repaint();
+  UpdateStatus();
+  UpdateCommands();
 }
 
 // ---- messages
 
+void MainWindow::OnEnter() {
+  const HWND focus = ::GetFocus();
+  if (focus == list_.hwnd()) {
+    OnTypeActivated();
+    // From the keyboard the work goes on in the grid.
+    if (grid_.count() > 0) ::SetFocus(grid_.hwnd());
+  } else if (focus == control(kSearch) && list_.shown() > 0) {
+    // Enter in the search box goes to the types it found.
+    if (!SelectedItem()) list_.Select(list_.TypeAt(0));
+    ::SetFocus(list_.hwnd());
+  }
+}
+
 LRESULT MainWindow::OnNotify(const NMHDR& header) {
-  if (header.idFrom != static_cast<UINT_PTR>(kListView1)) return 0;
+  if (header.idFrom != static_cast<UINT_PTR>(kTypeList)) return 0;
+  LRESULT result = 0;
+  if (list_.OnNotify(header, result)) {
+    if (header.code == LVN_COLUMNCLICK) UpdateStatus();
+    return result;
+  }
   switch (header.code) {
-    case LVN_GETDISPINFOW: {
-      auto& item = reinterpret_cast<const NMLVDISPINFOW&>(header).item;
-      auto& out = const_cast<LVITEMW&>(item);
-      if (item.iItem < 0 || static_cast<std::size_t>(item.iItem) >= types_.size()) return 0;
-      const TypeItem& type = types_[static_cast<std::size_t>(item.iItem)];
-      if (item.mask & LVIF_TEXT) {
-        wcsncpy_s(out.pszText, static_cast<std::size_t>(item.cchTextMax), type.Text.c_str(), _TRUNCATE);
-      }
-      if (item.mask & LVIF_IMAGE) out.iImage = images_.IndexOf(type.SmallIcon);
-      return 0;
-    }
     case NM_DBLCLK:
-      ListView1_DblClick();
+      OnTypeActivated();
+      return 0;
+    case NM_RETURN:
+      OnEnter();
       return 0;
     case NM_CLICK:
-      if (reinterpret_cast<const NMITEMACTIVATE&>(header).iItem >= 0) ListView1_ItemClick();
+      if (reinterpret_cast<const NMITEMACTIVATE&>(header).iItem >= 0) OnTypeClicked();
       return 0;
   }
   return 0;
@@ -581,36 +483,47 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_COMMAND:
       switch (LOWORD(wp)) {
-        case kCommand5:
-          Command5_Click();
+        case kRefresh:
+          OnRefresh();
           break;
-        case kcmdCancel:
-          cmdCancel_Click();
+        case kExit:
+          OnExit();
           break;
-        case kCommand1:
-          Command1_Click();
+        case kApply:
+          OnApply();
           break;
-        case kCommand3:
-          Command3_Click();
+        case kRestore:
+          OnRestoreDefaults();
           break;
         case kBrowse:
-          Browse_Click();
+          OnBrowse();
           break;
-        case kFilename:
-          if (HIWORD(wp) == EN_CHANGE) Filename_Change();
-          if (HIWORD(wp) == EN_SETFOCUS) Filename_GotFocus();
+        case kIconFile:
+          if (HIWORD(wp) == EN_CHANGE) OnIconFileChanged();
+          if (HIWORD(wp) == EN_SETFOCUS) OnIconFileFocused();
+          break;
+        case kSearch:
+          if (HIWORD(wp) == EN_CHANGE) OnSearchChanged();
+          break;
+        case IDOK:
+          // Enter, from the dialog keys: no button is the default.
+          OnEnter();
+          break;
+        case IDCANCEL:
+          // Escape empties the search, and presses no button.
+          if (::GetFocus() == control(kSearch)) ::SetWindowTextW(control(kSearch), L"");
           break;
       }
       return 0;
     case WM_NOTIFY:
       return OnNotify(*reinterpret_cast<const NMHDR*>(lp));
     case WM_VSCROLL:
-      if (reinterpret_cast<HWND>(lp) == control(kVScroll1)) OnVScroll(wp);
+      if (reinterpret_cast<HWND>(lp) == control(kGridScroll)) grid_.OnScrollBar(wp);
       return 0;
     case WM_CTLCOLORSTATIC: {
       const HDC dc = reinterpret_cast<HDC>(wp);
       ::SetBkMode(dc, TRANSPARENT);
-      if (reinterpret_cast<HWND>(lp) == control(kLabel2)) ::SetTextColor(dc, ::GetSysColor(COLOR_HIGHLIGHT));
+      if (reinterpret_cast<HWND>(lp) == control(kCredit)) ::SetTextColor(dc, ::GetSysColor(COLOR_HIGHLIGHT));
       return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_BTNFACE));
     }
     case WM_SETCURSOR:
@@ -619,30 +532,50 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         return TRUE;
       }
       break;
-    case WM_DPICHANGED: {
-      dpi_ = HIWORD(wp);
-      const RECT* suggested = reinterpret_cast<const RECT*>(lp);
-      // Layout sizes the window from the design at the new scale; the
-      // suggested place keeps it under the pointer that moved it.
+    case WM_SIZE:
       Layout();
-      ::SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, 0, 0,
-                     SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOSIZE);
+      return 0;
+    case WM_GETMINMAXINFO: {
+      // Every control stays usable: the window is never smaller than its design.
+      RECT r{0, 0, DefaultClientWidth(static_cast<int>(dpi_)), DefaultClientHeight(static_cast<int>(dpi_))};
+      ::AdjustWindowRectExForDpi(&r, WS_OVERLAPPEDWINDOW, FALSE, 0, dpi_);
+      auto& info = *reinterpret_cast<MINMAXINFO*>(lp);
+      info.ptMinTrackSize = {r.right - r.left, r.bottom - r.top};
+      return 0;
+    }
+    case WM_DPICHANGED: {
+      const UINT old = std::exchange(dpi_, HIWORD(wp));
+      const RECT* suggested = reinterpret_cast<const RECT*>(lp);
+      OnDpiChanged();
+      // The same share of the screen at the new scale, never below the
+      // design; the suggested place keeps it under the pointer that moved it.
+      RECT client;
+      ::GetClientRect(hwnd_, &client);
+      const int width = std::max(::MulDiv(client.right, static_cast<int>(dpi_), static_cast<int>(old)),
+                                 DefaultClientWidth(static_cast<int>(dpi_)));
+      const int height = std::max(::MulDiv(client.bottom, static_cast<int>(dpi_), static_cast<int>(old)),
+                                  DefaultClientHeight(static_cast<int>(dpi_)));
+      RECT frame{0, 0, width, height};
+      ::AdjustWindowRectExForDpi(&frame, WS_OVERLAPPEDWINDOW, FALSE, 0, dpi_);
+      ::SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, frame.right - frame.left,
+                     frame.bottom - frame.top, SWP_NOZORDER | SWP_NOACTIVATE);
+      SetClientSize(hwnd_, width, height);
+      Layout();
       return 0;
     }
     case WM_ACTIVATE:
-      // Like a dialog: the focus comes back where it was, or to the first
-      // control in tab order.
+      // Like a dialog: the focus comes back where it was, or to the list.
       if (LOWORD(wp) == WA_INACTIVE) {
         if (HWND focus = ::GetFocus(); focus && ::IsChild(hwnd_, focus)) focus_ = focus;
       } else {
-        ::SetFocus(focus_ && ::IsWindow(focus_) ? focus_ : control(kControls[0].id));
+        ::SetFocus(focus_ && ::IsWindow(focus_) && ::IsWindowEnabled(focus_) ? focus_ : list_.hwnd());
       }
       return 0;
     case WM_CLOSE:
-      cmdCancel_Click();
+      OnExit();
       return 0;
     case WM_DESTROY:
-      // Every unload ends the program; unapplied assignments go with it.
+      SavePlacement();
       if (auto* shell = dynamic_cast<win32::Win32Shell*>(&os_.shell)) shell->SetOwner(nullptr);
       if (quitOnDestroy_) ::PostQuitMessage(0);
       return 0;
@@ -660,59 +593,13 @@ LRESULT CALLBACK MainWindow::PanelProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORSCROLLBAR:
       return ::SendMessageW(::GetParent(hwnd), msg, wp, lp);
-  }
-  return ::DefWindowProcW(hwnd, msg, wp, lp);
-}
-
-// The grid's viewport: it shows the part of the sheet that the scroll value
-// leaves in view.
-LRESULT CALLBACK MainWindow::ViewportProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  if (msg == WM_NCCREATE) {
-    ::SetWindowLongPtrW(hwnd, GWLP_USERDATA,
-                        reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams));
-  }
-  auto* self = reinterpret_cast<MainWindow*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  if (!self) return ::DefWindowProcW(hwnd, msg, wp, lp);
-  switch (msg) {
-    case WM_PAINT: {
-      PAINTSTRUCT ps;
-      const HDC dc = ::BeginPaint(hwnd, &ps);
-      self->PaintGrid(dc, ps.rcPaint);
-      ::EndPaint(hwnd, &ps);
+    case WM_SETFONT:
+      ::SetPropW(hwnd, L"TarrowFont", reinterpret_cast<HANDLE>(wp));
       return 0;
-    }
-    case WM_LBUTTONDOWN:
-      ::SetFocus(hwnd);
-      return 0;
-    case WM_LBUTTONUP: {
-      if (std::exchange(self->skipNextClick_, false)) return 0;
-      if (const auto k = self->CellAt({GET_X_LPARAM(lp), GET_Y_LPARAM(lp)})) self->Iconbox_Click(k);
-      return 0;
-    }
-    case WM_LBUTTONDBLCLK: {
-      self->skipNextClick_ = true;
-      if (const auto k = self->CellAt({GET_X_LPARAM(lp), GET_Y_LPARAM(lp)})) self->Iconbox_DblClick(k);
-      return 0;
-    }
-    case WM_GETDLGCODE:
-      return DLGC_WANTARROWS | DLGC_WANTCHARS;
-    case WM_KEYDOWN:
-      self->OnGridKey(wp);
-      return 0;
-    case WM_SETFOCUS:
-    case WM_KILLFOCUS:
-      ::InvalidateRect(hwnd, nullptr, FALSE);
-      return 0;
-    case WM_MOUSEWHEEL: {
-      // A notch scrolls one row; finer wheels add up to it.
-      self->wheelDelta_ += GET_WHEEL_DELTA_WPARAM(wp);
-      const int rows = self->wheelDelta_ / WHEEL_DELTA;
-      self->wheelDelta_ -= rows * WHEEL_DELTA;
-      if (rows) self->SetScrollValue(self->scrollValue_ - rows * self->metrics_.cellHeight);
-      return 0;
-    }
+    case WM_GETFONT:
+      return reinterpret_cast<LRESULT>(::GetPropW(hwnd, L"TarrowFont"));
     case WM_NCDESTROY:
-      ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+      ::RemovePropW(hwnd, L"TarrowFont");
       break;
   }
   return ::DefWindowProcW(hwnd, msg, wp, lp);

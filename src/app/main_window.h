@@ -1,7 +1,7 @@
-// frmFileIcons: the main window. It owns all run-time state as models (the
-// type list, its pictures, the grid, the picker's counters) and shows them in
-// its controls; each handler is a few lines that call down into the portable
-// code.
+// The main window: it owns the run-time state as models (the type list, its
+// pictures, the picker's counters) and composes the views that show them:
+// the type list view, the icon grid and the command buttons. Each handler is
+// a few lines that call down into the portable code.
 #pragma once
 
 #include <windows.h>
@@ -13,84 +13,95 @@
 #include <string>
 #include <vector>
 
+#include "app/icon_grid.h"
 #include "app/image_list.h"
 #include "app/progress_window.h"
+#include "app/type_list_view.h"
 #include "app/window.h"
 #include "catalog/scan.h"
 #include "catalog/type_list.h"
 #include "changes/restore.h"
-#include "picker/grid.h"
 #include "picker/selection.h"
+#include "picker/window_layout.h"
 #include "platform/os.h"
 #include "platform/win32/handles.h"
 
 namespace tarrow::app {
 
 inline constexpr wchar_t kMainWindowClass[] = L"TarrowMainWindow";
+// Where the window's place is remembered, under HKEY_CURRENT_USER.
+inline constexpr wchar_t kSettingsKey[] = L"Software\\Tarrow";
+inline constexpr wchar_t kPlacementValue[] = L"Window";
 
-class MainWindow : public Window<MainWindow>, private ScanHost, private RestoreHost {
+class MainWindow : public Window<MainWindow>,
+                   private ScanHost,
+                   private RestoreHost,
+                   private IconGridListener {
  public:
   explicit MainWindow(Os& os);
   MainWindow(const MainWindow&) = delete;
   MainWindow& operator=(const MainWindow&) = delete;
   ~MainWindow();
 
-  // Creates the window and its controls, hidden.
+  // Creates the window and its controls, hidden, at the default size.
   bool Create();
   // The start-up: refuses a second copy, takes the first scan, sets the
   // caption. False when the program must end (another copy runs).
-  bool Form_Load(bool prevInstance);
-  // Shows the window centred on its monitor.
-  void ShowCentred();
+  bool OnLoad(bool prevInstance);
+  // Shows the window where the user left it last time, or centred on its
+  // monitor at the default size.
+  void Show();
 
-  // Handlers, named after their control and event.
-  void Command5_Click();  // Refresh
-  void cmdCancel_Click();
-  void Command1_Click();  // Apply
-  void Command3_Click();  // Restore Defaults
-  void Browse_Click();
-  void Filename_Change();
-  void Filename_GotFocus();
-  void Iconbox_Click(std::int64_t index);
-  void Iconbox_DblClick(std::int64_t index);
-  void ListView1_DblClick();
-  void ListView1_ItemClick();
-  void VScroll1_Change();
-  void VScroll1_Scroll();
+  // Handlers.
+  void OnRefresh();
+  void OnExit();
+  void OnApply();
+  void OnRestoreDefaults();
+  void OnBrowse();
+  void OnIconFileChanged();
+  void OnIconFileFocused();
+  void OnSearchChanged();
+  void OnTypeActivated();  // Enter or a double-click on a type: its icons in the grid
+  void OnTypeClicked();
+  void OnIconFramed(std::int64_t cell) override;
+  void OnIconChosen(std::int64_t cell) override;
 
   // What tests and the other copy look at.
   const TypeList& types() const { return types_; }
   const ImageStore& images() const { return images_; }
   const PickerState& picker() const { return picker_; }
-  const GridLayout& grid() const { return grid_; }
-  const std::vector<int>& gridPictures() const { return gridPictures_; }
-  ProgressWindow& progress() { return frmProg_; }
-  HWND control(int id) const { return controls_[static_cast<std::size_t>(id - kFirstControl)]; }
-  HWND picMain() const { return picMain_; }
-  std::optional<std::size_t> SelectedItem() const;
-  void SelectItem(std::size_t index);
-  std::int64_t scrollValue() const { return scrollValue_; }
-  void SetScrollValue(std::int64_t value);
+  IconGrid& iconGrid() { return grid_; }
+  TypeListView& typeList() { return list_; }
+  ProgressWindow& progress() { return progress_; }
+  HWND control(int id) const;
+  HWND panel() const { return panel_; }
+  std::optional<std::size_t> SelectedItem() const { return list_.Selected(); }
+  bool SelectItem(std::size_t index) { return list_.Select(index); }
   int mousePointer() const { return mousePointer_; }
-  void SetFilenameText(const std::wstring& text);
-  std::wstring FilenameText() const;
+  void SetIconFileText(const std::wstring& text);
+  std::wstring IconFileText() const;
+  std::wstring StatusText() const;
 
   // Control identifiers; none is IDOK or IDCANCEL, so Enter and Escape press
   // no button.
   enum ControlId : int {
     kFirstControl = 101,
-    kCommand5 = kFirstControl,
-    kCommand3,
-    kCommand1,
-    kFilename,
-    kcmdCancel,
+    kRefresh = kFirstControl,
+    kRestore,
+    kApply,
+    kIconFile,
+    kExit,
     kBrowse,
-    kVScroll1,
-    kBorder,
-    kListView1,
-    kLabel1,
-    kFilenamelabel,
-    kLabel2,
+    kGridScroll,
+    kIconGrid,
+    kTypeList,
+    kTypesLabel,
+    kIconFileLabel,
+    kCredit,
+    kSearchLabel,
+    kSearch,
+    kTypeCount,
+    kStatus,
     kControlEnd,
   };
 
@@ -99,22 +110,19 @@ class MainWindow : public Window<MainWindow>, private ScanHost, private RestoreH
   LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
   void CreateControls();
   void Layout();
+  void OnDpiChanged();
   void UpdateFonts();
   void RunScan();
   void SetBusy(bool busy);
-  void ApplyScrollSettings();
-  void ShowSheet();
-  void RebuildGrid();
-  std::int64_t CellAt(POINT pt) const;
-  RECT CellRect(std::int64_t k) const;
-  void PaintGrid(HDC dc, const RECT& clip);
-  void OnGridKey(WPARAM key);
-  void ScrollCellIntoView(std::int64_t k);
+  void UpdateCommands();
+  void UpdateStatus();
+  // Asks before unapplied changes are dropped; false when the user chose to
+  // stay (or applying them failed).
+  bool MayDropChanges(LeavingBy leaving);
   LRESULT OnNotify(const NMHDR& header);
-  void OnVScroll(WPARAM wp);
-  void SizeListColumn();
+  void OnEnter();
+  void SavePlacement();
   int SmallIconPx() const;
-  int GridIconPx() const;
 
   // ScanHost
   void ShowProgress() override;
@@ -130,36 +138,28 @@ class MainWindow : public Window<MainWindow>, private ScanHost, private RestoreH
   void ShowMainWindow() override;
 
   static LRESULT CALLBACK PanelProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
-  static LRESULT CALLBACK ViewportProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 
   Os& os_;
   TypeList types_;
-  ImageListSink ImageList1_;
-  ImageStore images_{ImageList1_};
+  ImageListSink typeImages_;
+  ImageStore images_{typeImages_};
   PickerState picker_;
-  ProgressWindow frmProg_;
+  ProgressWindow progress_;
+  TypeListView list_{types_, images_};
+  IconGrid grid_;
 
-  // The grid of the file in Filename: one picture per cell (-1: none).
-  GridMetrics metrics_;
-  GridLayout grid_;
-  ImageListSink gridImages_;
-  std::vector<int> gridPictures_;
-  std::int64_t scrollValue_ = 0;  // twips the sheet is moved up
-  std::int64_t scrollMax_ = 0, largeChange_ = 100, smallChange_ = 1;
-  std::int64_t sheetTop_ = 0;  // Picture1.Top, twips
-  bool skipNextClick_ = false;
-  int wheelDelta_ = 0;  // wheel movement short of a whole notch
-
-  HWND picMain_ = nullptr;
+  HWND panel_ = nullptr;
   std::array<HWND, kControlEnd - kFirstControl> controls_{};
   HWND tooltip_ = nullptr;
   HWND focus_ = nullptr;  // the control that had the focus when the window was left
   win32::UniqueFont font_;
   win32::UniqueFont boldFont_;
   win32::UniqueHicon bigIcon_, smallIcon_;
+  std::wstring lastOutcome_;  // of the last Apply or Restore, for the status line
   int mousePointer_ = 0;
   ULONGLONG lastYield_ = 0;  // when DoEvents last looked at the queue
   bool quitOnDestroy_ = true;
+  bool shown_ = false;  // the place is remembered only of a window the user saw
   UINT dpi_ = 96;
 };
 

@@ -110,12 +110,14 @@ struct OpenDialogRequest {
 
 // Message box styles and answers, with their Windows values.
 inline constexpr unsigned kMbOk = 0x0;
+inline constexpr unsigned kMbYesNoCancel = 0x3;
 inline constexpr unsigned kMbYesNo = 0x4;
 inline constexpr unsigned kMbIconError = 0x10;
 inline constexpr unsigned kMbIconQuestion = 0x20;
 inline constexpr unsigned kMbIconWarning = 0x30;
 inline constexpr unsigned kMbIconInformation = 0x40;
 inline constexpr unsigned kMbSystemModal = 0x1000;
+inline constexpr int kIdCancel = 2;
 inline constexpr int kIdYes = 6;
 inline constexpr int kIdNo = 7;
 

@@ -229,7 +229,7 @@ class Tarrow {
   void PostClick(int id) const { ::PostMessageW(control(id), BM_CLICK, 0, 0); }
 
   std::vector<std::wstring> ListTexts() const {
-    const HWND list = control(app::MainWindow::kListView1);
+    const HWND list = control(app::MainWindow::kTypeList);
     const auto count = static_cast<int>(Send(list, LVM_GETITEMCOUNT, 0, 0));
     constexpr int kChars = 512;
     const RemoteMemory memory(process(), sizeof(LVITEMW) + kChars * sizeof(wchar_t));
@@ -257,7 +257,7 @@ class Tarrow {
 
   // Selects the list item, as a click on it does.
   void SelectItem(int index) const {
-    const HWND list = control(app::MainWindow::kListView1);
+    const HWND list = control(app::MainWindow::kTypeList);
     const RemoteMemory memory(process(), sizeof(LVITEMW));
     LVITEMW item{};
     item.stateMask = item.state = LVIS_SELECTED | LVIS_FOCUSED;
@@ -269,7 +269,7 @@ class Tarrow {
   void DoubleClickType(const std::wstring& extension) const {
     const int index = IndexOf(extension);
     ASSERT_GE(index, 0) << Utf8(extension) << " is not listed";
-    const HWND list = control(app::MainWindow::kListView1);
+    const HWND list = control(app::MainWindow::kTypeList);
     SelectItem(index);
     Send(list, LVM_ENSUREVISIBLE, static_cast<WPARAM>(index), FALSE);
     const RemoteMemory memory(process(), sizeof(RECT));
@@ -283,7 +283,7 @@ class Tarrow {
 
   // Double-clicks grid cell k (from 1), the sheet scrolled to its top.
   void DoubleClickCell(int k) const {
-    const HWND grid = control(app::MainWindow::kBorder);
+    const HWND grid = control(app::MainWindow::kIconGrid);
     UINT dpi = ::GetDpiForWindow(grid);
     if (dpi == 0) dpi = 96;
     const GridMetrics metrics;
@@ -295,7 +295,7 @@ class Tarrow {
   }
 
   void SetFilename(const std::wstring& file) const {
-    Send(control(app::MainWindow::kFilename), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(file.c_str()));
+    Send(control(app::MainWindow::kIconFile), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(file.c_str()));
   }
 
   // Picks the type, types the icon file into Filename and double-clicks a cell.

@@ -68,12 +68,12 @@ TEST_F(EndToEnd, AppliedIconsReachTheRegistryAndRestoreBringsBackEveryOriginal) 
   const std::size_t count = tarrow_.ListTexts().size();
 
   // The type's own file comes up lower-cased; cell 4 is its icon 3.
-  const HWND filename = tarrow_.control(MainWindow::kFilename);
+  const HWND filename = tarrow_.control(MainWindow::kIconFile);
   ASSERT_NO_FATAL_FAILURE(tarrow_.DoubleClickType(L".tarrowb"));
   EXPECT_EQ(TextOf(filename), L"c:\\windows\\system32\\shell32.dll");
   tarrow_.DoubleClickCell(4);
   EXPECT_EQ(DefaultValue(typeB.key()), typeB.original()) << "nothing is written before Apply";
-  tarrow_.Click(MainWindow::kCommand1);
+  tarrow_.Click(MainWindow::kApply);
   const RawValue appliedB = Text(REG_SZ, L"c:\\windows\\system32\\shell32.dll,3");
   EXPECT_EQ(DefaultValue(typeB.key()), appliedB);
 
@@ -81,13 +81,13 @@ TEST_F(EndToEnd, AppliedIconsReachTheRegistryAndRestoreBringsBackEveryOriginal) 
   ASSERT_NO_FATAL_FAILURE(tarrow_.DoubleClickType(L".tarrowa"));
   tarrow_.Send(filename, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"%SystemRoot%\\System32\\shell32.dll"));
   tarrow_.DoubleClickCell(6);
-  tarrow_.Click(MainWindow::kCommand1);
+  tarrow_.Click(MainWindow::kApply);
   EXPECT_EQ(DefaultValue(typeA.key()), Text(REG_EXPAND_SZ, L"%SystemRoot%\\System32\\shell32.dll,5"));
   EXPECT_EQ(DefaultValue(typeB.key()), appliedB);
   EXPECT_EQ(FileBytes(SnapshotPath()), snapshot) << "the snapshot keeps the originals";
 
   // Restore asks first (system modal); No leaves everything as applied.
-  tarrow_.PostClick(MainWindow::kCommand3);
+  tarrow_.PostClick(MainWindow::kRestore);
   HWND box = tarrow_.WaitForDialog();
   ASSERT_TRUE(box) << "Restore Defaults asked nothing";
   EXPECT_EQ(TextOf(box), L"Tarrow");
@@ -99,7 +99,7 @@ TEST_F(EndToEnd, AppliedIconsReachTheRegistryAndRestoreBringsBackEveryOriginal) 
   EXPECT_EQ(DefaultValue(typeB.key()), appliedB);
 
   // Yes: every value is back, type and bytes, and the list is rebuilt.
-  tarrow_.PostClick(MainWindow::kCommand3);
+  tarrow_.PostClick(MainWindow::kRestore);
   box = tarrow_.WaitForDialog();
   ASSERT_TRUE(box);
   Answer(box, IDYES);
@@ -137,7 +137,7 @@ TEST_F(EndToEnd, AWriteThatFailsIsReportedAndTheOthersStillHappen) {
   const std::wstring shell32 = SystemFile(L"shell32.dll");
   ASSERT_NO_FATAL_FAILURE(tarrow_.AssignIcon(L".tarrowg", shell32, 2));
   ASSERT_NO_FATAL_FAILURE(tarrow_.AssignIcon(extension, shell32, 3));
-  tarrow_.PostClick(MainWindow::kCommand1);
+  tarrow_.PostClick(MainWindow::kApply);
   const HWND box = tarrow_.WaitForDialog();
   ASSERT_TRUE(box) << "the failure was not reported";
   EXPECT_EQ(TextOf(box), L"Tarrow");
@@ -189,7 +189,7 @@ TEST_F(EndToEnd, ARefusedWriteSaysToRunAsAdministrator) {
   const RawValue before = DefaultValue(key);
   ASSERT_TRUE(tarrow_.StartAndWait());
   ASSERT_NO_FATAL_FAILURE(tarrow_.AssignIcon(L".tarrowg", SystemFile(L"shell32.dll"), 2));
-  tarrow_.PostClick(MainWindow::kCommand1);
+  tarrow_.PostClick(MainWindow::kApply);
   const HWND box = tarrow_.WaitForDialog();
   ASSERT_TRUE(box) << "the refusal was not reported";
   const std::wstring message = MessageOf(box);

@@ -59,17 +59,17 @@ TEST_F(MainWindowTest, ControlsFollowTheDesignAtEveryScale) {
   };
   namespace d = main_design;
   const Expect table[] = {
-      {W::kCommand5, d::Command5, L"Refresh"},
-      {W::kCommand3, d::Command3, L"&Restore Defaults"},
-      {W::kCommand1, d::Command1, L"&Apply"},
-      {W::kcmdCancel, d::cmdCancel, L"E&xit"},
+      {W::kRefresh, d::Command5, L"Refresh"},
+      {W::kRestore, d::Command3, L"&Restore Defaults"},
+      {W::kApply, d::Command1, L"&Apply"},
+      {W::kExit, d::cmdCancel, L"E&xit"},
       {W::kBrowse, d::Browse, L"&Browse..."},
-      {W::kFilename, d::Filename, L""},
-      {W::kVScroll1, d::VScroll1, L""},
-      {W::kBorder, d::Border, L""},
-      {W::kListView1, d::ListView1, L""},
-      {W::kLabel1, d::Label1, L"Registered File Types:"},
-      {W::kFilenamelabel, d::Filenamelabel, L"Icon File:"},
+      {W::kIconFile, d::Filename, L""},
+      {W::kGridScroll, d::VScroll1, L""},
+      {W::kIconGrid, d::Border, L""},
+      {W::kTypeList, d::ListView1, L""},
+      {W::kTypesLabel, d::Label1, L"Registered File Types:"},
+      {W::kIconFileLabel, d::Filenamelabel, L"Icon File:"},
   };
   for (UINT dpi : {96u, 144u}) {
     if (dpi != 96) {
@@ -82,7 +82,7 @@ TEST_F(MainWindowTest, ControlsFollowTheDesignAtEveryScale) {
     for (const auto& e : table) {
       SCOPED_TRACE(::testing::Message() << "dpi " << dpi << " control " << e.id);
       const RECT expected = ToPixels(e.rect, dpi);
-      const RECT actual = RectIn(window_->control(e.id), window_->picMain());
+      const RECT actual = RectIn(window_->control(e.id), window_->panel());
       EXPECT_EQ(actual.left, expected.left);
       EXPECT_EQ(actual.top, expected.top);
       EXPECT_EQ(actual.right - actual.left, expected.right - expected.left);
@@ -98,8 +98,8 @@ TEST_F(MainWindowTest, ControlsFollowTheDesignAtEveryScale) {
 
 TEST_F(MainWindowTest, TabOrderFollowsTheDesign) {
   using W = MainWindow;
-  const int order[] = {W::kBorder,   W::kVScroll1, W::kBrowse,    W::kcmdCancel, W::kFilename,
-                       W::kCommand1, W::kCommand3, W::kListView1, W::kCommand5};
+  const int order[] = {W::kIconGrid,   W::kGridScroll, W::kBrowse,    W::kExit, W::kIconFile,
+                       W::kApply, W::kRestore, W::kTypeList, W::kRefresh};
   HWND current = window_->control(order[0]);
   for (std::size_t i = 1; i < std::size(order); ++i) {
     SCOPED_TRACE(i);
@@ -109,13 +109,13 @@ TEST_F(MainWindowTest, TabOrderFollowsTheDesign) {
 }
 
 TEST_F(MainWindowTest, LoadScansSetsTheCaptionAndRefreshRebuilds) {
-  ASSERT_TRUE(window_->Form_Load(false));
+  ASSERT_TRUE(window_->OnLoad(false));
   wchar_t caption[64];
   ::GetWindowTextW(window_->hwnd(), caption, 64);
   EXPECT_STREQ(caption, L"Tarrow - Version 1.5");
   EXPECT_FALSE(::IsWindowVisible(window_->hwnd())) << "shown only by the caller, after the scan";
 
-  const HWND list = window_->control(MainWindow::kListView1);
+  const HWND list = window_->control(MainWindow::kTypeList);
   const auto count = window_->types().size();
   EXPECT_GT(count, 3u);
   EXPECT_EQ(static_cast<std::size_t>(ListView_GetItemCount(list)), count);
@@ -138,10 +138,10 @@ TEST_F(MainWindowTest, LoadScansSetsTheCaptionAndRefreshRebuilds) {
   EXPECT_EQ(window_->mousePointer(), 0);
 
   window_->SelectItem(a);
-  window_->SetFilenameText(tarrow::testing::SystemFile(L"shell32.dll"));
-  window_->Iconbox_DblClick(2);
+  window_->SetIconFileText(tarrow::testing::SystemFile(L"shell32.dll"));
+  window_->OnIconChosen(2);
   ASSERT_TRUE(IsChanged(window_->types()[a]));
-  window_->Command5_Click();
+  window_->OnRefresh();
   EXPECT_EQ(window_->types().size(), count);
   EXPECT_FALSE(IsChanged(window_->types()[a])) << "a rescan drops unapplied assignments";
   ::GetWindowTextW(window_->hwnd(), caption, 64);
@@ -149,16 +149,16 @@ TEST_F(MainWindowTest, LoadScansSetsTheCaptionAndRefreshRebuilds) {
 }
 
 TEST_F(MainWindowTest, ListPicturesAreDrawnAgainForAScreenOfAnotherScale) {
-  ASSERT_TRUE(window_->Form_Load(false));
+  ASSERT_TRUE(window_->OnLoad(false));
   const auto b = IndexOfText(L"Tarrow Type B  [.tarrowb]");
   ASSERT_NE(b, std::wstring::npos);
   window_->SelectItem(b);
-  window_->SetFilenameText(tarrow::testing::SystemFile(L"shell32.dll"));
-  window_->Iconbox_DblClick(3);
+  window_->SetIconFileText(tarrow::testing::SystemFile(L"shell32.dll"));
+  window_->OnIconChosen(3);
   RECT suggested{0, 0, 600, 800};
   ::SendMessageW(window_->hwnd(), WM_DPICHANGED, MAKEWPARAM(192, 192), reinterpret_cast<LPARAM>(&suggested));
 
-  const HIMAGELIST list = ListView_GetImageList(window_->control(MainWindow::kListView1), LVSIL_SMALL);
+  const HIMAGELIST list = ListView_GetImageList(window_->control(MainWindow::kTypeList), LVSIL_SMALL);
   int cx = 0, cy = 0;
   ASSERT_TRUE(ImageList_GetIconSize(list, &cx, &cy));
   EXPECT_EQ(cx, ::GetSystemMetricsForDpi(SM_CXSMICON, 192));
@@ -171,8 +171,8 @@ TEST_F(MainWindowTest, ListPicturesAreDrawnAgainForAScreenOfAnotherScale) {
 }
 
 TEST_F(MainWindowTest, EnterAndEscapePressNoButtonButAccessKeysDo) {
-  ASSERT_TRUE(window_->Form_Load(false));
-  window_->ShowCentred();
+  ASSERT_TRUE(window_->OnLoad(false));
+  window_->Show();
   const HWND hwnd = window_->hwnd();
   bool quit = false;
   // The program's own message loop, as it routes keys.
@@ -188,7 +188,7 @@ TEST_F(MainWindowTest, EnterAndEscapePressNoButtonButAccessKeysDo) {
       ::DispatchMessageW(&msg);
     }
   };
-  const HWND list = window_->control(MainWindow::kListView1);
+  const HWND list = window_->control(MainWindow::kTypeList);
   ::SetFocus(list);
   for (WPARAM key : {VK_RETURN, VK_ESCAPE}) {
     SCOPED_TRACE(key);
@@ -206,7 +206,7 @@ TEST_F(MainWindowTest, EnterAndEscapePressNoButtonButAccessKeysDo) {
 }
 
 TEST_F(MainWindowTest, ASecondCopyIsRefusedWithoutAScan) {
-  EXPECT_FALSE(window_->Form_Load(true));
+  EXPECT_FALSE(window_->OnLoad(true));
   ASSERT_EQ(shell_.shown.size(), 1u);
   EXPECT_EQ(shell_.shown[0].first, L"Only one Instance allowed at a time...");
   EXPECT_EQ(shell_.shown[0].second, kMbOk | kMbIconInformation);
@@ -215,31 +215,31 @@ TEST_F(MainWindowTest, ASecondCopyIsRefusedWithoutAScan) {
 }
 
 TEST_F(MainWindowTest, TheGridShowsEveryIconOfTheFileAndAssignsOne) {
-  ASSERT_TRUE(window_->Form_Load(false));
+  ASSERT_TRUE(window_->OnLoad(false));
   const std::wstring shell32 = tarrow::testing::SystemFile(L"shell32.dll");
   const int count = os_->shell.CountIcons(shell32);
   ASSERT_GT(count, 35);
-  window_->SetFilenameText(shell32);
-  EXPECT_EQ(window_->grid().cells.size(), static_cast<std::size_t>(count));
-  EXPECT_EQ(window_->gridPictures().size(), static_cast<std::size_t>(count));
-  EXPECT_TRUE(std::all_of(window_->gridPictures().begin(), window_->gridPictures().end(),
+  window_->SetIconFileText(shell32);
+  EXPECT_EQ(window_->iconGrid().layout().cells.size(), static_cast<std::size_t>(count));
+  EXPECT_EQ(window_->iconGrid().pictures().size(), static_cast<std::size_t>(count));
+  EXPECT_TRUE(std::all_of(window_->iconGrid().pictures().begin(), window_->iconGrid().pictures().end(),
                           [](int picture) { return picture >= 0; }));
   const GridLayout expected = LayOutGrid(GridMetrics{}, count);
-  EXPECT_EQ(window_->grid().sheetHeight, expected.sheetHeight);
+  EXPECT_EQ(window_->iconGrid().layout().sheetHeight, expected.sheetHeight);
   SCROLLINFO si{sizeof si, SIF_ALL, 0, 0, 0, 0, 0};
-  ::GetScrollInfo(window_->control(MainWindow::kVScroll1), SB_CTL, &si);
+  ::GetScrollInfo(window_->control(MainWindow::kGridScroll), SB_CTL, &si);
   EXPECT_EQ(si.nMax - static_cast<int>(si.nPage) + 1, expected.scroll.Max);
 
-  window_->SetScrollValue(expected.scroll.Max / 2);
-  EXPECT_EQ(window_->scrollValue(), expected.scroll.Max / 2);
+  window_->iconGrid().SetScrollValue(expected.scroll.Max / 2);
+  EXPECT_EQ(window_->iconGrid().scrollValue(), expected.scroll.Max / 2);
 
   const auto b = IndexOfText(L"Tarrow Type B  [.tarrowb]");
   ASSERT_NE(b, std::wstring::npos);
   window_->SelectItem(b);
-  window_->Iconbox_Click(4);
+  window_->iconGrid().Frame(4);
   EXPECT_EQ(window_->picker().SelectedIconbox, 4);
   const long live = win32::Win32Shell::LiveIcons();
-  window_->Iconbox_DblClick(4);
+  window_->OnIconChosen(4);
   const TypeItem& item = window_->types()[b];
   EXPECT_EQ(item.Tag, shell32 + L",3");
   EXPECT_EQ(item.SmallIcon, L"Change" + std::to_wstring(window_->picker().ChangeCounter));
@@ -250,19 +250,19 @@ TEST_F(MainWindowTest, TheGridShowsEveryIconOfTheFileAndAssignsOne) {
       << "nothing reaches the registry before Apply";
 
   // Double-clicking the type loads its file, lower-cased, at the top.
-  window_->SetFilenameText(L"");
-  window_->ListView1_DblClick();
-  EXPECT_EQ(window_->FilenameText(), os_->shell.LowerCase(shell32));
-  EXPECT_EQ(window_->scrollValue(), 0);
+  window_->SetIconFileText(L"");
+  window_->OnTypeActivated();
+  EXPECT_EQ(window_->IconFileText(), os_->shell.LowerCase(shell32));
+  EXPECT_EQ(window_->iconGrid().scrollValue(), 0);
 }
 
 TEST_F(MainWindowTest, TheKeyboardReachesEveryCellAndAssigns) {
-  ASSERT_TRUE(window_->Form_Load(false));
+  ASSERT_TRUE(window_->OnLoad(false));
   const std::wstring shell32 = tarrow::testing::SystemFile(L"shell32.dll");
-  window_->SetFilenameText(shell32);
-  const auto cells = static_cast<std::int64_t>(window_->grid().cells.size());
+  window_->SetIconFileText(shell32);
+  const auto cells = static_cast<std::int64_t>(window_->iconGrid().layout().cells.size());
   ASSERT_GT(cells, 21);
-  const HWND grid = window_->control(MainWindow::kBorder);
+  const HWND grid = window_->control(MainWindow::kIconGrid);
   auto press = [grid](WPARAM key) { ::SendMessageW(grid, WM_KEYDOWN, key, 0); };
   press(VK_RIGHT);
   EXPECT_EQ(window_->picker().SelectedIconbox, 1) << "the first key frames the first cell";
@@ -271,9 +271,9 @@ TEST_F(MainWindowTest, TheKeyboardReachesEveryCellAndAssigns) {
   EXPECT_EQ(window_->picker().SelectedIconbox, 9);
   press(VK_END);
   EXPECT_EQ(window_->picker().SelectedIconbox, cells);
-  EXPECT_EQ(window_->scrollValue(), window_->grid().scroll.Max) << "the last row is scrolled into view";
+  EXPECT_EQ(window_->iconGrid().scrollValue(), window_->iconGrid().layout().scroll.Max) << "the last row is scrolled into view";
   press(VK_HOME);
-  EXPECT_EQ(window_->scrollValue(), 0);
+  EXPECT_EQ(window_->iconGrid().scrollValue(), 0);
 
   const auto c = IndexOfText(L"Tarrow Type C  [.tarrowc]");
   ASSERT_NE(c, std::wstring::npos);
@@ -284,8 +284,8 @@ TEST_F(MainWindowTest, TheKeyboardReachesEveryCellAndAssigns) {
 }
 
 TEST_F(MainWindowTest, ACancelledBrowseEmptiesTheFileAndTheGrid) {
-  window_->SetFilenameText(tarrow::testing::SystemFile(L"shell32.dll"));
-  ASSERT_FALSE(window_->grid().cells.empty());
+  window_->SetIconFileText(tarrow::testing::SystemFile(L"shell32.dll"));
+  ASSERT_FALSE(window_->iconGrid().layout().cells.empty());
   std::thread canceller([] {
     for (int i = 0; i < 200; ++i) {
       if (HWND dialog = ::FindWindowW(L"#32770", L"Get Icons From")) {
@@ -295,19 +295,19 @@ TEST_F(MainWindowTest, ACancelledBrowseEmptiesTheFileAndTheGrid) {
       ::Sleep(50);
     }
   });
-  window_->Browse_Click();
+  window_->OnBrowse();
   canceller.join();
-  EXPECT_EQ(window_->FilenameText(), L"");
-  EXPECT_TRUE(window_->grid().cells.empty());
+  EXPECT_EQ(window_->IconFileText(), L"");
+  EXPECT_TRUE(window_->iconGrid().layout().cells.empty());
 }
 
 TEST_F(MainWindowTest, FiftyScansLeakNoHandles) {
   // Wine counts no USER or GDI objects (GetGuiResources gives 0), so the
   // program's own count of live icons stands in where the system has none.
-  ASSERT_TRUE(window_->Form_Load(false));
+  ASSERT_TRUE(window_->OnLoad(false));
   const HANDLE self = ::GetCurrentProcess();
   const DWORD user = ::GetGuiResources(self, GR_USEROBJECTS), gdi = ::GetGuiResources(self, GR_GDIOBJECTS);
-  for (int i = 1; i < 50; ++i) window_->Command5_Click();
+  for (int i = 1; i < 50; ++i) window_->OnRefresh();
   EXPECT_EQ(win32::Win32Shell::LiveIcons(), 0);
   EXPECT_EQ(::GetGuiResources(self, GR_USEROBJECTS), user);
   EXPECT_EQ(::GetGuiResources(self, GR_GDIOBJECTS), gdi);

@@ -61,15 +61,15 @@ TEST_F(IconFiles, DamagedFilesShowNoIconsInTheGridAndTheScanFallsBack) {
 
   for (const auto& file : damaged) {
     SCOPED_TRACE(file.name);
-    window_->SetFilenameText(file.path);
-    EXPECT_TRUE(window_->grid().cells.empty());
-    EXPECT_TRUE(window_->gridPictures().empty());
+    window_->SetIconFileText(file.path);
+    EXPECT_TRUE(window_->iconGrid().layout().cells.empty());
+    EXPECT_TRUE(window_->iconGrid().pictures().empty());
   }
   // The whole file shows its one icon, so an empty grid above means
   // something.
-  window_->SetFilenameText(folder_.Put(L"whole.ico", ico_));
-  ASSERT_EQ(window_->gridPictures().size(), 1u);
-  EXPECT_GE(window_->gridPictures()[0], 0);
+  window_->SetIconFileText(folder_.Put(L"whole.ico", ico_));
+  ASSERT_EQ(window_->iconGrid().pictures().size(), 1u);
+  EXPECT_GE(window_->iconGrid().pictures()[0], 0);
   EXPECT_EQ(win32::Win32Shell::LiveIcons(), 0);
 
   // Named by DefaultIcon, each is listed with the picture a missing file
@@ -83,7 +83,7 @@ TEST_F(IconFiles, DamagedFilesShowNoIconsInTheGridAndTheScanFallsBack) {
   const ScratchType& whole = types.emplace_back(L".tarrowwhole", L"TarrowTest.Whole", L"Whole");
   whole.SetIcon(folder_.path() + L"\\whole.ico,0");
   const auto icons = ClassesRootIcons();
-  ASSERT_TRUE(window_->Form_Load(false));
+  ASSERT_TRUE(window_->OnLoad(false));
   const TypeItem* missing = Listed(types[damaged.size() - 1].extension());
   ASSERT_TRUE(missing);
   const auto fallBack = PictureOf(*missing);
@@ -117,11 +117,11 @@ TEST_F(IconFiles, LongAndNonAsciiPathsAreShownWhereTheSystemCanAndRecordedExactl
   const std::wstring longPath = deep + name;
   ASSERT_TRUE(WriteFileBytes(win32::LongPath(longPath), ico_));
 
-  window_->SetFilenameText(shortPath);
-  ASSERT_EQ(window_->gridPictures().size(), 1u);
-  EXPECT_GE(window_->gridPictures()[0], 0);
-  window_->SetFilenameText(longPath);
-  EXPECT_LE(window_->gridPictures().size(), 1u);
+  window_->SetIconFileText(shortPath);
+  ASSERT_EQ(window_->iconGrid().pictures().size(), 1u);
+  EXPECT_GE(window_->iconGrid().pictures()[0], 0);
+  window_->SetIconFileText(longPath);
+  EXPECT_LE(window_->iconGrid().pictures().size(), 1u);
 
   const ScratchType shortType(L".tarrownear", L"TarrowTest.Near", L"Near");
   shortType.SetIcon(shortPath + L",0");
@@ -129,7 +129,7 @@ TEST_F(IconFiles, LongAndNonAsciiPathsAreShownWhereTheSystemCanAndRecordedExactl
   longType.SetIcon(longPath + L",0");
   const ScratchType missing(L".tarrowmissing", L"TarrowTest.Missing", L"Missing");
   missing.SetIcon(folder_.path() + L"\\missing.ico,0");
-  ASSERT_TRUE(window_->Form_Load(false));
+  ASSERT_TRUE(window_->OnLoad(false));
   ASSERT_TRUE(Listed(shortType.extension()) && Listed(longType.extension()) && Listed(missing.extension()));
   const auto fallBack = PictureOf(*Listed(missing.extension()));
   const auto own = PictureOf(*Listed(shortType.extension()));
@@ -146,7 +146,7 @@ TEST_F(IconFiles, LongAndNonAsciiPathsAreShownWhereTheSystemCanAndRecordedExactl
   shortType.SetIcon(L"changed.dll,1");
   longType.SetIcon(L"changed.dll,2");
   shell_.answers = {kIdYes};
-  window_->Command3_Click();
+  window_->OnRestoreDefaults();
   EXPECT_EQ(DefaultValue(shortType.iconKey()), shortOriginal);
   EXPECT_EQ(DefaultValue(longType.iconKey()), longOriginal);
   EXPECT_EQ(win32::Win32Shell::LiveIcons(), 0);

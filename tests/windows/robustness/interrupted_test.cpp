@@ -95,7 +95,7 @@ TEST_F(Interrupted, AKillDuringApplyLeavesEveryValueOldOrNewAndTheDefaultsAsThey
     // Apply writes in list order, the first of these types first; polled
     // without a pause, since all of Apply takes only milliseconds.
     const std::wstring first = types.front().iconKey();
-    tarrow.PostClick(MainWindow::kCommand1);
+    tarrow.PostClick(MainWindow::kApply);
     const ULONGLONG end = ::GetTickCount64() + kTimeoutMs;
     while (!(DefaultValue(first) == applied) && ::GetTickCount64() < end) continue;
     tarrow.Kill();
@@ -118,7 +118,7 @@ TEST_F(Interrupted, AKillDuringApplyLeavesEveryValueOldOrNewAndTheDefaultsAsThey
   // Every original is still there to be restored.
   Tarrow next;
   ASSERT_TRUE(next.StartAndWait());
-  next.PostClick(MainWindow::kCommand3);
+  next.PostClick(MainWindow::kRestore);
   ASSERT_NO_FATAL_FAILURE(Answer(next.WaitForDialog(), IDYES));
   auto restored = [&] {
     for (std::size_t i = 0; i < types.size(); ++i) {

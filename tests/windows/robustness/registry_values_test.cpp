@@ -123,7 +123,7 @@ TEST_F(OddRegistryValues, AreListedAndRecordedOnlyAsTextAndRestoreChangesNothing
   unicode.SetIcon(L"%SystemRoot%\\system32\\shell32.dll,7", REG_EXPAND_SZ);
 
   const auto recorded = ClassesRootIcons();
-  ASSERT_TRUE(window_->Form_Load(false));
+  ASSERT_TRUE(window_->OnLoad(false));
   std::vector<std::wstring> listed, expected;
   for (const auto& item : window_->types()) listed.push_back(item.Text);
   for (const auto& type : ExpectedTypes()) expected.push_back(type.text);
@@ -151,7 +151,7 @@ TEST_F(OddRegistryValues, AreListedAndRecordedOnlyAsTextAndRestoreChangesNothing
   }
   unicode.SetIcon(L"changed.dll,9");
   shell_.answers = {kIdYes};
-  window_->Command3_Click();
+  window_->OnRestoreDefaults();
   ASSERT_EQ(shell_.shown.size(), 1u) << Utf8(shell_.shown.back().first);
   EXPECT_EQ(Differences(ClassesRootIcons(), recorded), std::vector<std::string>());
 }

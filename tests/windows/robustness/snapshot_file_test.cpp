@@ -110,7 +110,7 @@ TEST_F(DamagedSnapshot, RestoresExactlyTheUsableLinesAndNeverTouchesTheFile) {
     shell_.shown.clear();
     shell_.answers = {kIdYes};
 
-    window_->Command3_Click();
+    window_->OnRestoreDefaults();
 
     EXPECT_EQ(Differences(ClassesRootIcons(), expected), std::vector<std::string>());
     // The question, then a warning where the file was of no use.

@@ -66,8 +66,8 @@ class Soak : public WindowTest {
     Usage usage;
     usage.icons = win32::Win32Shell::LiveIcons();
     usage.listPictures = ::ImageList_GetImageCount(
-        ListView_GetImageList(window_->control(app::MainWindow::kListView1), LVSIL_SMALL));
-    usage.gridPictures = window_->gridPictures();
+        ListView_GetImageList(window_->control(app::MainWindow::kTypeList), LVSIL_SMALL));
+    usage.gridPictures = window_->iconGrid().pictures();
     usage.handles = KernelHandles();
     PROCESS_MEMORY_COUNTERS memory{};
     ::GetProcessMemoryInfo(::GetCurrentProcess(), &memory, sizeof memory);
@@ -80,14 +80,14 @@ TEST_F(Soak, TwoHundredRefreshesAndGridBuildsLeaveNothingBehind) {
   constexpr int kWarmUp = 4, kRounds = 200;
   // The same file spelled two ways: every round builds the whole grid anew.
   const std::wstring files[] = {SystemFile(L"shell32.dll"), SystemFile(L"SHELL32.DLL")};
-  ASSERT_TRUE(window_->Form_Load(false));
+  ASSERT_TRUE(window_->OnLoad(false));
   // Each round also gives a type one of the file's icons, so that the next
   // scan has a changed picture to drop.
   auto round = [&](int i) {
-    window_->Command5_Click();
-    window_->SetFilenameText(files[i % 2]);
+    window_->OnRefresh();
+    window_->SetIconFileText(files[i % 2]);
     window_->SelectItem(0);
-    window_->Iconbox_DblClick(1 + i % 7);
+    window_->OnIconChosen(1 + i % 7);
   };
   for (int i = 0; i < kWarmUp; ++i) round(i);
   const Usage before = Measure();
