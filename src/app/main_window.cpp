@@ -286,6 +286,7 @@ void MainWindow::RunScan() {
   const HWND focus = ::GetFocus();
   SetBusy(true);
   ScanFileTypes(os_, *this, types_, images_, typeImages_.sizePx());
+  pictureSwaps_.clear();
   SetBusy(false);
   list_.Recall(memory);
   UpdateStatus();
@@ -321,6 +322,9 @@ void MainWindow::OnExit() {
 void MainWindow::OnApply() {
   if (types_.scanning() || CountPendingTypes(types_) == 0) return;
   const ApplyOutcome outcome = ApplyChanges(os_, types_);
+  std::vector<std::wstring> failed;
+  for (const auto& failure : outcome.failures) failed.push_back(failure.progId);
+  SettleApply(types_, failed, pictureSwaps_);
   lastOutcome_ = ApplyOutcomeText(outcome.written, outcome.failures.size());
   list_.Repaint();
   UpdateStatus();
@@ -396,6 +400,11 @@ void MainWindow::OnTypeActivated() {
     ::SendMessageW(control(kIconFile), EM_SETSEL, 0, -1);
     grid_.SetScrollValue(0);
   }
+  // The icon the type has now is framed, when the grid shows its file; a
+  // negative index names a resource, which no cell shows.
+  const IconLocation shown = SplitIconLocation(ShownLocation(types_[*selected]));
+  if (shown.index >= 0 && os_.shell.LowerCase(shown.file) == os_.shell.LowerCase(IconFileText()))
+    grid_.Frame(static_cast<std::int64_t>(shown.index) + 1);
 }
 
 void MainWindow::OnTypeClicked() {
@@ -436,8 +445,11 @@ void MainWindow::OnIconFramed(std::int64_t cell) {
 
 void MainWindow::OnIconChosen(std::int64_t cell) {
   const auto selected = SelectedItem();
+  if (!selected) return;
+  const std::wstring previous = types_[*selected].picture;
   if (!AssignIcon(os_.shell, picker_, types_, images_, selected, IconFileText(), cell, typeImages_.sizePx()))
     return;
+  ShareAssignment(types_, *selected, previous, pictureSwaps_);
   list_.Repaint();
   UpdateStatus();
   UpdateCommands();

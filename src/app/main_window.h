@@ -20,6 +20,7 @@
 #include "app/window.h"
 #include "catalog/scan.h"
 #include "catalog/type_list.h"
+#include "catalog/type_view.h"
 #include "changes/restore.h"
 #include "picker/selection.h"
 #include "picker/window_layout.h"
@@ -144,6 +145,7 @@ class MainWindow : public Window<MainWindow>,
   ImageListSink typeImages_;
   ImageStore images_{typeImages_};
   PickerState picker_;
+  StoredPictures pictureSwaps_;  // of the types with a change waiting
   ProgressWindow progress_;
   TypeListView list_{types_, images_};
   IconGrid grid_;

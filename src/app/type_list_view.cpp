@@ -195,7 +195,7 @@ bool TypeListView::OnNotify(const NMHDR& header, LRESULT& result) {
         text_.append(ColumnText(fields, column));
         wcsncpy_s(item.pszText, static_cast<std::size_t>(item.cchTextMax), text_.c_str(), _TRUNCATE);
       }
-      if (item.mask & LVIF_IMAGE && item.iSubItem == 0) item.iImage = images_.IndexOf(type.SmallIcon);
+      if (item.mask & LVIF_IMAGE && item.iSubItem == 0) item.iImage = images_.IndexOf(type.picture);
       return true;
     }
     case LVN_ODFINDITEMW: {

@@ -102,7 +102,12 @@ bool ScanFileTypes(Os& os, ScanHost& host, TypeList& types, ImageStore& images, 
     if (!pictures.Give(key, icon) &&
         (fallbackFolder.empty() || !pictures.Give(key, {fallbackFolder + L"\\SHELL32.DLL", 0})))
       continue;
-    types.Add({progId + L"," + position, description + L"  [" + extension + L"]", key, icon.file});
+    types.Add({.extension = extension,
+               .progId = progId,
+               .description = description,
+               .location = location,
+               .pending = std::nullopt,
+               .picture = key});
     snapshot.Record(progId, location);
   }
 

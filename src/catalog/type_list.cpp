@@ -5,13 +5,8 @@
 
 namespace tarrow {
 
-bool IsChanged(const TypeItem& item) {
-  return item.SmallIcon.compare(0, 6, L"Change") == 0;
-}
-
-std::wstring ProgIdOf(const TypeItem& item) {
-  const auto comma = item.Key.rfind(L',');
-  return comma == std::wstring::npos ? item.Key : item.Key.substr(0, comma);
+std::wstring ItemText(const TypeItem& item) {
+  return item.description + L"  [" + item.extension + L"]";
 }
 
 bool ImageStore::Add(const std::wstring& key, IconHandle icon, const IconLocation& source) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cwctype>
 #include <set>
+#include <utility>
 
 namespace tarrow {
 namespace {
@@ -29,21 +30,7 @@ bool StartsWithFolded(std::wstring_view text, std::wstring_view prefix) {
 }  // namespace
 
 TypeFields FieldsOf(const TypeItem& item) {
-  TypeFields fields;
-  const std::wstring_view text = item.Text;
-  // The text is the description, "  [", the extension and "]"; a description
-  // may hold brackets of its own, so the last opening counts.
-  const auto open = text.rfind(L"  [");
-  if (open != std::wstring_view::npos && text.ends_with(L']')) {
-    fields.description = text.substr(0, open);
-    fields.extension = text.substr(open + 3, text.size() - open - 4);
-  } else {
-    fields.description = text;
-  }
-  const std::wstring_view key = item.Key;
-  fields.progId = key.substr(0, std::min(key.rfind(L','), key.size()));
-  fields.location = item.Tag;
-  return fields;
+  return {item.description, item.extension, item.progId, ShownLocation(item)};
 }
 
 std::wstring FoldCase(std::wstring_view text) {
@@ -107,7 +94,7 @@ std::optional<std::size_t> PositionOfExtension(const TypeList& types, const std:
 std::size_t CountPendingTypes(const TypeList& types) {
   std::set<std::wstring> progIds;
   for (const auto& item : types) {
-    if (IsChanged(item)) progIds.insert(FoldCase(FieldsOf(item).progId));
+    if (IsChanged(item)) progIds.insert(FoldCase(item.progId));
   }
   return progIds.size();
 }
@@ -161,6 +148,51 @@ std::wstring UnappliedChangesQuestion(std::size_t pending, LeavingBy leaving) {
   text += leaving == LeavingBy::Exit ? L"\r\n\r\nApply them before closing Tarrow?"
                                      : L"\r\n\r\nRefresh reads every type again. Apply the changes first?";
   return text + L"\r\n\r\nYes applies them, No drops them, Cancel goes back.";
+}
+
+namespace {
+
+bool SameProgId(const TypeItem& a, const TypeItem& b) {
+  return CompareFolded(a.progId, b.progId) == 0;
+}
+
+}  // namespace
+
+void ShareAssignment(TypeList& types, std::size_t index, const std::wstring& previousPicture,
+                     StoredPictures& pictures) {
+  if (index >= types.size()) return;
+  const TypeItem assigned = types[index];
+  for (std::size_t i = 0; i < types.size(); ++i) {
+    TypeItem& item = types[i];
+    if (!SameProgId(item, assigned)) continue;
+    // The picture from before the first assignment is the stored icon's.
+    auto& swap =
+        pictures.try_emplace(item.extension, PictureSwap{i == index ? previousPicture : item.picture, {}})
+            .first->second;
+    swap.pending = assigned.picture;
+    item.pending = assigned.pending;
+    item.picture = assigned.picture;
+  }
+}
+
+void SettleApply(TypeList& types, const std::vector<std::wstring>& failedProgIds, StoredPictures& pictures) {
+  for (auto& item : types) {
+    if (!item.pending) continue;
+    const bool failed =
+        std::any_of(failedProgIds.begin(), failedProgIds.end(),
+                    [&](const std::wstring& progId) { return CompareFolded(progId, item.progId) == 0; });
+    const auto swap = pictures.find(item.extension);
+    if (failed) {
+      // Still waiting, but the system shows the old icon: so does the list.
+      if (swap != pictures.end()) item.picture = swap->second.stored;
+    } else {
+      item.location = *std::exchange(item.pending, std::nullopt);
+      if (swap != pictures.end()) {
+        item.picture = swap->second.pending;
+        pictures.erase(swap);
+      }
+    }
+  }
 }
 
 }  // namespace tarrow

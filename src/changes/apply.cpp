@@ -88,12 +88,11 @@ ApplyOutcome ApplyChanges(Os& os, const TypeList& types) {
   ApplyOutcome outcome;
   for (const TypeItem& item : types) {
     if (!IsChanged(item)) continue;
-    const std::wstring progId = ProgIdOf(item);
     Status status = kSuccess;
-    if (WriteDefaultIcon(os.registry, progId, item.Tag, &status)) {
+    if (WriteDefaultIcon(os.registry, item.progId, *item.pending, &status)) {
       ++outcome.written;
     } else {
-      outcome.failures.push_back({progId, status});
+      outcome.failures.push_back({item.progId, status});
     }
   }
   os.shell.NotifyAssociationsChanged();

@@ -47,7 +47,7 @@ std::wstring FailureMessage(const std::vector<WriteFailure>& failures, ChangeKin
 // Shows FailureMessage as a warning; nothing when there are no failures.
 void ReportFailures(Shell& shell, const std::vector<WriteFailure>& failures, ChangeKind kind);
 
-// Command1_Click: writes the Tag of every changed item in list order, tells
+// Apply: writes the pending location of every changed item in list order, tells
 // the shell once (also when nothing changed) and reports any failure. The
 // change marks stay, so a second Apply writes again.
 ApplyOutcome ApplyChanges(Os& os, const TypeList& types);

@@ -33,25 +33,24 @@ TEST_F(ApplyTest, ChangedItemsAreWrittenInListOrder) {
     std::vector<TypeItem> items;
     Texts writes;
   };
+  const auto stored = [](const wchar_t* progId, const wchar_t* file) {
+    return TypeItem{L".x", progId, L"", file, std::nullopt, L"Index"};
+  };
+  const auto assigned = [](const wchar_t* progId, const wchar_t* location) {
+    return TypeItem{L".x", progId, L"", L"C:\\old.dll", location, L"Change"};
+  };
   const std::vector<Case> cases = {
-      {"nothing changed",
-       {{L"txtfile,3", L"", L"Index3", L"C:\\a.dll"}, {L"htmlfile,5", L"", L"Index5", L"C:\\b.dll"}},
-       {}},
+      {"nothing changed", {stored(L"txtfile", L"C:\\a.dll"), stored(L"htmlfile", L"C:\\b.dll")}, {}},
       {"one of many",
-       {{L"txtfile,3", L"", L"Index3", L"C:\\a.dll"},
-        {L"htmlfile,5", L"", L"Change7", L"C:\\b.dll,4"},
-        {L"jpegfile,8", L"", L"Index8", L"C:\\c.dll"}},
+       {stored(L"txtfile", L"C:\\a.dll"), assigned(L"htmlfile", L"C:\\b.dll,4"),
+        stored(L"jpegfile", L"C:\\c.dll")},
        {L"htmlfile\\DefaultIcon|=C:\\b.dll,4"}},
-      {"only an exact, case-sensitive mark counts",
-       {{L"txtfile,3", L"", L"change1", L"C:\\a.dll,1"},
-        {L"htmlfile,5", L"", L"CHANGE2", L"C:\\b.dll,2"},
-        {L"jpegfile,8", L"", L"Chang", L"C:\\c.dll,3"},
-        {L"Foo,Bar.1,9", L"", L"Change", L"C:\\d.dll,4"}},
+      {"a ProgID with a comma",
+       {stored(L"txtfile", L"C:\\a.dll,1"), assigned(L"Foo,Bar.1", L"C:\\d.dll,4")},
        {L"Foo,Bar.1\\DefaultIcon|=C:\\d.dll,4"}},
       {"two extensions of one type, the later one wins",
-       {{L"txtfile,3", L"", L"Change1", L"C:\\first.dll,1"},
-        {L"htmlfile,5", L"", L"Index5", L"C:\\b.dll"},
-        {L"txtfile,6", L"", L"Change2", L"C:\\second.dll,2"}},
+       {assigned(L"txtfile", L"C:\\first.dll,1"), stored(L"htmlfile", L"C:\\b.dll"),
+        assigned(L"txtfile", L"C:\\second.dll,2")},
        {L"txtfile\\DefaultIcon|=C:\\first.dll,1", L"txtfile\\DefaultIcon|=C:\\second.dll,2"}},
   };
   for (const auto& c : cases) {
@@ -88,7 +87,7 @@ TEST_F(ApplyTest, ValueTypeFollowsTheTextsReferences) {
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.tag));
     types.Clear();
-    types.Add({L"txtfile,1", L"", L"Change1", c.tag});
+    types.Add({L"", L"txtfile", L"", L"", c.tag, L"Change1"});
     ApplyChanges(fake.os, types);
     const fake::StoredValue* stored = fake.registry.Find(kClassesRoot, L"txtfile\\DefaultIcon", L"");
     ASSERT_NE(stored, nullptr);
@@ -113,9 +112,9 @@ TEST_F(ApplyTest, AMissingKeyIsNotCreatedAndTheOthersAreStillWritten) {
   os.registry.CreateKey(kClassesRoot, L"txtfile\\DefaultIcon");
   os.registry.CreateKey(kClassesRoot, L"htmlfile");  // its DefaultIcon was deleted after the scan
   os.registry.CreateKey(kClassesRoot, L"jpegfile\\DefaultIcon");
-  types.Add({L"txtfile,3", L"", L"Change1", L"C:\\a.dll,1"});
-  types.Add({L"htmlfile,5", L"", L"Change2", L"C:\\b.dll,2"});
-  types.Add({L"jpegfile,8", L"", L"Change3", L"C:\\c.dll,3"});
+  types.Add({L"", L"txtfile", L"", L"", L"C:\\a.dll,1", L"Change1"});
+  types.Add({L"", L"htmlfile", L"", L"", L"C:\\b.dll,2", L"Change2"});
+  types.Add({L"", L"jpegfile", L"", L"", L"C:\\c.dll,3", L"Change3"});
 
   const ApplyOutcome outcome = ApplyChanges(os.os, types);
   EXPECT_EQ(os.registry.writes,
@@ -145,8 +144,8 @@ TEST_F(ApplyTest, AMissingKeyIsNotCreatedAndTheOthersAreStillWritten) {
 
 TEST_F(ApplyTest, RefusedAccessAsksForAnAdministrator) {
   fake.registry.SetReadOnly(kClassesRoot, L"htmlfile\\DefaultIcon");
-  types.Add({L"txtfile,3", L"", L"Change1", L"C:\\a.dll,1"});
-  types.Add({L"htmlfile,5", L"", L"Change2", L"C:\\b.dll,2"});
+  types.Add({L"", L"txtfile", L"", L"", L"C:\\a.dll,1", L"Change1"});
+  types.Add({L"", L"htmlfile", L"", L"", L"C:\\b.dll,2", L"Change2"});
   const ApplyOutcome outcome = ApplyChanges(fake.os, types);
   EXPECT_EQ(outcome.written, 1u);
   EXPECT_EQ(Value(L"txtfile"), L"C:\\a.dll,1");

@@ -121,7 +121,7 @@ class FakeShell : public Shell {
   // Answers of the system's own association query by extension (lower
   // case); none, as under Wine, where it is not implemented.
   std::map<std::wstring, std::wstring> associations;
-  std::vector<std::wstring> dialogAnswers;           // next answers; L"\x1" cancels
+  std::vector<std::wstring> dialogAnswers;  // next answers; L"\x1" cancels
   std::vector<OpenDialogRequest> dialogRequests;
   std::vector<int> messageAnswers;
   std::vector<std::pair<std::wstring, unsigned>> messages;

@@ -9,37 +9,50 @@ namespace {
 
 TypeList MakeTypes() {
   TypeList types;
-  types.Add({L"txtfile,4", L"Text Document  [.txt]", L"Index4", L"C:\\Windows\\notepad.exe"});
-  types.Add({L"htmlfile,9", L"HTML Document  [.htm]", L"Index9", L"C:\\Icons\\P.dll"});
-  types.Add({L"htmlfile,10", L"HTML Document  [.html]", L"Index10", L"C:\\Icons\\P.dll"});
-  types.Add(
-      {L"Word.Document.8,2", L"Microsoft Word 97 - 2003 Document  [.doc]", L"Index2", L"c:\\office\\w.exe"});
-  types.Add(
-      {L"batfile,1", L"Windows Batch File  [.bat]", L"Index1", L"%SystemRoot%\\System32\\imageres.dll"});
+  types.Add({.extension = L".txt",
+             .progId = L"txtfile",
+             .description = L"Text Document",
+             .location = L"C:\\Windows\\notepad.exe",
+             .pending = {},
+             .picture = L"Index4"});
+  types.Add({.extension = L".htm",
+             .progId = L"htmlfile",
+             .description = L"HTML Document",
+             .location = L"C:\\Icons\\P.dll",
+             .pending = {},
+             .picture = L"Index9"});
+  types.Add({.extension = L".html",
+             .progId = L"htmlfile",
+             .description = L"HTML Document",
+             .location = L"C:\\Icons\\P.dll",
+             .pending = {},
+             .picture = L"Index10"});
+  types.Add({.extension = L".doc",
+             .progId = L"Word.Document.8",
+             .description = L"Microsoft Word 97 - 2003 Document",
+             .location = L"c:\\office\\w.exe",
+             .pending = {},
+             .picture = L"Index2"});
+  types.Add({.extension = L".bat",
+             .progId = L"batfile",
+             .description = L"Windows Batch File",
+             .location = L"%SystemRoot%\\System32\\imageres.dll",
+             .pending = {},
+             .picture = L"Index1"});
   return types;
 }
 
-TEST(TypeViewTest, FieldsComeFromTheItemsText) {
-  struct Case {
-    std::wstring key, text;
-    std::wstring description, extension, progId;
-  };
-  const std::vector<Case> cases = {
-      {L"txtfile,4", L"Text Document  [.txt]", L"Text Document", L".txt", L"txtfile"},
-      // A description with brackets of its own: the last "  [" starts the extension.
-      {L"a,b,12", L"Pack [old]  [x]  [.pk]", L"Pack [old]  [x]", L".pk", L"a,b"},
-      {L"nocomma", L"Odd text", L"Odd text", L"", L"nocomma"},
-      {L"p,1", L"  [.e]", L"", L".e", L"p"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(testing::Message() << std::string(c.text.begin(), c.text.end()));
-    const TypeItem item{c.key, c.text, L"Index1", L"f.dll"};
-    const TypeFields fields = FieldsOf(item);
-    EXPECT_EQ(fields.description, c.description);
-    EXPECT_EQ(fields.extension, c.extension);
-    EXPECT_EQ(fields.progId, c.progId);
-    EXPECT_EQ(fields.location, L"f.dll");
-  }
+TEST(TypeViewTest, TheLocationColumnShowsThePendingLocationOnceAssigned) {
+  TypeItem item{.extension = L".txt",
+                .progId = L"txtfile",
+                .description = L"Text",
+                .location = L"a.dll,1",
+                .pending = {},
+                .picture = L"Index1"};
+  EXPECT_EQ(FieldsOf(item).location, L"a.dll,1");
+  item.pending = L"b.dll,2";
+  EXPECT_EQ(FieldsOf(item).location, L"b.dll,2");
+  EXPECT_EQ(FieldsOf(item).progId, L"txtfile");
 }
 
 TEST(TypeViewTest, TheSearchLooksAtDescriptionExtensionAndProgIdWithoutCase) {
@@ -126,11 +139,12 @@ TEST(TypeViewTest, ATypeIsFoundAgainByItsExtension) {
 TEST(TypeViewTest, PendingChangesAreCountedOncePerProgId) {
   TypeList types = MakeTypes();
   EXPECT_EQ(CountPendingTypes(types), 0u);
-  types[1].SmallIcon = L"Change1";
+  types[1].pending = L"x.dll,1";
   EXPECT_EQ(CountPendingTypes(types), 1u);
-  types[2].SmallIcon = L"Change2";  // the same ProgID as row 1
+  types[2].pending = L"x.dll,1";  // the same ProgID as row 1
+  types[2].progId = L"HTMLFILE";  // as the registry compares: without case
   EXPECT_EQ(CountPendingTypes(types), 1u);
-  types[0].SmallIcon = L"Change3";
+  types[0].pending = L"x.dll,2";
   EXPECT_EQ(CountPendingTypes(types), 2u);
 }
 
@@ -165,6 +179,48 @@ TEST(TypeViewTest, TheQuestionBeforeLosingChangesCountsThem) {
   EXPECT_EQ(UnappliedChangesQuestion(1200, LeavingBy::Refresh),
             L"1,200 icon changes are not applied yet.\r\n\r\nRefresh reads every type again. Apply the "
             L"changes first?\r\n\r\nYes applies them, No drops them, Cancel goes back.");
+}
+
+TEST(TypeViewTest, TypesSharingAProgIdShareItsChangeAndAFailedApplyShowsTheOldIcon) {
+  TypeList types = MakeTypes();  // rows 1 and 2 share htmlfile
+  StoredPictures pictures;
+  types[1].pending = L"p.dll,4";
+  types[1].picture = L"Change1";
+  ShareAssignment(types, 1, L"Index9", pictures);
+  EXPECT_EQ(types[2].pending, L"p.dll,4");
+  EXPECT_EQ(types[2].picture, L"Change1");
+  EXPECT_FALSE(types[0].pending) << "another ProgID";
+  EXPECT_EQ(types[0].picture, L"Index4");
+
+  // A second assignment keeps the stored pictures of before the first.
+  types[2].pending = L"p.dll,5";
+  types[2].picture = L"Change2";
+  ShareAssignment(types, 2, L"Change1", pictures);
+  EXPECT_EQ(types[1].picture, L"Change2");
+  EXPECT_EQ(pictures.at(L".htm").stored, L"Index9");
+  EXPECT_EQ(pictures.at(L".html").stored, L"Index10");
+
+  types[4].pending = L"q.dll,1";
+  types[4].picture = L"Change3";
+  ShareAssignment(types, 4, L"Index1", pictures);
+
+  // htmlfile fails, batfile is written.
+  SettleApply(types, {L"HTMLFILE"}, pictures);
+  EXPECT_EQ(types[1].pending, L"p.dll,5") << "still waiting";
+  EXPECT_EQ(types[1].picture, L"Index9") << "the icon the system still shows";
+  EXPECT_EQ(types[2].picture, L"Index10");
+  EXPECT_EQ(types[1].location, L"C:\\Icons\\P.dll");
+  EXPECT_FALSE(types[4].pending);
+  EXPECT_EQ(types[4].location, L"q.dll,1");
+  EXPECT_EQ(types[4].picture, L"Change3");
+  EXPECT_EQ(CountPendingTypes(types), 1u);
+
+  // Applied again, the new icon shows.
+  SettleApply(types, {}, pictures);
+  EXPECT_EQ(types[1].location, L"p.dll,5");
+  EXPECT_EQ(types[1].picture, L"Change2");
+  EXPECT_EQ(types[2].picture, L"Change2");
+  EXPECT_TRUE(pictures.empty());
 }
 
 }  // namespace
