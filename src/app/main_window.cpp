@@ -548,11 +548,15 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       Layout();
       return 0;
     case WM_GETMINMAXINFO: {
-      // Every control stays usable: the window is never smaller than its design.
-      RECT r{0, 0, DefaultClientWidth(static_cast<int>(dpi_)), DefaultClientHeight(static_cast<int>(dpi_))};
-      ::AdjustWindowRectExForDpi(&r, WS_OVERLAPPEDWINDOW, FALSE, 0, dpi_);
+      // Every control stays usable: the window is never smaller than its
+      // design. The frame as it is, as SetClientSize measures it.
+      RECT window, client;
+      ::GetWindowRect(hwnd_, &window);
+      ::GetClientRect(hwnd_, &client);
       auto& info = *reinterpret_cast<MINMAXINFO*>(lp);
-      info.ptMinTrackSize = {r.right - r.left, r.bottom - r.top};
+      info.ptMinTrackSize = {
+          DefaultClientWidth(static_cast<int>(dpi_)) + (window.right - window.left) - client.right,
+          DefaultClientHeight(static_cast<int>(dpi_)) + (window.bottom - window.top) - client.bottom};
       return 0;
     }
     case WM_DPICHANGED: {
@@ -567,10 +571,8 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
                                  DefaultClientWidth(static_cast<int>(dpi_)));
       const int height = std::max(::MulDiv(client.bottom, static_cast<int>(dpi_), static_cast<int>(old)),
                                   DefaultClientHeight(static_cast<int>(dpi_)));
-      RECT frame{0, 0, width, height};
-      ::AdjustWindowRectExForDpi(&frame, WS_OVERLAPPEDWINDOW, FALSE, 0, dpi_);
-      ::SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, frame.right - frame.left,
-                     frame.bottom - frame.top, SWP_NOZORDER | SWP_NOACTIVATE);
+      ::SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, 0, 0,
+                     SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOSIZE);
       SetClientSize(hwnd_, width, height);
       Layout();
       return 0;

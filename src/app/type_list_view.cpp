@@ -199,13 +199,13 @@ bool TypeListView::OnNotify(const NMHDR& header, LRESULT& result) {
       return true;
     }
     case LVN_ODFINDITEMW: {
-      // Typing in the list finds the next type whose text in the sorted
-      // column begins with what was typed.
+      // Typing in the list finds the next type whose description, or
+      // extension when the text starts with a dot, begins with what was typed.
       const auto& find = reinterpret_cast<const NMLVFINDITEMW&>(header);
       result = -1;
       if (!(find.lvfi.flags & (LVFI_STRING | LVFI_PARTIAL)) || !find.lvfi.psz) return true;
       const auto start = static_cast<std::size_t>(std::max(find.iStart, 0));
-      if (const auto row = FindByPrefix(types_, rows_, order_.column, find.lvfi.psz, start))
+      if (const auto row = FindByPrefix(types_, rows_, FindColumnFor(find.lvfi.psz), find.lvfi.psz, start))
         result = static_cast<LRESULT>(*row);
       return true;
     }

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cwctype>
-#include <set>
 #include <utility>
 
 namespace tarrow {
@@ -83,6 +82,10 @@ std::optional<std::size_t> FindByPrefix(const TypeList& types, const std::vector
   return std::nullopt;
 }
 
+TypeColumn FindColumnFor(std::wstring_view prefix) {
+  return prefix.starts_with(L'.') ? TypeColumn::Extension : TypeColumn::Description;
+}
+
 std::optional<std::size_t> PositionOfExtension(const TypeList& types, const std::vector<std::size_t>& view,
                                                std::wstring_view extension) {
   for (std::size_t position = 0; position < view.size(); ++position) {
@@ -92,11 +95,7 @@ std::optional<std::size_t> PositionOfExtension(const TypeList& types, const std:
 }
 
 std::size_t CountPendingTypes(const TypeList& types) {
-  std::set<std::wstring> progIds;
-  for (const auto& item : types) {
-    if (IsChanged(item)) progIds.insert(FoldCase(item.progId));
-  }
-  return progIds.size();
+  return static_cast<std::size_t>(std::count_if(types.begin(), types.end(), IsChanged));
 }
 
 std::wstring GroupThousands(std::size_t number) {

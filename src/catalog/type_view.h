@@ -26,8 +26,9 @@ TypeFields FieldsOf(const TypeItem& item);
 
 enum class TypeColumn { Description, Extension, Location };
 
+// By extension at first: the order in which the scan finds the types.
 struct TypeOrder {
-  TypeColumn column = TypeColumn::Description;
+  TypeColumn column = TypeColumn::Extension;
   bool ascending = true;
 };
 
@@ -52,12 +53,17 @@ std::wstring_view ColumnText(const TypeFields& fields, TypeColumn column);
 std::optional<std::size_t> FindByPrefix(const TypeList& types, const std::vector<std::size_t>& view,
                                         TypeColumn column, std::wstring_view prefix, std::size_t start);
 
+// Which column type-to-find looks in: the extension for text that starts
+// with its dot, the description for any other.
+TypeColumn FindColumnFor(std::wstring_view prefix);
+
 // The position in `view` of the type with this extension; nullopt when it is
 // not shown (gone after a rescan, or filtered out).
 std::optional<std::size_t> PositionOfExtension(const TypeList& types, const std::vector<std::size_t>& view,
                                                std::wstring_view extension);
 
-// The number of distinct types (ProgIDs) with a change waiting for Apply.
+// The number of listed types with a change waiting for Apply, as the list
+// marks them (two extensions of one ProgID are two).
 std::size_t CountPendingTypes(const TypeList& types);
 
 // The pictures of a type with a change waiting: the stored icon's, shown

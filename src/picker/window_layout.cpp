@@ -22,8 +22,8 @@ constexpr std::array<PartDesign, kPartCount> kDesign = {{
     {{0, 0, 4695, 5415}, Across::Grow, Down::Grow},                   // Panel
     {{120, 120, 2175, 255}, Across::Stay, Down::Stay},                // TypesLabel
     {{2295, 120, 2280, 255}, Across::Move, Down::Stay},               // TypeCount
-    {{120, 405, 660, 255}, Across::Stay, Down::Stay},                 // SearchLabel
-    {{780, 360, 3795, 285}, Across::Grow, Down::Stay},                // Search
+    {{120, 435, 660, 255}, Across::Stay, Down::Stay},                 // SearchLabel
+    {{780, 390, 3795, 285}, Across::Grow, Down::Stay},                // Search
     {{120, 720, 4455, 2175}, Across::Grow, Down::GrowHalf},           // TypeList
     {{120, 3000, 2055, 255}, Across::Stay, Down::MoveHalf},           // IconFileLabel
     {{120, 3255, 3375, 285}, Across::Grow, Down::MoveHalf},           // IconFile

@@ -71,7 +71,7 @@ TEST(TypeViewTest, TheSearchLooksAtDescriptionExtensionAndProgIdWithoutCase) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << std::string(c.search.begin(), c.search.end()));
-    EXPECT_EQ(BuildTypeView(types, c.search, {}), c.rows);
+    EXPECT_EQ(BuildTypeView(types, c.search, {TypeColumn::Description, true}), c.rows);
   }
 }
 
@@ -100,7 +100,8 @@ TEST(TypeViewTest, EveryColumnSortsBothWaysAndTiesKeepTheListOrder) {
 
 TEST(TypeViewTest, TypingFindsTheNextRowThatBeginsWithThePrefix) {
   const TypeList types = MakeTypes();
-  const std::vector<std::size_t> view = BuildTypeView(types, L"", {});  // H, H, M, T, W
+  const std::vector<std::size_t> view =
+      BuildTypeView(types, L"", {TypeColumn::Description, true});  // H, H, M, T, W
   struct Case {
     TypeColumn column;
     std::wstring prefix;
@@ -125,6 +126,9 @@ TEST(TypeViewTest, TypingFindsTheNextRowThatBeginsWithThePrefix) {
     EXPECT_EQ(FindByPrefix(types, view, c.column, c.prefix, c.start), c.found);
   }
   EXPECT_EQ(FindByPrefix(types, {}, TypeColumn::Description, L"t", 0), std::nullopt);
+  EXPECT_EQ(FindColumnFor(L".ht"), TypeColumn::Extension);
+  EXPECT_EQ(FindColumnFor(L"h.t"), TypeColumn::Description);
+  EXPECT_EQ(FindColumnFor(L""), TypeColumn::Description);
 }
 
 TEST(TypeViewTest, ATypeIsFoundAgainByItsExtension) {
@@ -134,18 +138,19 @@ TEST(TypeViewTest, ATypeIsFoundAgainByItsExtension) {
   EXPECT_EQ(PositionOfExtension(types, view, L".HTML"), 3u);
   EXPECT_EQ(PositionOfExtension(types, view, L".gone"), std::nullopt);
   EXPECT_EQ(PositionOfExtension(types, BuildTypeView(types, L"word", {}), L".htm"), std::nullopt);
+  EXPECT_EQ(BuildTypeView(types, L"", {}), (std::vector<std::size_t>{4, 3, 1, 2, 0}))
+      << "by extension at first";
 }
 
-TEST(TypeViewTest, PendingChangesAreCountedOncePerProgId) {
+TEST(TypeViewTest, EveryMarkedTypeCountsAsAPendingChange) {
   TypeList types = MakeTypes();
   EXPECT_EQ(CountPendingTypes(types), 0u);
   types[1].pending = L"x.dll,1";
   EXPECT_EQ(CountPendingTypes(types), 1u);
-  types[2].pending = L"x.dll,1";  // the same ProgID as row 1
-  types[2].progId = L"HTMLFILE";  // as the registry compares: without case
-  EXPECT_EQ(CountPendingTypes(types), 1u);
-  types[0].pending = L"x.dll,2";
+  types[2].pending = L"x.dll,1";  // the same ProgID as row 1: two rows marked
   EXPECT_EQ(CountPendingTypes(types), 2u);
+  types[0].pending = L"x.dll,2";
+  EXPECT_EQ(CountPendingTypes(types), 3u);
 }
 
 TEST(TypeViewTest, CountsAreGroupedByThousands) {
@@ -213,7 +218,7 @@ TEST(TypeViewTest, TypesSharingAProgIdShareItsChangeAndAFailedApplyShowsTheOldIc
   EXPECT_FALSE(types[4].pending);
   EXPECT_EQ(types[4].location, L"q.dll,1");
   EXPECT_EQ(types[4].picture, L"Change3");
-  EXPECT_EQ(CountPendingTypes(types), 1u);
+  EXPECT_EQ(CountPendingTypes(types), 2u);
 
   // Applied again, the new icon shows.
   SettleApply(types, {}, pictures);

@@ -22,7 +22,7 @@ TEST(WindowLayoutTest, TheDefaultSizeIsTheDesignInPixels) {
 
   const WindowLayout at96 = LayOutWindow(315, 406, 96);
   EXPECT_EQ(At(at96, Part::TypeList), (Box{8, 48, 297, 145}));
-  EXPECT_EQ(At(at96, Part::Search), (Box{52, 24, 253, 19}));
+  EXPECT_EQ(At(at96, Part::Search), (Box{52, 26, 253, 19}));
   EXPECT_EQ(At(at96, Part::IconGrid), (Box{8, 240, 278, 87}));
   EXPECT_EQ(At(at96, Part::GridScroll), (Box{285, 241, 20, 87}));
   EXPECT_EQ(At(at96, Part::Exit), (Box{264, 332, 41, 25}));
@@ -39,7 +39,7 @@ TEST(WindowLayoutTest, TheListAndTheGridShareWhatTheWindowGains) {
   const WindowLayout layout = LayOutWindow(415, 507, 96);
   EXPECT_EQ(At(layout, Part::TypesLabel), (Box{8, 8, 145, 17}));
   EXPECT_EQ(At(layout, Part::TypeCount), (Box{253, 8, 152, 17}));
-  EXPECT_EQ(At(layout, Part::Search), (Box{52, 24, 353, 19}));
+  EXPECT_EQ(At(layout, Part::Search), (Box{52, 26, 353, 19}));
   EXPECT_EQ(At(layout, Part::TypeList), (Box{8, 48, 397, 195}));
   EXPECT_EQ(At(layout, Part::IconFileLabel), (Box{8, 250, 137, 17}));
   EXPECT_EQ(At(layout, Part::IconFile), (Box{8, 267, 325, 19}));

@@ -228,12 +228,22 @@ class Tarrow {
   // answer, so it is posted.
   void PostClick(int id) const { ::PostMessageW(control(id), BM_CLICK, 0, 0); }
 
-  std::vector<std::wstring> ListTexts() const {
+  // The texts of one column: 0 the description, 1 the extension, 2 the icon;
+  // by default description "  [" extension "]", as the scan names a type.
+  std::vector<std::wstring> ListTexts(int column = -1) const {
+    if (column < 0) {
+      auto texts = ListTexts(0);
+      const auto extensions = ListTexts(1);
+      for (std::size_t i = 0; i < texts.size() && i < extensions.size(); ++i)
+        texts[i] += L"  [" + extensions[i] + L"]";
+      return texts;
+    }
     const HWND list = control(app::MainWindow::kTypeList);
     const auto count = static_cast<int>(Send(list, LVM_GETITEMCOUNT, 0, 0));
     constexpr int kChars = 512;
     const RemoteMemory memory(process(), sizeof(LVITEMW) + kChars * sizeof(wchar_t));
     LVITEMW item{};
+    item.iSubItem = column;
     item.pszText = reinterpret_cast<LPWSTR>(memory.at(sizeof item));
     item.cchTextMax = kChars;
     std::vector<std::wstring> texts;
@@ -248,9 +258,9 @@ class Tarrow {
   }
 
   int IndexOf(const std::wstring& extension) const {
-    const auto texts = ListTexts();
+    const auto texts = ListTexts(1);
     for (std::size_t i = 0; i < texts.size(); ++i) {
-      if (texts[i].ends_with(L"[" + extension + L"]")) return static_cast<int>(i);
+      if (texts[i] == extension) return static_cast<int>(i);
     }
     return -1;
   }

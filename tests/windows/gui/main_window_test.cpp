@@ -21,12 +21,17 @@ class MainWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
     os_ = std::make_unique<Os>(Os{win32::RealOs().registry, win32::RealOs().files, shell_});
-    // Every test starts without a snapshot of earlier runs.
+    // Every test starts without a snapshot or a window place of earlier runs.
     ::DeleteFileW(SnapshotPathBesideProgram(shell_).c_str());
+    ::RegDeleteKeyW(HKEY_CURRENT_USER, kSettingsKey);
     window_ = std::make_unique<MainWindow>(*os_);
     ASSERT_TRUE(window_->Create());
   }
-  void TearDown() override { ::DeleteFileW(SnapshotPathBesideProgram(shell_).c_str()); }
+  void TearDown() override {
+    window_.reset();
+    ::DeleteFileW(SnapshotPathBesideProgram(shell_).c_str());
+    ::RegDeleteKeyW(HKEY_CURRENT_USER, kSettingsKey);
+  }
 
   std::wstring Text(int id) {
     wchar_t text[256] = {};
@@ -38,6 +43,33 @@ class MainWindowTest : public ::testing::Test {
     ::GetWindowRect(control, &r);
     ::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
     return r;
+  }
+  // The type list position of the type with this extension.
+  std::size_t IndexOf(const std::wstring& extension) {
+    for (std::size_t i = 0; i < window_->types().size(); ++i) {
+      if (window_->types()[i].extension == extension) return i;
+    }
+    return std::wstring::npos;
+  }
+  std::wstring RowText(int row, int column) {
+    wchar_t text[256] = {};
+    ListView_GetItemText(window_->control(MainWindow::kTypeList), row, column, text, 256);
+    return text;
+  }
+  // The program's own message loop, as it routes keys.
+  void Pump() {
+    MSG msg;
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_QUIT) continue;
+      if (window_->hwnd() && ::IsDialogMessageW(window_->hwnd(), &msg)) continue;
+      ::TranslateMessage(&msg);
+      ::DispatchMessageW(&msg);
+    }
+  }
+  void Key(HWND to, WPARAM key) {
+    ::PostMessageW(to, WM_KEYDOWN, key, 0);
+    ::PostMessageW(to, WM_KEYUP, key, 0xC0000001);
+    Pump();
   }
   std::size_t IndexOfText(const std::wstring& text) {
     for (std::size_t i = 0; i < window_->types().size(); ++i) {
@@ -55,22 +87,24 @@ TEST_F(MainWindowTest, ControlsFollowTheDesignAtEveryScale) {
   using W = MainWindow;
   struct Expect {
     int id;
-    TwipsRect rect;
+    RECT at96, at144;  // left, top, width, height in the panel
     const wchar_t* text;
   };
-  namespace d = main_design;
+  // Twips / 15 at 96 DPI, twips / 10 at 144, each rounded to the nearest pixel.
   const Expect table[] = {
-      {W::kRefresh, d::Command5, L"Refresh"},
-      {W::kRestore, d::Command3, L"&Restore Defaults"},
-      {W::kApply, d::Command1, L"&Apply"},
-      {W::kExit, d::cmdCancel, L"E&xit"},
-      {W::kBrowse, d::Browse, L"&Browse..."},
-      {W::kIconFile, d::Filename, L""},
-      {W::kGridScroll, d::VScroll1, L""},
-      {W::kIconGrid, d::Border, L""},
-      {W::kTypeList, d::ListView1, L""},
-      {W::kTypesLabel, d::Label1, L"Registered File Types:"},
-      {W::kIconFileLabel, d::Filenamelabel, L"Icon File:"},
+      {W::kSearchLabel, {8, 29, 44, 17}, {12, 44, 66, 26}, L"&Search:"},
+      {W::kSearch, {52, 26, 253, 19}, {78, 39, 380, 29}, L""},
+      {W::kTypesLabel, {8, 8, 145, 17}, {12, 12, 218, 26}, L"Registered File &Types:"},
+      {W::kTypeList, {8, 48, 297, 145}, {12, 72, 446, 218}, L""},
+      {W::kIconFileLabel, {8, 200, 137, 17}, {12, 300, 206, 26}, L"&Icon File:"},
+      {W::kIconFile, {8, 217, 225, 19}, {12, 326, 338, 29}, L""},
+      {W::kBrowse, {240, 216, 65, 19}, {360, 324, 98, 29}, L"&Browse..."},
+      {W::kIconGrid, {8, 240, 278, 87}, {12, 360, 417, 131}, nullptr},
+      {W::kGridScroll, {285, 241, 20, 87}, {428, 362, 30, 131}, L""},
+      {W::kRestore, {8, 332, 113, 25}, {12, 499, 170, 38}, L"&Restore Defaults"},
+      {W::kRefresh, {152, 332, 57, 25}, {228, 499, 86, 38}, L"Re&fresh"},
+      {W::kApply, {216, 332, 41, 25}, {324, 499, 62, 38}, L"&Apply"},
+      {W::kExit, {264, 332, 41, 25}, {396, 499, 62, 38}, L"E&xit"},
   };
   for (UINT dpi : {96u, 144u}) {
     if (dpi != 96) {
@@ -82,25 +116,29 @@ TEST_F(MainWindowTest, ControlsFollowTheDesignAtEveryScale) {
     }
     for (const auto& e : table) {
       SCOPED_TRACE(::testing::Message() << "dpi " << dpi << " control " << e.id);
-      const RECT expected = ToPixels(e.rect, dpi);
+      const RECT& expected = dpi == 96 ? e.at96 : e.at144;
       const RECT actual = RectIn(window_->control(e.id), window_->panel());
       EXPECT_EQ(actual.left, expected.left);
       EXPECT_EQ(actual.top, expected.top);
-      EXPECT_EQ(actual.right - actual.left, expected.right - expected.left);
-      EXPECT_EQ(actual.bottom - actual.top, expected.bottom - expected.top);
-      EXPECT_EQ(Text(e.id), e.text);
+      EXPECT_EQ(actual.right - actual.left, expected.right);
+      EXPECT_EQ(actual.bottom - actual.top, expected.bottom);
+      if (e.text) {
+        EXPECT_EQ(Text(e.id), e.text);
+      }
     }
     RECT client;
     ::GetClientRect(window_->hwnd(), &client);
-    EXPECT_EQ(client.right, TwipsToPx(d::kClientWidth, dpi));
-    EXPECT_EQ(client.bottom, TwipsToPx(d::kClientHeight, dpi));
+    EXPECT_EQ(client.right, dpi == 96 ? 315 : 473);
+    EXPECT_EQ(client.bottom, dpi == 96 ? 406 : 609);
   }
 }
 
-TEST_F(MainWindowTest, TabOrderFollowsTheDesign) {
+TEST_F(MainWindowTest, TabOrderFollowsTheScreen) {
   using W = MainWindow;
-  const int order[] = {W::kIconGrid,   W::kGridScroll, W::kBrowse,    W::kExit, W::kIconFile,
-                       W::kApply, W::kRestore, W::kTypeList, W::kRefresh};
+  // Apply has nothing to apply yet, so Tab passes it by.
+  const int order[] = {W::kSearch,  W::kTypeList, W::kIconFile, W::kBrowse, W::kIconGrid,
+                       W::kRestore, W::kRefresh,  W::kExit,     W::kSearch};
+  EXPECT_FALSE(::IsWindowEnabled(window_->control(W::kApply)));
   HWND current = window_->control(order[0]);
   for (std::size_t i = 1; i < std::size(order); ++i) {
     SCOPED_TRACE(i);
@@ -125,9 +163,10 @@ TEST_F(MainWindowTest, LoadScansSetsTheCaptionAndRefreshRebuilds) {
   EXPECT_EQ(SplitIconLocation(window_->types()[a].location).file, L"%SystemRoot%\\system32\\shell32.dll");
   EXPECT_NE(IndexOfText(L"Tarrow Type A  [.tarrowd]"), std::wstring::npos) << "shared ProgID";
   EXPECT_EQ(IndexOfText(L"Tarrow Type E  [.tarrowe]"), std::wstring::npos) << "%1 is not listed";
-  wchar_t text[128];
-  ListView_GetItemText(list, static_cast<int>(a), 0, text, 128);
-  EXPECT_STREQ(text, L"Tarrow Type A  [.tarrowa]");
+  const int row = window_->typeList().RowOf(a);
+  EXPECT_EQ(RowText(row, 0), L"Tarrow Type A");
+  EXPECT_EQ(RowText(row, 1), L".tarrowa");
+  EXPECT_EQ(RowText(row, 2), L"%SystemRoot%\\system32\\shell32.dll,3");
 
   // The bar stops one short of full: n - 1 of n keys.
   std::vector<std::wstring> names;
@@ -142,6 +181,7 @@ TEST_F(MainWindowTest, LoadScansSetsTheCaptionAndRefreshRebuilds) {
   window_->SetIconFileText(tarrow::testing::SystemFile(L"shell32.dll"));
   window_->OnIconChosen(2);
   ASSERT_TRUE(IsChanged(window_->types()[a]));
+  shell_.answers.push_back(kIdNo);  // drop the change
   window_->OnRefresh();
   EXPECT_EQ(window_->types().size(), count);
   EXPECT_FALSE(IsChanged(window_->types()[a])) << "a rescan drops unapplied assignments";
@@ -250,10 +290,12 @@ TEST_F(MainWindowTest, TheGridShowsEveryIconOfTheFileAndAssignsOne) {
             L"C:\\windows\\system32\\shell32.dll,-4")
       << "nothing reaches the registry before Apply";
 
-  // Double-clicking the type loads its file, lower-cased, at the top.
+  // Double-clicking the type loads its file, lower-cased, with its new icon
+  // framed in the first row.
   window_->SetIconFileText(L"");
   window_->OnTypeActivated();
   EXPECT_EQ(window_->IconFileText(), os_->shell.LowerCase(shell32));
+  EXPECT_EQ(window_->iconGrid().framed(), 4);
   EXPECT_EQ(window_->iconGrid().scrollValue(), 0);
 }
 
@@ -272,13 +314,25 @@ TEST_F(MainWindowTest, TheKeyboardReachesEveryCellAndAssigns) {
   EXPECT_EQ(window_->picker().SelectedIconbox, 9);
   press(VK_END);
   EXPECT_EQ(window_->picker().SelectedIconbox, cells);
-  EXPECT_EQ(window_->iconGrid().scrollValue(), window_->iconGrid().layout().scroll.Max) << "the last row is scrolled into view";
+  EXPECT_EQ(window_->iconGrid().scrollValue(), window_->iconGrid().layout().scroll.Max)
+      << "the last row is scrolled into view";
   press(VK_HOME);
   EXPECT_EQ(window_->iconGrid().scrollValue(), 0);
+  // A page is the two whole rows in view: 14 cells, 1,230 twips.
+  press(VK_NEXT);
+  EXPECT_EQ(window_->picker().SelectedIconbox, 15);
+  EXPECT_EQ(window_->iconGrid().scrollValue(), 600) << "row 3 ends at 1,845 twips, 1,245 are in view";
+  press(VK_NEXT);
+  EXPECT_EQ(window_->picker().SelectedIconbox, 29);
+  EXPECT_EQ(window_->iconGrid().scrollValue(), 1830);
+  press(VK_PRIOR);
+  EXPECT_EQ(window_->picker().SelectedIconbox, 15);
+  EXPECT_EQ(window_->iconGrid().scrollValue(), 1230);
 
   const auto c = IndexOfText(L"Tarrow Type C  [.tarrowc]");
   ASSERT_NE(c, std::wstring::npos);
   window_->SelectItem(c);
+  press(VK_HOME);
   press(VK_RIGHT);
   press(VK_SPACE);
   EXPECT_EQ(window_->types()[c].pending, shell32 + L",1");
@@ -312,6 +366,403 @@ TEST_F(MainWindowTest, FiftyScansLeakNoHandles) {
   EXPECT_EQ(win32::Win32Shell::LiveIcons(), 0);
   EXPECT_EQ(::GetGuiResources(self, GR_USEROBJECTS), user);
   EXPECT_EQ(::GetGuiResources(self, GR_GDIOBJECTS), gdi);
+}
+
+// ---- finding, sorting and keeping one's place among many types
+
+TEST_F(MainWindowTest, ASearchFiltersTheListAndEnterOpensTheTypeWithItsIconFramed) {
+  ASSERT_TRUE(window_->OnLoad(false));
+  window_->Show();
+  const HWND list = window_->control(MainWindow::kTypeList);
+  const HWND search = window_->control(MainWindow::kSearch);
+  const std::size_t total = window_->types().size();
+  EXPECT_EQ(::GetFocus(), list) << "the work starts in the list";
+
+  // By extension; the description and ProgID of .tarrowa hold no "tarrowa".
+  ::SetWindowTextW(search, L"TARROWA");
+  ASSERT_EQ(ListView_GetItemCount(list), 1);
+  EXPECT_EQ(RowText(0, 1), L".tarrowa");
+  EXPECT_EQ(Text(MainWindow::kTypeCount), L"1 of " + std::to_wstring(total) + L" types");
+  // By ProgID: two extensions share Tarrow.TypeA.
+  ::SetWindowTextW(search, L"tarrow.typea");
+  EXPECT_EQ(ListView_GetItemCount(list), 2);
+  ::SetWindowTextW(search, L"tarrowa");
+
+  // Enter in the search box goes to the list, Enter there opens the type.
+  ::SetFocus(search);
+  Key(search, VK_RETURN);
+  EXPECT_EQ(::GetFocus(), list);
+  Key(list, VK_RETURN);
+  EXPECT_EQ(window_->IconFileText(), L"%systemroot%\\system32\\shell32.dll");
+  // Its icon is number 3: cell 4 is framed, and a screen reader hears it.
+  EXPECT_EQ(window_->iconGrid().framed(), 4);
+  wchar_t name[64] = {};
+  ::GetWindowTextW(window_->control(MainWindow::kIconGrid), name, 64);
+  EXPECT_EQ(name, L"Icon 4 of " + std::to_wstring(window_->iconGrid().count()));
+  EXPECT_EQ(::GetFocus(), window_->control(MainWindow::kIconGrid)) << "the keyboard goes on in the grid";
+
+  // Escape in the search box empties it.
+  ::SetFocus(search);
+  Key(search, VK_ESCAPE);
+  EXPECT_EQ(Text(MainWindow::kSearch), L"");
+  EXPECT_EQ(static_cast<std::size_t>(ListView_GetItemCount(list)), total);
+}
+
+TEST_F(MainWindowTest, TypingInTheListFindsAType) {
+  ASSERT_TRUE(window_->OnLoad(false));
+  window_->Show();
+  const HWND list = window_->control(MainWindow::kTypeList);
+  ::SetFocus(list);
+  // A dot starts a search by extension.
+  for (wchar_t c : std::wstring(L".tarrowc")) ::PostMessageW(list, WM_CHAR, c, 1);
+  Pump();
+  const int row = ListView_GetNextItem(list, -1, LVNI_SELECTED);
+  ASSERT_GE(row, 0) << "typing found nothing";
+  EXPECT_EQ(RowText(row, 1), L".tarrowc");
+}
+
+TEST_F(MainWindowTest, ASortedListKeepsTheSelectedTypeAndTheTopRowAcrossRefresh) {
+  ASSERT_TRUE(window_->OnLoad(false));
+  window_->Show();
+  const HWND list = window_->control(MainWindow::kTypeList);
+  // Two clicks on the "Extension" header: the list starts sorted by
+  // extension, and the second click sorts it the other way round again.
+  NMLISTVIEW click{};
+  click.hdr = {list, static_cast<UINT_PTR>(MainWindow::kTypeList), LVN_COLUMNCLICK};
+  click.iItem = -1;
+  click.iSubItem = 1;
+  ::SendMessageW(window_->hwnd(), WM_NOTIFY, click.hdr.idFrom, reinterpret_cast<LPARAM>(&click));
+  EXPECT_FALSE(window_->typeList().order().ascending);
+  ::SendMessageW(window_->hwnd(), WM_NOTIFY, click.hdr.idFrom, reinterpret_cast<LPARAM>(&click));
+  ASSERT_TRUE(window_->typeList().order().ascending);
+  const int count = ListView_GetItemCount(list);
+  ASSERT_GT(count, 9) << "too few types to scroll";
+  for (int row = 1; row < count; ++row) {
+    SCOPED_TRACE(row);
+    EXPECT_LE(_wcsicmp(RowText(row - 1, 1).c_str(), RowText(row, 1).c_str()), 0);
+  }
+  // Scrolled down two rows, with .tarrowc selected.
+  RECT item{};
+  ListView_GetItemRect(list, 0, &item, LVIR_BOUNDS);
+  ListView_Scroll(list, 0, 2 * (item.bottom - item.top));
+  ASSERT_EQ(ListView_GetTopIndex(list), 2);
+  const std::wstring top = RowText(2, 1);
+  ASSERT_TRUE(window_->SelectItem(IndexOf(L".tarrowc")));
+
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round == 0 ? "Refresh" : "Restore Defaults");
+    if (round == 0) {
+      window_->OnRefresh();
+    } else {
+      shell_.answers.push_back(kIdYes);
+      window_->OnRestoreDefaults();
+    }
+    const int selected = ListView_GetNextItem(list, -1, LVNI_SELECTED);
+    ASSERT_GE(selected, 0) << "the selection was dropped";
+    EXPECT_EQ(RowText(selected, 1), L".tarrowc");
+    EXPECT_EQ(ListView_GetTopIndex(list), 2);
+    EXPECT_EQ(RowText(2, 1), top);
+    EXPECT_EQ(window_->typeList().order().column, TypeColumn::Extension);
+  }
+}
+
+// ---- a window that uses the screen
+
+TEST_F(MainWindowTest, TheListAndTheGridGrowWithTheWindowAndNothingOverlaps) {
+  if (DpiOf(window_->hwnd()) != 96) GTEST_SKIP() << "the prefix is not at 96 DPI";
+  ASSERT_TRUE(window_->OnLoad(false));
+  window_->Show();
+  window_->SetIconFileText(tarrow::testing::SystemFile(L"shell32.dll"));
+  SetClientSize(window_->hwnd(), 700, 900);
+  RECT client;
+  ::GetClientRect(window_->hwnd(), &client);
+  ASSERT_EQ(client.right, 700);
+  ASSERT_EQ(client.bottom, 900);
+  // 385 wider and 494 taller than the design: 247 more each for list and grid.
+  const RECT list = RectIn(window_->control(MainWindow::kTypeList), window_->hwnd());
+  EXPECT_EQ(list.right - list.left, 297 + 385);
+  EXPECT_EQ(list.bottom - list.top, 145 + 247);
+  const RECT grid = RectIn(window_->control(MainWindow::kIconGrid), window_->hwnd());
+  EXPECT_EQ(grid.top, 240 + 247);
+  EXPECT_EQ(grid.right - grid.left, 278 + 385);
+  EXPECT_EQ(grid.bottom - grid.top, 87 + 247);
+  // 659 pixels inside the grid's frame are 9,885 twips: 16 cells of 585.
+  EXPECT_EQ(window_->iconGrid().metrics().columns, 16);
+  const RECT exit = RectIn(window_->control(MainWindow::kExit), window_->hwnd());
+  EXPECT_EQ(exit.left, 264 + 385);
+  EXPECT_EQ(exit.top, 332 + 494);
+
+  std::vector<int> ids;
+  for (int id = MainWindow::kFirstControl; id < MainWindow::kControlEnd; ++id) ids.push_back(id);
+  for (int a : ids) {
+    const RECT ra = RectIn(window_->control(a), window_->hwnd());
+    SCOPED_TRACE(a);
+    EXPECT_GE(ra.left, 0);
+    EXPECT_GE(ra.top, 0);
+    EXPECT_LE(ra.right, client.right);
+    EXPECT_LE(ra.bottom, client.bottom);
+    for (int b : ids) {
+      if (b <= a) continue;
+      // The grid's scroll bar lies on the grid's frame, one pixel, by design.
+      if ((a == MainWindow::kGridScroll && b == MainWindow::kIconGrid) ||
+          (a == MainWindow::kIconGrid && b == MainWindow::kGridScroll))
+        continue;
+      const RECT rb = RectIn(window_->control(b), window_->hwnd());
+      RECT overlap;
+      EXPECT_FALSE(::IntersectRect(&overlap, &ra, &rb)) << a << " overlaps " << b;
+    }
+  }
+
+  // Never smaller than the design.
+  ::SetWindowPos(window_->hwnd(), nullptr, 0, 0, 100, 100, SWP_NOMOVE | SWP_NOZORDER);
+  ::GetClientRect(window_->hwnd(), &client);
+  EXPECT_EQ(client.right, 315);
+  EXPECT_EQ(client.bottom, 406);
+}
+
+TEST_F(MainWindowTest, TheWindowComesBackWhereTheUserLeftIt) {
+  window_->Show();
+  ::SetWindowPos(window_->hwnd(), nullptr, 40, 30, 500, 600, SWP_NOZORDER);
+  window_.reset();
+  EXPECT_EQ(RegReadValue(os_->registry, kCurrentUser, kSettingsKey, kPlacementValue),
+            L"40,30,500,600,0," + std::to_wstring(DpiOf(nullptr)));
+  window_ = std::make_unique<MainWindow>(*os_);
+  ASSERT_TRUE(window_->Create());
+  window_->Show();
+  RECT r;
+  ::GetWindowRect(window_->hwnd(), &r);
+  EXPECT_EQ(r.left, 40);
+  EXPECT_EQ(r.top, 30);
+  EXPECT_EQ(r.right - r.left, 500);
+  EXPECT_EQ(r.bottom - r.top, 600);
+
+  // A place on no monitor is forgotten: the window is centred.
+  RegKey key = 0;
+  bool created = false;
+  ASSERT_EQ(os_->registry.CreateKey(kCurrentUser, kSettingsKey, key, created), kSuccess);
+  const std::wstring gone = L"-30000,-30000,500,600,0,96";
+  os_->registry.SetValue(key, kPlacementValue, kRegSz, gone.c_str(),
+                         static_cast<std::uint32_t>((gone.size() + 1) * sizeof(wchar_t)));
+  os_->registry.CloseKey(key);
+  window_ = std::make_unique<MainWindow>(*os_);
+  ASSERT_TRUE(window_->Create());
+  window_->Show();
+  ::GetWindowRect(window_->hwnd(), &r);
+  EXPECT_GT(r.left, -1000);
+  EXPECT_GT(r.top, -1000);
+}
+
+// ---- saying what is going on
+
+TEST_F(MainWindowTest, ChangesAreMarkedCountedAndSharedUntilApplied) {
+  ASSERT_TRUE(window_->OnLoad(false));
+  const auto a = IndexOf(L".tarrowa"), d = IndexOf(L".tarrowd");
+  ASSERT_NE(a, std::wstring::npos);
+  ASSERT_NE(d, std::wstring::npos);
+  const std::wstring total = std::to_wstring(window_->types().size());
+  EXPECT_EQ(window_->StatusText(), total + L" types, no changes waiting");
+  EXPECT_FALSE(::IsWindowEnabled(window_->control(MainWindow::kApply)));
+  window_->OnApply();  // nothing to apply: nothing said
+  EXPECT_EQ(window_->StatusText(), total + L" types, no changes waiting");
+
+  window_->SelectItem(a);
+  const std::wstring shell32 = tarrow::testing::SystemFile(L"shell32.dll");
+  window_->SetIconFileText(shell32);
+  window_->OnIconChosen(6);
+  EXPECT_EQ(window_->types()[d].pending, shell32 + L",5") << ".tarrowd has the same ProgID";
+  EXPECT_EQ(window_->types()[d].picture, window_->types()[a].picture);
+  EXPECT_EQ(RowText(window_->typeList().RowOf(a), 0), L"* Tarrow Type A");
+  EXPECT_EQ(RowText(window_->typeList().RowOf(d), 0), L"* Tarrow Type A");
+  EXPECT_EQ(RowText(window_->typeList().RowOf(a), 2), shell32 + L",5");
+  EXPECT_EQ(window_->StatusText(), total + L" types, 2 changes not applied");
+  EXPECT_TRUE(::IsWindowEnabled(window_->control(MainWindow::kApply)));
+
+  const std::wstring key = L"Tarrow.TypeA\\DefaultIcon";
+  const tarrow::testing::KeptValue kept(key);
+  window_->OnApply();
+  EXPECT_EQ(RegReadValue(os_->registry, kClassesRoot, key, L""), shell32 + L",5");
+  EXPECT_TRUE(shell_.shown.empty()) << "success needs no message box";
+  EXPECT_EQ(window_->StatusText(), total + L" types, no changes waiting.  Apply: 2 types changed.");
+  EXPECT_EQ(RowText(window_->typeList().RowOf(a), 0), L"Tarrow Type A");
+  EXPECT_FALSE(::IsWindowEnabled(window_->control(MainWindow::kApply)));
+}
+
+TEST_F(MainWindowTest, AFileWithoutIconsSaysSoWhereTheGridIs) {
+  window_->SetIconFileText(L"C:\\no such folder\\none.dll");
+  EXPECT_EQ(window_->iconGrid().emptyText(), L"There is no file by this name.");
+  window_->SetIconFileText(tarrow::testing::Fixture(L"not-an-icon.ico"));
+  EXPECT_EQ(window_->iconGrid().emptyText(), L"This file holds no icons, or they cannot be read.");
+  window_->SetIconFileText(tarrow::testing::SystemFile(L"shell32.dll"));
+  EXPECT_EQ(window_->iconGrid().emptyText(), L"");
+  window_->SetIconFileText(L"");
+  EXPECT_EQ(window_->iconGrid().emptyText(), L"") << "no file named, nothing to say";
+}
+
+TEST_F(MainWindowTest, ExitCloseAndRefreshAskBeforeDroppingChanges) {
+  ASSERT_TRUE(window_->OnLoad(false));
+  const auto c = IndexOf(L".tarrowc");
+  window_->SelectItem(c);
+  window_->SetIconFileText(tarrow::testing::SystemFile(L"shell32.dll"));
+  window_->OnIconChosen(2);
+  const HWND hwnd = window_->hwnd();
+
+  shell_.answers.push_back(kIdCancel);
+  window_->OnExit();
+  ASSERT_EQ(shell_.shown.size(), 1u);
+  EXPECT_EQ(shell_.shown[0].first,
+            L"1 icon change is not applied yet.\r\n\r\nApply them before closing Tarrow?\r\n\r\n"
+            L"Yes applies them, No drops them, Cancel goes back.");
+  EXPECT_EQ(shell_.shown[0].second, kMbYesNoCancel | kMbIconWarning);
+  EXPECT_TRUE(::IsWindow(hwnd));
+
+  shell_.answers.push_back(kIdCancel);
+  ::SendMessageW(hwnd, WM_CLOSE, 0, 0);
+  EXPECT_EQ(shell_.shown.size(), 2u);
+  EXPECT_TRUE(::IsWindow(hwnd));
+
+  shell_.answers.push_back(kIdCancel);
+  window_->OnRefresh();
+  EXPECT_EQ(shell_.shown.size(), 3u);
+  EXPECT_TRUE(IsChanged(window_->types()[c])) << "Cancel keeps the change";
+
+  // Yes applies first, then closes.
+  const std::wstring key = L"Tarrow.TypeC\\DefaultIcon";
+  const tarrow::testing::KeptValue kept(key);
+  shell_.answers.push_back(kIdYes);
+  ::SendMessageW(hwnd, WM_CLOSE, 0, 0);
+  EXPECT_FALSE(::IsWindow(hwnd));
+  // The quit the closed window asked for is not the next test's.
+  MSG quit;
+  EXPECT_TRUE(::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+  EXPECT_EQ(RegReadValue(os_->registry, kClassesRoot, key, L""),
+            tarrow::testing::SystemFile(L"shell32.dll") + L",1");
+}
+
+TEST_F(MainWindowTest, WhileAScanRunsTheButtonsAreDisabledAndApplyIsRefused) {
+  ASSERT_TRUE(window_->OnLoad(false));
+  const auto c = IndexOf(L".tarrowc");
+  window_->SelectItem(c);
+  window_->SetIconFileText(tarrow::testing::SystemFile(L"shell32.dll"));
+  window_->OnIconChosen(2);
+  ASSERT_TRUE(::IsWindowEnabled(window_->control(MainWindow::kApply)));
+
+  // A window of the test's own sees the buttons from inside the scan's
+  // yields, and presses Apply there.
+  struct Probe {
+    MainWindow* window;
+    bool ran = false;
+    bool refresh = true, apply = true, restore = true;
+  } probe{window_.get()};
+  static Probe* current = nullptr;
+  current = &probe;
+  RegisterClassOnce(
+      L"TarrowScanProbe",
+      [](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT {
+        if (m == WM_APP && current) {
+          current->ran = true;
+          current->refresh = ::IsWindowEnabled(current->window->control(MainWindow::kRefresh));
+          current->apply = ::IsWindowEnabled(current->window->control(MainWindow::kApply));
+          current->restore = ::IsWindowEnabled(current->window->control(MainWindow::kRestore));
+          ::SendMessageW(current->window->hwnd(), WM_COMMAND, MainWindow::kApply, 0);
+          return 0;
+        }
+        return ::DefWindowProcW(h, m, w, l);
+      },
+      nullptr);
+  const HWND probeWindow = ::CreateWindowExW(0, L"TarrowScanProbe", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                             ::GetModuleHandleW(nullptr), nullptr);
+  ::PostMessageW(probeWindow, WM_APP, 0, 0);
+  const std::wstring key = L"Tarrow.TypeC\\DefaultIcon";
+  const std::wstring before = RegReadValue(os_->registry, kClassesRoot, key, L"");
+  shell_.answers.push_back(kIdNo);
+  window_->OnRefresh();
+  ::DestroyWindow(probeWindow);
+  current = nullptr;
+  ASSERT_TRUE(probe.ran) << "the scan never yielded";
+  EXPECT_FALSE(probe.refresh);
+  EXPECT_FALSE(probe.apply);
+  EXPECT_FALSE(probe.restore);
+  EXPECT_EQ(RegReadValue(os_->registry, kClassesRoot, key, L""), before) << "Apply wrote during the scan";
+  EXPECT_TRUE(::IsWindowEnabled(window_->control(MainWindow::kRefresh)));
+  EXPECT_TRUE(::IsWindowEnabled(window_->control(MainWindow::kRestore)));
+}
+
+// ---- the faults an audit found
+
+TEST_F(MainWindowTest, AnotherFileClearsTheFrameSoSpaceAssignsNothingUnpicked) {
+  ASSERT_TRUE(window_->OnLoad(false));
+  std::wstring other;
+  for (const wchar_t* name : {L"user32.dll", L"comctl32.dll", L"explorer.exe", L"winefile.exe"}) {
+    if (os_->shell.CountIcons(tarrow::testing::SystemFile(name)) >= 5) {
+      other = tarrow::testing::SystemFile(name);
+      break;
+    }
+  }
+  if (other.empty()) GTEST_SKIP() << "no second system file with five icons";
+  const auto c = IndexOf(L".tarrowc");
+  window_->SelectItem(c);
+  window_->SetIconFileText(tarrow::testing::SystemFile(L"shell32.dll"));
+  window_->iconGrid().Frame(5);
+  window_->SetIconFileText(other);
+  EXPECT_EQ(window_->iconGrid().framed(), 0);
+  EXPECT_EQ(window_->picker().SelectedIconbox, 0);
+  ::SendMessageW(window_->control(MainWindow::kIconGrid), WM_KEYDOWN, VK_SPACE, 0);
+  EXPECT_FALSE(IsChanged(window_->types()[c])) << "Space gave an icon nobody picked";
+}
+
+TEST_F(MainWindowTest, ADoubleClickEndingOutsideTheGridCostsNoClick) {
+  window_->SetIconFileText(tarrow::testing::SystemFile(L"shell32.dll"));
+  const HWND grid = window_->control(MainWindow::kIconGrid);
+  // Cell 1 at (20, 20), cell 3 at (98, 20), at 96 DPI or more.
+  const int scale = static_cast<int>(DpiOf(grid));
+  const LPARAM cell1 = MAKELPARAM(20 * scale / 96, 20 * scale / 96);
+  const LPARAM cell3 = MAKELPARAM(98 * scale / 96, 20 * scale / 96);
+  ::SendMessageW(grid, WM_LBUTTONDOWN, MK_LBUTTON, cell1);
+  ::SendMessageW(grid, WM_LBUTTONUP, 0, cell1);
+  ::SendMessageW(grid, WM_LBUTTONDBLCLK, MK_LBUTTON, cell1);
+  // ... released outside the grid: its release never comes here.
+  ::SendMessageW(grid, WM_LBUTTONDOWN, MK_LBUTTON, cell3);
+  ::SendMessageW(grid, WM_LBUTTONUP, 0, cell3);
+  EXPECT_EQ(window_->iconGrid().framed(), 3);
+}
+
+TEST_F(MainWindowTest, AfterRefreshTheFocusIsWhereItWas) {
+  ASSERT_TRUE(window_->OnLoad(false));
+  window_->Show();
+  const HWND refresh = window_->control(MainWindow::kRefresh);
+  ::SetFocus(refresh);
+  ASSERT_EQ(::GetFocus(), refresh);
+  window_->OnRefresh();
+  EXPECT_EQ(::GetFocus(), refresh);
+}
+
+TEST_F(MainWindowTest, AWheelNotchTowardsTheUserShowsTheNextRow) {
+  window_->SetIconFileText(tarrow::testing::SystemFile(L"shell32.dll"));
+  const HWND grid = window_->control(MainWindow::kIconGrid);
+  ::SendMessageW(grid, WM_MOUSEWHEEL, MAKEWPARAM(0, -WHEEL_DELTA), 0);
+  EXPECT_EQ(window_->iconGrid().scrollValue(), 615);
+  ::SendMessageW(grid, WM_MOUSEWHEEL, MAKEWPARAM(0, -WHEEL_DELTA), 0);
+  EXPECT_EQ(window_->iconGrid().scrollValue(), 1230);
+  ::SendMessageW(grid, WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA), 0);
+  EXPECT_EQ(window_->iconGrid().scrollValue(), 615);
+}
+
+TEST_F(MainWindowTest, TheScrollBarStepsByRowsAndPagesWithAThumbForTheView) {
+  window_->SetIconFileText(tarrow::testing::SystemFile(L"shell32.dll"));
+  const HWND bar = window_->control(MainWindow::kGridScroll);
+  SCROLLINFO si{sizeof si, SIF_ALL, 0, 0, 0, 0, 0};
+  ::GetScrollInfo(bar, SB_CTL, &si);
+  EXPECT_EQ(si.nPage, 1245u) << "the view's 1,245 twips";
+  const HWND panel = window_->panel();
+  auto send = [&](WORD code) {
+    ::SendMessageW(panel, WM_VSCROLL, MAKEWPARAM(code, 0), reinterpret_cast<LPARAM>(bar));
+  };
+  send(SB_LINEDOWN);
+  EXPECT_EQ(window_->iconGrid().scrollValue(), 615);
+  send(SB_PAGEDOWN);
+  EXPECT_EQ(window_->iconGrid().scrollValue(), 615 + 1230);
+  send(SB_LINEUP);
+  EXPECT_EQ(window_->iconGrid().scrollValue(), 1230);
 }
 
 }  // namespace
