@@ -54,7 +54,9 @@ void TypeListView::SetFonts(HFONT normal, HFONT bold) {
 }
 
 void TypeListView::Place(int left, int top, int width, int height, UINT dpi) {
+  box_ = {left, top, left + width, top + height};
   ::SetWindowPos(hwnd_, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+  FitWholeRows();
   // The description takes what the other columns leave, so a long one ends
   // in an ellipsis with its extension still in sight.
   RECT client;
@@ -66,6 +68,24 @@ void TypeListView::Place(int left, int top, int width, int height, UINT dpi) {
     rest -= width;
   }
   ListView_SetColumnWidth(hwnd_, 0, std::max(rest, DipToPx(60, dpi)));
+}
+
+// The list ends below its last whole row rather than cutting one in half.
+void TypeListView::FitWholeRows() {
+  RECT row{}, header{}, client{}, outer{};
+  if (ListView_GetItemCount(hwnd_) == 0 || !ListView_GetItemRect(hwnd_, 0, &row, LVIR_BOUNDS)) return;
+  const int rowHeight = row.bottom - row.top;
+  if (rowHeight <= 0) return;
+  ::SetWindowPos(hwnd_, nullptr, 0, 0, box_.right - box_.left, box_.bottom - box_.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
+  ::GetWindowRect(ListView_GetHeader(hwnd_), &header);
+  ::GetClientRect(hwnd_, &client);
+  ::GetWindowRect(hwnd_, &outer);
+  const int rows = client.bottom - (header.bottom - header.top);
+  // A horizontal scroll bar would take what is left: no trimming then.
+  if (rows < rowHeight || ::GetWindowLongPtrW(hwnd_, GWL_STYLE) & WS_HSCROLL) return;
+  ::SetWindowPos(hwnd_, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top - rows % rowHeight,
+                 SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
 }
 
 TypeListView::Memory TypeListView::Remember() const {
@@ -82,6 +102,7 @@ void TypeListView::ResetRows() {
   rows_ = BuildTypeView(types_, search_, order_);
   ListView_SetItemState(hwnd_, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
   ListView_SetItemCountEx(hwnd_, static_cast<int>(rows_.size()), 0);
+  FitWholeRows();
   ::InvalidateRect(hwnd_, nullptr, TRUE);
 }
 

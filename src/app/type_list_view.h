@@ -67,11 +67,13 @@ class TypeListView {
 
  private:
   void ShowSortMark();
+  void FitWholeRows();
 
   const TypeList& types_;
   const ImageStore& images_;
   HWND hwnd_ = nullptr;
   HFONT normalFont_ = nullptr, boldFont_ = nullptr;
+  RECT box_{};  // where the layout placed the list, in its parent
   std::wstring search_;
   TypeOrder order_;
   std::vector<std::size_t> rows_;

@@ -183,10 +183,19 @@ class Tarrow {
   bool StartAndWait() { return Start() && WaitForWindow(); }
 
   // WM_CLOSE as the frame's close box sends it; killed only as a last resort.
+  // Changes still waiting (a write failed) are asked about first: No drops
+  // them.
   bool Close() {
     if (!process_) return true;
     if (window_) ::PostMessageW(window_, WM_CLOSE, 0, 0);
-    const bool ended = ::WaitForSingleObject(process_.get(), kTimeoutMs) == WAIT_OBJECT_0;
+    const bool ended = WaitUntil(
+        [&] {
+          if (const HWND box = Dialog()) {
+            if (const HWND no = ::GetDlgItem(box, IDNO)) ::PostMessageW(no, BM_CLICK, 0, 0);
+          }
+          return ::WaitForSingleObject(process_.get(), 0) == WAIT_OBJECT_0;
+        },
+        kTimeoutMs);
     if (!ended) Kill();
     process_.reset();
     window_ = nullptr;

@@ -481,7 +481,16 @@ TEST_F(MainWindowTest, TheListAndTheGridGrowWithTheWindowAndNothingOverlaps) {
   // 385 wider and 494 taller than the design: 247 more each for list and grid.
   const RECT list = RectIn(window_->control(MainWindow::kTypeList), window_->hwnd());
   EXPECT_EQ(list.right - list.left, 297 + 385);
-  EXPECT_EQ(list.bottom - list.top, 145 + 247);
+  // Up to 145 + 247 pixels, ending below its last whole row.
+  const HWND listWindow = window_->control(MainWindow::kTypeList);
+  RECT row{}, header{}, inside{};
+  ASSERT_TRUE(ListView_GetItemRect(listWindow, 0, &row, LVIR_BOUNDS));
+  ::GetWindowRect(ListView_GetHeader(listWindow), &header);
+  ::GetClientRect(listWindow, &inside);
+  EXPECT_LE(list.bottom - list.top, 145 + 247);
+  EXPECT_GT(list.bottom - list.top, 145 + 247 - (row.bottom - row.top));
+  EXPECT_EQ((inside.bottom - (header.bottom - header.top)) % (row.bottom - row.top), 0)
+      << "a row cut in half";
   const RECT grid = RectIn(window_->control(MainWindow::kIconGrid), window_->hwnd());
   EXPECT_EQ(grid.top, 240 + 247);
   EXPECT_EQ(grid.right - grid.left, 278 + 385);
