@@ -142,12 +142,14 @@ bool Recordable(const std::wstring& progId, const std::wstring& location) {
          location.find_first_of(L"\r\n") == std::wstring::npos;
 }
 
-void AddLine(std::vector<SnapshotLine>& lines, std::wstring_view line) {
+// One line's text; false when it cannot be used.
+bool AddLine(std::vector<SnapshotLine>& lines, std::wstring_view line) {
   const auto comma = line.find(L',');
-  if (comma == std::wstring_view::npos || comma == 0 || comma + 1 == line.size()) return;
+  if (comma == std::wstring_view::npos || comma == 0 || comma + 1 == line.size()) return false;
   const auto progId = line.substr(0, comma);
-  if (progId.find(L'\0') != std::wstring_view::npos) return;
+  if (progId.find(L'\0') != std::wstring_view::npos) return false;
   lines.push_back({std::wstring(progId), std::wstring(line.substr(comma + 1))});
+  return true;
 }
 
 }  // namespace
@@ -229,35 +231,41 @@ bool SnapshotWriter::End() {
   return false;
 }
 
-std::vector<SnapshotLine> ParseSnapshot(Shell& shell, std::string_view bytes) {
+SnapshotContents ParseSnapshot(Shell& shell, std::string_view bytes) {
   const std::string_view bom(kUtf8Bom);
   const std::wstring text =
       bytes.substr(0, bom.size()) == bom ? FromUtf8(bytes.substr(bom.size())) : shell.AnsiToWide(bytes);
-  std::vector<SnapshotLine> lines;
+  SnapshotContents contents;
   const std::wstring_view all(text);
   std::size_t start = 0;
+  std::size_t number = 0;
   while (start < all.size()) {
+    ++number;
     const auto end = all.find_first_of(L"\r\n", start);
+    const auto line =
+        all.substr(start, end == std::wstring_view::npos ? std::wstring_view::npos : end - start);
     if (end == std::wstring_view::npos) {
-      AddLine(lines, all.substr(start));
+      contents.unusable.push_back(number);
       break;
     }
-    AddLine(lines, all.substr(start, end - start));
+    if (!line.empty() && !AddLine(contents.lines, line)) contents.unusable.push_back(number);
     start = end + (all[end] == L'\r' && end + 1 < all.size() && all[end + 1] == L'\n' ? 2 : 1);
   }
-  return lines;
+  return contents;
 }
 
-std::optional<std::vector<SnapshotLine>> ReadSnapshot(Os& os) {
-  const std::wstring path = FindSnapshot(os);
-  if (path.empty()) return std::nullopt;
+SnapshotReading ReadSnapshot(Os& os) {
+  SnapshotReading reading;
+  std::wstring path = FindSnapshot(os);
+  // One that is there but cannot be read is not missing.
+  for (const auto& place : {SnapshotPathBesideProgram(os.shell), SnapshotPathPerUser(os.shell)}) {
+    if (path.empty() && !place.empty() && os.files.Exists(place)) path = place;
+  }
+  if (path.empty()) return reading;
   const auto bytes = os.files.ReadAll(path);
-  if (!bytes) return std::nullopt;
-  auto lines = ParseSnapshot(os.shell, *bytes);
-  const std::string_view text = std::string_view(*bytes).substr(
-      std::string_view(*bytes).substr(0, 3) == std::string_view(kUtf8Bom) ? 3 : 0);
-  if (lines.empty() && text.find_first_not_of(" \t\r\n") != std::string_view::npos) return std::nullopt;
-  return lines;
+  reading.state = bytes ? SnapshotState::Read : SnapshotState::Unreadable;
+  if (bytes) reading.contents = ParseSnapshot(os.shell, *bytes);
+  return reading;
 }
 
 }  // namespace tarrow

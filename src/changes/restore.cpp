@@ -6,10 +6,10 @@ namespace tarrow {
 
 RestoreOutcome RestoreDefaultIcons(Os& os) {
   RestoreOutcome outcome;
-  const auto lines = ReadSnapshot(os);
-  if (!lines) return outcome;
+  const SnapshotReading snapshot = ReadSnapshot(os);
+  if (snapshot.state != SnapshotState::Read || snapshot.contents.lines.empty()) return outcome;
   outcome.snapshotRead = true;
-  for (const SnapshotLine& line : *lines) {
+  for (const SnapshotLine& line : snapshot.contents.lines) {
     Status status = kSuccess;
     if (WriteDefaultIcon(os.registry, line.progId, line.location, &status)) {
       ++outcome.written;
@@ -42,7 +42,8 @@ bool RestoreDefaults(Os& os, RestoreHost& host) {
   // Told only now, over the rebuilt list: the rescan is what takes a new
   // snapshot when there was none.
   if (!outcome.snapshotRead) {
-    os.shell.MessageBox(NoSnapshotMessage(ReadSnapshot(os).has_value()), kMbOk | kMbIconWarning);
+    os.shell.MessageBox(NoSnapshotMessage(ReadSnapshot(os).state == SnapshotState::Read),
+                        kMbOk | kMbIconWarning);
   }
   ReportFailures(os.shell, outcome.failures, ChangeKind::Restore);
   return true;
