@@ -26,6 +26,10 @@ struct TypeItem {
 // The list's text for the item: description "  [" extension "]".
 std::wstring ItemText(const TypeItem& item);
 
+// The type as messages name it: its description, cut short with an ellipsis
+// so that any message stays on the screen, and its extension.
+std::wstring TypeName(const TypeItem& item);
+
 // Whether the user gave the item a new icon that is not yet applied.
 inline bool IsChanged(const TypeItem& item) {
   return item.pending.has_value();
