@@ -397,12 +397,14 @@ TEST(TypeResolverTest, ClassNamesAppendPerUserOnlyNamesOnce) {
 }
 
 TEST(TypeResolverTest, ANameLongerThanTheBufferDoesNotEndTheList) {
-  // Windows caps key names at 255 characters; a damaged hive does not.
+  // Windows caps key names at 255 characters; a damaged hive does not. A name
+  // longer than any the registry could open is passed over.
   Fixture f;
   const std::wstring machineLong(2000, L'm');
   const std::wstring userLong(600, L'u');
   f.MachineKey(L".a");
   f.MachineKey(machineLong);
+  f.MachineKey(std::wstring(40000, L'x'));
   f.MachineKey(L".b");
   f.UserKey(userLong);
   f.UserKey(L".c");
