@@ -58,21 +58,18 @@ LayerRead ReadLayer(Registry& reg, ClassLayer layer, const std::wstring& path, c
   LayerRead read;
   RegKey key = 0;
   if (reg.OpenKey(LayerRoot(layer), ClassPath(path), RegAccess::Read, key) != kSuccess) return read;
-  std::uint32_t type = 0;
-  std::uint32_t bytes = 0;
-  if (reg.QueryValue(key, name, type, nullptr, bytes) == kSuccess) {
-    read.held = true;
-    if (type == kRegSz || type == kRegExpandSz) {
-      // The text as RegReadValue gives it, so the list reads as it always did.
-      RegValue value;
-      RegReadOpenValue(reg, key, name, value);
-      const auto* text = std::get_if<std::wstring>(&value);
-      LayeredValue found{text ? *text : std::wstring(), type, layer};
-      if (!found.text.empty() && found.text.back() == L'\0') found.text.pop_back();
-      read.value = std::move(found);
-    }
-  }
+  // Read as RegReadValue reads, so the list's text stays what it always was.
+  constexpr std::uint32_t kNotThere = 0xFFFFFFFFu;
+  std::uint32_t type = kNotThere;
+  RegValue value;
+  RegReadOpenValue(reg, key, name, value, &type);
   reg.CloseKey(key);
+  read.held = type != kNotThere;
+  if (type != kRegSz && type != kRegExpandSz) return read;
+  const auto* text = std::get_if<std::wstring>(&value);
+  LayeredValue found{text ? *text : std::wstring(), type, layer};
+  if (!found.text.empty() && found.text.back() == L'\0') found.text.pop_back();
+  read.value = std::move(found);
   return read;
 }
 
