@@ -11,7 +11,6 @@ namespace tarrow {
 namespace {
 
 constexpr char kUtf8Bom[] = "\xEF\xBB\xBF";
-constexpr wchar_t kTempSuffix[] = L".tmp";
 constexpr char32_t kReplacement = 0xFFFD;
 
 // An empty folder gives no path at all rather than one at the drive's root.
@@ -171,23 +170,16 @@ std::wstring FindSnapshot(Os& os) {
 }
 
 struct SnapshotWriter::State {
-  std::unique_ptr<OutputFile> file;
-  std::wstring tempPath;
-  std::wstring finalPath;
-  bool writeFailed = false;
+  explicit State(FileSystem& files, const std::wstring& path) : writer(files, path) {}
+  WholeFileWriter writer;
 };
 
 SnapshotWriter::SnapshotWriter(Os& os) : os_(os) {}
 
-SnapshotWriter::~SnapshotWriter() {
-  if (!active()) return;
-  // Closed first: an open file cannot be deleted on Windows.
-  state_->file.reset();
-  os_.files.Remove(state_->tempPath);
-}
+SnapshotWriter::~SnapshotWriter() = default;
 
 bool SnapshotWriter::active() const {
-  return state_ && state_->file;
+  return state_ && state_->writer.open();
 }
 
 void SnapshotWriter::Begin() {
@@ -202,33 +194,23 @@ void SnapshotWriter::Begin() {
   for (const auto& finalPath : places) {
     if (finalPath.empty()) continue;
     if (&finalPath == &places[1] && !os_.files.EnsureFolder(FolderOf(finalPath))) continue;
-    const std::wstring tempPath = finalPath + kTempSuffix;
-    // Left behind by a scan that never finished.
-    os_.files.Remove(tempPath);
-    auto file = os_.files.Create(tempPath);
-    if (!file) continue;
-    state_ = std::make_unique<State>();
-    state_->file = std::move(file);
-    state_->tempPath = tempPath;
-    state_->finalPath = finalPath;
-    state_->writeFailed = !state_->file->Write(kUtf8Bom);
+    auto state = std::make_unique<State>(os_.files, finalPath);
+    if (!state->writer.Open()) continue;
+    state_ = std::move(state);
+    state_->writer.Write(kUtf8Bom);
     return;
   }
 }
 
 void SnapshotWriter::Record(const std::wstring& progId, const std::wstring& location) {
   if (!active() || !Recordable(progId, location)) return;
-  if (!state_->file->Write(ToUtf8(progId + L"," + location + L"\r\n"))) state_->writeFailed = true;
+  state_->writer.Write(ToUtf8(progId + L"," + location + L"\r\n"));
 }
 
 bool SnapshotWriter::End() {
   if (!active()) return false;
   const auto state = std::move(state_);
-  const bool written = state->file->Commit() && !state->writeFailed;
-  state->file.reset();
-  if (written && os_.files.Replace(state->tempPath, state->finalPath)) return true;
-  os_.files.Remove(state->tempPath);
-  return false;
+  return state->writer.Finish();
 }
 
 SnapshotContents ParseSnapshot(Shell& shell, std::string_view bytes) {
