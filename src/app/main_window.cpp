@@ -223,7 +223,7 @@ void MainWindow::Command1_Click() {
 
 void MainWindow::Command3_Click() {
   if (types_.scanning()) return;
-  RestoreDefaults(os_, *this);
+  RestoreDefaults(os_, *this, types_);
 }
 
 void MainWindow::HideMainWindow() {

@@ -8,7 +8,9 @@
 #include <unordered_map>
 #include <vector>
 
+#include "catalog/class_layer.h"
 #include "catalog/icon_location.h"
+#include "catalog/resolver.h"
 #include "platform/os.h"
 
 namespace tarrow {
@@ -21,6 +23,9 @@ struct TypeItem {
   std::wstring location;                // the icon location as stored now
   std::optional<std::wstring> pending;  // assigned by the user, not applied yet
   std::wstring picture;                 // key of its picture in the image store
+  ClassLayer layer = ClassLayer::Machine;        // where the stored location lives
+  ProgIdSource source = ProgIdSource::Default;   // how the ProgID was found
+  bool iconHandler = false;                      // the shell decides icons file by file
 };
 
 // The list's text for the item: description "  [" extension "]".

@@ -153,7 +153,8 @@ RestoreOutcome RestoreOriginals(Os& os, const TypeList& listed, const std::optio
     // unchanged REG_EXPAND_SZ must stay one.
     const auto now = resolver.ReadMerged(line.progId + L"\\DefaultIcon");
     if (now && now->text == line.location) continue;
-    if (!resolver.ClassExists(line.progId)) continue;  // no longer registered
+    // No icon key left in either layer: the type is no longer registered.
+    if (!resolver.ClassExists(line.progId + L"\\DefaultIcon")) continue;
     const ClassLayer layer = TargetLayer(os.registry, resolver, line.progId);
     const Status status = WriteIconValue(os.registry, layer, line.progId, line.location);
     if (status == kSuccess) {
@@ -227,9 +228,7 @@ std::optional<RestoreOutcome> RestoreDefaults(Os& os, RestoreHost& host, const T
   // snapshot when there was none.
   std::wstring message = RestoreMessage(os, outcome);
   if (outcome.snapshot == SnapshotState::Missing && ReadSnapshot(os).state == SnapshotState::Read) {
-    message += L"
-
-The icons as they are now have been saved as the new defaults; Restore Defaults will "
+    message += L"\r\n\r\nThe icons as they are now have been saved as the new defaults; Restore Defaults will "
                L"put them back.";
   }
   if (!message.empty()) os.shell.MessageBox(message, kMbOk | kMbIconWarning);

@@ -41,6 +41,12 @@ struct RestoreOutcome {
 RestoreOutcome RestoreOriginals(Os& os, const TypeList& listed,
                                 const std::optional<std::set<std::wstring>>& only = std::nullopt);
 
+// "Restore original icon" of the list: those types' originals alone.
+inline RestoreOutcome RestoreTypeIcons(Os& os, const std::vector<std::wstring>& progIds,
+                                       const TypeList& listed = TypeList{}) {
+  return RestoreOriginals(os, listed, std::set<std::wstring>(progIds.begin(), progIds.end()));
+}
+
 // Puts one journal entry back exactly: the value with its type and bytes, or
 // its removal, then the keys the program created, once they are empty.
 Status PutBack(Registry& registry, const JournalEntry& entry);

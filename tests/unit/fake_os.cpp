@@ -258,6 +258,8 @@ FakeRegistry::Node* FakeRegistry::Parent(RegKey root, const std::wstring& path, 
 Status FakeRegistry::CreateKey(RegKey root, const std::wstring& path, RegKey& key, bool& created) {
   // As the system does: every missing key is created under its parent, which
   // must allow it; an existing key opens as for setting values.
+  // Predefined roots are always there.
+  if (!handles_.count(root) && root != kClassesRoot && !roots_[root]) roots_[root] = std::make_unique<Node>();
   const auto parts = SplitPath(path);
   std::wstring done;
   created = false;
