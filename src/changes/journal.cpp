@@ -12,7 +12,6 @@ namespace tarrow {
 namespace {
 
 constexpr std::string_view kHeader = "TarrowJournal 1\n";
-constexpr std::string_view kMagic = "TarrowJournal ";
 constexpr std::string_view kCheck = "check ";
 constexpr char kHexDigits[] = "0123456789abcdef";
 // The longest key name the registry allows.
