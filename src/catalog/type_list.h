@@ -20,12 +20,12 @@ struct TypeItem {
   std::wstring extension;  // as the registry spells it, with its dot
   std::wstring progId;     // the class whose icon the shell shows for it
   std::wstring description;
-  std::wstring location;                // the icon location as stored now
-  std::optional<std::wstring> pending;  // assigned by the user, not applied yet
-  std::wstring picture;                 // key of its picture in the image store
-  ClassLayer layer = ClassLayer::Machine;        // where the stored location lives
-  ProgIdSource source = ProgIdSource::Default;   // how the ProgID was found
-  bool iconHandler = false;                      // the shell decides icons file by file
+  std::wstring location;                        // the icon location as stored now
+  std::optional<std::wstring> pending;          // assigned by the user, not applied yet
+  std::wstring picture;                         // key of its picture in the image store
+  ClassLayer layer = ClassLayer::Machine;       // where the stored location lives
+  ProgIdSource source = ProgIdSource::Default;  // how the ProgID was found
+  bool iconHandler = false;                     // the shell decides icons file by file
 };
 
 // The list's text for the item: description "  [" extension "]".

@@ -39,9 +39,9 @@ ClassLayer TargetLayer(Registry& registry, TypeResolver& resolver, const std::ws
   const std::wstring path = DefaultIconPath(progId);
   const auto winning = resolver.ReadMerged(progId + L"\\DefaultIcon");
   // Without a value in either layer, the key that would hold it decides.
-  const bool machineWins = winning ? winning->layer == ClassLayer::Machine
-                                   : !KeyExists(registry, kCurrentUser, path) &&
-                                         KeyExists(registry, kLocalMachine, path);
+  const bool machineWins =
+      winning ? winning->layer == ClassLayer::Machine
+              : !KeyExists(registry, kCurrentUser, path) && KeyExists(registry, kLocalMachine, path);
   if (machineWins) {
     RegKey key = 0;
     if (registry.OpenKey(kLocalMachine, path, RegAccess::SetValue, key) == kSuccess) {

@@ -24,9 +24,9 @@ struct WriteFailure {
 };
 
 struct ApplyOutcome {
-  std::size_t written = 0;  // changed types whose value was written
-  std::size_t forUser = 0;  // of those, values in the per-user layer: this user only
-  std::size_t forAll = 0;   // and in the machine layer: every user
+  std::size_t written = 0;             // changed types whose value was written
+  std::size_t forUser = 0;             // of those, values in the per-user layer: this user only
+  std::size_t forAll = 0;              // and in the machine layer: every user
   std::vector<WriteFailure> failures;  // in the order they were tried
   // The originals could not be recorded, so nothing was written.
   bool journalFailed = false;

@@ -96,7 +96,8 @@ Status PutBack(Registry& registry, const JournalEntry& entry) {
   return kSuccess;
 }
 
-RestoreOutcome RestoreOriginals(Os& os, const TypeList& listed, const std::optional<std::set<std::wstring>>& only) {
+RestoreOutcome RestoreOriginals(Os& os, const TypeList& listed,
+                                const std::optional<std::set<std::wstring>>& only) {
   RestoreOutcome outcome;
   const TypeNames names(os.shell, listed);
   std::set<std::wstring> wanted;
@@ -204,8 +205,9 @@ std::wstring RestoreMessage(Os& os, const RestoreOutcome& outcome) {
                     NameList(outcome.unrecorded) + L".");
   }
   if (outcome.journalSaveFailed) {
-    parts.push_back(L"The record of changed icons could not be updated; the next restore puts the same "
-                    L"originals back again.");
+    parts.push_back(
+        L"The record of changed icons could not be updated; the next restore puts the same "
+        L"originals back again.");
   }
   std::wstring text;
   for (const auto& part : parts) text += (text.empty() ? L"" : L"\r\n\r\n") + part;
@@ -228,8 +230,9 @@ std::optional<RestoreOutcome> RestoreDefaults(Os& os, RestoreHost& host, const T
   // snapshot when there was none.
   std::wstring message = RestoreMessage(os, outcome);
   if (outcome.snapshot == SnapshotState::Missing && ReadSnapshot(os).state == SnapshotState::Read) {
-    message += L"\r\n\r\nThe icons as they are now have been saved as the new defaults; Restore Defaults will "
-               L"put them back.";
+    message +=
+        L"\r\n\r\nThe icons as they are now have been saved as the new defaults; Restore Defaults will "
+        L"put them back.";
   }
   if (!message.empty()) os.shell.MessageBox(message, kMbOk | kMbIconWarning);
   return outcome;

@@ -67,7 +67,8 @@ TEST_F(ApplyTest, ChangedItemsAreWrittenInListOrder) {
        {Stored(L"txtfile"), Assigned(L"Foo,Bar.1", L"C:\\d.dll,4")},
        {icon + L"Foo,Bar.1\\DefaultIcon|=C:\\d.dll,4"}},
       {"two extensions of one type, the later one wins",
-       {Assigned(L"txtfile", L"C:\\first.dll,1"), Stored(L"htmlfile"), Assigned(L"txtfile", L"C:\\second.dll,2")},
+       {Assigned(L"txtfile", L"C:\\first.dll,1"), Stored(L"htmlfile"),
+        Assigned(L"txtfile", L"C:\\second.dll,2")},
        {icon + L"txtfile\\DefaultIcon|=C:\\first.dll,1", icon + L"txtfile\\DefaultIcon|=C:\\second.dll,2"}},
   };
   for (const auto& c : cases) {
@@ -100,7 +101,8 @@ TEST_F(ApplyTest, TheChangeLandsWhereItTakesEffectForThisUser) {
     const wchar_t* userAfter;
   };
   const std::vector<Case> cases = {
-      {"administrator, machine-wide type: the machine's value", true, nullptr, L"C:\\new.dll,3", L"<missing>"},
+      {"administrator, machine-wide type: the machine's value", true, nullptr, L"C:\\new.dll,3",
+       L"<missing>"},
       {"standard user, machine-wide type: a per-user value, created", false, nullptr, L"old.dll,0",
        L"C:\\new.dll,3"},
       {"per-user value already wins: it is the one changed", true, L"user.dll,1", L"old.dll,0",
@@ -197,8 +199,9 @@ TEST_F(ApplyTest, NothingIsWrittenWhenTheOriginalsCannotBeRecorded) {
     fake::FakeOs os;
     os.registry.SetText(kLocalMachine, DefaultIconPath(L"txtfile"), L"", L"old.dll,0");
     c.setUp(os);
-    const auto journalBefore = os.files.files.count(JournalPath(os.shell)) ? os.files.files[JournalPath(os.shell)]
-                                                                            : std::string("<none>");
+    const auto journalBefore = os.files.files.count(JournalPath(os.shell))
+                                   ? os.files.files[JournalPath(os.shell)]
+                                   : std::string("<none>");
     TypeList list;
     list.Add(Assigned(L"txtfile", L"C:\\a.dll,1"));
     const ApplyOutcome outcome = ApplyChanges(os.os, list);
@@ -206,8 +209,9 @@ TEST_F(ApplyTest, NothingIsWrittenWhenTheOriginalsCannotBeRecorded) {
     EXPECT_EQ(outcome.written, 0u);
     EXPECT_TRUE(os.registry.writes.empty());
     EXPECT_EQ(os.registry.Text(kLocalMachine, DefaultIconPath(L"txtfile")), L"old.dll,0");
-    const auto journalAfter = os.files.files.count(JournalPath(os.shell)) ? os.files.files[JournalPath(os.shell)]
-                                                                          : std::string("<none>");
+    const auto journalAfter = os.files.files.count(JournalPath(os.shell))
+                                  ? os.files.files[JournalPath(os.shell)]
+                                  : std::string("<none>");
     EXPECT_EQ(journalAfter, journalBefore);
     ASSERT_EQ(os.shell.messages.size(), 1u);
     EXPECT_NE(os.shell.messages[0].first.find(L"No icon was changed"), std::wstring::npos);
@@ -231,7 +235,8 @@ TEST_F(ApplyTest, AFailedWriteIsReportedByTheTypesNameAndTheOthersAreStillWritte
   EXPECT_EQ(outcome.failures[0].status, kErrorAccessDenied);
   ASSERT_EQ(fake.shell.messages.size(), 1u);
   const std::wstring& text = fake.shell.messages[0].first;
-  EXPECT_EQ(text.rfind(L"1 file type was not changed: Type htmlfile (.x).", 0), 0u) << testing::PrintToString(text);
+  EXPECT_EQ(text.rfind(L"1 file type was not changed: Type htmlfile (.x).", 0), 0u)
+      << testing::PrintToString(text);
   EXPECT_EQ(fake.shell.messages[0].second, kMbOk | kMbIconWarning);
   EXPECT_EQ(fake.shell.notifications, 1);
   EXPECT_EQ(fake.registry.openHandles(), 0);
@@ -256,7 +261,8 @@ TEST_F(ApplyTest, TheMessageCountsTypesAndNamesTheFirstFew) {
       {failures({L"a", L"b", L"c", L"d", L"e", L"f", L"g", L"h"}), ChangeKind::Restore,
        L"8 file types were not restored: Type a, Type b, Type c, Type d, Type e and 3 more."},
       // Two extensions of one type fail on the same key.
-      {failures({L"a", L"b", L"a"}), ChangeKind::Restore, L"2 file types were not restored: Type a and Type b."},
+      {failures({L"a", L"b", L"a"}), ChangeKind::Restore,
+       L"2 file types were not restored: Type a and Type b."},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.opening));

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "catalog/snapshot.h"
+#include "changes/journal.h"
 #include "fake_os.h"
 
 namespace tarrow {
@@ -66,7 +67,9 @@ TEST_F(RestoreTest, UsableLinesAreWrittenBackInFileOrder) {
        "\xEF\xBB\xBFtxtfile,C:\\t.dll,1\r\nhtmlfile,C:\\h.dll,2\r\njpegfile,C:\\j.dll,3\r\n",
        {kIcon + L"txtfile\\DefaultIcon|=C:\\t.dll,1", kIcon + L"htmlfile\\DefaultIcon|=C:\\h.dll,2",
         kIcon + L"jpegfile\\DefaultIcon|=C:\\j.dll,3"}},
-      {"split at the first comma", "htmlfile,C:\\x.dll,4\r\n", {kIcon + L"htmlfile\\DefaultIcon|=C:\\x.dll,4"}},
+      {"split at the first comma",
+       "htmlfile,C:\\x.dll,4\r\n",
+       {kIcon + L"htmlfile\\DefaultIcon|=C:\\x.dll,4"}},
       {"odd lines skipped",
        "txtfile,\r\n,C:\\a.dll,1\r\nno comma\r\n\r\nhtmlfile,C:\\h.dll,2\r\njpegfile,C:\\j.dll,3\r\n",
        {kIcon + L"htmlfile\\DefaultIcon|=C:\\h.dll,2", kIcon + L"jpegfile\\DefaultIcon|=C:\\j.dll,3"}},
@@ -200,6 +203,68 @@ TEST_F(RestoreTest, FailedWritesAreReportedAfterTheRescan) {
   EXPECT_EQ(text.rfind(L"1 file type was not restored: htmlfile.", 0), 0u) << testing::PrintToString(text);
   EXPECT_NE(text.find(L"refused access"), std::wstring::npos);
   EXPECT_EQ(fake.shell.notifications, 1);
+}
+
+// The journal holds the exact original; Defaults.dat has no value types, so
+// what it records is written only where the icon differs from it.
+TEST_F(RestoreTest, TheJournalWinsAndAnUnchangedExpandableValueStaysExpandable) {
+  fake.registry.SetText(kLocalMachine, DefaultIconPath(L"txtfile"), L"", L"C:\\plain.dll,0", kRegExpandSz);
+  fake.registry.SetText(kLocalMachine, DefaultIconPath(L"htmlfile"), L"", L"C:\\h.dll,2", kRegExpandSz);
+  Snapshot("txtfile,C:\\plain.dll,0\r\nhtmlfile,C:\\older.dll,1\r\n");
+  JournalEntry original{ClassLayer::Machine, L"htmlfile", true, true, true, kRegExpandSz, {}};
+  for (const wchar_t c : std::wstring(L"C:\\j.dll,7"))
+    original.bytes.insert(original.bytes.end(), {static_cast<unsigned char>(c), 0, 0, 0});
+  ASSERT_TRUE(SaveJournal(fake.os, {original}));
+  fake.registry.writes.clear();
+
+  const RestoreOutcome outcome = RestoreOriginals(fake.os, TypeList{});
+  EXPECT_EQ(outcome.written, 1u);
+  EXPECT_EQ(fake.registry.writes, (Texts{kIcon + L"htmlfile\\DefaultIcon|=C:\\j.dll,7"}));
+  EXPECT_EQ(fake.registry.Find(kLocalMachine, DefaultIconPath(L"txtfile"), L"")->type, kRegExpandSz);
+  EXPECT_EQ(fake.registry.Find(kLocalMachine, DefaultIconPath(L"htmlfile"), L"")->type, kRegExpandSz);
+  EXPECT_EQ(LoadJournal(fake.os).state, JournalState::Missing);
+  EXPECT_EQ(RestoreMessage(fake.os, outcome), L"");
+}
+
+TEST_F(RestoreTest, ADamagedRecordIsReportedAndNeverHalfUsed) {
+  JournalEntry planted{ClassLayer::Machine, L"htmlfile", true, true, true, kRegSz, {'x', 0}};
+  std::string bytes = SerializeJournal({planted});
+  bytes[bytes.find("htmlfile")] = 'H';  // damaged after its check was taken
+  fake.files.files[JournalPath(fake.shell)] = bytes;
+  Snapshot("garbage\r\ntxtfile,C:\\t.dll,1\r\n,x\r\n");
+
+  const RestoreOutcome outcome = RestoreOriginals(fake.os, TypeList{});
+  EXPECT_EQ(outcome.journal, JournalState::Damaged);
+  EXPECT_EQ(Value(L"htmlfile"), L"changed.dll,9");
+  EXPECT_EQ(Value(L"txtfile"), L"C:\\t.dll,1") << "the usable lines of Defaults.dat still count";
+  EXPECT_EQ(fake.files.files[JournalPath(fake.shell)], bytes) << "the damaged record is left for the user";
+  const std::wstring message = RestoreMessage(fake.os, outcome);
+  EXPECT_NE(message.find(L"Changes.journal, is damaged"), std::wstring::npos)
+      << testing::PrintToString(message);
+  EXPECT_NE(
+      message.find(
+          L"Defaults.dat, the record of the original icons, is damaged: lines 1 and 3 could not be used."),
+      std::wstring::npos)
+      << testing::PrintToString(message);
+}
+
+TEST_F(RestoreTest, OneTypeAloneAndTypesWithoutAnyRecordAreNamed) {
+  Snapshot("txtfile,C:\\t.dll,1\r\nhtmlfile,C:\\h.dll,2\r\n");
+  TypeList listed;
+  listed.Add({L".txt", L"txtfile", L"Text Document", L"changed.dll,9", std::nullopt, L"Index1"});
+  listed.Add({L".htm", L"htmlfile", L"HTML Document", L"changed.dll,9", std::nullopt, L"Index2"});
+  listed.Add({L".jpg", L"jpegfile", L"JPEG Image", L"changed.dll,9", std::nullopt, L"Index3"});
+
+  const RestoreOutcome one = RestoreTypeIcons(fake.os, {L"HTMLFILE"}, listed);
+  EXPECT_EQ(Value(L"htmlfile"), L"C:\\h.dll,2");
+  EXPECT_EQ(Value(L"txtfile"), L"changed.dll,9");
+  EXPECT_TRUE(one.unrecorded.empty());
+
+  const RestoreOutcome all = RestoreOriginals(fake.os, listed);
+  EXPECT_EQ(Value(L"txtfile"), L"C:\\t.dll,1");
+  EXPECT_EQ(all.unrecorded, (Texts{L"JPEG Image (.jpg)"}));
+  EXPECT_EQ(RestoreMessage(fake.os, all),
+            L"1 file type has no recorded original icon and was left as it is: JPEG Image (.jpg).");
 }
 
 }  // namespace
