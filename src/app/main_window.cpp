@@ -324,8 +324,14 @@ void MainWindow::OnApply() {
   const ApplyOutcome outcome = ApplyChanges(os_, types_);
   std::vector<std::wstring> failed;
   for (const auto& failure : outcome.failures) failed.push_back(failure.progId);
+  // Nothing was written when the originals could not be recorded.
+  if (outcome.journalFailed) {
+    for (const auto& item : types_) {
+      if (IsChanged(item)) failed.push_back(item.progId);
+    }
+  }
   SettleApply(types_, failed, pictureSwaps_);
-  lastOutcome_ = ApplyOutcomeText(outcome.written, outcome.failures.size());
+  lastOutcome_ = ApplySummary(outcome);
   list_.Repaint();
   UpdateStatus();
   UpdateCommands();
@@ -334,7 +340,9 @@ void MainWindow::OnApply() {
 void MainWindow::OnRestoreDefaults() {
   if (types_.scanning()) return;
   const HWND focus = ::GetFocus();
-  if (!RestoreDefaults(os_, *this)) return;
+  const auto outcome = RestoreDefaults(os_, *this, types_);
+  if (!outcome) return;
+  lastOutcome_ = RestoreSummary(*outcome);
   UpdateStatus();
   UpdateCommands();
   if (focus && ::IsWindow(focus) && ::IsChild(hwnd_, focus) && ::IsWindowEnabled(focus)) ::SetFocus(focus);
@@ -440,7 +448,7 @@ void MainWindow::OnIconFileChanged() {
 }
 
 void MainWindow::OnIconFramed(std::int64_t cell) {
-  SelectIconbox(picker_, cell);
+  FrameCell(picker_, cell);
 }
 
 void MainWindow::OnIconChosen(std::int64_t cell) {

@@ -9,6 +9,15 @@ std::wstring ItemText(const TypeItem& item) {
   return item.description + L"  [" + item.extension + L"]";
 }
 
+std::wstring TypeName(const TypeItem& item) {
+  constexpr std::size_t kLongest = 60;
+  std::wstring description = item.description;
+  if (description.size() > kLongest) description = description.substr(0, kLongest - 1) + L"\u2026";
+  std::wstring extension = item.extension;
+  if (extension.size() > kLongest) extension = extension.substr(0, kLongest - 1) + L"\u2026";
+  return description + L" (" + extension + L")";
+}
+
 bool ImageStore::Add(const std::wstring& key, IconHandle icon, const IconLocation& source) {
   if (indexOf_.contains(key)) return false;
   const int index = sink_.AddPicture(icon);

@@ -128,19 +128,6 @@ std::wstring StatusLine(std::size_t types, std::size_t pending, const std::wstri
   return line;
 }
 
-std::wstring ApplyOutcomeText(std::size_t written, std::size_t failed) {
-  std::wstring text = L"Apply: " + Count(written, L" type", L" types") + L" changed";
-  if (failed) text += L", " + GroupThousands(failed) + L" failed";
-  return text + L".";
-}
-
-std::wstring RestoreOutcomeText(bool snapshotRead, std::size_t written, std::size_t failed) {
-  if (!snapshotRead) return L"Restore: no record of the original icons, nothing restored.";
-  std::wstring text = L"Restore: " + Count(written, L" icon", L" icons") + L" restored";
-  if (failed) text += L", " + GroupThousands(failed) + L" failed";
-  return text + L".";
-}
-
 std::wstring UnappliedChangesQuestion(std::size_t pending, LeavingBy leaving) {
   std::wstring text = pending == 1 ? L"1 icon change is not applied yet."
                                    : GroupThousands(pending) + L" icon changes are not applied yet.";

@@ -95,12 +95,6 @@ std::wstring ShownTypesText(std::size_t shown, std::size_t total);
 // Apply, and the outcome of the last Apply or Restore, if any.
 std::wstring StatusLine(std::size_t types, std::size_t pending, const std::wstring& lastOutcome);
 
-// The outcome of an Apply: `written` types changed, `failed` not.
-std::wstring ApplyOutcomeText(std::size_t written, std::size_t failed);
-// The outcome of a restore: `snapshotRead` false when there was no record
-// of the original icons to read.
-std::wstring RestoreOutcomeText(bool snapshotRead, std::size_t written, std::size_t failed);
-
 // What would drop unapplied changes.
 enum class LeavingBy { Exit, Refresh };
 // The question asked first: Yes applies, No drops the changes, Cancel stays.

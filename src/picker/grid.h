@@ -10,8 +10,8 @@ namespace tarrow {
 
 // Sizes the grid is laid out with; the defaults are the window's design sizes.
 struct GridMetrics {
-  std::int64_t cellWidth = 585;   // Iconbox(0).Width
-  std::int64_t cellHeight = 615;  // Iconbox(0).Height
+  std::int64_t cellWidth = 585;   // twips, the design cell
+  std::int64_t cellHeight = 615;  // twips
   std::int64_t columns = 7;
   std::int64_t viewportHeight = 1305;       // Border.Height, its outer height
   std::int64_t viewportInnerHeight = 1245;  // Border.ScaleHeight
@@ -36,7 +36,7 @@ struct ScrollSettings {
 };
 
 struct GridLayout {
-  std::vector<CellPosition> cells;  // cells[k - 1] is Iconbox(k)
+  std::vector<CellPosition> cells;  // cells[k - 1] is cell k, which shows icon k - 1
   std::int64_t sheetHeight = 0;     // Picture1.Height
   ScrollSettings scroll;
 };

@@ -15,9 +15,9 @@ TypeItem* ItemAt(TypeList& types, std::optional<std::size_t> selected) {
 
 }  // namespace
 
-FrameMove SelectIconbox(PickerState& state, std::int64_t index) {
-  const FrameMove move{state.SelectedIconbox, index};
-  state.SelectedIconbox = index;
+FrameMove FrameCell(PickerState& state, std::int64_t index) {
+  const FrameMove move{state.framedCell, index};
+  state.framedCell = index;
   return move;
 }
 

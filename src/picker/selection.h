@@ -17,8 +17,8 @@ inline constexpr wchar_t kBrowseTitle[] = L"Get Icons From";
 
 // The picker's form-level counters. Neither is reset by a grid build or a scan.
 struct PickerState {
-  std::int64_t SelectedIconbox = 0;  // the framed cell; 0 (the template) until the first click
-  std::int64_t ChangeCounter = 0;    // only grows, so every "Change" key is new
+  std::int64_t framedCell = 0;     // the framed cell; 0 (the template) until the first click
+  std::int64_t ChangeCounter = 0;  // only grows, so every "Change" key is new
 };
 
 // Which cell loses its frame and which gets it. `cleared` may name a cell a
@@ -28,10 +28,10 @@ struct FrameMove {
   std::int64_t framed = 0;
 };
 
-// Iconbox_Click: cell `index` becomes the selected one.
-FrameMove SelectIconbox(PickerState& state, std::int64_t index);
+// The grid framed cell `index`.
+FrameMove FrameCell(PickerState& state, std::int64_t index);
 
-// Iconbox_DblClick: gives the selected type icon `cell` - 1 of the file named
+// An icon was chosen in the grid: gives the selected type icon `cell` - 1 of the file named
 // by `filename`, as a new "Change" picture of `iconSizePx` pixels and a new
 // pending location. Nothing is written to the registry. False, changing nothing, when there
 // is no selected type or the icon cannot be extracted.
@@ -39,22 +39,23 @@ bool AssignIcon(Shell& shell, PickerState& state, TypeList& types, ImageStore& i
                 std::optional<std::size_t> selected, const std::wstring& filename, std::int64_t cell,
                 int iconSizePx);
 
-// ListView1_DblClick: the text for Filename, the selected type's icon file in
-// lower case; nullopt when there is nothing to load (no selected type, or its
-// icon file is already the text of Filename). The window then selects the whole
-// text and scrolls the grid to the top.
+// A type was opened (Enter or a double-click): the text for the icon file
+// box, the selected type's icon file in lower case; nullopt when there is
+// nothing to load (no selected type, or its icon file is already the box's
+// text). The window then selects the whole text and scrolls the grid to the
+// top.
 std::optional<std::wstring> IconFileOfSelectedType(Shell& shell, PickerState& state, const TypeList& types,
                                                    std::optional<std::size_t> selected,
                                                    const std::wstring& filename);
 
-// ListView1_ItemClick.
+// A type was clicked in the list.
 void NoteItemClick(PickerState& state);
 
 // The folder the open-file dialog starts in: the system directory.
 std::wstring StartFolder(Shell& shell);
 
-// Browse_Click: the chosen icon source file in lower case; empty when the user
-// cancels, which empties Filename and the grid.
+// "Browse...": the chosen icon source file in lower case; empty when the user
+// cancels, which empties the icon file box and the grid.
 std::wstring BrowseForIconFile(Shell& shell, std::uintptr_t owner);
 
 }  // namespace tarrow

@@ -137,6 +137,32 @@ std::wstring FakeRegistry::Text(RegKey root, const std::wstring& path, const std
   return text;
 }
 
+namespace {
+
+void DumpNode(const FakeRegistry::Node& node, const std::wstring& path, std::wstring& out) {
+  out += L"[" + path + L"]\n";
+  std::vector<std::pair<std::wstring, const StoredValue*>> values;
+  for (const auto& [name, value] : node.values) values.emplace_back(Lower(name), &value);
+  std::sort(values.begin(), values.end());
+  for (const auto& [name, value] : values) {
+    out += L"  " + name + L" type " + std::to_wstring(value->type) + L":";
+    for (const unsigned char b : value->bytes) out += L" " + std::to_wstring(b);
+    out += L"\n";
+  }
+  std::vector<std::pair<std::wstring, const FakeRegistry::Node*>> children;
+  for (const auto& child : node.children) children.emplace_back(Lower(child->name), child.get());
+  std::sort(children.begin(), children.end());
+  for (const auto& [name, child] : children) DumpNode(*child, path + L"\\" + name, out);
+}
+
+}  // namespace
+
+std::wstring FakeRegistry::Dump(RegKey root) const {
+  std::wstring out;
+  if (const Node* node = Root(root)) DumpNode(*node, L"", out);
+  return out;
+}
+
 bool FakeRegistry::KeyExists(RegKey root, const std::wstring& path) const {
   return Lookup(root, path) != nullptr;
 }
@@ -232,6 +258,8 @@ FakeRegistry::Node* FakeRegistry::Parent(RegKey root, const std::wstring& path, 
 Status FakeRegistry::CreateKey(RegKey root, const std::wstring& path, RegKey& key, bool& created) {
   // As the system does: every missing key is created under its parent, which
   // must allow it; an existing key opens as for setting values.
+  // Predefined roots are always there.
+  if (!handles_.count(root) && root != kClassesRoot && !roots_[root]) roots_[root] = std::make_unique<Node>();
   const auto parts = SplitPath(path);
   std::wstring done;
   created = false;

@@ -56,6 +56,9 @@ class FakeRegistry : public Registry {
   // The stored text without one terminating NUL; "<missing>" when absent.
   std::wstring Text(RegKey root, const std::wstring& path, const std::wstring& name = L"") const;
   bool KeyExists(RegKey root, const std::wstring& path) const;
+  // Every key below root, with its values' types and bytes, in a stable
+  // order: two registries with the same dump hold the same data.
+  std::wstring Dump(RegKey root) const;
   void SetReadOnly(RegKey root, const std::wstring& path, bool readOnly = true);
   // Every SetValue that succeeded, in order: "path|name=text".
   std::vector<std::wstring> writes;

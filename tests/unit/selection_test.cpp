@@ -201,10 +201,10 @@ TEST_F(SelectionTest, TheFrameMovesFromTheLastClickedCell) {
   const std::vector<Step> steps = {{3, 0}, {5, 3}, {5, 5}, {1, 5}, {400, 1}};
   for (const auto& step : steps) {
     SCOPED_TRACE(testing::Message() << "click on " << step.click);
-    const FrameMove move = SelectIconbox(state, step.click);
+    const FrameMove move = FrameCell(state, step.click);
     EXPECT_EQ(move.cleared, step.cleared);
     EXPECT_EQ(move.framed, step.click);
-    EXPECT_EQ(state.SelectedIconbox, step.click);
+    EXPECT_EQ(state.framedCell, step.click);
   }
   EXPECT_EQ(state.ChangeCounter, 0);
 }

@@ -169,12 +169,6 @@ TEST(TypeViewTest, TheStatusLineCountsTypesAndChangesAndSaysTheLastOutcome) {
   EXPECT_EQ(StatusLine(1, 1, L""), L"1 type, 1 change not applied");
   EXPECT_EQ(StatusLine(2, 2, L"Apply: 1 type changed."),
             L"2 types, 2 changes not applied.  Apply: 1 type changed.");
-  EXPECT_EQ(ApplyOutcomeText(3, 0), L"Apply: 3 types changed.");
-  EXPECT_EQ(ApplyOutcomeText(1, 2), L"Apply: 1 type changed, 2 failed.");
-  EXPECT_EQ(ApplyOutcomeText(0, 1), L"Apply: 0 types changed, 1 failed.");
-  EXPECT_EQ(RestoreOutcomeText(true, 1234, 0), L"Restore: 1,234 icons restored.");
-  EXPECT_EQ(RestoreOutcomeText(true, 1, 3), L"Restore: 1 icon restored, 3 failed.");
-  EXPECT_EQ(RestoreOutcomeText(false, 0, 0), L"Restore: no record of the original icons, nothing restored.");
 }
 
 TEST(TypeViewTest, TheQuestionBeforeLosingChangesCountsThem) {

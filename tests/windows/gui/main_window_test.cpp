@@ -278,7 +278,7 @@ TEST_F(MainWindowTest, TheGridShowsEveryIconOfTheFileAndAssignsOne) {
   ASSERT_NE(b, std::wstring::npos);
   window_->SelectItem(b);
   window_->iconGrid().Frame(4);
-  EXPECT_EQ(window_->picker().SelectedIconbox, 4);
+  EXPECT_EQ(window_->picker().framedCell, 4);
   const long live = win32::Win32Shell::LiveIcons();
   window_->OnIconChosen(4);
   const TypeItem& item = window_->types()[b];
@@ -308,25 +308,25 @@ TEST_F(MainWindowTest, TheKeyboardReachesEveryCellAndAssigns) {
   const HWND grid = window_->control(MainWindow::kIconGrid);
   auto press = [grid](WPARAM key) { ::SendMessageW(grid, WM_KEYDOWN, key, 0); };
   press(VK_RIGHT);
-  EXPECT_EQ(window_->picker().SelectedIconbox, 1) << "the first key frames the first cell";
+  EXPECT_EQ(window_->picker().framedCell, 1) << "the first key frames the first cell";
   press(VK_RIGHT);
   press(VK_DOWN);
-  EXPECT_EQ(window_->picker().SelectedIconbox, 9);
+  EXPECT_EQ(window_->picker().framedCell, 9);
   press(VK_END);
-  EXPECT_EQ(window_->picker().SelectedIconbox, cells);
+  EXPECT_EQ(window_->picker().framedCell, cells);
   EXPECT_EQ(window_->iconGrid().scrollValue(), window_->iconGrid().layout().scroll.Max)
       << "the last row is scrolled into view";
   press(VK_HOME);
   EXPECT_EQ(window_->iconGrid().scrollValue(), 0);
   // A page is the two whole rows in view: 14 cells, 1,230 twips.
   press(VK_NEXT);
-  EXPECT_EQ(window_->picker().SelectedIconbox, 15);
+  EXPECT_EQ(window_->picker().framedCell, 15);
   EXPECT_EQ(window_->iconGrid().scrollValue(), 600) << "row 3 ends at 1,845 twips, 1,245 are in view";
   press(VK_NEXT);
-  EXPECT_EQ(window_->picker().SelectedIconbox, 29);
+  EXPECT_EQ(window_->picker().framedCell, 29);
   EXPECT_EQ(window_->iconGrid().scrollValue(), 1830);
   press(VK_PRIOR);
-  EXPECT_EQ(window_->picker().SelectedIconbox, 15);
+  EXPECT_EQ(window_->picker().framedCell, 15);
   EXPECT_EQ(window_->iconGrid().scrollValue(), 1230);
 
   const auto c = IndexOfText(L"Tarrow Type C  [.tarrowc]");
@@ -714,7 +714,7 @@ TEST_F(MainWindowTest, AnotherFileClearsTheFrameSoSpaceAssignsNothingUnpicked) {
   window_->iconGrid().Frame(5);
   window_->SetIconFileText(other);
   EXPECT_EQ(window_->iconGrid().framed(), 0);
-  EXPECT_EQ(window_->picker().SelectedIconbox, 0);
+  EXPECT_EQ(window_->picker().framedCell, 0);
   ::SendMessageW(window_->control(MainWindow::kIconGrid), WM_KEYDOWN, VK_SPACE, 0);
   EXPECT_FALSE(IsChanged(window_->types()[c])) << "Space gave an icon nobody picked";
 }
