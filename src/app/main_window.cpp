@@ -419,6 +419,40 @@ void MainWindow::OnTypeClicked() {
   NoteItemClick(picker_);
 }
 
+void MainWindow::OnRestoreOriginalIcon() {
+  const auto selected = SelectedItem();
+  if (!selected || types_.scanning()) return;
+  // The rescan after it drops every change not applied.
+  if (!MayDropChanges(LeavingBy::Refresh)) return;
+  const RestoreOutcome outcome = RestoreTypeIcons(os_, {types_[*selected].progId}, types_);
+  lastOutcome_ = RestoreSummary(outcome);
+  RunScan();
+  if (const std::wstring message = RestoreMessage(os_, outcome); !message.empty())
+    os_.shell.MessageBox(message, kMbOk | kMbIconWarning);
+}
+
+// The list's context menu, at the pointer or, from the keyboard, at the
+// selected type.
+void MainWindow::ShowTypeMenu(LPARAM at) {
+  const auto selected = SelectedItem();
+  POINT pt{GET_X_LPARAM(at), GET_Y_LPARAM(at)};
+  if (at == -1) {
+    RECT row{};
+    const int index = selected ? list_.RowOf(*selected) : -1;
+    if (index < 0 || !ListView_GetItemRect(list_.hwnd(), index, &row, LVIR_LABEL))
+      ::GetClientRect(list_.hwnd(), &row);
+    pt = {row.left, row.bottom};
+    ::ClientToScreen(list_.hwnd(), &pt);
+  }
+  const HMENU menu = ::CreatePopupMenu();
+  if (!menu) return;
+  ::AppendMenuW(menu, MF_STRING | (selected && !types_.scanning() ? MF_ENABLED : MF_GRAYED),
+                kRestoreOriginalCommand, L"&Restore original icon\tDel");
+  const UINT command = ::TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, pt.x, pt.y, 0, hwnd_, nullptr);
+  ::DestroyMenu(menu);
+  if (command == kRestoreOriginalCommand) OnRestoreOriginalIcon();
+}
+
 // ---- the icon file and the grid
 
 std::wstring MainWindow::IconFileText() const {
@@ -495,6 +529,9 @@ LRESULT MainWindow::OnNotify(const NMHDR& header) {
     case NM_CLICK:
       if (reinterpret_cast<const NMITEMACTIVATE&>(header).iItem >= 0) OnTypeClicked();
       return 0;
+    case LVN_KEYDOWN:
+      if (reinterpret_cast<const NMLVKEYDOWN&>(header).wVKey == VK_DELETE) OnRestoreOriginalIcon();
+      return 0;
   }
   return 0;
 }
@@ -540,6 +577,13 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_VSCROLL:
       if (reinterpret_cast<HWND>(lp) == control(kGridScroll)) grid_.OnScrollBar(wp);
       return 0;
+    case WM_CONTEXTMENU:
+      // Right click, the menu key or Shift+F10 in the list.
+      if (reinterpret_cast<HWND>(wp) == list_.hwnd()) {
+        ShowTypeMenu(lp);
+        return 0;
+      }
+      break;
     case WM_CTLCOLORSTATIC: {
       const HDC dc = reinterpret_cast<HDC>(wp);
       ::SetBkMode(dc, TRANSPARENT);

@@ -64,6 +64,9 @@ class MainWindow : public Window<MainWindow>,
   void OnSearchChanged();
   void OnTypeActivated();  // Enter or a double-click on a type: its icons in the grid
   void OnTypeClicked();
+  // "Restore original icon" (the list's context menu, or Delete): puts back
+  // the selected type's original icon and reads the types again.
+  void OnRestoreOriginalIcon();
   void OnIconFramed(std::int64_t cell) override;
   void OnIconChosen(std::int64_t cell) override;
 
@@ -104,6 +107,7 @@ class MainWindow : public Window<MainWindow>,
     kTypeCount,
     kStatus,
     kControlEnd,
+    kRestoreOriginalCommand = 201,  // of the list's context menu
   };
 
  private:
@@ -122,6 +126,7 @@ class MainWindow : public Window<MainWindow>,
   bool MayDropChanges(LeavingBy leaving);
   LRESULT OnNotify(const NMHDR& header);
   void OnEnter();
+  void ShowTypeMenu(LPARAM at);
   void SavePlacement();
   int SmallIconPx() const;
 

@@ -15,9 +15,10 @@ namespace tarrow {
 inline constexpr wchar_t kIconFileFilter[] = L"Icon Files (*.dll;*.exe;*.ico)|*.dll;*.exe;*.ico";
 inline constexpr wchar_t kBrowseTitle[] = L"Get Icons From";
 
-// The picker's form-level counters. Neither is reset by a grid build or a scan.
+// The picker's state. A grid build clears the frame (cell k of another file
+// is another icon); neither is reset by a scan.
 struct PickerState {
-  std::int64_t framedCell = 0;     // the framed cell; 0 (the template) until the first click
+  std::int64_t framedCell = 0;     // from 1; 0 while no cell is framed
   std::int64_t ChangeCounter = 0;  // only grows, so every "Change" key is new
 };
 

@@ -8,6 +8,7 @@
 #include "app/layout.h"
 #include "catalog/icon_location.h"
 #include "catalog/snapshot.h"
+#include "changes/journal.h"
 #include "platform/registry.h"
 #include "platform/win32/win32_os.h"
 #include "wine_support.h"
@@ -23,6 +24,7 @@ class MainWindowTest : public ::testing::Test {
     os_ = std::make_unique<Os>(Os{win32::RealOs().registry, win32::RealOs().files, shell_});
     // Every test starts without a snapshot or a window place of earlier runs.
     ::DeleteFileW(SnapshotPathBesideProgram(shell_).c_str());
+    ::DeleteFileW(JournalPath(shell_).c_str());
     ::RegDeleteKeyW(HKEY_CURRENT_USER, kSettingsKey);
     window_ = std::make_unique<MainWindow>(*os_);
     ASSERT_TRUE(window_->Create());
@@ -30,6 +32,7 @@ class MainWindowTest : public ::testing::Test {
   void TearDown() override {
     window_.reset();
     ::DeleteFileW(SnapshotPathBesideProgram(shell_).c_str());
+    ::DeleteFileW(JournalPath(shell_).c_str());
     ::RegDeleteKeyW(HKEY_CURRENT_USER, kSettingsKey);
   }
 
@@ -591,7 +594,7 @@ TEST_F(MainWindowTest, ChangesAreMarkedCountedAndSharedUntilApplied) {
   window_->OnApply();
   EXPECT_EQ(RegReadValue(os_->registry, kClassesRoot, key, L""), shell32 + L",5");
   EXPECT_TRUE(shell_.shown.empty()) << "success needs no message box";
-  EXPECT_EQ(window_->StatusText(), total + L" types, no changes waiting.  Apply: 2 types changed.");
+  EXPECT_EQ(window_->StatusText(), total + L" types, no changes waiting.  2 types for all users.");
   EXPECT_EQ(RowText(window_->typeList().RowOf(a), 0), L"Tarrow Type A");
   EXPECT_FALSE(::IsWindowEnabled(window_->control(MainWindow::kApply)));
 }
@@ -694,6 +697,30 @@ TEST_F(MainWindowTest, WhileAScanRunsTheButtonsAreDisabledAndApplyIsRefused) {
   EXPECT_EQ(RegReadValue(os_->registry, kClassesRoot, key, L""), before) << "Apply wrote during the scan";
   EXPECT_TRUE(::IsWindowEnabled(window_->control(MainWindow::kRefresh)));
   EXPECT_TRUE(::IsWindowEnabled(window_->control(MainWindow::kRestore)));
+}
+
+TEST_F(MainWindowTest, DeleteInTheListRestoresTheSelectedTypesOriginalIcon) {
+  ASSERT_TRUE(window_->OnLoad(false));
+  const std::wstring key = L"Tarrow.TypeC\\DefaultIcon";
+  const tarrow::testing::KeptValue kept(key);
+  const std::wstring shell32 = tarrow::testing::SystemFile(L"shell32.dll");
+  const auto c = IndexOf(L".tarrowc");
+  window_->SelectItem(c);
+  window_->SetIconFileText(shell32);
+  window_->OnIconChosen(2);
+  window_->OnApply();
+  ASSERT_EQ(RegReadValue(os_->registry, kClassesRoot, key, L""), shell32 + L",1");
+
+  const HWND list = window_->control(MainWindow::kTypeList);
+  ::SendMessageW(list, WM_KEYDOWN, VK_DELETE, 0);
+  EXPECT_EQ(tarrow::testing::DefaultValue(key), kept.original()) << "type and bytes as they were";
+  EXPECT_EQ(window_->StatusText(),
+            std::to_wstring(window_->types().size()) + L" types, no changes waiting.  1 icon restored.");
+  EXPECT_TRUE(shell_.shown.empty()) << "success needs no message box";
+  const int selected = ListView_GetNextItem(list, -1, LVNI_SELECTED);
+  ASSERT_GE(selected, 0);
+  EXPECT_EQ(RowText(selected, 1), L".tarrowc") << "the rescan keeps the selection";
+  EXPECT_EQ(RowText(selected, 2), L"\"C:\\windows\\system32\\shell32.dll\",7");
 }
 
 // ---- the faults an audit found
