@@ -14,8 +14,8 @@ struct ColumnDesign {
 };
 constexpr ColumnDesign kColumns[] = {
     {L"Description", TypeColumn::Description, 0},
-    {L"Extension", TypeColumn::Extension, 56},
-    {L"Icon", TypeColumn::Location, 72},
+    {L"Extension", TypeColumn::Extension, 68},
+    {L"Icon", TypeColumn::Location, 80},
 };
 // A changed type's description starts with this mark until it is applied.
 constexpr wchar_t kChangedMark[] = L"* ";
