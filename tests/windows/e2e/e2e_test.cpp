@@ -15,11 +15,13 @@ using namespace tarrow::testing;
 
 class EndToEnd : public ::testing::Test {
  protected:
-  // Every run starts without the snapshot of an earlier one.
+  // Every run starts without the snapshot, journal or per-user classes of an
+  // earlier one.
   void SetUp() override { DeleteSnapshots(); }
   void TearDown() override {
     EXPECT_TRUE(tarrow_.Close()) << "WM_CLOSE did not end tarrow.exe";
     DeleteSnapshots();
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Classes\\Tarrow.Locked");
   }
   Tarrow tarrow_;
 };
@@ -128,7 +130,8 @@ class RefusedAccess {
     DWORD size = 0;
     ::RegGetKeySecurity(key_.get(), DACL_SECURITY_INFORMATION, nullptr, &size);
     original_.resize(size);
-    if (::RegGetKeySecurity(key_.get(), DACL_SECURITY_INFORMATION, original_.data(), &size) != ERROR_SUCCESS) return;
+    if (::RegGetKeySecurity(key_.get(), DACL_SECURITY_INFORMATION, original_.data(), &size) != ERROR_SUCCESS)
+      return;
     BYTE everyone[SECURITY_MAX_SID_SIZE];
     DWORD sidSize = sizeof everyone;
     const auto acl = reinterpret_cast<PACL>(aclBytes_);
@@ -167,7 +170,8 @@ const std::wstring kLockedUserClass = L"Software\\Classes\\Tarrow.Locked";
 // again, keys and all.
 TEST_F(EndToEnd, AStandardUsersChangeLandsInTheirOwnClassesAndRestoreTakesItOut) {
   const RefusedAccess machine(HKEY_LOCAL_MACHINE, kLockedIcon, KEY_SET_VALUE);
-  if (!machine.refused()) GTEST_SKIP() << "this platform grants every access right: a key's DACL refuses no write";
+  if (!machine.refused())
+    GTEST_SKIP() << "this platform grants every access right: a key's DACL refuses no write";
   const RawValue before = DefaultValue(L"Tarrow.Locked\\DefaultIcon");
   ASSERT_FALSE(KeyExists(HKEY_CURRENT_USER, kLockedUserClass));
 
@@ -178,7 +182,7 @@ TEST_F(EndToEnd, AStandardUsersChangeLandsInTheirOwnClassesAndRestoreTakesItOut)
   ASSERT_TRUE(WaitUntil([&] { return KeyExists(HKEY_CURRENT_USER, kLockedIcon); }, kTimeoutMs));
   tarrow_.Send(tarrow_.window(), WM_NULL, 0, 0);
   EXPECT_FALSE(tarrow_.Dialog()) << Utf8(MessageOf(tarrow_.Dialog()));
-  EXPECT_EQ(RegText(HKEY_CURRENT_USER, kLockedIcon), shell32 + L",2");
+  EXPECT_EQ(RegText(HKEY_CURRENT_USER, kLockedIcon), shell32 + L",1");
   EXPECT_EQ(DefaultValue(L"Tarrow.Locked\\DefaultIcon"), before);
 
   tarrow_.PostClick(MainWindow::kCommand3);
@@ -188,11 +192,21 @@ TEST_F(EndToEnd, AStandardUsersChangeLandsInTheirOwnClassesAndRestoreTakesItOut)
   EXPECT_EQ(DefaultValue(L"Tarrow.Locked\\DefaultIcon"), before);
 }
 
-// Neither layer may be written: the failure is told by the type's name, and
-// the types after it are written all the same.
-TEST_F(EndToEnd, AWriteNeitherLayerTakesIsReportedAndTheOthersStillHappen) {
+// The value that wins is the user's own, and it refuses to be written: the
+// failure is told by the type's name, and the types after it are written all
+// the same.
+TEST_F(EndToEnd, AWriteThatIsRefusedIsReportedAndTheOthersStillHappen) {
+  win32::UniqueHkey perUser;
+  ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, kLockedIcon.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                              perUser.put(), nullptr),
+            ERROR_SUCCESS);
+  const std::wstring userIcon = L"shell32.dll,1";
+  ASSERT_EQ(
+      ::RegSetValueExW(perUser.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(userIcon.c_str()),
+                       static_cast<DWORD>((userIcon.size() + 1) * sizeof(wchar_t))),
+      ERROR_SUCCESS);
   const RefusedAccess machine(HKEY_LOCAL_MACHINE, kLockedIcon, KEY_SET_VALUE);
-  const RefusedAccess user(HKEY_CURRENT_USER, L"Software\\Classes", KEY_CREATE_SUB_KEY);
+  const RefusedAccess user(HKEY_CURRENT_USER, kLockedIcon, KEY_SET_VALUE);
   if (!machine.refused() || !user.refused())
     GTEST_SKIP() << "this platform grants every access right: a key's DACL refuses no write";
   ASSERT_TRUE(tarrow_.StartAndWait());
@@ -213,11 +227,12 @@ TEST_F(EndToEnd, AWriteNeitherLayerTakesIsReportedAndTheOthersStillHappen) {
   ASSERT_TRUE(box) << "the failure was not reported";
   EXPECT_EQ(TextOf(box), L"Tarrow");
   const std::wstring message = MessageOf(box);
-  EXPECT_TRUE(message.starts_with(L"1 file type was not changed: Tarrow Locked (.tarrowg).")) << Utf8(message);
+  EXPECT_TRUE(message.starts_with(L"1 file type was not changed: Tarrow Locked (.tarrowg)."))
+      << Utf8(message);
   EXPECT_EQ(message.find(L"Tarrow.Locked"), std::wstring::npos) << "names the type as the list shows it";
   Answer(box, IDOK);
   EXPECT_EQ(DefaultText(next.key()), shell32 + L",2");
-  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kLockedUserClass));
+  EXPECT_EQ(RegText(HKEY_CURRENT_USER, kLockedIcon), userIcon);
 }
 
 }  // namespace
