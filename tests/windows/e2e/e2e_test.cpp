@@ -1,6 +1,7 @@
 // tarrow.exe driven from outside, as a user drives it: its window found by
 // class and caption, its controls worked through window messages only, and
 // the registry and Defaults.dat read back afterwards.
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -22,7 +23,10 @@ class EndToEnd : public ::testing::Test {
     EXPECT_TRUE(tarrow_.Close()) << "WM_CLOSE did not end tarrow.exe";
     DeleteSnapshots();
     ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Classes\\Tarrow.Locked");
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, kChoiceOfG.substr(0, kChoiceOfG.rfind(L'\\')).c_str());
   }
+  static inline const std::wstring kChoiceOfG =
+      L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.tarrowg\\UserChoice";
   Tarrow tarrow_;
 };
 
@@ -233,6 +237,35 @@ TEST_F(EndToEnd, AWriteThatIsRefusedIsReportedAndTheOthersStillHappen) {
   Answer(box, IDOK);
   EXPECT_EQ(DefaultText(next.key()), shell32 + L",2");
   EXPECT_EQ(RegText(HKEY_CURRENT_USER, kLockedIcon), userIcon);
+}
+
+// The default app the user picked for an extension decides the class
+// Explorer shows for it: the list follows the choice, and Apply changes that
+// class's icon. (Wine's own association query is not implemented, so this is
+// Tarrow's reading of the choice, not the system's.)
+TEST_F(EndToEnd, TheUsersChoiceOfDefaultAppDecidesWhichClassChanges) {
+  win32::UniqueHkey choice;
+  ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, kChoiceOfG.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                              choice.put(), nullptr),
+            ERROR_SUCCESS);
+  const std::wstring picked = L"Tarrow.TypeB";
+  ASSERT_EQ(
+      ::RegSetValueExW(choice.get(), L"ProgId", 0, REG_SZ, reinterpret_cast<const BYTE*>(picked.c_str()),
+                       static_cast<DWORD>((picked.size() + 1) * sizeof(wchar_t))),
+      ERROR_SUCCESS);
+  const KeptValue typeB(L"Tarrow.TypeB\\DefaultIcon");
+  const RawValue locked = DefaultValue(L"Tarrow.Locked\\DefaultIcon");
+
+  ASSERT_TRUE(tarrow_.StartAndWait());
+  const auto texts = tarrow_.ListTexts();
+  EXPECT_NE(std::find(texts.begin(), texts.end(), L"Tarrow Type B  [.tarrowg]"), texts.end());
+  const std::wstring shell32 = SystemFile(L"shell32.dll");
+  ASSERT_NO_FATAL_FAILURE(tarrow_.AssignIcon(L".tarrowg", shell32, 5));
+  tarrow_.PostClick(MainWindow::kCommand1);
+  EXPECT_TRUE(WaitUntil([&] { return DefaultText(typeB.key()) == shell32 + L",4"; }, kTimeoutMs))
+      << Utf8(DefaultText(typeB.key()));
+  EXPECT_EQ(DefaultValue(L"Tarrow.Locked\\DefaultIcon"), locked)
+      << "the class the extension names is not the one shown";
 }
 
 }  // namespace
