@@ -24,24 +24,13 @@ std::uint32_t IconLocationValueType(std::wstring_view location) {
   return HasEnvironmentReference(location) ? kRegExpandSz : kRegSz;
 }
 
-namespace {
-
-bool KeyExists(Registry& registry, RegKey root, const std::wstring& path) {
-  RegKey key = 0;
-  if (registry.OpenKey(root, path, RegAccess::Read, key) != kSuccess) return false;
-  registry.CloseKey(key);
-  return true;
-}
-
-}  // namespace
-
 ClassLayer TargetLayer(Registry& registry, TypeResolver& resolver, const std::wstring& progId) {
   const std::wstring path = DefaultIconPath(progId);
   const auto winning = resolver.ReadMerged(progId + L"\\DefaultIcon");
   // Without a value in either layer, the key that would hold it decides.
   const bool machineWins =
       winning ? winning->layer == ClassLayer::Machine
-              : !KeyExists(registry, kCurrentUser, path) && KeyExists(registry, kLocalMachine, path);
+              : !RegKeyExists(registry, kCurrentUser, path) && RegKeyExists(registry, kLocalMachine, path);
   if (machineWins) {
     RegKey key = 0;
     if (registry.OpenKey(kLocalMachine, path, RegAccess::SetValue, key) == kSuccess) {
