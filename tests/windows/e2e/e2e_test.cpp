@@ -14,6 +14,15 @@ namespace {
 using app::MainWindow;
 using namespace tarrow::testing;
 
+// Stores text as the value `name` of HKEY_CURRENT_USER\\path, making the key.
+bool SetUserText(const std::wstring& path, const wchar_t* name, const std::wstring& text) {
+  win32::UniqueHkey key;
+  return ::RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.put(),
+                           nullptr) == ERROR_SUCCESS &&
+         ::RegSetValueExW(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                          static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+}
+
 class EndToEnd : public ::testing::Test {
  protected:
   // Every run starts without the snapshot, journal or per-user classes of an
@@ -200,15 +209,8 @@ TEST_F(EndToEnd, AStandardUsersChangeLandsInTheirOwnClassesAndRestoreTakesItOut)
 // failure is told by the type's name, and the types after it are written all
 // the same.
 TEST_F(EndToEnd, AWriteThatIsRefusedIsReportedAndTheOthersStillHappen) {
-  win32::UniqueHkey perUser;
-  ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, kLockedIcon.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                              perUser.put(), nullptr),
-            ERROR_SUCCESS);
   const std::wstring userIcon = L"shell32.dll,1";
-  ASSERT_EQ(
-      ::RegSetValueExW(perUser.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(userIcon.c_str()),
-                       static_cast<DWORD>((userIcon.size() + 1) * sizeof(wchar_t))),
-      ERROR_SUCCESS);
+  ASSERT_TRUE(SetUserText(kLockedIcon, nullptr, userIcon));
   const RefusedAccess machine(HKEY_LOCAL_MACHINE, kLockedIcon, KEY_SET_VALUE);
   const RefusedAccess user(HKEY_CURRENT_USER, kLockedIcon, KEY_SET_VALUE);
   if (!machine.refused() || !user.refused())
@@ -244,15 +246,8 @@ TEST_F(EndToEnd, AWriteThatIsRefusedIsReportedAndTheOthersStillHappen) {
 // class's icon. (Wine's own association query is not implemented, so this is
 // Tarrow's reading of the choice, not the system's.)
 TEST_F(EndToEnd, TheUsersChoiceOfDefaultAppDecidesWhichClassChanges) {
-  win32::UniqueHkey choice;
-  ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, kChoiceOfG.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                              choice.put(), nullptr),
-            ERROR_SUCCESS);
   const std::wstring picked = L"Tarrow.TypeB";
-  ASSERT_EQ(
-      ::RegSetValueExW(choice.get(), L"ProgId", 0, REG_SZ, reinterpret_cast<const BYTE*>(picked.c_str()),
-                       static_cast<DWORD>((picked.size() + 1) * sizeof(wchar_t))),
-      ERROR_SUCCESS);
+  ASSERT_TRUE(SetUserText(kChoiceOfG, L"ProgId", picked));
   const KeptValue typeB(L"Tarrow.TypeB\\DefaultIcon");
   const RawValue locked = DefaultValue(L"Tarrow.Locked\\DefaultIcon");
 
