@@ -41,13 +41,6 @@ std::vector<std::wstring> SubkeyNames(Registry& reg, RegKey root, const std::wst
   return names;
 }
 
-bool KeyOpens(Registry& reg, RegKey root, const std::wstring& path) {
-  RegKey key = 0;
-  if (reg.OpenKey(root, path, RegAccess::Read, key) != kSuccess) return false;
-  reg.CloseKey(key);
-  return true;
-}
-
 // What one layer holds as `name` in `key`: `held` when the value is there at
 // all, `value` when it is text.
 struct LayerRead {
@@ -115,7 +108,8 @@ class TypeResolver::ClassKey {
   }
 
   bool Has(const std::wstring& sub) {
-    return (user_ != 0 && KeyOpens(reg_, user_, sub)) || (machine_ != 0 && KeyOpens(reg_, machine_, sub));
+    return (user_ != 0 && RegKeyExists(reg_, user_, sub)) ||
+           (machine_ != 0 && RegKeyExists(reg_, machine_, sub));
   }
 
  private:
@@ -175,8 +169,8 @@ std::optional<LayeredValue> TypeResolver::ReadMerged(const std::wstring& path, c
 }
 
 bool TypeResolver::ClassExists(const std::wstring& path) {
-  if (UserMayHold(path) && KeyOpens(registry_, kCurrentUser, ClassPath(path))) return true;
-  return KeyOpens(registry_, kLocalMachine, ClassPath(path));
+  if (UserMayHold(path) && RegKeyExists(registry_, kCurrentUser, ClassPath(path))) return true;
+  return RegKeyExists(registry_, kLocalMachine, ClassPath(path));
 }
 
 std::wstring TypeResolver::UserChoiceProgId(const std::wstring& extension) {

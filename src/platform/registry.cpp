@@ -134,6 +134,10 @@ std::wstring RegReadValue(Registry& reg, RegKey root, const std::wstring& path, 
   return result;
 }
 
+bool RegKeyExists(Registry& reg, RegKey root, const std::wstring& path) {
+  return OpenedKey(reg, root, path, RegAccess::Read).get() != 0;
+}
+
 void RegListSubkeys(Registry& reg, RegKey root, const std::wstring& path, std::vector<std::wstring>& names,
                     std::int32_t& index) {
   OpenedKey key(reg, root, path, RegAccess::Read);

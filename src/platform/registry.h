@@ -41,6 +41,9 @@ Status RegReadOpenValue(Registry& reg, RegKey key, const std::wstring& name, Reg
 // when nothing could be read.
 std::wstring RegReadValue(Registry& reg, RegKey root, const std::wstring& path, const std::wstring& name);
 
+// Whether root\path is a key that can be opened for reading.
+bool RegKeyExists(Registry& reg, RegKey root, const std::wstring& path);
+
 // Appends the names of root\path's subkeys to `names`, from enumeration
 // position `index` on; afterwards `index` is one past the last name stored.
 void RegListSubkeys(Registry& reg, RegKey root, const std::wstring& path, std::vector<std::wstring>& names,

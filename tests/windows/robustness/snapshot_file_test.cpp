@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "changes/journal.h"
 #include "platform/registry.h"
 #include "robustness.h"
 
@@ -123,8 +124,9 @@ TEST_F(DamagedSnapshot, RestoresExactlyTheUsableLinesAndNeverTouchesTheFile) {
       EXPECT_EQ(shell_.shown[i].second, kMbOk | kMbIconWarning);
       warning += shell_.shown[i].first;
     }
-    EXPECT_EQ(warning.find(L"Defaults.dat, the record of the original icons, is damaged") != std::wstring::npos,
-              c.damaged)
+    EXPECT_EQ(
+        warning.find(L"Defaults.dat, the record of the original icons, is damaged") != std::wstring::npos,
+        c.damaged)
         << Utf8(warning.substr(0, 300));
     EXPECT_LT(warning.size(), 1500u) << "a message that fits on the screen";
     EXPECT_TRUE(StampOf(SnapshotFile()) == file) << "Defaults.dat was written";
@@ -132,6 +134,41 @@ TEST_F(DamagedSnapshot, RestoresExactlyTheUsableLinesAndNeverTouchesTheFile) {
     EXPECT_FALSE(PathExists(SnapshotPathPerUser(shell_))) << "a second snapshot was taken";
     EXPECT_TRUE(::IsWindowVisible(window_->hwnd()));
   }
+}
+
+// A journal damaged after it was written (here: one character changed, so
+// its check fails) is reported and none of it is used; Defaults.dat still is.
+TEST_F(DamagedSnapshot, ADamagedJournalIsReportedAndNoneOfItIsUsed) {
+  const std::wstring planted = L"C:\\planted.dll,1";
+  const auto* first = reinterpret_cast<const unsigned char*>(planted.c_str());
+  const JournalEntry entry{ClassLayer::Machine,
+                           L"Tarrow.TypeB",
+                           true,
+                           true,
+                           true,
+                           REG_SZ,
+                           std::vector<unsigned char>(first, first + (planted.size() + 1) * sizeof(wchar_t))};
+  std::string journal = SerializeJournal({entry});
+  journal[journal.find("Tarrow.TypeB") + 7] = 'b';
+  ::CreateDirectoryW(JournalPath(shell_).substr(0, JournalPath(shell_).rfind(L'\\')).c_str(), nullptr);
+  ASSERT_TRUE(WriteFileBytes(JournalPath(shell_), journal));
+  const std::wstring plain = L"C:\\Icons\\plain.dll,2";
+  ASSERT_TRUE(WriteFileBytes(SnapshotFile(), "Tarrow.TypeA," + Utf8(plain) + "\r\n"));
+  for (const KeptValue* kept : {&a_, &b_})
+    ASSERT_TRUE(
+        RegWriteValue(os_.registry, kClassesRoot, kept->key(), L"", std::wstring(L"changed.dll,9"), kRegSz));
+  shell_.answers = {kIdYes};
+
+  window_->OnRestoreDefaults();
+
+  EXPECT_EQ(DefaultText(a_.key()), plain);
+  EXPECT_EQ(DefaultText(b_.key()), L"changed.dll,9") << "a damaged journal was used";
+  EXPECT_EQ(FileBytes(JournalPath(shell_)), journal) << "the damaged journal was touched";
+  ASSERT_EQ(shell_.shown.size(), 2u);
+  EXPECT_NE(
+      shell_.shown[1].first.find(L"Changes.journal, is damaged or cannot be read, so none of it was used."),
+      std::wstring::npos)
+      << Utf8(shell_.shown[1].first);
 }
 
 }  // namespace
