@@ -211,6 +211,13 @@ void IconGrid::Paint(HDC dc, const RECT& clip) {
     if (old) ::SelectObject(dc, old);
     return;
   }
+  if (framed_ == 0 && ::GetFocus() == hwnd_) {
+    // Focused with no cell framed yet: the focus shows round the whole grid.
+    RECT focus;
+    ::GetClientRect(hwnd_, &focus);
+    ::InflateRect(&focus, -1, -1);
+    ::DrawFocusRect(dc, &focus);
+  }
   const int offset = DipToPx(main_design::kIconOffsetPx, dpi_);
   for (std::int64_t k = 1; k <= count(); ++k) {
     const RECT cell = CellRect(k);
