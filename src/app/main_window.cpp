@@ -577,6 +577,14 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_VSCROLL:
       if (reinterpret_cast<HWND>(lp) == control(kGridScroll)) grid_.OnScrollBar(wp);
       return 0;
+    case WM_NEXTDLGCTL: {
+      // The dialog keys move the focus this way, as a label's access key
+      // does: to the given control, or the next (previous) one in tab order.
+      const HWND target =
+          LOWORD(lp) ? reinterpret_cast<HWND>(wp) : ::GetNextDlgTabItem(hwnd_, ::GetFocus(), wp != 0);
+      if (target) ::SetFocus(target);
+      return 0;
+    }
     case WM_CONTEXTMENU:
       // Right click, the menu key or Shift+F10 in the list.
       if (reinterpret_cast<HWND>(wp) == list_.hwnd()) {

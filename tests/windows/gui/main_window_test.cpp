@@ -411,6 +411,24 @@ TEST_F(MainWindowTest, ASearchFiltersTheListAndEnterOpensTheTypeWithItsIconFrame
   EXPECT_EQ(static_cast<std::size_t>(ListView_GetItemCount(list)), total);
 }
 
+TEST_F(MainWindowTest, EveryLabelsAccessKeyReachesItsControl) {
+  ASSERT_TRUE(window_->OnLoad(false));
+  window_->Show();
+  struct Case {
+    wchar_t key;
+    int control;
+  };
+  for (const Case& c : {Case{L's', MainWindow::kSearch}, Case{L't', MainWindow::kTypeList},
+                        Case{L'i', MainWindow::kIconFile}}) {
+    SCOPED_TRACE(static_cast<char>(c.key));
+    ::SetFocus(
+        window_->control(c.control == MainWindow::kTypeList ? MainWindow::kSearch : MainWindow::kTypeList));
+    ::PostMessageW(::GetFocus(), WM_SYSCHAR, c.key, 1 << 29);
+    Pump();
+    EXPECT_EQ(::GetFocus(), window_->control(c.control));
+  }
+}
+
 TEST_F(MainWindowTest, TypingInTheListFindsAType) {
   ASSERT_TRUE(window_->OnLoad(false));
   window_->Show();
