@@ -47,6 +47,7 @@ class Win32Shell : public Shell {
   int CountIcons(const std::wstring& file) override;
   std::vector<IconHandle> ExtractIcons(const std::wstring& file, int first, int count, int sizePx) override;
   void DestroyIcon(IconHandle icon) override;
+  IconDirectory ReadIconDirectory(const std::wstring& file) override;
   void NotifyAssociationsChanged() override;
   std::optional<std::wstring> ShowOpenDialog(const OpenDialogRequest& request) override;
   int MessageBox(const std::wstring& text, unsigned style) override;
