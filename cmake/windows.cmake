@@ -85,6 +85,13 @@ endif()
 # A program without resources, for the tests of icon files that hold none.
 add_executable(tarrow_no_resources tests/windows/no_resources.cpp)
 
+# Stand-ins for system DLLs placed beside a program, which must not be loaded.
+foreach(dll version imm32)
+  add_library(planted_${dll} SHARED tests/windows/planted_dll.cpp)
+  set_target_properties(planted_${dll} PROPERTIES PREFIX "" OUTPUT_NAME ${dll}
+    RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/planted ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/planted)
+endforeach()
+
 # tests/windows/<suite>/*.cpp make one test program per suite.
 file(GLOB tarrow_windows_suites LIST_DIRECTORIES true CONFIGURE_DEPENDS tests/windows/*)
 foreach(suite_dir IN LISTS tarrow_windows_suites)
@@ -97,11 +104,12 @@ foreach(suite_dir IN LISTS tarrow_windows_suites)
   add_executable(${target} ${suite_sources})
   target_include_directories(${target} PRIVATE tests/windows)
   target_link_libraries(${target} PRIVATE tarrow_app gtest_main)
-  add_dependencies(${target} tarrow tarrow_no_resources)
+  add_dependencies(${target} tarrow tarrow_no_resources planted_version planted_imm32)
   target_compile_definitions(${target} PRIVATE
     TARROW_FIXTURES=L"${TARROW_DRIVE}${CMAKE_SOURCE_DIR}/tests/fixtures"
     TARROW_EXE=L"${TARROW_DRIVE}$<TARGET_FILE:tarrow>"
-    TARROW_NO_RESOURCES_EXE=L"${TARROW_DRIVE}$<TARGET_FILE:tarrow_no_resources>")
+    TARROW_NO_RESOURCES_EXE=L"${TARROW_DRIVE}$<TARGET_FILE:tarrow_no_resources>"
+    TARROW_PLANTED_DLLS=L"${TARROW_DRIVE}${CMAKE_BINARY_DIR}/planted")
   add_test(NAME ${suite} COMMAND ${target})
   set_tests_properties(${suite} PROPERTIES FIXTURES_REQUIRED wine RESOURCE_LOCK wineprefix TIMEOUT 300)
 endforeach()
