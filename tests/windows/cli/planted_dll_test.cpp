@@ -84,5 +84,25 @@ TEST(PlantedDlls, NoneBesideTarrowIsLoaded) {
   EXPECT_EQ(LoadedMarkers(folder.path()), std::vector<std::string>{}) << "after the window";
 }
 
+TEST(PlantedDlls, IconFilesAreReadAsDataOnly) {
+  const Scratch folder(L"cli-icon-data");
+  const std::wstring file = folder / L"icons.dll";
+  ASSERT_TRUE(
+      ::CopyFileW((WindowsPath(TARROW_PLANTED_DLLS) + L"\\version.dll").c_str(), file.c_str(), FALSE));
+  win32::Win32Shell shell;
+  EXPECT_EQ(shell.CountIcons(file), 0);
+  for (const IconHandle icon : shell.ExtractIcons(file, 0, 1, 32)) shell.DestroyIcon(icon);
+  const IconDirectory directory = shell.ReadIconDirectory(file);
+  EXPECT_TRUE(directory.readable);
+  EXPECT_TRUE(directory.icons.empty());
+  EXPECT_EQ(LoadedMarkers(folder.path()), std::vector<std::string>{}) << "the file's code ran";
+
+  // Loaded as a program is, its code runs and leaves its mark.
+  const HMODULE loaded = ::LoadLibraryW(file.c_str());
+  ASSERT_TRUE(loaded);
+  ::FreeLibrary(loaded);
+  EXPECT_EQ(LoadedMarkers(folder.path()), std::vector<std::string>{"icons.dll.loaded"});
+}
+
 }  // namespace
 }  // namespace tarrow::testing
