@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <shellapi.h>
+#include <winver.h>
 
 #include <string>
 #include <vector>
