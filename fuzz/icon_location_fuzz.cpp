@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <regex>
 #include <string>
 #include <string_view>
 
@@ -45,11 +46,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Require(ParseIconIndex(text) == ExpectedIndex(text), "an index is read as the shell reads it");
 
   const IconLocation split = SplitIconLocation(text);
-  const auto comma = text.find(L',');
-  Require(split.file == text.substr(0, comma), "the file is the text before the first comma, unchanged");
+  static const std::wregex kIndexText(L"[ \\t]*[+-]?[0-9]+[ \\t]*");
+  auto comma = text.rfind(L',');
+  if (comma != std::wstring::npos &&
+      !std::regex_match(text.begin() + static_cast<std::ptrdiff_t>(comma) + 1, text.end(), kIndexText))
+    comma = std::wstring::npos;
+  Require(split.file == text.substr(0, comma), "the file is the text before the index's comma, unchanged");
   const int index =
       comma == std::wstring::npos ? 0 : ExpectedIndex(std::wstring_view(text).substr(comma + 1));
-  Require(split.index == index, "the index is read from the text after the first comma");
+  Require(split.index == index, "the index is read from the text after the last comma");
 
   // A file without a comma comes back whole, with any index that fits in 32
   // bits; a larger one reads as 0.

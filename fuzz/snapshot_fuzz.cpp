@@ -30,7 +30,7 @@ bool Same(const std::vector<SnapshotLine>& a, const std::vector<SnapshotLine>& b
 }
 
 // The lines written by a fresh writer and read back.
-std::optional<std::vector<SnapshotLine>> WriteAndRead(const std::vector<SnapshotLine>& records) {
+SnapshotReading WriteAndRead(const std::vector<SnapshotLine>& records) {
   fake::FakeOs fake;
   SnapshotWriter writer(fake.os);
   writer.Begin();
@@ -41,7 +41,8 @@ std::optional<std::vector<SnapshotLine>> WriteAndRead(const std::vector<Snapshot
 
 void CheckReading(std::string_view bytes) {
   fake::FakeOs fake;
-  const auto lines = ParseSnapshot(fake.shell, bytes);
+  const SnapshotContents contents = ParseSnapshot(fake.shell, bytes);
+  const auto& lines = contents.lines;
   for (const auto& line : lines) {
     Require(!line.progId.empty() && !line.location.empty(), "a line has a ProgID and a location");
     Require(line.progId.find_first_of(std::wstring(L",\r\n\0", 4)) == std::wstring::npos,
@@ -49,12 +50,23 @@ void CheckReading(std::string_view bytes) {
     Require(line.location.find_first_of(L"\r\n") == std::wstring::npos, "a location has no line break");
   }
   fake.files.files[SnapshotPathBesideProgram(fake.shell)] = std::string(bytes);
-  const auto read = ReadSnapshot(fake.os);
-  Require(read || lines.empty(), "a file with usable lines is read");
-  Require(!read || Same(*read, lines), "reading the file gives its parsed lines");
+  Require(
+      std::is_sorted(contents.unusable.begin(), contents.unusable.end()) &&
+          std::adjacent_find(contents.unusable.begin(), contents.unusable.end()) == contents.unusable.end(),
+      "unusable lines are named once each, in file order");
+  Require(contents.unusable.size() + lines.size() <= bytes.size() + 1,
+          "no line is counted that is not there");
+  const std::string_view text = bytes.substr(bytes.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0);
+  const bool cut = !text.empty() && text.back() != '\r' && text.back() != '\n';
+  Require(!cut || !contents.unusable.empty(), "a file without a final line end is reported");
+  const SnapshotReading read = ReadSnapshot(fake.os);
+  Require(read.state == SnapshotState::Read && Same(read.contents.lines, lines),
+          "reading the file gives its parsed lines");
+  Require(read.damaged() == (lines.empty() || !contents.unusable.empty()), "a file of no use is damaged");
   // Whatever the reader accepts, the writer keeps as it is.
-  const auto again = WriteAndRead(lines);
-  Require(again && Same(*again, lines), "parsed lines are written and read back unchanged");
+  const SnapshotReading again = WriteAndRead(lines);
+  Require(Same(again.contents.lines, lines) && again.contents.unusable.empty(),
+          "parsed lines are written and read back unchanged");
 }
 
 // The input as fields: one byte giving a length in code units, then the units.
@@ -112,8 +124,9 @@ void CheckWriting(const std::uint8_t* data, std::size_t size) {
     if (Kept(record)) kept.push_back({Decoded(record.progId), Decoded(record.location)});
     records.push_back(std::move(record));
   }
-  const auto read = WriteAndRead(records);
-  Require(read && Same(*read, kept), "every type the writer keeps reads back as it was recorded");
+  const SnapshotReading read = WriteAndRead(records);
+  Require(Same(read.contents.lines, kept) && read.contents.unusable.empty(),
+          "every type the writer keeps reads back as it was recorded");
 }
 
 }  // namespace

@@ -223,7 +223,7 @@ void MainWindow::Command1_Click() {
 
 void MainWindow::Command3_Click() {
   if (types_.scanning()) return;
-  RestoreDefaults(os_, *this);
+  RestoreDefaults(os_, *this, types_);
 }
 
 void MainWindow::HideMainWindow() {
@@ -279,7 +279,8 @@ void MainWindow::SizeListColumn() {
   int widest = 0;
   for (const auto& item : types_) {
     SIZE size{};
-    ::GetTextExtentPoint32W(dc.get(), item.Text.c_str(), static_cast<int>(item.Text.size()), &size);
+    const std::wstring text = ItemText(item);
+    ::GetTextExtentPoint32W(dc.get(), text.c_str(), static_cast<int>(text.size()), &size);
     widest = std::max<int>(widest, size.cx);
   }
   const int needed = widest + ImageList1_.sizePx() + DipToPx(16, dpi_);
@@ -562,9 +563,9 @@ LRESULT MainWindow::OnNotify(const NMHDR& header) {
       if (item.iItem < 0 || static_cast<std::size_t>(item.iItem) >= types_.size()) return 0;
       const TypeItem& type = types_[static_cast<std::size_t>(item.iItem)];
       if (item.mask & LVIF_TEXT) {
-        wcsncpy_s(out.pszText, static_cast<std::size_t>(item.cchTextMax), type.Text.c_str(), _TRUNCATE);
+        wcsncpy_s(out.pszText, static_cast<std::size_t>(item.cchTextMax), ItemText(type).c_str(), _TRUNCATE);
       }
-      if (item.mask & LVIF_IMAGE) out.iImage = images_.IndexOf(type.SmallIcon);
+      if (item.mask & LVIF_IMAGE) out.iImage = images_.IndexOf(type.picture);
       return 0;
     }
     case NM_DBLCLK:

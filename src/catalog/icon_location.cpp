@@ -4,10 +4,32 @@
 
 namespace tarrow {
 
+namespace {
+
+bool IsBlank(wchar_t c) {
+  return c == L' ' || c == L'\t';
+}
+
+// Blanks, an optional sign, at least one digit, blanks: nothing else.
+bool IsIndexText(std::wstring_view text) {
+  std::size_t pos = 0;
+  while (pos < text.size() && IsBlank(text[pos])) ++pos;
+  if (pos < text.size() && (text[pos] == L'+' || text[pos] == L'-')) ++pos;
+  const std::size_t digits = pos;
+  while (pos < text.size() && text[pos] >= L'0' && text[pos] <= L'9') ++pos;
+  if (pos == digits) return false;
+  while (pos < text.size() && IsBlank(text[pos])) ++pos;
+  return pos == text.size();
+}
+
+}  // namespace
+
 IconLocation SplitIconLocation(const std::wstring& location) {
-  const auto comma = location.find(L',');
+  const auto comma = location.rfind(L',');
   if (comma == std::wstring::npos) return {location, 0};
-  return {location.substr(0, comma), ParseIconIndex(std::wstring_view(location).substr(comma + 1))};
+  const std::wstring_view index = std::wstring_view(location).substr(comma + 1);
+  if (!IsIndexText(index)) return {location, 0};
+  return {location.substr(0, comma), ParseIconIndex(index)};
 }
 
 int ParseIconIndex(std::wstring_view text) {

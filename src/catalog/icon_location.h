@@ -1,5 +1,6 @@
-// An icon location: the icon file, ",", the icon index; split at the first
-// comma, never quoted or escaped.
+// An icon location: the icon file, ",", the icon index. File names may hold
+// commas ("C:\Program Files\Acme, Inc\acme.dll,7"), so the shell splits at
+// the last comma; nothing is quoted or escaped.
 #pragma once
 
 #include <cstdint>
@@ -11,12 +12,13 @@
 namespace tarrow {
 
 struct IconLocation {
-  std::wstring file;  // the text before the first comma, unchanged
+  std::wstring file;  // the text before the index's comma, unchanged
   int index = 0;
 };
 
-// Splits at the first comma; without one, the whole text is the file and the
-// index is 0.
+// Splits at the last comma when the text after it is an optionally signed
+// integer (blanks allowed around it); otherwise the whole text is the file and
+// the index is 0.
 IconLocation SplitIconLocation(const std::wstring& location);
 
 // Reads an index as the shell does: blanks, an optional sign, decimal digits

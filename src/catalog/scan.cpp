@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "catalog/icon_location.h"
+#include "catalog/resolver.h"
 #include "catalog/snapshot.h"
 #include "platform/registry.h"
 #include "platform/system.h"
@@ -75,10 +76,9 @@ bool ScanFileTypes(Os& os, ScanHost& host, TypeList& types, ImageStore& images, 
   SnapshotWriter snapshot(os);
   snapshot.Begin();
 
-  std::vector<std::wstring> names;
-  std::int32_t count = 0;
-  RegListSubkeys(os.registry, kClassesRoot, L"", names, count);
-  if (static_cast<std::size_t>(count) > names.size()) count = static_cast<std::int32_t>(names.size());
+  TypeResolver resolver(os.registry, os.shell);
+  const std::vector<std::wstring> names = resolver.ClassNames();
+  const auto count = static_cast<std::int32_t>(names.size());
   host.SetProgressMax(count);
 
   const std::wstring fallbackFolder = GetSystemFolder(os.shell);
@@ -89,10 +89,13 @@ bool ScanFileTypes(Os& os, ScanHost& host, TypeList& types, ImageStore& images, 
 
     const std::wstring& extension = names[static_cast<std::size_t>(p)];
     if (extension.empty() || extension[0] != L'.') continue;
-    const std::wstring progId = RegReadValue(os.registry, kClassesRoot, extension, L"");
-    if (progId.empty()) continue;
-    const std::wstring description = RegReadValue(os.registry, kClassesRoot, progId, L"");
-    const std::wstring location = RegReadValue(os.registry, kClassesRoot, progId + L"\\DefaultIcon", L"");
+    // The type as the shell shows it: the ProgID the user's choice or the
+    // extension names, and the values of whichever layer wins.
+    const ResolvedType type = resolver.Resolve(extension);
+    if (type.progId.empty() || !type.defaultIcon) continue;
+    const std::wstring& progId = type.progId;
+    const std::wstring& description = type.description;
+    const std::wstring& location = type.defaultIcon->text;
     // "%1": the file is its own icon, so the type has none of its own to show.
     if (location.empty() || location == L"%1" || description.empty()) continue;
 
@@ -102,7 +105,15 @@ bool ScanFileTypes(Os& os, ScanHost& host, TypeList& types, ImageStore& images, 
     if (!pictures.Give(key, icon) &&
         (fallbackFolder.empty() || !pictures.Give(key, {fallbackFolder + L"\\SHELL32.DLL", 0})))
       continue;
-    types.Add({progId + L"," + position, description + L"  [" + extension + L"]", key, icon.file});
+    types.Add({.extension = extension,
+               .progId = progId,
+               .description = description,
+               .location = location,
+               .pending = std::nullopt,
+               .picture = key,
+               .layer = type.defaultIcon->layer,
+               .source = type.source,
+               .iconHandler = type.iconHandler});
     snapshot.Record(progId, location);
   }
 

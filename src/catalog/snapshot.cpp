@@ -11,7 +11,6 @@ namespace tarrow {
 namespace {
 
 constexpr char kUtf8Bom[] = "\xEF\xBB\xBF";
-constexpr wchar_t kTempSuffix[] = L".tmp";
 constexpr char32_t kReplacement = 0xFFFD;
 
 // An empty folder gives no path at all rather than one at the drive's root.
@@ -142,12 +141,14 @@ bool Recordable(const std::wstring& progId, const std::wstring& location) {
          location.find_first_of(L"\r\n") == std::wstring::npos;
 }
 
-void AddLine(std::vector<SnapshotLine>& lines, std::wstring_view line) {
+// One line's text; false when it cannot be used.
+bool AddLine(std::vector<SnapshotLine>& lines, std::wstring_view line) {
   const auto comma = line.find(L',');
-  if (comma == std::wstring_view::npos || comma == 0 || comma + 1 == line.size()) return;
+  if (comma == std::wstring_view::npos || comma == 0 || comma + 1 == line.size()) return false;
   const auto progId = line.substr(0, comma);
-  if (progId.find(L'\0') != std::wstring_view::npos) return;
+  if (progId.find(L'\0') != std::wstring_view::npos) return false;
   lines.push_back({std::wstring(progId), std::wstring(line.substr(comma + 1))});
+  return true;
 }
 
 }  // namespace
@@ -169,23 +170,16 @@ std::wstring FindSnapshot(Os& os) {
 }
 
 struct SnapshotWriter::State {
-  std::unique_ptr<OutputFile> file;
-  std::wstring tempPath;
-  std::wstring finalPath;
-  bool writeFailed = false;
+  explicit State(FileSystem& files, const std::wstring& path) : writer(files, path) {}
+  WholeFileWriter writer;
 };
 
 SnapshotWriter::SnapshotWriter(Os& os) : os_(os) {}
 
-SnapshotWriter::~SnapshotWriter() {
-  if (!active()) return;
-  // Closed first: an open file cannot be deleted on Windows.
-  state_->file.reset();
-  os_.files.Remove(state_->tempPath);
-}
+SnapshotWriter::~SnapshotWriter() = default;
 
 bool SnapshotWriter::active() const {
-  return state_ && state_->file;
+  return state_ && state_->writer.open();
 }
 
 void SnapshotWriter::Begin() {
@@ -200,64 +194,60 @@ void SnapshotWriter::Begin() {
   for (const auto& finalPath : places) {
     if (finalPath.empty()) continue;
     if (&finalPath == &places[1] && !os_.files.EnsureFolder(FolderOf(finalPath))) continue;
-    const std::wstring tempPath = finalPath + kTempSuffix;
-    // Left behind by a scan that never finished.
-    os_.files.Remove(tempPath);
-    auto file = os_.files.Create(tempPath);
-    if (!file) continue;
-    state_ = std::make_unique<State>();
-    state_->file = std::move(file);
-    state_->tempPath = tempPath;
-    state_->finalPath = finalPath;
-    state_->writeFailed = !state_->file->Write(kUtf8Bom);
+    auto state = std::make_unique<State>(os_.files, finalPath);
+    if (!state->writer.Open()) continue;
+    state_ = std::move(state);
+    state_->writer.Write(kUtf8Bom);
     return;
   }
 }
 
 void SnapshotWriter::Record(const std::wstring& progId, const std::wstring& location) {
   if (!active() || !Recordable(progId, location)) return;
-  if (!state_->file->Write(ToUtf8(progId + L"," + location + L"\r\n"))) state_->writeFailed = true;
+  state_->writer.Write(ToUtf8(progId + L"," + location + L"\r\n"));
 }
 
 bool SnapshotWriter::End() {
   if (!active()) return false;
   const auto state = std::move(state_);
-  const bool written = state->file->Commit() && !state->writeFailed;
-  state->file.reset();
-  if (written && os_.files.Replace(state->tempPath, state->finalPath)) return true;
-  os_.files.Remove(state->tempPath);
-  return false;
+  return state->writer.Finish();
 }
 
-std::vector<SnapshotLine> ParseSnapshot(Shell& shell, std::string_view bytes) {
+SnapshotContents ParseSnapshot(Shell& shell, std::string_view bytes) {
   const std::string_view bom(kUtf8Bom);
   const std::wstring text =
       bytes.substr(0, bom.size()) == bom ? FromUtf8(bytes.substr(bom.size())) : shell.AnsiToWide(bytes);
-  std::vector<SnapshotLine> lines;
+  SnapshotContents contents;
   const std::wstring_view all(text);
   std::size_t start = 0;
+  std::size_t number = 0;
   while (start < all.size()) {
+    ++number;
     const auto end = all.find_first_of(L"\r\n", start);
+    const auto line =
+        all.substr(start, end == std::wstring_view::npos ? std::wstring_view::npos : end - start);
     if (end == std::wstring_view::npos) {
-      AddLine(lines, all.substr(start));
+      contents.unusable.push_back(number);
       break;
     }
-    AddLine(lines, all.substr(start, end - start));
+    if (!line.empty() && !AddLine(contents.lines, line)) contents.unusable.push_back(number);
     start = end + (all[end] == L'\r' && end + 1 < all.size() && all[end + 1] == L'\n' ? 2 : 1);
   }
-  return lines;
+  return contents;
 }
 
-std::optional<std::vector<SnapshotLine>> ReadSnapshot(Os& os) {
-  const std::wstring path = FindSnapshot(os);
-  if (path.empty()) return std::nullopt;
+SnapshotReading ReadSnapshot(Os& os) {
+  SnapshotReading reading;
+  std::wstring path = FindSnapshot(os);
+  // One that is there but cannot be read is not missing.
+  for (const auto& place : {SnapshotPathBesideProgram(os.shell), SnapshotPathPerUser(os.shell)}) {
+    if (path.empty() && !place.empty() && os.files.Exists(place)) path = place;
+  }
+  if (path.empty()) return reading;
   const auto bytes = os.files.ReadAll(path);
-  if (!bytes) return std::nullopt;
-  auto lines = ParseSnapshot(os.shell, *bytes);
-  const std::string_view text = std::string_view(*bytes).substr(
-      std::string_view(*bytes).substr(0, 3) == std::string_view(kUtf8Bom) ? 3 : 0);
-  if (lines.empty() && text.find_first_not_of(" \t\r\n") != std::string_view::npos) return std::nullopt;
-  return lines;
+  reading.state = bytes ? SnapshotState::Read : SnapshotState::Unreadable;
+  if (bytes) reading.contents = ParseSnapshot(os.shell, *bytes);
+  return reading;
 }
 
 }  // namespace tarrow

@@ -6,6 +6,7 @@
 // the ANSI code page, as older files were written.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <optional>
 #include <string>
@@ -53,14 +54,31 @@ struct SnapshotLine {
   std::wstring location;
 };
 
-// The usable lines of a snapshot file's bytes, in file order: split at the
-// first comma; lines without one, or with an empty ProgID or location, are
-// left out.
-std::vector<SnapshotLine> ParseSnapshot(Shell& shell, std::string_view bytes);
+// A snapshot file's lines: those that can be used, and the numbers (from 1)
+// of those that cannot. Empty lines are neither. The writer ends every line,
+// so a last line without its end is taken for a file cut short and not used.
+struct SnapshotContents {
+  std::vector<SnapshotLine> lines;
+  std::vector<std::size_t> unusable;
+};
 
-// The lines of the snapshot that exists; nullopt when there is none, it
-// cannot be read, or it holds text without one usable line (a damaged file
-// must not pass for an empty one).
-std::optional<std::vector<SnapshotLine>> ReadSnapshot(Os& os);
+// Splits each line at its first comma; lines without one, with an empty
+// ProgID or location, or with a NUL in the ProgID cannot be used.
+SnapshotContents ParseSnapshot(Shell& shell, std::string_view bytes);
+
+enum class SnapshotState { Missing, Unreadable, Read };
+
+struct SnapshotReading {
+  SnapshotState state = SnapshotState::Missing;
+  SnapshotContents contents;
+  // Read, but with lines that cannot be used or none at all: a damaged file
+  // must never pass for a complete or an empty one.
+  bool damaged() const {
+    return state == SnapshotState::Read && (contents.lines.empty() || !contents.unusable.empty());
+  }
+};
+
+// The snapshot that exists, beside the program first.
+SnapshotReading ReadSnapshot(Os& os);
 
 }  // namespace tarrow

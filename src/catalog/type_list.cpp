@@ -5,13 +5,17 @@
 
 namespace tarrow {
 
-bool IsChanged(const TypeItem& item) {
-  return item.SmallIcon.compare(0, 6, L"Change") == 0;
+std::wstring ItemText(const TypeItem& item) {
+  return item.description + L"  [" + item.extension + L"]";
 }
 
-std::wstring ProgIdOf(const TypeItem& item) {
-  const auto comma = item.Key.rfind(L',');
-  return comma == std::wstring::npos ? item.Key : item.Key.substr(0, comma);
+std::wstring TypeName(const TypeItem& item) {
+  constexpr std::size_t kLongest = 60;
+  std::wstring description = item.description;
+  if (description.size() > kLongest) description = description.substr(0, kLongest - 1) + L"\u2026";
+  std::wstring extension = item.extension;
+  if (extension.size() > kLongest) extension = extension.substr(0, kLongest - 1) + L"\u2026";
+  return description + L" (" + extension + L")";
 }
 
 bool ImageStore::Add(const std::wstring& key, IconHandle icon, const IconLocation& source) {

@@ -3,27 +3,47 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
+#include "catalog/class_layer.h"
 #include "catalog/icon_location.h"
+#include "catalog/resolver.h"
 #include "platform/os.h"
 
 namespace tarrow {
 
 // One listed file extension.
 struct TypeItem {
-  std::wstring Key;        // ProgID "," enumeration position
-  std::wstring Text;       // description "  [" extension "]"
-  std::wstring SmallIcon;  // picture key: "Index"+position, or "Change"+counter once assigned
-  std::wstring Tag;        // icon file; a whole icon location once assigned
+  std::wstring extension;  // as the registry spells it, with its dot
+  std::wstring progId;     // the class whose icon the shell shows for it
+  std::wstring description;
+  std::wstring location;                        // the icon location as stored now
+  std::optional<std::wstring> pending;          // assigned by the user, not applied yet
+  std::wstring picture;                         // key of its picture in the image store
+  ClassLayer layer = ClassLayer::Machine;       // where the stored location lives
+  ProgIdSource source = ProgIdSource::Default;  // how the ProgID was found
+  bool iconHandler = false;                     // the shell decides icons file by file
 };
 
+// The list's text for the item: description "  [" extension "]".
+std::wstring ItemText(const TypeItem& item);
+
+// The type as messages name it: its description, cut short with an ellipsis
+// so that any message stays on the screen, and its extension.
+std::wstring TypeName(const TypeItem& item);
+
 // Whether the user gave the item a new icon that is not yet applied.
-bool IsChanged(const TypeItem& item);
-// The ProgID: the item's Key without its last comma and the position after it.
-std::wstring ProgIdOf(const TypeItem& item);
+inline bool IsChanged(const TypeItem& item) {
+  return item.pending.has_value();
+}
+
+// The icon location the item shows: the pending one, else the stored one.
+inline const std::wstring& ShownLocation(const TypeItem& item) {
+  return item.pending ? *item.pending : item.location;
+}
 
 // The items, in the order they were added.
 class TypeList {

@@ -38,9 +38,9 @@ bool AssignIcon(Shell& shell, PickerState& state, TypeList& types, ImageStore& i
   // the assignment still stands: the Tag is what Apply writes.
   images.Add(key, icon, {filename, index});
   shell.DestroyIcon(icon);
-  item->SmallIcon = key;
-  // The Tag keeps the file as typed; only extraction resolves it.
-  item->Tag = BuildIconLocation(filename, index);
+  item->picture = key;
+  // The location keeps the file as typed; only extraction resolves it.
+  item->pending = BuildIconLocation(filename, index);
   return true;
 }
 
@@ -48,10 +48,12 @@ std::optional<std::wstring> IconFileOfSelectedType(Shell& shell, PickerState& st
                                                    std::optional<std::size_t> selected,
                                                    const std::wstring& filename) {
   if (!selected || *selected >= types.size()) return std::nullopt;
-  const std::wstring& tag = types[*selected].Tag;
-  if (tag == filename) return std::nullopt;
+  const TypeItem& item = types[*selected];
+  // What the grid shows: the icon file of the stored location, or the whole
+  // location once one is assigned, so that the grid is filled again then.
+  if (!item.pending && SplitIconLocation(item.location).file == filename) return std::nullopt;
   ++state.ChangeCounter;
-  return shell.LowerCase(tag.substr(0, tag.find(L',')));
+  return shell.LowerCase(SplitIconLocation(ShownLocation(item)).file);
 }
 
 void NoteItemClick(PickerState& state) {

@@ -33,7 +33,7 @@ FrameMove SelectIconbox(PickerState& state, std::int64_t index);
 
 // Iconbox_DblClick: gives the selected type icon `cell` - 1 of the file named
 // by `filename`, as a new "Change" picture of `iconSizePx` pixels and a new
-// Tag. Nothing is written to the registry. False, changing nothing, when there
+// pending location. Nothing is written to the registry. False, changing nothing, when there
 // is no selected type or the icon cannot be extracted.
 bool AssignIcon(Shell& shell, PickerState& state, TypeList& types, ImageStore& images,
                 std::optional<std::size_t> selected, const std::wstring& filename, std::int64_t cell,
@@ -41,7 +41,7 @@ bool AssignIcon(Shell& shell, PickerState& state, TypeList& types, ImageStore& i
 
 // ListView1_DblClick: the text for Filename, the selected type's icon file in
 // lower case; nullopt when there is nothing to load (no selected type, or its
-// Tag is already the text of Filename). The window then selects the whole
+// icon file is already the text of Filename). The window then selects the whole
 // text and scrolls the grid to the top.
 std::optional<std::wstring> IconFileOfSelectedType(Shell& shell, PickerState& state, const TypeList& types,
                                                    std::optional<std::size_t> selected,

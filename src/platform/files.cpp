@@ -1,5 +1,7 @@
 #include "platform/files.h"
 
+#include <utility>
+
 #include "platform/text.h"
 
 namespace tarrow {
@@ -23,6 +25,49 @@ std::wstring ShowOpenDialog(Shell& shell, std::uintptr_t owner, const std::wstri
   const auto chosen = shell.ShowOpenDialog({owner, DialogFilter(filter), title, initialFolder});
   if (!chosen) return {};
   return TrimBlanks(chosen->substr(0, chosen->find(L'\0')));
+}
+
+WholeFileWriter::WholeFileWriter(FileSystem& files, std::wstring path)
+    : files_(files), path_(std::move(path)), tempPath_(path_ + L".tmp") {}
+
+WholeFileWriter::~WholeFileWriter() {
+  Abandon();
+}
+
+bool WholeFileWriter::Open() {
+  if (open()) return true;
+  // Left behind by a writer that was killed.
+  files_.Remove(tempPath_);
+  file_ = files_.Create(tempPath_);
+  writeFailed_ = false;
+  return open();
+}
+
+void WholeFileWriter::Write(std::string_view bytes) {
+  if (open() && !file_->Write(bytes)) writeFailed_ = true;
+}
+
+bool WholeFileWriter::Finish() {
+  if (!open()) return false;
+  const bool written = file_->Commit() && !writeFailed_;
+  file_.reset();
+  if (written && files_.Replace(tempPath_, path_)) return true;
+  files_.Remove(tempPath_);
+  return false;
+}
+
+void WholeFileWriter::Abandon() {
+  if (!open()) return;
+  // Closed first: an open file cannot be deleted on Windows.
+  file_.reset();
+  files_.Remove(tempPath_);
+}
+
+bool WriteWholeFile(FileSystem& files, const std::wstring& path, std::string_view bytes) {
+  WholeFileWriter writer(files, path);
+  if (!writer.Open()) return false;
+  writer.Write(bytes);
+  return writer.Finish();
 }
 
 }  // namespace tarrow

@@ -1,7 +1,9 @@
 // The file and dialog procedures of OpenFile32.
 #pragma once
 
+#include <memory>
 #include <string>
+#include <string_view>
 
 #include "platform/os.h"
 
@@ -20,5 +22,36 @@ std::wstring DialogFilter(std::wstring filter);
 // when the user cancels.
 std::wstring ShowOpenDialog(Shell& shell, std::uintptr_t owner, const std::wstring& filter,
                             const std::wstring& title, const std::wstring& initialFolder);
+
+// A file put in place whole or not at all: written to "<path>.tmp" beside it
+// and moved over it only once every write and the flush succeeded, so a kill
+// or a full disk at any moment leaves either the old file or the new one.
+// Whatever does not reach Finish leaves no temporary file behind.
+class WholeFileWriter {
+ public:
+  WholeFileWriter(FileSystem& files, std::wstring path);
+  ~WholeFileWriter();
+  WholeFileWriter(const WholeFileWriter&) = delete;
+  WholeFileWriter& operator=(const WholeFileWriter&) = delete;
+
+  // Creates the temporary file; false when it cannot be.
+  bool Open();
+  bool open() const { return file_ != nullptr; }
+  // A failed write is remembered: Finish then puts nothing in place.
+  void Write(std::string_view bytes);
+  // True when the file is in place; otherwise the old one is untouched.
+  bool Finish();
+
+ private:
+  void Abandon();
+  FileSystem& files_;
+  std::wstring path_;
+  std::wstring tempPath_;
+  std::unique_ptr<OutputFile> file_;
+  bool writeFailed_ = false;
+};
+
+// The whole of `bytes` as the file at `path`, or nothing changed.
+bool WriteWholeFile(FileSystem& files, const std::wstring& path, std::string_view bytes);
 
 }  // namespace tarrow

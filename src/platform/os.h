@@ -35,6 +35,7 @@ inline constexpr std::uint32_t kRegDword = 4;
 using RegKey = std::uintptr_t;
 inline constexpr RegKey kClassesRoot = 0x80000000u;
 inline constexpr RegKey kCurrentUser = 0x80000001u;
+inline constexpr RegKey kLocalMachine = 0x80000002u;
 
 // What a key is opened for: reading (values and subkeys) or setting values.
 // Nothing is ever opened with more rights than the call needs.
@@ -55,6 +56,13 @@ class Registry {
   // of the name without its terminator.
   virtual Status EnumKey(RegKey key, std::uint32_t index, wchar_t* name, std::uint32_t& chars) = 0;
   virtual Status CloseKey(RegKey key) = 0;
+  // Opens root\path for setting values, creating every missing key on the
+  // way; `created` tells whether the last key of the path was new.
+  virtual Status CreateKey(RegKey root, const std::wstring& path, RegKey& key, bool& created) = 0;
+  virtual Status DeleteValue(RegKey key, const std::wstring& name) = 0;
+  // Deletes root\path with its values; refused while it has subkeys.
+  virtual Status DeleteKey(RegKey root, const std::wstring& path) = 0;
+  virtual Status CountEntries(RegKey key, std::uint32_t& subkeys, std::uint32_t& values) = 0;
 };
 
 // A file being written. Nothing is promised on disk until Commit succeeds.
@@ -157,6 +165,11 @@ class Shell {
   virtual void DestroyIcon(IconHandle icon) = 0;
   // The icons of the file and the sizes of their images, read as data only.
   virtual IconDirectory ReadIconDirectory(const std::wstring& file) = 0;
+
+  // The ProgID the shell itself resolves for the extension, honouring a user
+  // choice only when its protection hash is valid; nullopt when the system
+  // cannot answer (older systems, Wine).
+  virtual std::optional<std::wstring> AssociatedProgId(const std::wstring& extension) = 0;
 
   // Tells the shell that file associations changed.
   virtual void NotifyAssociationsChanged() = 0;

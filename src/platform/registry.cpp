@@ -93,11 +93,13 @@ bool RegWriteValue(Registry& reg, RegKey root, const std::wstring& path, const s
   return result == kSuccess;
 }
 
-Status RegReadOpenValue(Registry& reg, RegKey key, const std::wstring& name, RegValue& value) {
+Status RegReadOpenValue(Registry& reg, RegKey key, const std::wstring& name, RegValue& value,
+                        std::uint32_t* storedType) {
   std::uint32_t type = 0;
   std::uint32_t bytes = 0;
   Status status = reg.QueryValue(key, name, type, nullptr, bytes);
   if (status != kSuccess) return status;
+  if (storedType) *storedType = type;
   if (IsText(type)) {
     std::wstring text;
     status = ReadText(reg, key, name, bytes, text);

@@ -32,7 +32,10 @@ bool RegWriteValue(Registry& reg, RegKey root, const std::wstring& path, const s
 // its terminator included when it has one; REG_EXPAND_SZ text loses leading
 // and trailing blanks. On failure `value` is left as it was, except that text
 // which could not be read after a successful probe comes back empty.
-Status RegReadOpenValue(Registry& reg, RegKey key, const std::wstring& name, RegValue& value);
+// `storedType`, when given, receives the type a successful probe reported,
+// and is left as it was when the value is not there.
+Status RegReadOpenValue(Registry& reg, RegKey key, const std::wstring& name, RegValue& value,
+                        std::uint32_t* storedType = nullptr);
 
 // The text of root\path's value `name` without its terminating NUL; empty
 // when nothing could be read.

@@ -30,6 +30,13 @@ bool SameName(const std::wstring& a, const std::wstring& b) {
   return Lower(a) == Lower(b);
 }
 
+// HKEY_CLASSES_ROOT is the machine's classes.
+void Unalias(RegKey& root, std::wstring& path) {
+  if (root != kClassesRoot) return;
+  root = kLocalMachine;
+  path = path.empty() ? L"Software\\Classes" : L"Software\\Classes\\" + path;
+}
+
 std::wstring FolderOf(const std::wstring& path) {
   const auto slash = path.rfind(L'\\');
   return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
@@ -44,7 +51,9 @@ FakeRegistry::Node* FakeRegistry::Root(RegKey root) const {
   return it == roots_.end() ? nullptr : it->second.get();
 }
 
-FakeRegistry::Node* FakeRegistry::Lookup(RegKey root, const std::wstring& path) const {
+FakeRegistry::Node* FakeRegistry::Lookup(RegKey root, const std::wstring& givenPath) const {
+  std::wstring path = givenPath;
+  Unalias(root, path);
   Node* node = Root(root);
   if (!node) {
     const auto open = handles_.find(root);
@@ -63,6 +72,13 @@ FakeRegistry::Node* FakeRegistry::Node::Child(const std::wstring& childName) con
   return it == byLowerName_.end() ? nullptr : it->second;
 }
 
+void FakeRegistry::Node::RemoveChild(const std::wstring& childName) {
+  Node* child = Child(childName);
+  byLowerName_.erase(Lower(childName));
+  children.erase(std::find_if(children.begin(), children.end(),
+                              [&](const auto& owned) { return owned.get() == child; }));
+}
+
 FakeRegistry::Node& FakeRegistry::Node::AddChild(const std::wstring& childName) {
   children.push_back(std::make_unique<Node>());
   children.back()->name = childName;
@@ -70,7 +86,9 @@ FakeRegistry::Node& FakeRegistry::Node::AddChild(const std::wstring& childName) 
   return *children.back();
 }
 
-FakeRegistry::Node& FakeRegistry::CreateKey(RegKey root, const std::wstring& path) {
+FakeRegistry::Node& FakeRegistry::CreateKey(RegKey root, const std::wstring& givenPath) {
+  std::wstring path = givenPath;
+  Unalias(root, path);
   auto& slot = roots_[root];
   if (!slot) slot = std::make_unique<Node>();
   Node* node = slot.get();
@@ -117,6 +135,32 @@ std::wstring FakeRegistry::Text(RegKey root, const std::wstring& path, const std
   std::memcpy(text.data(), value->bytes.data(), text.size() * sizeof(wchar_t));
   if (!text.empty() && text.back() == L'\0') text.pop_back();
   return text;
+}
+
+namespace {
+
+void DumpNode(const FakeRegistry::Node& node, const std::wstring& path, std::wstring& out) {
+  out += L"[" + path + L"]\n";
+  std::vector<std::pair<std::wstring, const StoredValue*>> values;
+  for (const auto& [name, value] : node.values) values.emplace_back(Lower(name), &value);
+  std::sort(values.begin(), values.end());
+  for (const auto& [name, value] : values) {
+    out += L"  " + name + L" type " + std::to_wstring(value->type) + L":";
+    for (const unsigned char b : value->bytes) out += L" " + std::to_wstring(b);
+    out += L"\n";
+  }
+  std::vector<std::pair<std::wstring, const FakeRegistry::Node*>> children;
+  for (const auto& child : node.children) children.emplace_back(Lower(child->name), child.get());
+  std::sort(children.begin(), children.end());
+  for (const auto& [name, child] : children) DumpNode(*child, path + L"\\" + name, out);
+}
+
+}  // namespace
+
+std::wstring FakeRegistry::Dump(RegKey root) const {
+  std::wstring out;
+  if (const Node* node = Root(root)) DumpNode(*node, L"", out);
+  return out;
 }
 
 bool FakeRegistry::KeyExists(RegKey root, const std::wstring& path) const {
@@ -202,6 +246,75 @@ Status FakeRegistry::CloseKey(RegKey key) {
   return handles_.erase(key) ? kSuccess : 6;
 }
 
+FakeRegistry::Node* FakeRegistry::Parent(RegKey root, const std::wstring& path, std::wstring& leaf) const {
+  const auto parts = SplitPath(path);
+  if (parts.empty()) return nullptr;
+  leaf = parts.back();
+  std::wstring parentPath;
+  for (std::size_t i = 0; i + 1 < parts.size(); ++i) parentPath += (i ? L"\\" : L"") + parts[i];
+  return Lookup(root, parentPath);
+}
+
+Status FakeRegistry::CreateKey(RegKey root, const std::wstring& path, RegKey& key, bool& created) {
+  // As the system does: every missing key is created under its parent, which
+  // must allow it; an existing key opens as for setting values.
+  // Predefined roots are always there.
+  if (!handles_.count(root) && root != kClassesRoot && !roots_[root]) roots_[root] = std::make_unique<Node>();
+  const auto parts = SplitPath(path);
+  std::wstring done;
+  created = false;
+  for (const auto& part : parts) {
+    Node* parent = Lookup(root, done);
+    if (!parent) return kErrorFileNotFound;
+    const std::wstring next = done.empty() ? part : done + L"\\" + part;
+    if (!parent->Child(part)) {
+      if (parent->readOnly) return kErrorAccessDenied;
+      parent->AddChild(part);
+      created = true;
+    } else {
+      created = false;
+    }
+    done = next;
+  }
+  return OpenKey(root, path, RegAccess::SetValue, key);
+}
+
+Status FakeRegistry::DeleteValue(RegKey key, const std::wstring& name) {
+  const auto open = handles_.find(key);
+  if (open == handles_.end()) return 6;
+  if (open->second.access != RegAccess::SetValue) return kErrorAccessDenied;
+  auto& values = open->second.node->values;
+  const auto it = std::find_if(values.begin(), values.end(),
+                               [&](const auto& value) { return SameName(value.first, name); });
+  if (it == values.end()) return kErrorFileNotFound;
+  values.erase(it);
+  writes.push_back(open->second.path + L"|" + name + L" deleted");
+  return kSuccess;
+}
+
+Status FakeRegistry::DeleteKey(RegKey root, const std::wstring& path) {
+  std::wstring leaf;
+  Node* parent = Parent(root, path, leaf);
+  Node* node = parent ? parent->Child(leaf) : nullptr;
+  if (!node) return kErrorFileNotFound;
+  if (parent->readOnly || node->readOnly) return kErrorAccessDenied;
+  if (!node->children.empty()) return kErrorAccessDenied;
+  for (const auto& [handle, open] : handles_) {
+    if (open.node == node) return kErrorAccessDenied;  // the fake keeps open keys alive
+  }
+  parent->RemoveChild(leaf);
+  writes.push_back(path + L" deleted");
+  return kSuccess;
+}
+
+Status FakeRegistry::CountEntries(RegKey key, std::uint32_t& subkeys, std::uint32_t& values) {
+  const auto open = handles_.find(key);
+  if (open == handles_.end()) return 6;
+  subkeys = static_cast<std::uint32_t>(open->second.node->children.size());
+  values = static_cast<std::uint32_t>(open->second.node->values.size());
+  return kSuccess;
+}
+
 // ---- files
 
 namespace {
@@ -210,6 +323,12 @@ class FakeOutputFile : public OutputFile {
  public:
   FakeOutputFile(FakeFileSystem& fs, std::wstring path) : fs_(fs), path_(std::move(path)) {}
   bool Write(std::string_view bytes) override {
+    if (fs_.spaceLeft >= 0 && static_cast<long long>(bytes.size()) > fs_.spaceLeft) {
+      fs_.files[path_].append(bytes.substr(0, static_cast<std::size_t>(fs_.spaceLeft)));
+      fs_.spaceLeft = 0;
+      return false;
+    }
+    if (fs_.spaceLeft >= 0) fs_.spaceLeft -= static_cast<long long>(bytes.size());
     fs_.files[path_].append(bytes);
     return true;
   }
@@ -315,6 +434,12 @@ std::vector<IconHandle> FakeShell::ExtractIcons(const std::wstring& file, int fi
     if (index < 0) break;
   }
   return icons;
+}
+
+std::optional<std::wstring> FakeShell::AssociatedProgId(const std::wstring& extension) {
+  const auto it = associations.find(Lower(extension));
+  if (it == associations.end()) return std::nullopt;
+  return it->second;
 }
 
 void FakeShell::DestroyIcon(IconHandle icon) {

@@ -3,6 +3,10 @@
 // missing key fails the open, keys and values are found case-insensitively,
 // enumeration follows creation order, and a read-only key refuses an open for
 // setting values with kErrorAccessDenied.
+//
+// HKEY_CLASSES_ROOT is HKEY_LOCAL_MACHINE\Software\Classes here, as under
+// Wine: the program reads the per-user and machine layers explicitly and
+// merges them itself, so the fake need not merge them.
 #pragma once
 
 #include <map>
@@ -35,6 +39,7 @@ class FakeRegistry : public Registry {
     // index, so that a root of many thousand keys is as quick as the OS's.
     Node* Child(const std::wstring& childName) const;
     Node& AddChild(const std::wstring& childName);
+    void RemoveChild(const std::wstring& childName);
 
    private:
     std::unordered_map<std::wstring, Node*> byLowerName_;
@@ -51,6 +56,9 @@ class FakeRegistry : public Registry {
   // The stored text without one terminating NUL; "<missing>" when absent.
   std::wstring Text(RegKey root, const std::wstring& path, const std::wstring& name = L"") const;
   bool KeyExists(RegKey root, const std::wstring& path) const;
+  // Every key below root, with its values' types and bytes, in a stable
+  // order: two registries with the same dump hold the same data.
+  std::wstring Dump(RegKey root) const;
   void SetReadOnly(RegKey root, const std::wstring& path, bool readOnly = true);
   // Every SetValue that succeeded, in order: "path|name=text".
   std::vector<std::wstring> writes;
@@ -64,6 +72,10 @@ class FakeRegistry : public Registry {
                   std::uint32_t bytes) override;
   Status EnumKey(RegKey key, std::uint32_t index, wchar_t* name, std::uint32_t& chars) override;
   Status CloseKey(RegKey key) override;
+  Status CreateKey(RegKey root, const std::wstring& path, RegKey& key, bool& created) override;
+  Status DeleteValue(RegKey key, const std::wstring& name) override;
+  Status DeleteKey(RegKey root, const std::wstring& path) override;
+  Status CountEntries(RegKey key, std::uint32_t& subkeys, std::uint32_t& values) override;
 
  private:
   struct Open {
@@ -72,6 +84,7 @@ class FakeRegistry : public Registry {
     std::wstring path;
   };
   Node* Root(RegKey root) const;
+  Node* Parent(RegKey root, const std::wstring& path, std::wstring& leaf) const;
   Node* Lookup(RegKey root, const std::wstring& path) const;
   std::map<RegKey, std::unique_ptr<Node>> roots_;
   std::map<RegKey, Open> handles_;
@@ -85,6 +98,9 @@ class FakeFileSystem : public FileSystem {
   std::set<std::wstring> unreadable;
   std::set<std::wstring> readOnlyFolders;  // no file can be created in these
   bool failCommits = false;                // as when the disk fills up
+  // Bytes all writes together may still store; a write that does not fit
+  // stores what fits and fails, as on a full disk. Unlimited when negative.
+  long long spaceLeft = -1;
   int commits = 0;
 
   bool CanOpenForRead(const std::wstring& path) override;
@@ -105,7 +121,10 @@ class FakeShell : public Shell {
   std::wstring localAppData = L"C:\\Users\\me\\AppData\\Local";
   std::map<std::wstring, std::wstring> environment;  // NAME -> value
   std::map<std::wstring, int> iconFiles;             // path (lower case) -> icon count
-  std::vector<std::wstring> dialogAnswers;           // next answers; L"\x1" cancels
+  // Answers of the system's own association query by extension (lower
+  // case); none, as under Wine, where it is not implemented.
+  std::map<std::wstring, std::wstring> associations;
+  std::vector<std::wstring> dialogAnswers;  // next answers; L"\x1" cancels
   std::vector<OpenDialogRequest> dialogRequests;
   std::vector<int> messageAnswers;
   std::vector<std::pair<std::wstring, unsigned>> messages;
@@ -133,6 +152,7 @@ class FakeShell : public Shell {
   std::vector<IconHandle> ExtractIcons(const std::wstring& file, int first, int count, int sizePx) override;
   void DestroyIcon(IconHandle icon) override;
   IconDirectory ReadIconDirectory(const std::wstring& file) override;
+  std::optional<std::wstring> AssociatedProgId(const std::wstring& extension) override;
   void NotifyAssociationsChanged() override { ++notifications; }
   std::optional<std::wstring> ShowOpenDialog(const OpenDialogRequest& request) override;
   int MessageBox(const std::wstring& text, unsigned style) override;

@@ -11,7 +11,7 @@ std::string Narrow(const std::wstring& text) {
   return std::string(text.begin(), text.end());
 }
 
-TEST(SplitIconLocationTest, CutsAtTheFirstCommaAndKeepsTheFileAsWritten) {
+TEST(SplitIconLocationTest, CutsAtTheLastCommaBeforeAnIndexAndKeepsTheFileAsWritten) {
   const struct {
     const wchar_t* location;
     const wchar_t* file;
@@ -22,8 +22,16 @@ TEST(SplitIconLocationTest, CutsAtTheFirstCommaAndKeepsTheFileAsWritten) {
       {L"a.dll,-201", L"a.dll", -201},
       {L",3", L"", 3},
       {L"", L"", 0},
-      {L"a.dll,", L"a.dll", 0},
-      {L"C:\\My,Icons\\set.dll,2", L"C:\\My", 0},
+      // Without an integer after the last comma, the comma is part of the file.
+      {L"a.dll,", L"a.dll,", 0},
+      {L"a.dll,x7", L"a.dll,x7", 0},
+      {L"a.dll,3abc", L"a.dll,3abc", 0},
+      {L"a.dll,- 3", L"a.dll,- 3", 0},
+      {L"C:\\Acme, Inc\\acme.dll", L"C:\\Acme, Inc\\acme.dll", 0},
+      {L"C:\\Acme, Inc\\acme.dll,7", L"C:\\Acme, Inc\\acme.dll", 7},
+      {L"C:\\My,Icons\\set.dll,2", L"C:\\My,Icons\\set.dll", 2},
+      {L"a,1,2", L"a,1", 2},
+      {L"a.dll,\t+4\t", L"a.dll", 4},
       {L"\"C:\\x y\\a.dll\",1", L"\"C:\\x y\\a.dll\"", 1},
       {L"%SystemRoot%\\a.dll,  7 ", L"%SystemRoot%\\a.dll", 7},
       {L" a.dll ,1", L" a.dll ", 1},
@@ -75,8 +83,8 @@ TEST(BuildIconLocationTest, JoinsFileAndDecimalIndexAndSplitsBack) {
   EXPECT_EQ(BuildIconLocation(L"c:\\windows\\moricons.dll", 0), L"c:\\windows\\moricons.dll,0");
   EXPECT_EQ(BuildIconLocation(L" \"a b.dll\" ", 12), L" \"a b.dll\" ,12");
   EXPECT_EQ(BuildIconLocation(L"a.dll", -201), L"a.dll,-201");
-  // Nothing refuses a comma in the file; the next reader cuts it off.
-  EXPECT_EQ(SplitIconLocation(BuildIconLocation(L"C:\\My,Icons\\set.dll", 2)).file, L"C:\\My");
+  // A comma in the file survives the round trip.
+  EXPECT_EQ(SplitIconLocation(BuildIconLocation(L"C:\\My,Icons\\set.dll", 2)).file, L"C:\\My,Icons\\set.dll");
   const IconLocation back = SplitIconLocation(BuildIconLocation(L"x.ico", 41));
   EXPECT_EQ(back.file, L"x.ico");
   EXPECT_EQ(back.index, 41);

@@ -5,12 +5,16 @@
 #include <vector>
 
 #include "catalog/snapshot.h"
+#include "changes/journal.h"
 #include "fake_os.h"
 
 namespace tarrow {
 namespace {
 
 using Texts = std::vector<std::wstring>;
+
+// Where the machine layer's values are written.
+const std::wstring kIcon = L"Software\\Classes\\";
 
 // Records the window's steps, and what had happened by each of them.
 class RecordingHost : public RestoreHost {
@@ -61,16 +65,20 @@ TEST_F(RestoreTest, UsableLinesAreWrittenBackInFileOrder) {
   const std::vector<Case> cases = {
       {"three lines",
        "\xEF\xBB\xBFtxtfile,C:\\t.dll,1\r\nhtmlfile,C:\\h.dll,2\r\njpegfile,C:\\j.dll,3\r\n",
-       {L"txtfile\\DefaultIcon|=C:\\t.dll,1", L"htmlfile\\DefaultIcon|=C:\\h.dll,2",
-        L"jpegfile\\DefaultIcon|=C:\\j.dll,3"}},
-      {"split at the first comma", "htmlfile,C:\\x.dll,4\r\n", {L"htmlfile\\DefaultIcon|=C:\\x.dll,4"}},
+       {kIcon + L"txtfile\\DefaultIcon|=C:\\t.dll,1", kIcon + L"htmlfile\\DefaultIcon|=C:\\h.dll,2",
+        kIcon + L"jpegfile\\DefaultIcon|=C:\\j.dll,3"}},
+      {"split at the first comma",
+       "htmlfile,C:\\x.dll,4\r\n",
+       {kIcon + L"htmlfile\\DefaultIcon|=C:\\x.dll,4"}},
       {"odd lines skipped",
-       "txtfile,\r\n,C:\\a.dll,1\r\nno comma\r\n\r\nhtmlfile,C:\\h.dll,2\r\njpegfile,C:\\j.dll,3",
-       {L"htmlfile\\DefaultIcon|=C:\\h.dll,2", L"jpegfile\\DefaultIcon|=C:\\j.dll,3"}},
-      {"empty file", "", {}},
+       "txtfile,\r\n,C:\\a.dll,1\r\nno comma\r\n\r\nhtmlfile,C:\\h.dll,2\r\njpegfile,C:\\j.dll,3\r\n",
+       {kIcon + L"htmlfile\\DefaultIcon|=C:\\h.dll,2", kIcon + L"jpegfile\\DefaultIcon|=C:\\j.dll,3"}},
+      {"a last line cut short is not restored",
+       "htmlfile,C:\\h.dll,2\r\njpegfile,C:\\j.dll,3",
+       {kIcon + L"htmlfile\\DefaultIcon|=C:\\h.dll,2"}},
       {"a type's DefaultIcon gone",
        "txtfile,C:\\t.dll,1\r\ngonefile,C:\\g.dll,0\r\njpegfile,C:\\j.dll,3\r\n",
-       {L"txtfile\\DefaultIcon|=C:\\t.dll,1", L"jpegfile\\DefaultIcon|=C:\\j.dll,3"}},
+       {kIcon + L"txtfile\\DefaultIcon|=C:\\t.dll,1", kIcon + L"jpegfile\\DefaultIcon|=C:\\j.dll,3"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -82,8 +90,8 @@ TEST_F(RestoreTest, UsableLinesAreWrittenBackInFileOrder) {
       os.registry.CreateKey(kClassesRoot, std::wstring(progId) + L"\\DefaultIcon");
     }
     os.files.files[SnapshotPathBesideProgram(os.shell)] = c.file;
-    const RestoreOutcome outcome = RestoreDefaultIcons(os.os);
-    EXPECT_TRUE(outcome.snapshotRead);
+    const RestoreOutcome outcome = RestoreOriginals(os.os, TypeList{});
+    EXPECT_EQ(outcome.snapshot, SnapshotState::Read);
     EXPECT_EQ(os.registry.writes, c.writes);
     EXPECT_EQ(outcome.written, c.writes.size());
     EXPECT_FALSE(os.registry.KeyExists(kClassesRoot, L"gonefile\\DefaultIcon"));
@@ -96,7 +104,7 @@ TEST_F(RestoreTest, UsableLinesAreWrittenBackInFileOrder) {
 
 TEST_F(RestoreTest, TheLaterLineForOneTypeWins) {
   Snapshot("txtfile,C:\\first.dll,1\r\nhtmlfile,C:\\h.dll,2\r\ntxtfile,C:\\second.dll,2\r\n");
-  const RestoreOutcome outcome = RestoreDefaultIcons(fake.os);
+  const RestoreOutcome outcome = RestoreOriginals(fake.os, TypeList{});
   EXPECT_EQ(outcome.written, 3u);
   EXPECT_EQ(Value(L"txtfile"), L"C:\\second.dll,2");
   EXPECT_EQ(Value(L"htmlfile"), L"C:\\h.dll,2");
@@ -104,7 +112,7 @@ TEST_F(RestoreTest, TheLaterLineForOneTypeWins) {
 
 TEST_F(RestoreTest, ExpandableLocationsComeBackExpandable) {
   Snapshot("txtfile,%SystemRoot%\\System32\\imageres.dll,-102\r\nhtmlfile,C:\\100%%\\h.dll,2\r\n");
-  RestoreDefaultIcons(fake.os);
+  RestoreOriginals(fake.os, TypeList{});
   const fake::StoredValue* txt = fake.registry.Find(kClassesRoot, L"txtfile\\DefaultIcon", L"");
   const fake::StoredValue* html = fake.registry.Find(kClassesRoot, L"htmlfile\\DefaultIcon", L"");
   ASSERT_TRUE(txt && html);
@@ -123,8 +131,8 @@ TEST_F(RestoreTest, WithoutAReadableSnapshotNothingIsWritten) {
       os.files.files[path] = "txtfile,C:\\t.dll,1\r\n";
       os.files.unreadable.insert(path);
     }
-    const RestoreOutcome outcome = RestoreDefaultIcons(os.os);
-    EXPECT_FALSE(outcome.snapshotRead);
+    const RestoreOutcome outcome = RestoreOriginals(os.os, TypeList{});
+    EXPECT_NE(outcome.snapshot, SnapshotState::Read);
     EXPECT_EQ(outcome.written, 0u);
     EXPECT_TRUE(os.registry.writes.empty());
     EXPECT_EQ(os.shell.notifications, 0);
@@ -134,7 +142,7 @@ TEST_F(RestoreTest, WithoutAReadableSnapshotNothingIsWritten) {
 TEST_F(RestoreTest, AnsweringNoChangesNothing) {
   Snapshot("txtfile,C:\\t.dll,1\r\n");
   fake.shell.messageAnswers = {kIdNo};
-  EXPECT_FALSE(RestoreDefaults(fake.os, host));
+  EXPECT_FALSE(RestoreDefaults(fake.os, host, TypeList{}));
   EXPECT_TRUE(host.steps.empty());
   EXPECT_TRUE(fake.registry.writes.empty());
   EXPECT_EQ(fake.shell.notifications, 0);
@@ -147,7 +155,7 @@ TEST_F(RestoreTest, AnsweringNoChangesNothing) {
 TEST_F(RestoreTest, YesRestoresWhileTheWindowIsHiddenThenRescans) {
   Snapshot("txtfile,C:\\t.dll,1\r\nhtmlfile,C:\\h.dll,2\r\n");
   fake.shell.messageAnswers = {kIdYes};
-  EXPECT_TRUE(RestoreDefaults(fake.os, host));
+  EXPECT_TRUE(RestoreDefaults(fake.os, host, TypeList{}));
   EXPECT_EQ(host.steps, (Texts{L"hide 0/1", L"rescan 2/1", L"show 2/1"}));
   EXPECT_EQ(Value(L"txtfile"), L"C:\\t.dll,1");
   EXPECT_EQ(Value(L"jpegfile"), L"changed.dll,9");
@@ -168,11 +176,11 @@ TEST_F(RestoreTest, AMissingSnapshotIsToldOverTheRescannedList) {
     RecordingHost recorder(os);
     recorder.rescanWrites = c.rescanWrites;
     os.shell.messageAnswers = {kIdYes};
-    EXPECT_TRUE(RestoreDefaults(os.os, recorder));
+    EXPECT_TRUE(RestoreDefaults(os.os, recorder, TypeList{}));
     EXPECT_EQ(recorder.steps, (Texts{L"hide 0/1", L"rescan 0/1", L"show 0/1"}));
     ASSERT_EQ(os.shell.messages.size(), 2u);
     const auto& [text, style] = os.shell.messages[1];
-    EXPECT_NE(text.find(L"nothing was restored"), std::wstring::npos) << testing::PrintToString(text);
+    EXPECT_NE(text.find(L"could not be found or read"), std::wstring::npos) << testing::PrintToString(text);
     EXPECT_EQ(text.find(L"new defaults") != std::wstring::npos, c.mentionsNewDefaults)
         << testing::PrintToString(text);
     EXPECT_EQ(style, kMbOk | kMbIconWarning);
@@ -181,18 +189,82 @@ TEST_F(RestoreTest, AMissingSnapshotIsToldOverTheRescannedList) {
 }
 
 TEST_F(RestoreTest, FailedWritesAreReportedAfterTheRescan) {
+  // Neither layer may be written: not even the user's own.
   fake.registry.SetReadOnly(kClassesRoot, L"htmlfile\\DefaultIcon");
+  fake.registry.SetReadOnly(kCurrentUser, kClassesKey);
   Snapshot("txtfile,C:\\t.dll,1\r\nhtmlfile,C:\\h.dll,2\r\njpegfile,C:\\j.dll,3\r\n");
   fake.shell.messageAnswers = {kIdYes};
-  EXPECT_TRUE(RestoreDefaults(fake.os, host));
+  EXPECT_TRUE(RestoreDefaults(fake.os, host, TypeList{}));
   EXPECT_EQ(host.steps, (Texts{L"hide 0/1", L"rescan 2/1", L"show 2/1"}));
   EXPECT_EQ(Value(L"jpegfile"), L"C:\\j.dll,3");
   EXPECT_EQ(Value(L"htmlfile"), L"changed.dll,9");
   ASSERT_EQ(fake.shell.messages.size(), 2u);
   const std::wstring& text = fake.shell.messages[1].first;
   EXPECT_EQ(text.rfind(L"1 file type was not restored: htmlfile.", 0), 0u) << testing::PrintToString(text);
-  EXPECT_NE(text.find(L"administrator"), std::wstring::npos);
+  EXPECT_NE(text.find(L"refused access"), std::wstring::npos);
   EXPECT_EQ(fake.shell.notifications, 1);
+}
+
+// The journal holds the exact original; Defaults.dat has no value types, so
+// what it records is written only where the icon differs from it.
+TEST_F(RestoreTest, TheJournalWinsAndAnUnchangedExpandableValueStaysExpandable) {
+  fake.registry.SetText(kLocalMachine, DefaultIconPath(L"txtfile"), L"", L"C:\\plain.dll,0", kRegExpandSz);
+  fake.registry.SetText(kLocalMachine, DefaultIconPath(L"htmlfile"), L"", L"C:\\h.dll,2", kRegExpandSz);
+  Snapshot("txtfile,C:\\plain.dll,0\r\nhtmlfile,C:\\older.dll,1\r\n");
+  JournalEntry original{ClassLayer::Machine, L"htmlfile", true, true, true, kRegExpandSz, {}};
+  for (const wchar_t c : std::wstring(L"C:\\j.dll,7"))
+    original.bytes.insert(original.bytes.end(), {static_cast<unsigned char>(c), 0, 0, 0});
+  ASSERT_TRUE(SaveJournal(fake.os, {original}));
+  fake.registry.writes.clear();
+
+  const RestoreOutcome outcome = RestoreOriginals(fake.os, TypeList{});
+  EXPECT_EQ(outcome.written, 1u);
+  EXPECT_EQ(fake.registry.writes, (Texts{kIcon + L"htmlfile\\DefaultIcon|=C:\\j.dll,7"}));
+  EXPECT_EQ(fake.registry.Find(kLocalMachine, DefaultIconPath(L"txtfile"), L"")->type, kRegExpandSz);
+  EXPECT_EQ(fake.registry.Find(kLocalMachine, DefaultIconPath(L"htmlfile"), L"")->type, kRegExpandSz);
+  EXPECT_EQ(LoadJournal(fake.os).state, JournalState::Missing);
+  EXPECT_EQ(RestoreMessage(fake.os, outcome), L"");
+}
+
+TEST_F(RestoreTest, ADamagedRecordIsReportedAndNeverHalfUsed) {
+  JournalEntry planted{ClassLayer::Machine, L"htmlfile", true, true, true, kRegSz, {'x', 0}};
+  std::string bytes = SerializeJournal({planted});
+  bytes[bytes.find("htmlfile")] = 'H';  // damaged after its check was taken
+  fake.files.files[JournalPath(fake.shell)] = bytes;
+  Snapshot("garbage\r\ntxtfile,C:\\t.dll,1\r\n,x\r\n");
+
+  const RestoreOutcome outcome = RestoreOriginals(fake.os, TypeList{});
+  EXPECT_EQ(outcome.journal, JournalState::Damaged);
+  EXPECT_EQ(Value(L"htmlfile"), L"changed.dll,9");
+  EXPECT_EQ(Value(L"txtfile"), L"C:\\t.dll,1") << "the usable lines of Defaults.dat still count";
+  EXPECT_EQ(fake.files.files[JournalPath(fake.shell)], bytes) << "the damaged record is left for the user";
+  const std::wstring message = RestoreMessage(fake.os, outcome);
+  EXPECT_NE(message.find(L"Changes.journal, is damaged"), std::wstring::npos)
+      << testing::PrintToString(message);
+  EXPECT_NE(
+      message.find(
+          L"Defaults.dat, the record of the original icons, is damaged: lines 1 and 3 could not be used."),
+      std::wstring::npos)
+      << testing::PrintToString(message);
+}
+
+TEST_F(RestoreTest, OneTypeAloneAndTypesWithoutAnyRecordAreNamed) {
+  Snapshot("txtfile,C:\\t.dll,1\r\nhtmlfile,C:\\h.dll,2\r\n");
+  TypeList listed;
+  listed.Add({L".txt", L"txtfile", L"Text Document", L"changed.dll,9", std::nullopt, L"Index1"});
+  listed.Add({L".htm", L"htmlfile", L"HTML Document", L"changed.dll,9", std::nullopt, L"Index2"});
+  listed.Add({L".jpg", L"jpegfile", L"JPEG Image", L"changed.dll,9", std::nullopt, L"Index3"});
+
+  const RestoreOutcome one = RestoreTypeIcons(fake.os, {L"HTMLFILE"}, listed);
+  EXPECT_EQ(Value(L"htmlfile"), L"C:\\h.dll,2");
+  EXPECT_EQ(Value(L"txtfile"), L"changed.dll,9");
+  EXPECT_TRUE(one.unrecorded.empty());
+
+  const RestoreOutcome all = RestoreOriginals(fake.os, listed);
+  EXPECT_EQ(Value(L"txtfile"), L"C:\\t.dll,1");
+  EXPECT_EQ(all.unrecorded, (Texts{L"JPEG Image (.jpg)"}));
+  EXPECT_EQ(RestoreMessage(fake.os, all),
+            L"1 file type has no recorded original icon and was left as it is: JPEG Image (.jpg).");
 }
 
 }  // namespace

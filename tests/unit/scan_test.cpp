@@ -88,7 +88,7 @@ struct ScanFixture {
   }
   std::vector<std::wstring> Keys() const {
     std::vector<std::wstring> keys;
-    for (const auto& item : types) keys.push_back(item.Key);
+    for (const auto& item : types) keys.push_back(item.progId + L"," + item.picture.substr(5));
     return keys;
   }
 };
@@ -128,40 +128,42 @@ TEST(ScanFileTypesTest, ListsEachExtensionWithProgIdDescriptionAndUsableIconLoca
   const std::wstring imageres = L"c:\\windows\\system32\\imageres.dll#2@16";
   const std::wstring fallback = kShellLibrary + L"#0@16";
   const struct {
-    const wchar_t* key;
+    const wchar_t* progId;
+    const wchar_t* pictureKey;
     const wchar_t* text;
-    const wchar_t* tag;
+    const wchar_t* location;
     std::wstring picture;
   } expected[] = {
-      {L"txtfile,1", L"Text Document  [.txt]", L"%SystemRoot%\\system32\\imageres.dll", imageres},
-      {L"txtfile,3", L"Text Document  [.log]", L"%SystemRoot%\\system32\\imageres.dll", imageres},
-      {L"dotfile,4", L"Dot  [.]", L"C:\\Icons\\doc.ico", L"c:\\icons\\doc.ico#0@16"},
-      {L"batfile,8", L"Batch  [.bat]", L"\"%1\"", fallback},
-      {L"comma3file,15", L"Comma  [.comma3]", L"", fallback},
-      {L"negfile,17", L"Negative  [.neg]", L"C:\\Program Files\\App\\app.exe", kAppExe + L"#-1@16"},
-      {L"quotedfile,19", L"Quoted  [.quoted]", L"\"C:\\Program Files\\App\\app.exe\"", kAppExe + L"#2@16"},
-      {L"gonefile,21", L"Gone  [.gone]", L"C:\\missing.dll", fallback},
-      {L"readmefile,23", L"Readme  [.readme]", L"C:\\Docs\\readme.txt", fallback},
-      {L"badidxfile,25", L"Bad Index  [.badidx]", L"C:\\Program Files\\App\\app.exe", kAppExe + L"#0@16"},
-      {L"mixedfile,28", L"  Spaced   [.MiXed]", L"C:\\Icons\\doc.ico", L"c:\\icons\\doc.ico#0@16"},
+      {L"txtfile", L"Index1", L"Text Document  [.txt]", L"%SystemRoot%\\system32\\imageres.dll,2", imageres},
+      {L"txtfile", L"Index3", L"Text Document  [.log]", L"%SystemRoot%\\system32\\imageres.dll,2", imageres},
+      {L"dotfile", L"Index4", L"Dot  [.]", L"C:\\Icons\\doc.ico", L"c:\\icons\\doc.ico#0@16"},
+      {L"batfile", L"Index8", L"Batch  [.bat]", L"\"%1\"", fallback},
+      {L"comma3file", L"Index15", L"Comma  [.comma3]", L",3", fallback},
+      {L"negfile", L"Index17", L"Negative  [.neg]", L"C:\\Program Files\\App\\app.exe,-1",
+       kAppExe + L"#-1@16"},
+      {L"quotedfile", L"Index19", L"Quoted  [.quoted]", L"\"C:\\Program Files\\App\\app.exe\",2",
+       kAppExe + L"#2@16"},
+      {L"gonefile", L"Index21", L"Gone  [.gone]", L"C:\\missing.dll,0", fallback},
+      {L"readmefile", L"Index23", L"Readme  [.readme]", L"C:\\Docs\\readme.txt", fallback},
+      {L"badidxfile", L"Index25", L"Bad Index  [.badidx]", L"C:\\Program Files\\App\\app.exe,x7", fallback},
+      {L"mixedfile", L"Index28", L"  Spaced   [.MiXed]", L"C:\\Icons\\doc.ico,0", L"c:\\icons\\doc.ico#0@16"},
   };
   ASSERT_EQ(f.types.size(), std::size(expected));
   ASSERT_EQ(f.images.size(), std::size(expected));
   for (std::size_t i = 0; i < std::size(expected); ++i) {
     const auto& e = expected[i];
-    SCOPED_TRACE(Narrow(e.key));
+    SCOPED_TRACE(Narrow(e.pictureKey));
     const TypeItem& item = f.types[i];
-    EXPECT_EQ(item.Key, e.key);
-    EXPECT_EQ(item.Text, e.text);
-    EXPECT_EQ(item.Tag, e.tag);
-    const std::wstring position = item.Key.substr(item.Key.rfind(L',') + 1);
-    EXPECT_EQ(item.SmallIcon, L"Index" + position);
+    EXPECT_EQ(item.progId, e.progId);
+    EXPECT_EQ(ItemText(item), e.text);
+    EXPECT_EQ(item.location, e.location);
+    EXPECT_EQ(item.picture, e.pictureKey);
     EXPECT_FALSE(IsChanged(item));
-    const int picture = f.images.IndexOf(item.SmallIcon);
+    const int picture = f.images.IndexOf(item.picture);
     ASSERT_GE(picture, 0);
     EXPECT_EQ(f.sink.pictures[static_cast<std::size_t>(picture)], e.picture);
   }
-  EXPECT_EQ(f.sink.pictures.size(), 6u) << "types with the same icon share one picture";
+  EXPECT_EQ(f.sink.pictures.size(), 5u) << "types with the same icon share one picture";
   EXPECT_EQ(f.fake.shell.liveIcons(), 0);
   EXPECT_EQ(f.fake.shell.invalidDestroys, 0) << "a handle of 1 is no icon and must not be destroyed";
 
@@ -184,10 +186,11 @@ TEST(ScanFileTypesTest, TypesWithoutAnyIconAreNeitherListedNorRecorded) {
   FillRegistry(f);
   f.fake.shell.iconFiles.erase(kShellLibrary);
   ASSERT_TRUE(f.Scan());
+  // "app.exe,x7" names no index, so its whole text is a file that is not there.
   EXPECT_EQ(f.Keys(), (std::vector<std::wstring>{L"txtfile,1", L"txtfile,3", L"dotfile,4", L"negfile,17",
-                                                 L"quotedfile,19", L"badidxfile,25", L"mixedfile,28"}));
-  for (const auto& item : f.types) EXPECT_GE(f.images.IndexOf(item.SmallIcon), 0);
-  EXPECT_EQ(f.sink.pictures.size(), 5u);
+                                                 L"quotedfile,19", L"mixedfile,28"}));
+  for (const auto& item : f.types) EXPECT_GE(f.images.IndexOf(item.picture), 0);
+  EXPECT_EQ(f.sink.pictures.size(), 4u);
   const std::string snapshot = f.Snapshot();
   for (const char* dropped : {"batfile", "comma3file", "gonefile", "readmefile"}) {
     SCOPED_TRACE(dropped);
@@ -237,8 +240,8 @@ TEST(ScanFileTypesTest, ASecondScanRebuildsTheListButLeavesTheSnapshotAlone) {
   const std::size_t listed = f.types.size();
 
   // An assignment not yet applied, and a change applied to the registry.
-  f.types[0].SmallIcon = L"Change1";
-  f.types[0].Tag = L"c:\\icons\\doc.ico,0";
+  f.types[0].picture = L"Change1";
+  f.types[0].pending = L"c:\\icons\\doc.ico,0";
   f.images.Add(L"Change1", 0);
   f.fake.registry.SetText(kClassesRoot, L"txtfile\\DefaultIcon", L"", L"C:\\Icons\\doc.ico,0");
   ASSERT_TRUE(f.Scan());
@@ -246,8 +249,9 @@ TEST(ScanFileTypesTest, ASecondScanRebuildsTheListButLeavesTheSnapshotAlone) {
   EXPECT_EQ(f.Snapshot(), first);
   EXPECT_EQ(f.fake.files.commits, 1);
   ASSERT_EQ(f.types.size(), listed);
-  EXPECT_EQ(f.types[0].SmallIcon, L"Index1");
-  EXPECT_EQ(f.types[0].Tag, L"C:\\Icons\\doc.ico");
+  EXPECT_EQ(f.types[0].picture, L"Index1");
+  EXPECT_EQ(f.types[0].location, L"C:\\Icons\\doc.ico,0");
+  EXPECT_FALSE(IsChanged(f.types[0]));
   EXPECT_EQ(f.images.IndexOf(L"Change1"), -1);
   EXPECT_EQ(f.images.size(), listed);
   EXPECT_EQ(f.sink.pictures[static_cast<std::size_t>(f.images.IndexOf(L"Index1"))],
@@ -331,7 +335,7 @@ TEST(ScanFileTypesTest, RepeatedScansReleaseEveryIcon) {
     ASSERT_TRUE(f.Scan());
     ASSERT_EQ(f.fake.shell.liveIcons(), 0);
     ASSERT_EQ(f.fake.shell.invalidDestroys, 0);
-    ASSERT_EQ(f.sink.pictures.size(), 6u);
+    ASSERT_EQ(f.sink.pictures.size(), 5u);
   }
   for (const auto& picture : f.sink.pictures) EXPECT_NE(picture, L"<not a live icon>");
 }
@@ -360,13 +364,13 @@ TEST(ScanFileTypesTest, EachIconIsDrawnOncePerScanAndSharedByTheTypesThatShowIt)
             (std::vector<std::wstring>{kAppExe + L"#1@16", kShellLibrary + L"#0@16", kAppExe + L"#2@16"}));
   const int picture[] = {0, 0, 0, 1, 1, 2};
   for (std::size_t i = 0; i < f.types.size(); ++i)
-    EXPECT_EQ(f.images.IndexOf(f.types[i].SmallIcon), picture[i]);
+    EXPECT_EQ(f.images.IndexOf(f.types[i].picture), picture[i]);
 
   // Drawn again at another size, they still share.
   f.images.Rerender(f.fake.shell, 24);
   EXPECT_EQ(f.sink.pictures.size(), 3u);
   for (std::size_t i = 0; i < f.types.size(); ++i)
-    EXPECT_EQ(f.images.IndexOf(f.types[i].SmallIcon), picture[i]);
+    EXPECT_EQ(f.images.IndexOf(f.types[i].picture), picture[i]);
   EXPECT_EQ(f.fake.shell.liveIcons(), 0);
 }
 

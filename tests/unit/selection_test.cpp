@@ -35,8 +35,8 @@ class SelectionTest : public ::testing::Test {
     shell.iconFiles[L"c:\\program files\\app\\app.exe"] = 3;
     shell.environment[L"SystemRoot"] = L"C:\\Windows";
     shell.nonIconFiles.insert(L"c:\\readme.txt");
-    types.Add({L"txtfile,4", L"Text Document  [.txt]", L"Index4", L"C:\\Windows\\notepad.exe"});
-    types.Add({L"htmlfile,9", L"HTML Document  [.htm]", L"Index9", L"C:\\Icons\\P.dll"});
+    types.Add({L".txt", L"txtfile", L"Text Document", L"C:\\Windows\\notepad.exe", std::nullopt, L"Index4"});
+    types.Add({L".htm", L"htmlfile", L"HTML Document", L"C:\\Icons\\P.dll", std::nullopt, L"Index9"});
   }
   ~SelectionTest() override {
     EXPECT_EQ(shell.liveIcons(), 0) << "an icon handle was not released";
@@ -76,17 +76,17 @@ TEST_F(SelectionTest, CellKAssignsIconKMinusOneOfTheFileAsTyped) {
     SCOPED_TRACE(testing::Message() << "cell " << c.cell << " of " << testing::PrintToString(c.filename));
     const auto counter = state.ChangeCounter;
     ASSERT_TRUE(Assign(1, c.filename, c.cell));
-    EXPECT_EQ(types[1].Tag, c.tag);
-    EXPECT_EQ(types[1].SmallIcon, L"Change" + std::to_wstring(counter + 1));
+    EXPECT_EQ(types[1].pending, c.tag);
+    EXPECT_EQ(types[1].picture, L"Change" + std::to_wstring(counter + 1));
     EXPECT_EQ(state.ChangeCounter, counter + 1);
     EXPECT_TRUE(IsChanged(types[1]));
     ASSERT_FALSE(sink.pictures.empty());
     EXPECT_EQ(sink.pictures.back(), c.picture);
-    EXPECT_EQ(images.IndexOf(types[1].SmallIcon), static_cast<int>(sink.pictures.size()) - 1);
+    EXPECT_EQ(images.IndexOf(types[1].picture), static_cast<int>(sink.pictures.size()) - 1);
   }
   // The other type is untouched.
-  EXPECT_EQ(types[0].SmallIcon, L"Index4");
-  EXPECT_EQ(types[0].Tag, L"C:\\Windows\\notepad.exe");
+  EXPECT_EQ(types[0].picture, L"Index4");
+  EXPECT_FALSE(IsChanged(types[0]));
 }
 
 TEST_F(SelectionTest, NothingChangesWithoutATypeOrAnIcon) {
@@ -113,8 +113,8 @@ TEST_F(SelectionTest, NothingChangesWithoutATypeOrAnIcon) {
     EXPECT_FALSE(Assign(c.selected, c.filename, c.cell));
     EXPECT_EQ(state.ChangeCounter, 41);
     EXPECT_TRUE(sink.pictures.empty());
-    EXPECT_EQ(types[0].SmallIcon, L"Index4");
-    EXPECT_EQ(types[0].Tag, L"C:\\Windows\\notepad.exe");
+    EXPECT_EQ(types[0].picture, L"Index4");
+    EXPECT_FALSE(IsChanged(types[0]));
   }
   // Double-clicking an empty list's type is as harmless.
   TypeList empty;
@@ -127,8 +127,8 @@ TEST_F(SelectionTest, TheLatestAssignmentWinsAndEveryPictureStays) {
   ASSERT_TRUE(Assign(0, L"C:\\Icons\\P.dll", 5));
   NoteItemClick(state);
   ASSERT_TRUE(Assign(0, L"C:\\Icons\\P.dll", 9));
-  EXPECT_EQ(types[0].Tag, L"C:\\Icons\\P.dll,8");
-  EXPECT_EQ(types[0].SmallIcon, L"Change3");
+  EXPECT_EQ(types[0].pending, L"C:\\Icons\\P.dll,8");
+  EXPECT_EQ(types[0].picture, L"Change3");
   EXPECT_EQ(images.keys(), (std::vector<std::wstring>{L"Change1", L"Change3"}));
   EXPECT_EQ(sink.pictures, (std::vector<std::wstring>{L"c:\\icons\\p.dll#4@16", L"c:\\icons\\p.dll#8@16"}));
 }
@@ -140,7 +140,7 @@ TEST_F(SelectionTest, EveryAssignmentGetsANewPictureKey) {
   std::vector<std::wstring> keys;
   for (int round = 0; round < 4; ++round) {
     ASSERT_TRUE(Assign(round % 2, L"C:\\Icons\\P.dll", round + 1));
-    keys.push_back(types[round % 2].SmallIcon);
+    keys.push_back(types[round % 2].picture);
     NoteItemClick(state);
     IconFileOfSelectedType(shell, state, types, 1, L"somewhere else");
   }
@@ -152,37 +152,43 @@ TEST_F(SelectionTest, EveryAssignmentGetsANewPictureKey) {
 TEST_F(SelectionTest, AnAssignmentStandsWhenTheListCannotTakeThePicture) {
   sink.refuse = true;
   ASSERT_TRUE(Assign(0, L"C:\\Icons\\P.dll", 2));
-  EXPECT_EQ(types[0].Tag, L"C:\\Icons\\P.dll,1");
+  EXPECT_EQ(types[0].pending, L"C:\\Icons\\P.dll,1");
   EXPECT_TRUE(IsChanged(types[0]));
 }
 
 TEST_F(SelectionTest, DoubleClickingATypeLoadsItsIconFileInLowerCase) {
   struct Case {
-    std::wstring tag;
+    std::wstring location;  // stored
+    std::optional<std::wstring> pending;
     std::wstring filename;
     std::optional<std::wstring> loaded;
   };
   const std::vector<Case> cases = {
-      {L"C:\\Windows\\NOTEPAD.exe", L"", L"c:\\windows\\notepad.exe"},
-      {L"C:\\Icons\\P.dll,21", L"C:\\Icons\\P.dll", L"c:\\icons\\p.dll"},
-      {L"C:\\Icons\\P.dll,21", L"c:\\icons\\p.dll", L"c:\\icons\\p.dll"},
-      {L"a,b,3", L"", L"a"},
-      {L",3", L"x", L""},
+      {L"C:\\Windows\\NOTEPAD.exe", std::nullopt, L"", L"c:\\windows\\notepad.exe"},
+      {L"C:\\Windows\\NOTEPAD.exe,2", std::nullopt, L"", L"c:\\windows\\notepad.exe"},
+      // Once an icon is assigned, the grid is filled again from its file.
+      {L"C:\\x.dll", L"C:\\Icons\\P.dll,21", L"C:\\Icons\\P.dll", L"c:\\icons\\p.dll"},
+      {L"C:\\x.dll", L"C:\\Icons\\P.dll,21", L"c:\\icons\\p.dll", L"c:\\icons\\p.dll"},
+      // The shell splits at the last comma.
+      {L"C:\\Acme, Inc\\a.dll,3", std::nullopt, L"", L"c:\\acme, inc\\a.dll"},
+      {L",3", std::nullopt, L"x", L""},
       // Scanned in capitals, the file is loaded again on every double-click.
-      {L"C:\\Icons\\P.dll", L"c:\\icons\\p.dll", L"c:\\icons\\p.dll"},
+      {L"C:\\Icons\\P.dll", std::nullopt, L"c:\\icons\\p.dll", L"c:\\icons\\p.dll"},
       // Already in the box exactly: nothing to do.
-      {L"c:\\icons\\p.dll", L"c:\\icons\\p.dll", std::nullopt},
-      {L"C:\\Icons\\P.dll,3", L"C:\\Icons\\P.dll,3", std::nullopt},
-      {L"", L"", std::nullopt},
+      {L"c:\\icons\\p.dll", std::nullopt, L"c:\\icons\\p.dll", std::nullopt},
+      {L"c:\\icons\\p.dll,3", std::nullopt, L"c:\\icons\\p.dll", std::nullopt},
+      {L"", std::nullopt, L"", std::nullopt},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(testing::Message() << "Tag " << testing::PrintToString(c.tag) << ", Filename "
+    SCOPED_TRACE(testing::Message() << "location " << testing::PrintToString(c.location) << ", Filename "
                                     << testing::PrintToString(c.filename));
-    types[1].Tag = c.tag;
+    types[1].location = c.location;
+    types[1].pending = c.pending;
     const auto counter = state.ChangeCounter;
     EXPECT_EQ(IconFileOfSelectedType(shell, state, types, 1, c.filename), c.loaded);
     EXPECT_EQ(state.ChangeCounter, counter + (c.loaded ? 1 : 0));
-    EXPECT_EQ(types[1].Tag, c.tag);
+    EXPECT_EQ(types[1].location, c.location);
+    EXPECT_EQ(types[1].pending, c.pending);
   }
   EXPECT_FALSE(IconFileOfSelectedType(shell, state, types, std::nullopt, L"x"));
 }

@@ -173,10 +173,9 @@ TEST(SnapshotWriterTest, ReadOnlyProgramFolderPutsTheSnapshotInThePerUserFolder)
   EXPECT_FALSE(fake.files.files.count(kBeside));
   EXPECT_EQ(fake.files.files[kPerUser], kBom + "txtfile,a.dll,1\r\n");
   EXPECT_EQ(fake.files.files.size(), 1u);
-  const auto lines = ReadSnapshot(fake.os);
-  ASSERT_TRUE(lines);
-  ASSERT_EQ(lines->size(), 1u);
-  EXPECT_EQ((*lines)[0].location, L"a.dll,1");
+  const auto lines = ReadSnapshot(fake.os).contents.lines;
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0].location, L"a.dll,1");
 }
 
 TEST(SnapshotWriterTest, NowhereToWriteIsSilentAndLeavesNothing) {
@@ -258,39 +257,50 @@ TEST(SnapshotRoundTripTest, EveryRecordedLocationComesBackUnchanged) {
   writer.Begin();
   for (const auto& line : recorded) writer.Record(line.progId, line.location);
   ASSERT_TRUE(writer.End());
-  const auto read = ReadSnapshot(fake.os);
-  ASSERT_TRUE(read);
-  ASSERT_EQ(read->size(), recorded.size());
+  const SnapshotReading reading = ReadSnapshot(fake.os);
+  EXPECT_FALSE(reading.damaged());
+  const auto& read = reading.contents.lines;
+  ASSERT_EQ(read.size(), recorded.size());
   for (std::size_t i = 0; i < recorded.size(); ++i) {
     SCOPED_TRACE(i);
-    EXPECT_EQ((*read)[i].progId, recorded[i].progId);
-    EXPECT_EQ((*read)[i].location, recorded[i].location);
+    EXPECT_EQ(read[i].progId, recorded[i].progId);
+    EXPECT_EQ(read[i].location, recorded[i].location);
   }
 }
 
-TEST(ReadSnapshotTest, NothingWhenThereIsNoReadableFile) {
+TEST(ReadSnapshotTest, AnEmptyCutOrGarbledFileIsDamagedAndNamesItsUnusableLines) {
   fake::FakeOs fake;
-  EXPECT_FALSE(ReadSnapshot(fake.os));
+  EXPECT_EQ(ReadSnapshot(fake.os).state, SnapshotState::Missing);
   fake.files.files[kBeside] = "a,b\r\n";
   fake.files.unreadable.insert(kBeside);
-  EXPECT_FALSE(ReadSnapshot(fake.os));
-  fake.files.files[kBeside] = "";
+  EXPECT_EQ(ReadSnapshot(fake.os).state, SnapshotState::Unreadable);
   fake.files.unreadable.clear();
-  const auto empty = ReadSnapshot(fake.os);
-  ASSERT_TRUE(empty);
-  EXPECT_TRUE(empty->empty());
-  for (const std::string& bytes : {kBom, kBom + "\r\n", std::string("\r\n\r\n")}) {
-    fake.files.files[kBeside] = bytes;
-    EXPECT_TRUE(ReadSnapshot(fake.os)) << Printable(bytes) << " is an empty snapshot";
+  const struct {
+    std::string bytes;
+    bool damaged;
+    std::size_t usable;
+    std::vector<std::size_t> unusable;
+  } cases[] = {
+      {"txtfile,a.dll,1\r\n", false, 1, {}},
+      // Nothing to restore is never a snapshot: the writer records every type.
+      {"", true, 0, {}},
+      {kBom, true, 0, {}},
+      {kBom + "\r\n\r\n", true, 0, {}},
+      {std::string("\x01\x02garbage\xff"), true, 0, {1}},
+      {kBom + "no commas here\r\n", true, 0, {1}},
+      {"garbage\r\nhtmlfile,C:\\x.dll,4\r\n,x\r\n", true, 1, {1, 3}},
+      // Cut short: the last line may have lost the end of its location.
+      {"txtfile,a.dll,1\r\nhtmlfile,C:\\Windows\\sys", true, 1, {2}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(Printable(c.bytes));
+    fake.files.files[kBeside] = c.bytes;
+    const SnapshotReading reading = ReadSnapshot(fake.os);
+    EXPECT_EQ(reading.state, SnapshotState::Read);
+    EXPECT_EQ(reading.damaged(), c.damaged);
+    EXPECT_EQ(reading.contents.lines.size(), c.usable);
+    EXPECT_EQ(reading.contents.unusable, c.unusable);
   }
-  // A damaged file is not an empty snapshot: nothing in it can be restored.
-  for (const std::string& bytes : {std::string("\x01\x02garbage\xff"), kBom + "no commas here\r\n"}) {
-    fake.files.files[kBeside] = bytes;
-    EXPECT_FALSE(ReadSnapshot(fake.os)) << Printable(bytes);
-  }
-  fake.files.files[kBeside] = "garbage\r\nhtmlfile,C:\\x.dll,4\r\n";
-  ASSERT_TRUE(ReadSnapshot(fake.os));
-  EXPECT_EQ(ReadSnapshot(fake.os)->size(), 1u) << "what is usable is restored";
 }
 
 TEST(ParseSnapshotTest, SplitsLinesAtTheFirstCommaAndSkipsUnusableOnes) {
@@ -300,10 +310,10 @@ TEST(ParseSnapshotTest, SplitsLinesAtTheFirstCommaAndSkipsUnusableOnes) {
     std::vector<std::pair<std::wstring, std::wstring>> lines;
   } cases[] = {
       {"crlf", "a,1\r\nb,2\r\n", {{L"a", L"1"}, {L"b", L"2"}}},
-      {"no final line end", "a,1\r\nb,2", {{L"a", L"1"}, {L"b", L"2"}}},
+      {"no final line end", "a,1\r\nb,2", {{L"a", L"1"}}},
       {"lf only", "a,1\nb,2\n", {{L"a", L"1"}, {L"b", L"2"}}},
       {"cr only", "a,1\rb,2\r", {{L"a", L"1"}, {L"b", L"2"}}},
-      {"mixed and doubled ends", "a,1\r\r\nb,2\n\r\n\nc,3", {{L"a", L"1"}, {L"b", L"2"}, {L"c", L"3"}}},
+      {"mixed and doubled ends", "a,1\r\r\nb,2\n\r\n\nc,3\n", {{L"a", L"1"}, {L"b", L"2"}, {L"c", L"3"}}},
       {"later commas belong to the location",
        "htmlfile,C:\\x.dll,-4,\r\n",
        {{L"htmlfile", L"C:\\x.dll,-4,"}}},
@@ -318,14 +328,14 @@ TEST(ParseSnapshotTest, SplitsLinesAtTheFirstCommaAndSkipsUnusableOnes) {
       {"UTF-8 without BOM is ANSI", "a,\xC3\xA9\r\n", {{L"a", L"\u00c3\u00a9"}}},
       {"BOM not at the start is text", "a,\xEF\xBB\xBF\r\n", {{L"a", L"\u00ef\u00bb\u00bf"}}},
       {"invalid UTF-8 is replaced",
-       kBom + "a,\xC0\x80|\xE0\x80\x80|\xED\xA0\x80|\xF4\x90\x80\x80|\xE2\x82|\xFF\r\nb,\xE2\x82",
+       kBom + "a,\xC0\x80|\xE0\x80\x80|\xED\xA0\x80|\xF4\x90\x80\x80|\xE2\x82|\xFF\r\nb,\xE2\x82\r\n",
        {{L"a", L"\ufffd\ufffd|\ufffd\ufffd\ufffd|\ufffd\ufffd\ufffd|\ufffd\ufffd\ufffd\ufffd|\ufffd|\ufffd"},
         {L"b", L"\ufffd"}}},
   };
   fake::FakeShell shell;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    const auto lines = ParseSnapshot(shell, c.bytes);
+    const auto lines = ParseSnapshot(shell, c.bytes).lines;
     ASSERT_EQ(lines.size(), c.lines.size());
     for (std::size_t i = 0; i < lines.size(); ++i) {
       EXPECT_EQ(lines[i].progId, c.lines[i].first);
@@ -337,12 +347,12 @@ TEST(ParseSnapshotTest, SplitsLinesAtTheFirstCommaAndSkipsUnusableOnes) {
 TEST(ParseSnapshotTest, CorruptInputNeverGivesAnUnusableLine) {
   fake::FakeShell shell;
   const std::string longLine = "big," + std::string(1 << 20, 'x');
-  const auto big = ParseSnapshot(shell, longLine + "\r\nnext,y");
+  const auto big = ParseSnapshot(shell, longLine + "\r\nnext,y\r\n").lines;
   ASSERT_EQ(big.size(), 2u);
   EXPECT_EQ(big[0].location.size(), std::size_t{1} << 20);
   EXPECT_EQ(big[1].progId, L"next");
-  EXPECT_TRUE(ParseSnapshot(shell, std::string(1 << 20, '\0')).empty());
-  EXPECT_TRUE(ParseSnapshot(shell, std::string(1 << 20, ',')).empty());
+  EXPECT_TRUE(ParseSnapshot(shell, std::string(1 << 20, '\0')).lines.empty());
+  EXPECT_TRUE(ParseSnapshot(shell, std::string(1 << 20, ',')).lines.empty());
 
   std::mt19937 random(20240611);
   std::uniform_int_distribution<int> length(0, 200);
@@ -357,7 +367,7 @@ TEST(ParseSnapshotTest, CorruptInputNeverGivesAnUnusableLine) {
       bytes += byte(random) < 128 ? interesting[pick(random)] : static_cast<char>(byte(random));
     }
     SCOPED_TRACE(Printable(bytes));
-    ExpectWellFormed(ParseSnapshot(shell, bytes));
+    ExpectWellFormed(ParseSnapshot(shell, bytes).lines);
     if (HasFailure()) break;
   }
 }

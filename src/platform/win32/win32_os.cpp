@@ -3,6 +3,7 @@
 #include <commdlg.h>
 #include <shellapi.h>
 #include <shlobj.h>
+#include <shlwapi.h>
 
 #include <algorithm>
 #include <atomic>
@@ -221,6 +222,36 @@ Status Win32Registry::CloseKey(RegKey key) {
   return ::RegCloseKey(ToHkey(key));
 }
 
+Status Win32Registry::CreateKey(RegKey root, const std::wstring& path, RegKey& key, bool& created) {
+  HKEY opened = nullptr;
+  DWORD disposition = 0;
+  const LSTATUS status = ::RegCreateKeyExW(ToHkey(root), path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                           KEY_SET_VALUE | KEY_QUERY_VALUE, nullptr, &opened, &disposition);
+  if (status == ERROR_SUCCESS) {
+    key = reinterpret_cast<RegKey>(opened);
+    created = disposition == REG_CREATED_NEW_KEY;
+  }
+  return status;
+}
+
+Status Win32Registry::DeleteValue(RegKey key, const std::wstring& name) {
+  return ::RegDeleteValueW(ToHkey(key), name.c_str());
+}
+
+Status Win32Registry::DeleteKey(RegKey root, const std::wstring& path) {
+  return ::RegDeleteKeyW(ToHkey(root), path.c_str());
+}
+
+Status Win32Registry::CountEntries(RegKey key, std::uint32_t& subkeys, std::uint32_t& values) {
+  DWORD keys = 0;
+  DWORD valueCount = 0;
+  const LSTATUS status = ::RegQueryInfoKeyW(ToHkey(key), nullptr, nullptr, nullptr, &keys, nullptr, nullptr,
+                                            &valueCount, nullptr, nullptr, nullptr, nullptr);
+  subkeys = keys;
+  values = valueCount;
+  return status;
+}
+
 // ---- files
 
 bool Win32FileSystem::CanOpenForRead(const std::wstring& path) {
@@ -386,6 +417,18 @@ void Win32Shell::DestroyIcon(IconHandle icon) {
 
 long Win32Shell::LiveIcons() {
   return g_liveIcons;
+}
+
+std::optional<std::wstring> Win32Shell::AssociatedProgId(const std::wstring& extension) {
+  if (!associationsAnswer_) return std::nullopt;
+  wchar_t progId[256];
+  DWORD chars = static_cast<DWORD>(std::size(progId));
+  const HRESULT result =
+      ::AssocQueryStringW(ASSOCF_NONE, ASSOCSTR_PROGID, extension.c_str(), nullptr, progId, &chars);
+  // A system that cannot answer for one extension cannot for any: stop asking.
+  if (result == E_NOTIMPL) associationsAnswer_ = false;
+  if (result != S_OK || chars == 0) return std::nullopt;
+  return std::wstring(progId);
 }
 
 void Win32Shell::NotifyAssociationsChanged() {

@@ -20,6 +20,10 @@ class Win32Registry : public Registry {
                   std::uint32_t bytes) override;
   Status EnumKey(RegKey key, std::uint32_t index, wchar_t* name, std::uint32_t& chars) override;
   Status CloseKey(RegKey key) override;
+  Status CreateKey(RegKey root, const std::wstring& path, RegKey& key, bool& created) override;
+  Status DeleteValue(RegKey key, const std::wstring& name) override;
+  Status DeleteKey(RegKey root, const std::wstring& path) override;
+  Status CountEntries(RegKey key, std::uint32_t& subkeys, std::uint32_t& values) override;
 };
 
 class Win32FileSystem : public FileSystem {
@@ -48,6 +52,7 @@ class Win32Shell : public Shell {
   std::vector<IconHandle> ExtractIcons(const std::wstring& file, int first, int count, int sizePx) override;
   void DestroyIcon(IconHandle icon) override;
   IconDirectory ReadIconDirectory(const std::wstring& file) override;
+  std::optional<std::wstring> AssociatedProgId(const std::wstring& extension) override;
   void NotifyAssociationsChanged() override;
   std::optional<std::wstring> ShowOpenDialog(const OpenDialogRequest& request) override;
   int MessageBox(const std::wstring& text, unsigned style) override;
@@ -68,6 +73,7 @@ class Win32Shell : public Shell {
     bool whole = true;
   };
   HWND owner_ = nullptr;
+  bool associationsAnswer_ = true;  // false once the system said it cannot
   std::unordered_map<std::wstring, CheckedFile> checkedIconFiles_;  // by the path found
 };
 

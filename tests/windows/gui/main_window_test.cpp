@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "app/layout.h"
+#include "catalog/icon_location.h"
 #include "catalog/snapshot.h"
 #include "platform/registry.h"
 #include "platform/win32/win32_os.h"
@@ -40,7 +41,7 @@ class MainWindowTest : public ::testing::Test {
   }
   std::size_t IndexOfText(const std::wstring& text) {
     for (std::size_t i = 0; i < window_->types().size(); ++i) {
-      if (window_->types()[i].Text == text) return i;
+      if (ItemText(window_->types()[i]) == text) return i;
     }
     return std::wstring::npos;
   }
@@ -121,7 +122,7 @@ TEST_F(MainWindowTest, LoadScansSetsTheCaptionAndRefreshRebuilds) {
   EXPECT_EQ(static_cast<std::size_t>(ListView_GetItemCount(list)), count);
   const auto a = IndexOfText(L"Tarrow Type A  [.tarrowa]");
   ASSERT_NE(a, std::wstring::npos);
-  EXPECT_EQ(window_->types()[a].Tag, L"%SystemRoot%\\system32\\shell32.dll");
+  EXPECT_EQ(SplitIconLocation(window_->types()[a].location).file, L"%SystemRoot%\\system32\\shell32.dll");
   EXPECT_NE(IndexOfText(L"Tarrow Type A  [.tarrowd]"), std::wstring::npos) << "shared ProgID";
   EXPECT_EQ(IndexOfText(L"Tarrow Type E  [.tarrowe]"), std::wstring::npos) << "%1 is not listed";
   wchar_t text[128];
@@ -164,8 +165,8 @@ TEST_F(MainWindowTest, ListPicturesAreDrawnAgainForAScreenOfAnotherScale) {
   EXPECT_EQ(cx, ::GetSystemMetricsForDpi(SM_CXSMICON, 192));
   EXPECT_EQ(ImageList_GetImageCount(list), static_cast<int>(window_->images().pictures()));
   for (const auto& item : window_->types()) {
-    SCOPED_TRACE(std::string(item.Text.begin(), item.Text.end()));
-    EXPECT_GE(window_->images().IndexOf(item.SmallIcon), 0);
+    SCOPED_TRACE(std::string(item.description.begin(), item.description.end()));
+    EXPECT_GE(window_->images().IndexOf(item.picture), 0);
   }
   EXPECT_EQ(win32::Win32Shell::LiveIcons(), 0);
 }
@@ -241,9 +242,9 @@ TEST_F(MainWindowTest, TheGridShowsEveryIconOfTheFileAndAssignsOne) {
   const long live = win32::Win32Shell::LiveIcons();
   window_->Iconbox_DblClick(4);
   const TypeItem& item = window_->types()[b];
-  EXPECT_EQ(item.Tag, shell32 + L",3");
-  EXPECT_EQ(item.SmallIcon, L"Change" + std::to_wstring(window_->picker().ChangeCounter));
-  EXPECT_GE(window_->images().IndexOf(item.SmallIcon), 0);
+  EXPECT_EQ(item.pending, shell32 + L",3");
+  EXPECT_EQ(item.picture, L"Change" + std::to_wstring(window_->picker().ChangeCounter));
+  EXPECT_GE(window_->images().IndexOf(item.picture), 0);
   EXPECT_EQ(win32::Win32Shell::LiveIcons(), live) << "every extracted icon is released";
   EXPECT_EQ(RegReadValue(os_->registry, kClassesRoot, L"Tarrow.TypeB\\DefaultIcon", L""),
             L"C:\\windows\\system32\\shell32.dll,-4")
@@ -280,7 +281,7 @@ TEST_F(MainWindowTest, TheKeyboardReachesEveryCellAndAssigns) {
   window_->SelectItem(c);
   press(VK_RIGHT);
   press(VK_SPACE);
-  EXPECT_EQ(window_->types()[c].Tag, shell32 + L",1");
+  EXPECT_EQ(window_->types()[c].pending, shell32 + L",1");
 }
 
 TEST_F(MainWindowTest, ACancelledBrowseEmptiesTheFileAndTheGrid) {

@@ -92,7 +92,7 @@ TEST_F(IconFiles, DamagedFilesShowNoIconsInTheGridAndTheScanFallsBack) {
     SCOPED_TRACE(damaged[i].name);
     const TypeItem* item = Listed(types[i].extension());
     ASSERT_TRUE(item);
-    EXPECT_EQ(item->Tag, damaged[i].path);
+    EXPECT_EQ(item->location, damaged[i].path + L",0");
     EXPECT_TRUE(PictureOf(*item) == fallBack);
   }
   ASSERT_TRUE(Listed(whole.extension()));

@@ -125,7 +125,7 @@ TEST_F(OddRegistryValues, AreListedAndRecordedOnlyAsTextAndRestoreChangesNothing
   const auto recorded = ClassesRootIcons();
   ASSERT_TRUE(window_->Form_Load(false));
   std::vector<std::wstring> listed, expected;
-  for (const auto& item : window_->types()) listed.push_back(item.Text);
+  for (const auto& item : window_->types()) listed.push_back(ItemText(item));
   for (const auto& type : ExpectedTypes()) expected.push_back(type.text);
   EXPECT_EQ(Readable(listed), Readable(expected));
   for (const OddType& o : odd) {

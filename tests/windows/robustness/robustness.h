@@ -127,14 +127,14 @@ class WindowTest : public ::testing::Test {
   // The listed item of the extension; nullptr when it is not listed.
   const TypeItem* Listed(const std::wstring& extension) const {
     for (const auto& item : window_->types()) {
-      if (item.Text.ends_with(L"  [" + extension + L"]")) return &item;
+      if (item.extension == extension) return &item;
     }
     return nullptr;
   }
   // The picture the list shows for the item.
   std::vector<DWORD> PictureOf(const TypeItem& item) const {
     const HIMAGELIST list = ListView_GetImageList(window_->control(app::MainWindow::kListView1), LVSIL_SMALL);
-    return PictureBits(list, window_->images().IndexOf(item.SmallIcon));
+    return PictureBits(list, window_->images().IndexOf(item.picture));
   }
 
   TestShell shell_;

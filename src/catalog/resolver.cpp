@@ -1,0 +1,230 @@
+#include "catalog/resolver.h"
+
+#include <algorithm>
+#include <unordered_map>
+#include <variant>
+
+#include "platform/registry.h"
+
+namespace tarrow {
+namespace {
+
+// Where Explorer keeps what the user did with each extension, per user.
+constexpr wchar_t kFileExtsKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts";
+
+// A key name is at most 255 characters on Windows; a damaged hive may hold
+// longer ones, and a name longer than this is passed over.
+constexpr std::size_t kLongestName = 32768;
+
+// Subkey names in enumeration order. Unlike RegListSubkeys, one name too long
+// for the buffer does not end the list: the buffer grows, and the names after
+// it are still listed.
+std::vector<std::wstring> SubkeyNames(Registry& reg, RegKey root, const std::wstring& path) {
+  std::vector<std::wstring> names;
+  RegKey key = 0;
+  if (reg.OpenKey(root, path, RegAccess::Read, key) != kSuccess) return names;
+  std::vector<wchar_t> buffer(256);
+  for (std::uint32_t index = 0;; ++index) {
+    std::uint32_t chars = static_cast<std::uint32_t>(buffer.size());
+    Status status = reg.EnumKey(key, index, buffer.data(), chars);
+    while (status == kErrorMoreData && buffer.size() < kLongestName) {
+      buffer.resize(buffer.size() * 2);
+      chars = static_cast<std::uint32_t>(buffer.size());
+      status = reg.EnumKey(key, index, buffer.data(), chars);
+    }
+    if (status == kErrorMoreData) continue;
+    if (status != kSuccess) break;
+    names.emplace_back(buffer.data(), std::min<std::size_t>(chars, buffer.size()));
+  }
+  reg.CloseKey(key);
+  return names;
+}
+
+bool KeyOpens(Registry& reg, RegKey root, const std::wstring& path) {
+  RegKey key = 0;
+  if (reg.OpenKey(root, path, RegAccess::Read, key) != kSuccess) return false;
+  reg.CloseKey(key);
+  return true;
+}
+
+// What one layer holds as `name` at `path`: `held` when the value is there
+// at all, `value` when it is text.
+struct LayerRead {
+  bool held = false;
+  std::optional<LayeredValue> value;
+};
+
+LayerRead ReadLayer(Registry& reg, ClassLayer layer, const std::wstring& path, const std::wstring& name) {
+  LayerRead read;
+  RegKey key = 0;
+  if (reg.OpenKey(LayerRoot(layer), ClassPath(path), RegAccess::Read, key) != kSuccess) return read;
+  // Read as RegReadValue reads, so the list's text stays what it always was.
+  constexpr std::uint32_t kNotThere = 0xFFFFFFFFu;
+  std::uint32_t type = kNotThere;
+  RegValue value;
+  RegReadOpenValue(reg, key, name, value, &type);
+  reg.CloseKey(key);
+  read.held = type != kNotThere;
+  if (type != kRegSz && type != kRegExpandSz) return read;
+  const auto* text = std::get_if<std::wstring>(&value);
+  LayeredValue found{text ? *text : std::wstring(), type, layer};
+  if (!found.text.empty() && found.text.back() == L'\0') found.text.pop_back();
+  read.value = std::move(found);
+  return read;
+}
+
+}  // namespace
+
+TypeResolver::TypeResolver(Registry& registry, Shell& shell) : registry_(registry), shell_(shell) {}
+
+void TypeResolver::Refresh() {
+  userNamesLoaded_ = false;
+  userClassNames_.clear();
+  userClasses_.clear();
+  extensionChoices_.clear();
+}
+
+void TypeResolver::LoadUserNames() {
+  if (userNamesLoaded_) return;
+  userNamesLoaded_ = true;
+  // Most machines keep few classes per user: knowing their names spares an
+  // open of a per-user key that is not there for nearly every read.
+  userClassNames_ = SubkeyNames(registry_, kCurrentUser, kClassesKey);
+  for (const auto& name : userClassNames_) userClasses_.insert(shell_.LowerCase(name));
+  for (const auto& name : SubkeyNames(registry_, kCurrentUser, kFileExtsKey)) {
+    extensionChoices_.insert(shell_.LowerCase(name));
+  }
+}
+
+bool TypeResolver::UserMayHold(const std::wstring& path) {
+  LoadUserNames();
+  return userClasses_.count(shell_.LowerCase(path.substr(0, path.find(L'\\')))) > 0;
+}
+
+bool TypeResolver::Same(const std::wstring& a, const std::wstring& b) {
+  return a.size() == b.size() && shell_.LowerCase(a) == shell_.LowerCase(b);
+}
+
+std::vector<std::wstring> TypeResolver::ClassNames() {
+  std::vector<std::wstring> names = SubkeyNames(registry_, kClassesRoot, L"");
+  LoadUserNames();
+  std::unordered_set<std::wstring> listed;
+  for (const auto& name : names) listed.insert(shell_.LowerCase(name));
+  for (const auto& name : userClassNames_) {
+    if (listed.insert(shell_.LowerCase(name)).second) names.push_back(name);
+  }
+  return names;
+}
+
+std::optional<LayeredValue> TypeResolver::ReadMerged(const std::wstring& path, const std::wstring& name) {
+  if (UserMayHold(path)) {
+    LayerRead user = ReadLayer(registry_, ClassLayer::User, path, name);
+    if (user.held) return std::move(user.value);
+  }
+  return ReadLayer(registry_, ClassLayer::Machine, path, name).value;
+}
+
+bool TypeResolver::ClassExists(const std::wstring& path) {
+  if (UserMayHold(path) && KeyOpens(registry_, kCurrentUser, ClassPath(path))) return true;
+  return KeyOpens(registry_, kLocalMachine, ClassPath(path));
+}
+
+std::wstring TypeResolver::UserChoiceProgId(const std::wstring& extension) {
+  LoadUserNames();
+  if (!extensionChoices_.count(shell_.LowerCase(extension))) return {};
+  const std::wstring base = std::wstring(kFileExtsKey) + L"\\" + extension;
+  // The newest systems keep the choice in UserChoiceLatest and leave an older
+  // one in UserChoice; a choice of a ProgID since removed is not followed.
+  for (const wchar_t* choice : {L"\\UserChoiceLatest", L"\\UserChoice"}) {
+    std::wstring progId = RegReadValue(registry_, kCurrentUser, base + choice, L"ProgId");
+    if (!progId.empty() && ClassExists(progId)) return progId;
+  }
+  return {};
+}
+
+std::wstring TypeResolver::FollowCurVer(const std::wstring& progId, int& hops,
+                                        std::vector<std::wstring>* targets) {
+  std::vector<std::wstring> reached{progId};
+  hops = 0;
+  while (hops < kMaxCurVerHops) {
+    const auto next = ReadMerged(reached.back() + L"\\CurVer");
+    if (!next || next->text.empty() || !ClassExists(next->text)) break;
+    // A loop (A -> B -> A) ends at the last ProgID reached before it closes.
+    if (std::any_of(reached.begin(), reached.end(), [&](const auto& p) { return Same(p, next->text); }))
+      break;
+    reached.push_back(next->text);
+    ++hops;
+    if (targets) targets->push_back(next->text);
+  }
+  return reached.back();
+}
+
+ResolvedType TypeResolver::Resolve(const std::wstring& extension) {
+  ResolvedType type;
+  type.extension = extension;
+  const auto defaultValue = ReadMerged(extension);
+  const std::wstring fromDefault = defaultValue ? defaultValue->text : std::wstring();
+  const std::wstring choice = UserChoiceProgId(extension);
+
+  std::wstring start = choice.empty() ? fromDefault : choice;
+  ProgIdSource source = choice.empty() ? ProgIdSource::Default : ProgIdSource::UserChoice;
+  // The system checks a user choice's protection hash, which the registry
+  // alone cannot: where it answers, its answer stands.
+  if (const auto answer = shell_.AssociatedProgId(extension);
+      answer && !answer->empty() && ClassExists(*answer)) {
+    auto reachedByCurVer = [&](const std::wstring& from) {
+      if (from.empty()) return false;
+      std::vector<std::wstring> targets;
+      int hops = 0;
+      FollowCurVer(from, hops, &targets);
+      return std::any_of(targets.begin(), targets.end(), [&](const auto& t) { return Same(t, *answer); });
+    };
+    start = *answer;
+    if (!choice.empty() && Same(*answer, choice)) {
+      source = ProgIdSource::UserChoice;
+    } else if (!fromDefault.empty() && Same(*answer, fromDefault)) {
+      source = ProgIdSource::Default;
+    } else if (reachedByCurVer(choice) || reachedByCurVer(fromDefault)) {
+      source = ProgIdSource::CurVer;
+    } else {
+      source = ProgIdSource::System;
+    }
+  }
+  if (start.empty()) return type;
+
+  int hops = 0;
+  type.progId = FollowCurVer(start, hops);
+  type.source = hops > 0 ? ProgIdSource::CurVer : source;
+  if (const auto description = ReadMerged(type.progId)) type.description = description->text;
+  type.defaultIcon = ReadMerged(type.progId + L"\\DefaultIcon");
+  type.iconHandler = (type.defaultIcon && type.defaultIcon->text == L"%1") ||
+                     ClassExists(type.progId + L"\\shellex\\IconHandler");
+  return type;
+}
+
+std::vector<std::size_t> ProgIdGroups::Others(std::size_t index) const {
+  std::vector<std::size_t> others;
+  if (index >= groupOf.size() || groupOf[index] == kNone) return others;
+  for (std::size_t member : groups[groupOf[index]]) {
+    if (member != index) others.push_back(member);
+  }
+  return others;
+}
+
+ProgIdGroups GroupByProgId(Shell& shell, const std::vector<ResolvedType>& types) {
+  // Groups rather than a list of partners per type: a thousand types of one
+  // ProgID would otherwise take a million entries.
+  ProgIdGroups result;
+  result.groupOf.assign(types.size(), ProgIdGroups::kNone);
+  std::unordered_map<std::wstring, std::size_t> byProgId;
+  for (std::size_t i = 0; i < types.size(); ++i) {
+    if (types[i].progId.empty()) continue;
+    const auto [it, added] = byProgId.try_emplace(shell.LowerCase(types[i].progId), result.groups.size());
+    if (added) result.groups.emplace_back();
+    result.groups[it->second].push_back(i);
+    result.groupOf[i] = it->second;
+  }
+  return result;
+}
+
+}  // namespace tarrow

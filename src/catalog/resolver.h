@@ -1,0 +1,102 @@
+// The type resolver: which ProgID Explorer uses for an extension, and which
+// class layer holds each value the program shows or changes.
+//
+// HKEY_CLASSES_ROOT merges the per-user and machine layers, but Wine's does
+// not, and the merged view never says where a value came from. The resolver
+// reads both layers itself and merges them as Windows does: key by key and
+// value by value, the user's layer winning.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "catalog/class_layer.h"
+#include "platform/os.h"
+
+namespace tarrow {
+
+// How the effective ProgID was found.
+enum class ProgIdSource {
+  Default,     // the extension's default value
+  UserChoice,  // the default app the user picked (Open with, Always)
+  CurVer,      // a CurVer hand-over from one of those
+  System,      // the system's own answer, which no registry reading reached
+};
+
+// One value as the merged view gives it.
+struct LayeredValue {
+  std::wstring text;       // as RegReadValue gives it: no terminator, REG_EXPAND_SZ without leading blanks
+  std::uint32_t type = 0;  // kRegSz or kRegExpandSz
+  ClassLayer layer = ClassLayer::Machine;
+};
+
+struct ResolvedType {
+  std::wstring extension;  // as enumerated, with its dot
+  std::wstring progId;     // the effective ProgID; empty when none
+  ProgIdSource source = ProgIdSource::Default;
+  std::wstring description;                 // the ProgID's default value; empty when none
+  std::optional<LayeredValue> defaultIcon;  // <ProgID>\DefaultIcon's default value
+  // Icons decided file by file: DefaultIcon "%1", or an icon handler.
+  bool iconHandler = false;
+};
+
+// Hand-overs followed from one ProgID to the next before giving up on a chain.
+inline constexpr int kMaxCurVerHops = 8;
+
+class TypeResolver {
+ public:
+  TypeResolver(Registry& registry, Shell& shell);
+
+  // HKEY_CLASSES_ROOT's subkey names in its enumeration order, then the names
+  // only the per-user layer holds, in that layer's order: a merged root
+  // already shows those, Wine's does not.
+  std::vector<std::wstring> ClassNames();
+
+  ResolvedType Resolve(const std::wstring& extension);
+
+  // The value `name` of the class key at `path` (below Software\Classes) as
+  // the merged view shows it; nullopt when neither layer holds it as text.
+  // A per-user value of another type hides the machine's, as it does there.
+  std::optional<LayeredValue> ReadMerged(const std::wstring& path, const std::wstring& name = L"");
+
+  // Whether `path` is a key in either layer.
+  bool ClassExists(const std::wstring& path);
+
+  // Forgets the per-user key names read so far; call after writing classes.
+  void Refresh();
+
+ private:
+  void LoadUserNames();
+  // Whether the per-user layer may hold `path`: its first key must be there.
+  bool UserMayHold(const std::wstring& path);
+  std::wstring UserChoiceProgId(const std::wstring& extension);
+  // `progId` after its CurVer hand-overs; `hops` receives how many were made.
+  std::wstring FollowCurVer(const std::wstring& progId, int& hops,
+                            std::vector<std::wstring>* targets = nullptr);
+  bool Same(const std::wstring& a, const std::wstring& b);
+
+  Registry& registry_;
+  Shell& shell_;
+  bool userNamesLoaded_ = false;
+  std::vector<std::wstring> userClassNames_;      // in the layer's order
+  std::unordered_set<std::wstring> userClasses_;  // lower case
+  std::unordered_set<std::wstring>
+      extensionChoices_;  // lower case: extensions Explorer keeps per-user data for
+};
+
+// Types grouped by effective ProgID (compared case-insensitively): a change to
+// one type's icon changes every type of its group.
+struct ProgIdGroups {
+  static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+  std::vector<std::size_t> groupOf;              // per type: its group, or kNone without a ProgID
+  std::vector<std::vector<std::size_t>> groups;  // each group's types, in list order
+  // The other types that share the ProgID of type `index`.
+  std::vector<std::size_t> Others(std::size_t index) const;
+};
+ProgIdGroups GroupByProgId(Shell& shell, const std::vector<ResolvedType>& types);
+
+}  // namespace tarrow

@@ -1,0 +1,141 @@
+// Apply then Restore over generated registries of both layers, as Windows
+// documents them: per-user and machine classes merged value by value, user
+// choices, CurVer hand-overs (loops included), ProgIDs shared by several
+// extensions, and machine keys a standard user may not write.
+#include <gtest/gtest.h>
+#include <map>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "catalog/resolver.h"
+#include "changes/apply.h"
+#include "changes/restore.h"
+#include "fake_os.h"
+
+namespace tarrow {
+namespace {
+
+const std::wstring kFileExts = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\";
+
+class Generator {
+ public:
+  explicit Generator(unsigned seed) : random_(seed) {}
+  int Below(int n) { return std::uniform_int_distribution<int>(0, n - 1)(random_); }
+  bool Chance(int percent) { return Below(100) < percent; }
+  std::wstring Location() {
+    static const wchar_t* const kFiles[] = {L"C:\\a.dll", L"%SystemRoot%\\b.dll", L"C:\\Acme, Inc\\c.exe",
+                                            L"\"C:\\x y\\d.ico\"", L"C:\\caf\u00e9.dll"};
+    return std::wstring(kFiles[Below(5)]) + L"," + std::to_wstring(Below(40) - 5);
+  }
+
+  // A registry of `classes` ProgIDs and `extensions` extensions.
+  void Fill(fake::FakeRegistry& reg, int classes, int extensions) {
+    // Every profile has its classes key, as every machine has its own.
+    reg.CreateKey(kCurrentUser, kClassesKey);
+    for (int i = 0; i < classes; ++i) {
+      const std::wstring progId = L"P" + std::to_wstring(i);
+      const bool machine = Chance(80);
+      const bool user = !machine || Chance(40);
+      for (const auto& [layer, present] :
+           {std::pair{ClassLayer::Machine, machine}, {ClassLayer::User, user}}) {
+        if (!present) continue;
+        const RegKey root = LayerRoot(layer);
+        reg.SetText(root, ClassPath(progId), L"", L"Type " + progId);
+        if (Chance(80)) {
+          const std::uint32_t type = Chance(30) ? kRegExpandSz : kRegSz;
+          reg.SetText(root, DefaultIconPath(progId), L"", Location(), type);
+        } else if (Chance(30)) {
+          reg.CreateKey(root, DefaultIconPath(progId));  // a key without its value
+        }
+        if (Chance(15))
+          reg.SetText(root, ClassPath(progId + L"\\CurVer"), L"", L"P" + std::to_wstring(Below(classes)));
+        // A standard user: the machine's keys refuse to be written.
+        if (layer == ClassLayer::Machine && Chance(40)) reg.SetReadOnly(root, DefaultIconPath(progId));
+      }
+    }
+    for (int i = 0; i < extensions; ++i) {
+      const std::wstring extension = L".e" + std::to_wstring(i);
+      reg.SetText(kLocalMachine, ClassPath(extension), L"", L"P" + std::to_wstring(Below(classes)));
+      if (Chance(20))
+        reg.SetText(kCurrentUser, ClassPath(extension), L"", L"P" + std::to_wstring(Below(classes)));
+      if (Chance(30)) {
+        // A choice may name a ProgID that is not registered: Explorer ignores it.
+        reg.SetText(kCurrentUser, kFileExts + extension + L"\\UserChoice", L"ProgId",
+                    L"P" + std::to_wstring(Below(classes + 2)));
+      }
+    }
+  }
+
+ private:
+  std::mt19937 random_;
+};
+
+// The listed types as the scan makes them, without pictures.
+TypeList ListTypes(fake::FakeOs& os) {
+  TypeList list;
+  TypeResolver resolver(os.registry, os.shell);
+  for (const auto& name : resolver.ClassNames()) {
+    if (name.empty() || name[0] != L'.') continue;
+    const ResolvedType type = resolver.Resolve(name);
+    if (type.progId.empty() || !type.defaultIcon || type.defaultIcon->text.empty() ||
+        type.description.empty())
+      continue;
+    list.Add({name, type.progId, type.description, type.defaultIcon->text, std::nullopt, L"Index"});
+  }
+  return list;
+}
+
+std::map<std::wstring, std::wstring> ShownLocations(fake::FakeOs& os) {
+  std::map<std::wstring, std::wstring> shown;
+  TypeResolver resolver(os.registry, os.shell);
+  for (const auto& name : resolver.ClassNames()) {
+    if (name.empty() || name[0] != L'.') continue;
+    const ResolvedType type = resolver.Resolve(name);
+    shown[name] = type.progId + L"=" + (type.defaultIcon ? type.defaultIcon->text : L"<none>");
+  }
+  return shown;
+}
+
+TEST(RoundTripTest, ApplyTakesEffectForTheUserAndRestoreGivesBackBothLayersExactly) {
+  for (unsigned seed = 1; seed <= 300; ++seed) {
+    SCOPED_TRACE(seed);
+    Generator gen(seed);
+    fake::FakeOs os;
+    gen.Fill(os.registry, 2 + gen.Below(6), 1 + gen.Below(8));
+    const std::wstring machineBefore = os.registry.Dump(kLocalMachine);
+    const std::wstring userBefore = os.registry.Dump(kCurrentUser);
+    const auto shownBefore = ShownLocations(os);
+
+    TypeList list = ListTypes(os);
+    std::map<std::wstring, std::wstring> assigned;  // ProgID -> the last location given to it
+    for (TypeItem& item : list) {
+      if (!gen.Chance(50)) continue;
+      item.pending = gen.Location();
+      assigned[item.progId] = *item.pending;
+    }
+    const ApplyOutcome applied = ApplyChanges(os.os, list);
+    ASSERT_TRUE(applied.failures.empty()) << "the user's own layer can always be written";
+    ASSERT_TRUE(os.shell.messages.empty());
+
+    // Every changed type shows its new icon; every other one shows what it did.
+    for (const auto& [extension, before] : shownBefore) {
+      SCOPED_TRACE(std::string(extension.begin(), extension.end()));
+      const std::wstring progId = before.substr(0, before.find(L'='));
+      const auto now = ShownLocations(os)[extension];
+      const auto it = assigned.find(progId);
+      EXPECT_EQ(now, it == assigned.end() ? before : progId + L"=" + it->second);
+    }
+
+    const RestoreOutcome restored = RestoreOriginals(os.os, list);
+    EXPECT_TRUE(restored.failures.empty());
+    EXPECT_EQ(os.registry.Dump(kLocalMachine), machineBefore);
+    EXPECT_EQ(os.registry.Dump(kCurrentUser), userBefore);
+    EXPECT_EQ(LoadJournal(os.os).state, JournalState::Missing) << "everything restored leaves no journal";
+    if (HasFailure()) break;
+  }
+}
+
+}  // namespace
+}  // namespace tarrow
