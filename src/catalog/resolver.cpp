@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <unordered_map>
+#include <utility>
 #include <variant>
 
 #include "platform/registry.h"
@@ -47,23 +48,20 @@ bool KeyOpens(Registry& reg, RegKey root, const std::wstring& path) {
   return true;
 }
 
-// What one layer holds as `name` at `path`: `held` when the value is there
-// at all, `value` when it is text.
+// What one layer holds as `name` in `key`: `held` when the value is there at
+// all, `value` when it is text.
 struct LayerRead {
   bool held = false;
   std::optional<LayeredValue> value;
 };
 
-LayerRead ReadLayer(Registry& reg, ClassLayer layer, const std::wstring& path, const std::wstring& name) {
-  LayerRead read;
-  RegKey key = 0;
-  if (reg.OpenKey(LayerRoot(layer), ClassPath(path), RegAccess::Read, key) != kSuccess) return read;
+LayerRead ReadOpenLayer(Registry& reg, RegKey key, ClassLayer layer, const std::wstring& name) {
   // Read as RegReadValue reads, so the list's text stays what it always was.
   constexpr std::uint32_t kNotThere = 0xFFFFFFFFu;
   std::uint32_t type = kNotThere;
   RegValue value;
   RegReadOpenValue(reg, key, name, value, &type);
-  reg.CloseKey(key);
+  LayerRead read;
   read.held = type != kNotThere;
   if (type != kRegSz && type != kRegExpandSz) return read;
   const auto* text = std::get_if<std::wstring>(&value);
@@ -74,6 +72,62 @@ LayerRead ReadLayer(Registry& reg, ClassLayer layer, const std::wstring& path, c
 }
 
 }  // namespace
+
+// A class key opened in each layer that has it, so that the values and keys
+// below it are reached without walking Software\Classes again.
+class TypeResolver::ClassKey {
+ public:
+  ClassKey(Registry& reg, const std::wstring& path, bool userMayHold) : reg_(reg) {
+    if (userMayHold && reg.OpenKey(kCurrentUser, ClassPath(path), RegAccess::Read, user_) != kSuccess)
+      user_ = 0;
+    if (reg.OpenKey(kLocalMachine, ClassPath(path), RegAccess::Read, machine_) != kSuccess) machine_ = 0;
+  }
+  ~ClassKey() { Close(); }
+  ClassKey(const ClassKey&) = delete;
+  ClassKey& operator=(const ClassKey&) = delete;
+  ClassKey(ClassKey&& other) noexcept
+      : reg_(other.reg_), user_(std::exchange(other.user_, 0)), machine_(std::exchange(other.machine_, 0)) {}
+  ClassKey& operator=(ClassKey&& other) noexcept {
+    Close();
+    user_ = std::exchange(other.user_, 0);
+    machine_ = std::exchange(other.machine_, 0);
+    return *this;
+  }
+
+  bool exists() const { return user_ != 0 || machine_ != 0; }
+
+  // The value `name` of the key `sub` below this one (empty: this one), as
+  // the merged view shows it.
+  std::optional<LayeredValue> Read(const std::wstring& sub, const std::wstring& name = L"") {
+    for (const auto& [key, layer] :
+         {std::pair{user_, ClassLayer::User}, std::pair{machine_, ClassLayer::Machine}}) {
+      if (key == 0) continue;
+      LayerRead read;
+      if (sub.empty()) {
+        read = ReadOpenLayer(reg_, key, layer, name);
+      } else if (RegKey below = 0; reg_.OpenKey(key, sub, RegAccess::Read, below) == kSuccess) {
+        read = ReadOpenLayer(reg_, below, layer, name);
+        reg_.CloseKey(below);
+      }
+      if (read.held) return std::move(read.value);
+    }
+    return std::nullopt;
+  }
+
+  bool Has(const std::wstring& sub) {
+    return (user_ != 0 && KeyOpens(reg_, user_, sub)) || (machine_ != 0 && KeyOpens(reg_, machine_, sub));
+  }
+
+ private:
+  void Close() {
+    if (user_ != 0) reg_.CloseKey(std::exchange(user_, 0));
+    if (machine_ != 0) reg_.CloseKey(std::exchange(machine_, 0));
+  }
+
+  Registry& reg_;
+  RegKey user_ = 0;
+  RegKey machine_ = 0;
+};
 
 TypeResolver::TypeResolver(Registry& registry, Shell& shell) : registry_(registry), shell_(shell) {}
 
@@ -117,11 +171,7 @@ std::vector<std::wstring> TypeResolver::ClassNames() {
 }
 
 std::optional<LayeredValue> TypeResolver::ReadMerged(const std::wstring& path, const std::wstring& name) {
-  if (UserMayHold(path)) {
-    LayerRead user = ReadLayer(registry_, ClassLayer::User, path, name);
-    if (user.held) return std::move(user.value);
-  }
-  return ReadLayer(registry_, ClassLayer::Machine, path, name).value;
+  return ClassKey(registry_, path, UserMayHold(path)).Read(L"", name);
 }
 
 bool TypeResolver::ClassExists(const std::wstring& path) {
@@ -132,31 +182,44 @@ bool TypeResolver::ClassExists(const std::wstring& path) {
 std::wstring TypeResolver::UserChoiceProgId(const std::wstring& extension) {
   LoadUserNames();
   if (!extensionChoices_.count(shell_.LowerCase(extension))) return {};
-  const std::wstring base = std::wstring(kFileExtsKey) + L"\\" + extension;
+  RegKey record = 0;
+  if (registry_.OpenKey(kCurrentUser, std::wstring(kFileExtsKey) + L"\\" + extension, RegAccess::Read,
+                        record) != kSuccess)
+    return {};
   // The newest systems keep the choice in UserChoiceLatest and leave an older
   // one in UserChoice; a choice of a ProgID since removed is not followed.
-  for (const wchar_t* choice : {L"\\UserChoiceLatest", L"\\UserChoice"}) {
-    std::wstring progId = RegReadValue(registry_, kCurrentUser, base + choice, L"ProgId");
-    if (!progId.empty() && ClassExists(progId)) return progId;
+  std::wstring found;
+  for (const wchar_t* choice : {L"UserChoiceLatest", L"UserChoice"}) {
+    std::wstring progId = RegReadValue(registry_, record, choice, L"ProgId");
+    if (!progId.empty() && ClassExists(progId)) {
+      found = std::move(progId);
+      break;
+    }
   }
-  return {};
+  registry_.CloseKey(record);
+  return found;
 }
 
-std::wstring TypeResolver::FollowCurVer(const std::wstring& progId, int& hops,
-                                        std::vector<std::wstring>* targets) {
+TypeResolver::ClassKey TypeResolver::FollowCurVer(const std::wstring& progId, std::wstring& last, int& hops,
+                                                  std::vector<std::wstring>* targets) {
+  ClassKey current(registry_, progId, UserMayHold(progId));
   std::vector<std::wstring> reached{progId};
   hops = 0;
   while (hops < kMaxCurVerHops) {
-    const auto next = ReadMerged(reached.back() + L"\\CurVer");
-    if (!next || next->text.empty() || !ClassExists(next->text)) break;
+    const auto next = current.Read(L"CurVer");
+    if (!next || next->text.empty()) break;
+    ClassKey target(registry_, next->text, UserMayHold(next->text));
+    if (!target.exists()) break;
     // A loop (A -> B -> A) ends at the last ProgID reached before it closes.
     if (std::any_of(reached.begin(), reached.end(), [&](const auto& p) { return Same(p, next->text); }))
       break;
+    current = std::move(target);
     reached.push_back(next->text);
     ++hops;
     if (targets) targets->push_back(next->text);
   }
-  return reached.back();
+  last = reached.back();
+  return current;
 }
 
 ResolvedType TypeResolver::Resolve(const std::wstring& extension) {
@@ -175,8 +238,9 @@ ResolvedType TypeResolver::Resolve(const std::wstring& extension) {
     auto reachedByCurVer = [&](const std::wstring& from) {
       if (from.empty()) return false;
       std::vector<std::wstring> targets;
+      std::wstring last;
       int hops = 0;
-      FollowCurVer(from, hops, &targets);
+      FollowCurVer(from, last, hops, &targets);
       return std::any_of(targets.begin(), targets.end(), [&](const auto& t) { return Same(t, *answer); });
     };
     start = *answer;
@@ -193,12 +257,12 @@ ResolvedType TypeResolver::Resolve(const std::wstring& extension) {
   if (start.empty()) return type;
 
   int hops = 0;
-  type.progId = FollowCurVer(start, hops);
+  ClassKey progIdKey = FollowCurVer(start, type.progId, hops);
   type.source = hops > 0 ? ProgIdSource::CurVer : source;
-  if (const auto description = ReadMerged(type.progId)) type.description = description->text;
-  type.defaultIcon = ReadMerged(type.progId + L"\\DefaultIcon");
-  type.iconHandler = (type.defaultIcon && type.defaultIcon->text == L"%1") ||
-                     ClassExists(type.progId + L"\\shellex\\IconHandler");
+  if (const auto description = progIdKey.Read(L"")) type.description = description->text;
+  type.defaultIcon = progIdKey.Read(L"DefaultIcon");
+  type.iconHandler =
+      (type.defaultIcon && type.defaultIcon->text == L"%1") || progIdKey.Has(L"shellex\\IconHandler");
   return type;
 }
 

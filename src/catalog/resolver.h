@@ -70,13 +70,16 @@ class TypeResolver {
   void Refresh();
 
  private:
+  class ClassKey;
   void LoadUserNames();
   // Whether the per-user layer may hold `path`: its first key must be there.
   bool UserMayHold(const std::wstring& path);
   std::wstring UserChoiceProgId(const std::wstring& extension);
-  // `progId` after its CurVer hand-overs; `hops` receives how many were made.
-  std::wstring FollowCurVer(const std::wstring& progId, int& hops,
-                            std::vector<std::wstring>* targets = nullptr);
+  // The class key of `progId` after its CurVer hand-overs: `last` receives
+  // the ProgID reached, `hops` how many hand-overs led there, and `targets`,
+  // when given, each ProgID handed over to.
+  ClassKey FollowCurVer(const std::wstring& progId, std::wstring& last, int& hops,
+                        std::vector<std::wstring>* targets = nullptr);
   bool Same(const std::wstring& a, const std::wstring& b);
 
   Registry& registry_;

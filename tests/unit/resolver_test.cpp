@@ -171,6 +171,14 @@ TEST(TypeResolverTest, FindsTheProgIdExplorerUses) {
          f.Choice(L".txt", L"UserChoice", L"Editor");
        },
        L"Editor.2", ProgIdSource::CurVer, L"Editor 2"},
+      {"a per-user install's ProgID hands over to its per-user versioned ProgID",
+       [](Fixture& f) {
+         f.User(L".txt", L"Portable.Editor");
+         f.User(L"Portable.Editor", L"Portable");
+         f.User(L"Portable.Editor\\CurVer", L"Portable.Editor.2");
+         f.User(L"Portable.Editor.2", L"Portable 2");
+       },
+       L"Portable.Editor.2", ProgIdSource::CurVer, L"Portable 2"},
       {"CurVer loop A -> B -> A stops at B",
        [](Fixture& f) {
          f.Machine(L".txt", L"A");

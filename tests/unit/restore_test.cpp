@@ -212,8 +212,9 @@ TEST_F(RestoreTest, TheJournalWinsAndAnUnchangedExpandableValueStaysExpandable) 
   fake.registry.SetText(kLocalMachine, DefaultIconPath(L"htmlfile"), L"", L"C:\\h.dll,2", kRegExpandSz);
   Snapshot("txtfile,C:\\plain.dll,0\r\nhtmlfile,C:\\older.dll,1\r\n");
   JournalEntry original{ClassLayer::Machine, L"htmlfile", true, true, true, kRegExpandSz, {}};
-  for (const wchar_t c : std::wstring(L"C:\\j.dll,7"))
-    original.bytes.insert(original.bytes.end(), {static_cast<unsigned char>(c), 0, 0, 0});
+  const std::wstring text = L"C:\\j.dll,7";  // stored without its terminator
+  const auto* first = reinterpret_cast<const unsigned char*>(text.data());
+  original.bytes.assign(first, first + text.size() * sizeof(wchar_t));
   ASSERT_TRUE(SaveJournal(fake.os, {original}));
   fake.registry.writes.clear();
 

@@ -13,6 +13,7 @@
 #include "app/layout.h"
 #include "app/main_window.h"
 #include "catalog/snapshot.h"
+#include "changes/journal.h"
 #include "picker/grid.h"
 #include "platform/win32/handles.h"
 #include "platform/win32/win32_os.h"
@@ -45,9 +46,11 @@ inline std::wstring SnapshotPath(const std::wstring& exe = ExePath()) {
   return FolderOf(exe) + L"\\" + kSnapshotName;
 }
 
+// Defaults.dat in both places, and the journal of changed values.
 inline void DeleteSnapshots() {
   ::DeleteFileW(SnapshotPath().c_str());
   ::DeleteFileW(SnapshotPathPerUser(win32::RealShell()).c_str());
+  ::DeleteFileW(JournalPath(win32::RealShell()).c_str());
 }
 
 // A listed type as the scan's rules give it, worked out here independently.

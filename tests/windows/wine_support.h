@@ -137,15 +137,15 @@ inline RawValue Text(DWORD type, const std::wstring& text) {
   return {true, type, std::vector<BYTE>(bytes, bytes + (text.size() + 1) * sizeof(wchar_t))};
 }
 
-// The default value of a key under HKEY_CLASSES_ROOT, bytes and type as stored.
-inline RawValue DefaultValue(const std::wstring& key) {
+// The default value of a key, bytes and type as stored; below
+// HKEY_CLASSES_ROOT unless told.
+inline RawValue DefaultValue(const std::wstring& key, HKEY root = HKEY_CLASSES_ROOT) {
   constexpr DWORD kFlags = RRF_RT_ANY | RRF_NOEXPAND;
   RawValue value;
   DWORD size = 0;
-  if (::RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, kFlags, &value.type, nullptr, &size)) return {};
+  if (::RegGetValueW(root, key.c_str(), nullptr, kFlags, &value.type, nullptr, &size)) return {};
   value.bytes.resize(size);
-  if (::RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, kFlags, &value.type, value.bytes.data(), &size))
-    return {};
+  if (::RegGetValueW(root, key.c_str(), nullptr, kFlags, &value.type, value.bytes.data(), &size)) return {};
   value.bytes.resize(size);
   value.present = true;
   return value;
@@ -153,6 +153,15 @@ inline RawValue DefaultValue(const std::wstring& key) {
 
 inline std::wstring DefaultText(const std::wstring& key) {
   return TextOf(DefaultValue(key));
+}
+
+inline std::wstring RegText(HKEY root, const std::wstring& key) {
+  return TextOf(DefaultValue(key, root));
+}
+
+inline bool KeyExists(HKEY root, const std::wstring& path) {
+  win32::UniqueHkey key;
+  return ::RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, key.put()) == ERROR_SUCCESS;
 }
 
 // Puts a default value back as it was, key and all, whatever a test did.
