@@ -60,6 +60,32 @@ class SharedPictures {
 
 }  // namespace
 
+std::optional<TypeItem> ListedItem(const ResolvedType& type) {
+  if (type.progId.empty() || !type.defaultIcon || type.description.empty()) return std::nullopt;
+  const std::wstring& location = type.defaultIcon->text;
+  // "%1": the file is its own icon, so the type has none of its own to show.
+  if (location.empty() || location == L"%1") return std::nullopt;
+  return TypeItem{.extension = type.extension,
+                  .progId = type.progId,
+                  .description = type.description,
+                  .location = location,
+                  .pending = std::nullopt,
+                  .picture = {},
+                  .layer = type.defaultIcon->layer,
+                  .source = type.source,
+                  .iconHandler = type.iconHandler};
+}
+
+TypeList ListTypes(Os& os) {
+  TypeList types;
+  TypeResolver resolver(os.registry, os.shell);
+  for (const std::wstring& name : resolver.ClassNames()) {
+    if (name.empty() || name[0] != L'.') continue;
+    if (auto item = ListedItem(resolver.Resolve(name))) types.Add(std::move(*item));
+  }
+  return types;
+}
+
 bool ScanFileTypes(Os& os, ScanHost& host, TypeList& types, ImageStore& images, int iconSizePx) {
   // A second walk inside the first would interleave both lists' items.
   if (types.scanning()) return false;
@@ -91,30 +117,16 @@ bool ScanFileTypes(Os& os, ScanHost& host, TypeList& types, ImageStore& images, 
     if (extension.empty() || extension[0] != L'.') continue;
     // The type as the shell shows it: the ProgID the user's choice or the
     // extension names, and the values of whichever layer wins.
-    const ResolvedType type = resolver.Resolve(extension);
-    if (type.progId.empty() || !type.defaultIcon) continue;
-    const std::wstring& progId = type.progId;
-    const std::wstring& description = type.description;
-    const std::wstring& location = type.defaultIcon->text;
-    // "%1": the file is its own icon, so the type has none of its own to show.
-    if (location.empty() || location == L"%1" || description.empty()) continue;
-
-    const IconLocation icon = SplitIconLocation(location);
-    const std::wstring position = std::to_wstring(p);
-    const std::wstring key = L"Index" + position;
+    auto item = ListedItem(resolver.Resolve(extension));
+    if (!item) continue;
+    const IconLocation icon = SplitIconLocation(item->location);
+    const std::wstring key = L"Index" + std::to_wstring(p);
     if (!pictures.Give(key, icon) &&
         (fallbackFolder.empty() || !pictures.Give(key, {fallbackFolder + L"\\SHELL32.DLL", 0})))
       continue;
-    types.Add({.extension = extension,
-               .progId = progId,
-               .description = description,
-               .location = location,
-               .pending = std::nullopt,
-               .picture = key,
-               .layer = type.defaultIcon->layer,
-               .source = type.source,
-               .iconHandler = type.iconHandler});
-    snapshot.Record(progId, location);
+    item->picture = key;
+    const TypeItem& added = types.Add(std::move(*item));
+    snapshot.Record(added.progId, added.location);
   }
 
   host.ListChanged();

@@ -2,6 +2,9 @@
 // its pictures from every registered extension with a usable icon.
 #pragma once
 
+#include <optional>
+
+#include "catalog/resolver.h"
 #include "catalog/type_list.h"
 #include "platform/os.h"
 
@@ -23,6 +26,17 @@ class ScanHost {
   virtual void ListChanged() = 0;
   virtual void SetMousePointer(int pointer) = 0;  // 11 hourglass, 0 default
 };
+
+// The item a resolved type is listed as, its picture not yet given; nullopt
+// for a type the list leaves out: no ProgID, description or icon location of
+// its own, or an icon that is each file itself ("%1").
+std::optional<TypeItem> ListedItem(const ResolvedType& type);
+
+// The types the list shows, in its order, without pictures: for callers
+// without a window. (The window also leaves out a type whose icon and the
+// system's stand-in both fail to load, which never happens where the system
+// folder is whole.)
+TypeList ListTypes(Os& os);
 
 // Rebuilds `types` and `images` from the registry. Takes a snapshot when none
 // exists. Pictures are `iconSizePx` pixels square. Returns false, doing

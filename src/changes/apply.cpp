@@ -117,18 +117,13 @@ std::wstring FailureMessage(const std::vector<WriteFailure>& failures, ChangeKin
   return text;
 }
 
-void ReportFailures(Shell& shell, const std::vector<WriteFailure>& failures, ChangeKind kind) {
-  if (failures.empty()) return;
-  shell.MessageBox(FailureMessage(failures, kind), kMbOk | kMbIconWarning);
-}
-
 std::wstring JournalFailedMessage(Shell& shell) {
   return L"No icon was changed: Tarrow could not record the original icons first, in " + JournalPath(shell) +
          L".\r\n\r\nIf that file is damaged, move it elsewhere to go on; the originals it records can then "
          L"no longer be put back by Restore Defaults.";
 }
 
-ApplyOutcome ApplyChanges(Os& os, const TypeList& types) {
+ApplyOutcome WriteChanges(Os& os, const TypeList& types) {
   ApplyOutcome outcome;
   TypeResolver resolver(os.registry, os.shell);
   struct Planned {
@@ -167,7 +162,6 @@ ApplyOutcome ApplyChanges(Os& os, const TypeList& types) {
   if (!recorded) {
     outcome.journalFailed = true;
     outcome.failures.clear();
-    os.shell.MessageBox(JournalFailedMessage(os.shell), kMbOk | kMbIconError);
     return outcome;
   }
 
@@ -183,7 +177,20 @@ ApplyOutcome ApplyChanges(Os& os, const TypeList& types) {
     }
   }
   os.shell.NotifyAssociationsChanged();
-  ReportFailures(os.shell, outcome.failures, ChangeKind::Apply);
+  return outcome;
+}
+
+std::wstring ApplyMessage(Shell& shell, const ApplyOutcome& outcome) {
+  return outcome.journalFailed ? JournalFailedMessage(shell)
+                               : FailureMessage(outcome.failures, ChangeKind::Apply);
+}
+
+ApplyOutcome ApplyChanges(Os& os, const TypeList& types) {
+  const ApplyOutcome outcome = WriteChanges(os, types);
+  const std::wstring message = ApplyMessage(os.shell, outcome);
+  if (!message.empty()) {
+    os.shell.MessageBox(message, kMbOk | (outcome.journalFailed ? kMbIconError : kMbIconWarning));
+  }
   return outcome;
 }
 

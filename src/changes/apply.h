@@ -62,13 +62,16 @@ std::wstring FailureMessage(const std::vector<WriteFailure>& failures, ChangeKin
 // values it was about to write could not be recorded.
 std::wstring JournalFailedMessage(Shell& shell);
 
-// Shows FailureMessage as a warning; nothing when there are no failures.
-void ReportFailures(Shell& shell, const std::vector<WriteFailure>& failures, ChangeKind kind);
-
 // Writes the pending location of every changed item in list order, each where
 // it takes effect, after recording the original of every value about to be
-// written for the first time. Tells the shell once, and reports what went
-// wrong. The change marks stay; the caller decides what the list shows next.
+// written for the first time. Tells the shell once; shows nothing. The
+// change marks stay; the caller decides what the list shows next.
+ApplyOutcome WriteChanges(Os& os, const TypeList& types);
+
+// What the user must know after an Apply; empty when all went well.
+std::wstring ApplyMessage(Shell& shell, const ApplyOutcome& outcome);
+
+// The window's Apply: WriteChanges, then ApplyMessage in a message box.
 ApplyOutcome ApplyChanges(Os& os, const TypeList& types);
 
 // One line on what the last Apply did, for the status line.

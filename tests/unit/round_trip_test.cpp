@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "catalog/resolver.h"
+#include "catalog/scan.h"
 #include "changes/apply.h"
 #include "changes/restore.h"
 #include "fake_os.h"
@@ -72,21 +73,6 @@ class Generator {
   std::mt19937 random_;
 };
 
-// The listed types as the scan makes them, without pictures.
-TypeList ListTypes(fake::FakeOs& os) {
-  TypeList list;
-  TypeResolver resolver(os.registry, os.shell);
-  for (const auto& name : resolver.ClassNames()) {
-    if (name.empty() || name[0] != L'.') continue;
-    const ResolvedType type = resolver.Resolve(name);
-    if (type.progId.empty() || !type.defaultIcon || type.defaultIcon->text.empty() ||
-        type.description.empty())
-      continue;
-    list.Add({name, type.progId, type.description, type.defaultIcon->text, std::nullopt, L"Index"});
-  }
-  return list;
-}
-
 std::map<std::wstring, std::wstring> ShownLocations(fake::FakeOs& os) {
   std::map<std::wstring, std::wstring> shown;
   TypeResolver resolver(os.registry, os.shell);
@@ -108,7 +94,7 @@ TEST(RoundTripTest, ApplyTakesEffectForTheUserAndRestoreGivesBackBothLayersExact
     const std::wstring userBefore = os.registry.Dump(kCurrentUser);
     const auto shownBefore = ShownLocations(os);
 
-    TypeList list = ListTypes(os);
+    TypeList list = ListTypes(os.os);
     std::map<std::wstring, std::wstring> assigned;  // ProgID -> the last location given to it
     for (TypeItem& item : list) {
       if (!gen.Chance(50)) continue;

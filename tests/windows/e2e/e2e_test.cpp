@@ -1,6 +1,7 @@
 // tarrow.exe driven from outside, as a user drives it: its window found by
 // class and caption, its controls worked through window messages only, and
 // the registry and Defaults.dat read back afterwards.
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -15,12 +16,17 @@ using namespace tarrow::testing;
 
 class EndToEnd : public ::testing::Test {
  protected:
-  // Every run starts without the snapshot of an earlier one.
+  // Every run starts without the snapshot, journal or per-user classes of an
+  // earlier one.
   void SetUp() override { DeleteSnapshots(); }
   void TearDown() override {
     EXPECT_TRUE(tarrow_.Close()) << "WM_CLOSE did not end tarrow.exe";
     DeleteSnapshots();
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Classes\\Tarrow.Locked");
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, kChoiceOfG.substr(0, kChoiceOfG.rfind(L'\\')).c_str());
   }
+  static inline const std::wstring kChoiceOfG =
+      L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.tarrowg\\UserChoice";
   Tarrow tarrow_;
 };
 
@@ -128,7 +134,8 @@ class RefusedAccess {
     DWORD size = 0;
     ::RegGetKeySecurity(key_.get(), DACL_SECURITY_INFORMATION, nullptr, &size);
     original_.resize(size);
-    if (::RegGetKeySecurity(key_.get(), DACL_SECURITY_INFORMATION, original_.data(), &size) != ERROR_SUCCESS) return;
+    if (::RegGetKeySecurity(key_.get(), DACL_SECURITY_INFORMATION, original_.data(), &size) != ERROR_SUCCESS)
+      return;
     BYTE everyone[SECURITY_MAX_SID_SIZE];
     DWORD sidSize = sizeof everyone;
     const auto acl = reinterpret_cast<PACL>(aclBytes_);
@@ -167,7 +174,8 @@ const std::wstring kLockedUserClass = L"Software\\Classes\\Tarrow.Locked";
 // again, keys and all.
 TEST_F(EndToEnd, AStandardUsersChangeLandsInTheirOwnClassesAndRestoreTakesItOut) {
   const RefusedAccess machine(HKEY_LOCAL_MACHINE, kLockedIcon, KEY_SET_VALUE);
-  if (!machine.refused()) GTEST_SKIP() << "this platform grants every access right: a key's DACL refuses no write";
+  if (!machine.refused())
+    GTEST_SKIP() << "this platform grants every access right: a key's DACL refuses no write";
   const RawValue before = DefaultValue(L"Tarrow.Locked\\DefaultIcon");
   ASSERT_FALSE(KeyExists(HKEY_CURRENT_USER, kLockedUserClass));
 
@@ -178,7 +186,7 @@ TEST_F(EndToEnd, AStandardUsersChangeLandsInTheirOwnClassesAndRestoreTakesItOut)
   ASSERT_TRUE(WaitUntil([&] { return KeyExists(HKEY_CURRENT_USER, kLockedIcon); }, kTimeoutMs));
   tarrow_.Send(tarrow_.window(), WM_NULL, 0, 0);
   EXPECT_FALSE(tarrow_.Dialog()) << Utf8(MessageOf(tarrow_.Dialog()));
-  EXPECT_EQ(RegText(HKEY_CURRENT_USER, kLockedIcon), shell32 + L",2");
+  EXPECT_EQ(RegText(HKEY_CURRENT_USER, kLockedIcon), shell32 + L",1");
   EXPECT_EQ(DefaultValue(L"Tarrow.Locked\\DefaultIcon"), before);
 
   tarrow_.PostClick(MainWindow::kCommand3);
@@ -188,11 +196,21 @@ TEST_F(EndToEnd, AStandardUsersChangeLandsInTheirOwnClassesAndRestoreTakesItOut)
   EXPECT_EQ(DefaultValue(L"Tarrow.Locked\\DefaultIcon"), before);
 }
 
-// Neither layer may be written: the failure is told by the type's name, and
-// the types after it are written all the same.
-TEST_F(EndToEnd, AWriteNeitherLayerTakesIsReportedAndTheOthersStillHappen) {
+// The value that wins is the user's own, and it refuses to be written: the
+// failure is told by the type's name, and the types after it are written all
+// the same.
+TEST_F(EndToEnd, AWriteThatIsRefusedIsReportedAndTheOthersStillHappen) {
+  win32::UniqueHkey perUser;
+  ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, kLockedIcon.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                              perUser.put(), nullptr),
+            ERROR_SUCCESS);
+  const std::wstring userIcon = L"shell32.dll,1";
+  ASSERT_EQ(
+      ::RegSetValueExW(perUser.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(userIcon.c_str()),
+                       static_cast<DWORD>((userIcon.size() + 1) * sizeof(wchar_t))),
+      ERROR_SUCCESS);
   const RefusedAccess machine(HKEY_LOCAL_MACHINE, kLockedIcon, KEY_SET_VALUE);
-  const RefusedAccess user(HKEY_CURRENT_USER, L"Software\\Classes", KEY_CREATE_SUB_KEY);
+  const RefusedAccess user(HKEY_CURRENT_USER, kLockedIcon, KEY_SET_VALUE);
   if (!machine.refused() || !user.refused())
     GTEST_SKIP() << "this platform grants every access right: a key's DACL refuses no write";
   ASSERT_TRUE(tarrow_.StartAndWait());
@@ -213,11 +231,41 @@ TEST_F(EndToEnd, AWriteNeitherLayerTakesIsReportedAndTheOthersStillHappen) {
   ASSERT_TRUE(box) << "the failure was not reported";
   EXPECT_EQ(TextOf(box), L"Tarrow");
   const std::wstring message = MessageOf(box);
-  EXPECT_TRUE(message.starts_with(L"1 file type was not changed: Tarrow Locked (.tarrowg).")) << Utf8(message);
+  EXPECT_TRUE(message.starts_with(L"1 file type was not changed: Tarrow Locked (.tarrowg)."))
+      << Utf8(message);
   EXPECT_EQ(message.find(L"Tarrow.Locked"), std::wstring::npos) << "names the type as the list shows it";
   Answer(box, IDOK);
   EXPECT_EQ(DefaultText(next.key()), shell32 + L",2");
-  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kLockedUserClass));
+  EXPECT_EQ(RegText(HKEY_CURRENT_USER, kLockedIcon), userIcon);
+}
+
+// The default app the user picked for an extension decides the class
+// Explorer shows for it: the list follows the choice, and Apply changes that
+// class's icon. (Wine's own association query is not implemented, so this is
+// Tarrow's reading of the choice, not the system's.)
+TEST_F(EndToEnd, TheUsersChoiceOfDefaultAppDecidesWhichClassChanges) {
+  win32::UniqueHkey choice;
+  ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, kChoiceOfG.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                              choice.put(), nullptr),
+            ERROR_SUCCESS);
+  const std::wstring picked = L"Tarrow.TypeB";
+  ASSERT_EQ(
+      ::RegSetValueExW(choice.get(), L"ProgId", 0, REG_SZ, reinterpret_cast<const BYTE*>(picked.c_str()),
+                       static_cast<DWORD>((picked.size() + 1) * sizeof(wchar_t))),
+      ERROR_SUCCESS);
+  const KeptValue typeB(L"Tarrow.TypeB\\DefaultIcon");
+  const RawValue locked = DefaultValue(L"Tarrow.Locked\\DefaultIcon");
+
+  ASSERT_TRUE(tarrow_.StartAndWait());
+  const auto texts = tarrow_.ListTexts();
+  EXPECT_NE(std::find(texts.begin(), texts.end(), L"Tarrow Type B  [.tarrowg]"), texts.end());
+  const std::wstring shell32 = SystemFile(L"shell32.dll");
+  ASSERT_NO_FATAL_FAILURE(tarrow_.AssignIcon(L".tarrowg", shell32, 5));
+  tarrow_.PostClick(MainWindow::kCommand1);
+  EXPECT_TRUE(WaitUntil([&] { return DefaultText(typeB.key()) == shell32 + L",4"; }, kTimeoutMs))
+      << Utf8(DefaultText(typeB.key()));
+  EXPECT_EQ(DefaultValue(L"Tarrow.Locked\\DefaultIcon"), locked)
+      << "the class the extension names is not the one shown";
 }
 
 }  // namespace

@@ -4,12 +4,14 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <deque>
 #include <gtest/gtest.h>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "changes/journal.h"
 #include "robustness.h"
 
 namespace tarrow::testing {
@@ -55,6 +57,33 @@ TEST_F(Interrupted, AKillDuringTheFirstScanLeavesNoDefaultsAndTheNextStartTakesT
   EXPECT_EQ(FileBytes(snapshot_), ExpectedSnapshot());
   EXPECT_FALSE(PathExists(temporary_));
   EXPECT_TRUE(next.Close());
+}
+
+// A type installed after the first run has no line in Defaults.dat; the
+// journal still holds its original once Tarrow changes it.
+TEST_F(Interrupted, ATypeAddedAfterTheFirstRunIsRestoredFromTheJournal) {
+  {
+    Tarrow first;
+    ASSERT_TRUE(first.StartAndWait());
+    EXPECT_TRUE(first.Close());
+  }
+  const ScratchType late(L".tarrowlate", L"TarrowTest.Late", L"Late Comer");
+  const std::wstring original = L"%SystemRoot%\\system32\\shell32.dll,4";
+  late.SetIcon(original, REG_EXPAND_SZ);
+  const RawValue before = DefaultValue(late.iconKey());
+  ASSERT_EQ(FileBytes(snapshot_)->find("TarrowTest.Late"), std::string::npos);
+
+  Tarrow tarrow;
+  ASSERT_TRUE(tarrow.StartAndWait());
+  ASSERT_NO_FATAL_FAILURE(tarrow.AssignIcon(L".tarrowlate", Fixture(L"three-sizes.ico"), 1));
+  tarrow.PostClick(MainWindow::kCommand1);
+  ASSERT_TRUE(WaitUntil([&] { return DefaultValue(late.iconKey()) != before; }, kTimeoutMs));
+  tarrow.PostClick(MainWindow::kCommand3);
+  ASSERT_NO_FATAL_FAILURE(Answer(tarrow.WaitForDialog(), IDYES));
+  EXPECT_TRUE(WaitUntil([&] { return DefaultValue(late.iconKey()) == before; }, kStartTimeoutMs))
+      << "restored as " << Utf8(DefaultText(late.iconKey()));
+  EXPECT_EQ(DefaultValue(late.iconKey()).type, static_cast<DWORD>(REG_EXPAND_SZ));
+  EXPECT_TRUE(tarrow.Close());
 }
 
 TEST_F(Interrupted, AKillDuringApplyLeavesEveryValueOldOrNewAndTheDefaultsAsTheyWere) {
@@ -110,6 +139,19 @@ TEST_F(Interrupted, AKillDuringApplyLeavesEveryValueOldOrNewAndTheDefaultsAsThey
     }
     EXPECT_EQ(Differences(ClassesRootIcons(), expected), std::vector<std::string>());
     ASSERT_GT(changed, 0) << "Apply never began";
+
+    // Every value written already had its original on record.
+    const JournalLoad journal = LoadJournal(win32::RealOs());
+    ASSERT_EQ(journal.state, JournalState::Intact);
+    for (std::size_t i = 0; i < types.size(); ++i) {
+      if (DefaultValue(types[i].iconKey()) != applied) continue;
+      const auto entry = std::find_if(journal.entries.begin(), journal.entries.end(),
+                                      [&](const JournalEntry& e) { return e.progId == types[i].progId(); });
+      ASSERT_NE(entry, journal.entries.end())
+          << Utf8(types[i].progId()) << " was written without its original";
+      const RawValue recorded{true, entry->type, std::vector<BYTE>(entry->bytes.begin(), entry->bytes.end())};
+      EXPECT_EQ(recorded, Text(REG_SZ, original[i]));
+    }
   }
   EXPECT_LT(changed, kTypes) << "no kill came in the middle of Apply";
   EXPECT_TRUE(StampOf(snapshot_) == *defaults);

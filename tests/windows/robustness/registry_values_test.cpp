@@ -154,9 +154,10 @@ TEST_F(OddRegistryValues, AreListedAndRecordedOnlyAsTextAndRestoreChangesNothing
   window_->Command3_Click();
   // The two types Defaults.dat cannot hold are named, not passed over.
   ASSERT_EQ(shell_.shown.size(), 2u) << Utf8(shell_.shown.back().first);
-  EXPECT_EQ(shell_.shown[1].first,
-            L"2 file types have no recorded original icon and were left as they are: Comma (.tarrowcomma) and "
-            L"Break (.tarrowbreak).");
+  EXPECT_EQ(
+      shell_.shown[1].first,
+      L"2 file types have no recorded original icon and were left as they are: Break (.tarrowbreak) and "
+      L"Comma (.tarrowcomma).");
   EXPECT_EQ(Differences(ClassesRootIcons(), recorded), std::vector<std::string>());
 }
 

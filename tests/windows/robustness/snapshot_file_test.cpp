@@ -123,8 +123,9 @@ TEST_F(DamagedSnapshot, RestoresExactlyTheUsableLinesAndNeverTouchesTheFile) {
       EXPECT_EQ(shell_.shown[i].second, kMbOk | kMbIconWarning);
       warning += shell_.shown[i].first;
     }
-    EXPECT_EQ(warning.find(L"Defaults.dat, the record of the original icons, is damaged") != std::wstring::npos,
-              c.damaged)
+    EXPECT_EQ(
+        warning.find(L"Defaults.dat, the record of the original icons, is damaged") != std::wstring::npos,
+        c.damaged)
         << Utf8(warning.substr(0, 300));
     EXPECT_LT(warning.size(), 1500u) << "a message that fits on the screen";
     EXPECT_TRUE(StampOf(SnapshotFile()) == file) << "Defaults.dat was written";
