@@ -4,7 +4,8 @@ enable_language(RC)
 # Unicode everywhere, and no runtime DLLs to ship beside the program.
 add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0A00 WINVER=0x0A00)
 if(MINGW)
-  add_link_options(-static -static-libgcc -static-libstdc++)
+  # No time stamp in the headers: two builds of one commit are the same bytes.
+  add_link_options(-static -static-libgcc -static-libstdc++ -Wl,--no-insert-timestamp)
 endif()
 
 file(GLOB tarrow_win32_sources CONFIGURE_DEPENDS src/platform/win32/*.cpp)
@@ -20,6 +21,33 @@ add_executable(tarrow WIN32 src/app/main.cpp src/app/resources/tarrow.rc)
 target_link_libraries(tarrow PRIVATE tarrow_app)
 if(MINGW)
   target_link_options(tarrow PRIVATE -municode)
+endif()
+
+# tarrow.exe loads no DLL before wWinMain has limited the search to the
+# system folder: a DLL of a system name beside the program (in a Downloads
+# folder) must never be loaded. Windows loads kernel32 and msvcrt from the
+# system folder whatever the search order (they are known DLLs); every other
+# system DLL is delay-loaded. MSVC's linker sets the search for the imports
+# itself; mingw's has no such flag, so delay-load libraries with the import
+# libraries' names go first on tarrow.exe's library path.
+if(MSVC)
+  target_link_options(tarrow PRIVATE /DEPENDENTLOADFLAG:0x800)
+elseif(MINGW)
+  set(delay_dir ${CMAKE_BINARY_DIR}/delay-imports)
+  set(delay_libraries)
+  foreach(dll advapi32 comctl32 comdlg32 gdi32 ole32 shell32 shlwapi user32)
+    find_library(import_library_${dll} ${dll} REQUIRED)
+    set(def ${delay_dir}/${dll}.def)
+    add_custom_command(OUTPUT ${delay_dir}/lib${dll}.a
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${delay_dir}
+      COMMAND sh -c "{ echo 'LIBRARY ${dll}.dll'; echo EXPORTS; '${CMAKE_NM}' '${import_library_${dll}}' | sed -n 's/^.* I __imp_//p' | sort -u; } > '${def}'"
+      COMMAND ${CMAKE_DLLTOOL} --input-def ${def} --output-delaylib ${delay_dir}/lib${dll}.a
+      DEPENDS ${import_library_${dll}} VERBATIM)
+    list(APPEND delay_libraries ${delay_dir}/lib${dll}.a)
+  endforeach()
+  add_custom_target(tarrow_delay_imports DEPENDS ${delay_libraries})
+  add_dependencies(tarrow tarrow_delay_imports)
+  target_link_directories(tarrow BEFORE PRIVATE ${delay_dir})
 endif()
 
 # The Windows-side tests are built where they can run: under Wine when
@@ -57,6 +85,13 @@ endif()
 # A program without resources, for the tests of icon files that hold none.
 add_executable(tarrow_no_resources tests/windows/no_resources.cpp)
 
+# Stand-ins for system DLLs placed beside a program, which must not be loaded.
+foreach(dll version imm32)
+  add_library(planted_${dll} SHARED tests/windows/planted_dll.cpp)
+  set_target_properties(planted_${dll} PROPERTIES PREFIX "" OUTPUT_NAME ${dll}
+    RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/planted ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/planted)
+endforeach()
+
 # tests/windows/<suite>/*.cpp make one test program per suite.
 file(GLOB tarrow_windows_suites LIST_DIRECTORIES true CONFIGURE_DEPENDS tests/windows/*)
 foreach(suite_dir IN LISTS tarrow_windows_suites)
@@ -69,11 +104,12 @@ foreach(suite_dir IN LISTS tarrow_windows_suites)
   add_executable(${target} ${suite_sources})
   target_include_directories(${target} PRIVATE tests/windows)
   target_link_libraries(${target} PRIVATE tarrow_app gtest_main)
-  add_dependencies(${target} tarrow tarrow_no_resources)
+  add_dependencies(${target} tarrow tarrow_no_resources planted_version planted_imm32)
   target_compile_definitions(${target} PRIVATE
     TARROW_FIXTURES=L"${TARROW_DRIVE}${CMAKE_SOURCE_DIR}/tests/fixtures"
     TARROW_EXE=L"${TARROW_DRIVE}$<TARGET_FILE:tarrow>"
-    TARROW_NO_RESOURCES_EXE=L"${TARROW_DRIVE}$<TARGET_FILE:tarrow_no_resources>")
+    TARROW_NO_RESOURCES_EXE=L"${TARROW_DRIVE}$<TARGET_FILE:tarrow_no_resources>"
+    TARROW_PLANTED_DLLS=L"${TARROW_DRIVE}${CMAKE_BINARY_DIR}/planted")
   add_test(NAME ${suite} COMMAND ${target})
   set_tests_properties(${suite} PROPERTIES FIXTURES_REQUIRED wine RESOURCE_LOCK wineprefix TIMEOUT 300)
 endforeach()

@@ -101,6 +101,25 @@ constexpr bool IsIcon(IconHandle handle) {
   return handle > 1;
 }
 
+// One image of an icon: its size in pixels and colour depth in bits per pixel.
+struct IconImageSize {
+  int width = 0;
+  int height = 0;
+  int bits = 0;
+  bool operator==(const IconImageSize&) const = default;
+};
+
+// The images an icon file holds, one entry per icon in the order extraction
+// counts them, each with its images as the file lists them.
+struct IconDirectory {
+  // False when the file cannot be read, is damaged, or is neither a program
+  // nor an icon file.
+  bool readable = false;
+  std::vector<std::vector<IconImageSize>> icons;
+  // Icons whose own directory is damaged: counted, with no images.
+  std::vector<int> damaged;
+};
+
 struct OpenDialogRequest {
   std::uintptr_t owner = 0;
   std::wstring filter;  // description NUL pattern NUL ... NUL
@@ -146,6 +165,8 @@ class Shell {
   virtual std::vector<IconHandle> ExtractIcons(const std::wstring& file, int first, int count,
                                                int sizePx) = 0;
   virtual void DestroyIcon(IconHandle icon) = 0;
+  // The icons of the file and the sizes of their images, read as data only.
+  virtual IconDirectory ReadIconDirectory(const std::wstring& file) = 0;
 
   // The ProgID the shell itself resolves for the extension, honouring a user
   // choice only when its protection hash is valid; nullopt when the system

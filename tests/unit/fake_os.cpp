@@ -446,6 +446,11 @@ void FakeShell::DestroyIcon(IconHandle icon) {
   if (live_.erase(icon) == 0) ++invalidDestroys;
 }
 
+IconDirectory FakeShell::ReadIconDirectory(const std::wstring& file) {
+  const auto it = iconDirectories.find(Lower(file));
+  return it == iconDirectories.end() ? IconDirectory{} : it->second;
+}
+
 std::wstring FakeShell::Describe(IconHandle icon) const {
   const auto it = given_.find(icon);
   return it == given_.end() ? L"<none>" : it->second;

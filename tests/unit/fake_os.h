@@ -131,6 +131,8 @@ class FakeShell : public Shell {
   // Files that are neither executables nor icon files (lower case): as on
   // Windows, extraction answers 1 for them, which is no handle.
   std::set<std::wstring> nonIconFiles;
+  // The icon directories of files (lower case); any other file is unreadable.
+  std::map<std::wstring, IconDirectory> iconDirectories;
   int notifications = 0;
   int extractCalls = 0;
   int invalidDestroys = 0;  // DestroyIcon on a handle that is not live
@@ -149,6 +151,7 @@ class FakeShell : public Shell {
   int CountIcons(const std::wstring& file) override;
   std::vector<IconHandle> ExtractIcons(const std::wstring& file, int first, int count, int sizePx) override;
   void DestroyIcon(IconHandle icon) override;
+  IconDirectory ReadIconDirectory(const std::wstring& file) override;
   std::optional<std::wstring> AssociatedProgId(const std::wstring& extension) override;
   void NotifyAssociationsChanged() override { ++notifications; }
   std::optional<std::wstring> ShowOpenDialog(const OpenDialogRequest& request) override;

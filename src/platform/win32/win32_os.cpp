@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstdint>
 
+#include "platform/icon_directory.h"
 #include "platform/win32/handles.h"
 
 namespace tarrow::win32 {
@@ -107,6 +108,67 @@ bool ReadsWhole(const wchar_t* found) {
   return std::all_of(sections.begin(), sections.end(), [&](const IMAGE_SECTION_HEADER& s) {
     return fits(s.PointerToRawData, s.SizeOfRawData);
   });
+}
+
+// The file as the system's icon reader finds it: in the program's folder,
+// the current folder, the system folders, then the path. Empty when missing.
+std::wstring SearchedPath(const std::wstring& file) {
+  std::wstring found(MAX_PATH, L'\0');
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    const DWORD n = ::SearchPathW(nullptr, LongPath(file).c_str(), nullptr, static_cast<DWORD>(found.size()),
+                                  found.data(), nullptr);
+    if (n == 0) return {};
+    if (n < found.size()) {
+      found.resize(n);
+      return found;
+    }
+    found.resize(n + 1);
+  }
+  return {};
+}
+
+// The first bytes of the file; fewer when it is shorter.
+std::string FrontOf(const std::wstring& path, DWORD bytes) {
+  UniqueFile file(::CreateFileW(LongPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, 0, nullptr));
+  std::string front(bytes, '\0');
+  DWORD got = 0;
+  if (!file.valid() || !::ReadFile(file.get(), front.data(), bytes, &got, nullptr)) return {};
+  front.resize(got);
+  return front;
+}
+
+using UniqueModule = Unique<HMODULE, &::FreeLibrary>;
+
+BOOL CALLBACK AddGroupName(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR names) {
+  // A name is an id or text; text is only valid during the enumeration.
+  auto& list = *reinterpret_cast<std::vector<std::wstring>*>(names);
+  list.push_back(IS_INTRESOURCE(name) ? L"#" + std::to_wstring(reinterpret_cast<ULONG_PTR>(name))
+                                      : std::wstring(name));
+  return TRUE;
+}
+
+// A program's icons: one icon group resource each, in the order the
+// enumeration gives them, which is the order extraction counts them in.
+IconDirectory ProgramIcons(const std::wstring& path) {
+  IconDirectory directory;
+  // As data only: nothing of the file runs, and its imports are not loaded.
+  const UniqueModule module(::LoadLibraryExW(LongPath(path).c_str(), nullptr,
+                                             LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
+  if (!module) return directory;
+  directory.readable = true;
+  std::vector<std::wstring> names;
+  ::EnumResourceNamesW(module.get(), RT_GROUP_ICON, AddGroupName, reinterpret_cast<LONG_PTR>(&names));
+  for (const auto& name : names) {
+    const HRSRC found = ::FindResourceW(module.get(), name.c_str(), RT_GROUP_ICON);
+    const HGLOBAL loaded = found ? ::LoadResource(module.get(), found) : nullptr;
+    const void* bytes = loaded ? ::LockResource(loaded) : nullptr;
+    const DWORD size = found ? ::SizeofResource(module.get(), found) : 0;
+    auto images = bytes ? ParseIconGroup({static_cast<const char*>(bytes), size}) : std::nullopt;
+    if (!images) directory.damaged.push_back(static_cast<int>(directory.icons.size()));
+    directory.icons.push_back(images.value_or(std::vector<IconImageSize>{}));
+  }
+  return directory;
 }
 
 }  // namespace
@@ -333,6 +395,20 @@ std::vector<IconHandle> Win32Shell::ExtractIcons(const std::wstring& file, int f
     result.push_back(reinterpret_cast<IconHandle>(icon));
   }
   return result;
+}
+
+IconDirectory Win32Shell::ReadIconDirectory(const std::wstring& file) {
+  const std::wstring found = file.empty() ? std::wstring() : SearchedPath(file);
+  // A damaged file is refused here as it is before extraction.
+  if (found.empty() || !ReadsWhole(LongPath(found).c_str())) return {};
+  if (!LooksLikeIconFile(FrontOf(found, 6))) return ProgramIcons(found);
+  IconDirectory directory;
+  const auto bytes = Win32FileSystem().ReadAll(found);
+  const auto images = bytes ? ParseIconFile(*bytes) : std::nullopt;
+  if (!images) return directory;
+  directory.readable = true;
+  directory.icons.push_back(*images);
+  return directory;
 }
 
 void Win32Shell::DestroyIcon(IconHandle icon) {

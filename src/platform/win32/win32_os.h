@@ -51,6 +51,7 @@ class Win32Shell : public Shell {
   int CountIcons(const std::wstring& file) override;
   std::vector<IconHandle> ExtractIcons(const std::wstring& file, int first, int count, int sizePx) override;
   void DestroyIcon(IconHandle icon) override;
+  IconDirectory ReadIconDirectory(const std::wstring& file) override;
   std::optional<std::wstring> AssociatedProgId(const std::wstring& extension) override;
   void NotifyAssociationsChanged() override;
   std::optional<std::wstring> ShowOpenDialog(const OpenDialogRequest& request) override;

@@ -1,0 +1,108 @@
+#include "cli/commands.h"
+
+#include "platform/icon_directory.h"
+
+namespace tarrow::cli {
+
+void WriteLine(TextSink& sink, std::wstring_view line) {
+  std::wstring text(line);
+  text += L'\n';
+  sink.Write(text);
+}
+
+std::wstring UsageText() {
+  return L"Usage: tarrow.exe [command]\n"
+         L"Without a command, Tarrow opens its window.\n"
+         L"\n"
+         L"  --list [--json]       List the file types: extension, ProgID, description and\n"
+         L"                        icon location, separated by tabs; --json adds where\n"
+         L"                        each value comes from and whether Tarrow changed it.\n"
+         L"  --set .ext LOCATION   Give the type the icon at LOCATION (file,index).\n"
+         L"  --restore [.ext ...]  Put back the original icon of the types named, or of\n"
+         L"                        every type.\n"
+         L"  --export FILE.reg     Write the types' icons to a file regedit imports.\n"
+         L"  --icons FILE          List the icons of a .dll, .exe or .ico file: the index,\n"
+         L"                        a tab, then each image as WIDTHxHEIGHTxBITS.\n"
+         L"  --help                Show this text.\n"
+         L"  --version             Show the version.\n"
+         L"\n"
+         L"Exit codes: 0 done, 1 failed, 2 bad arguments or unknown extension,\n"
+         L"3 Tarrow's window is open (close it first).\n";
+}
+
+int ReportUsageError(const std::wstring& error, TextSink& err) {
+  WriteLine(err, L"tarrow: " + error + L".");
+  err.Write(L"\n");
+  err.Write(UsageText());
+  return kExitUsage;
+}
+
+int Run(const Arguments& arguments, CommandContext& context) {
+  const bool writes = arguments.action == Action::Set || arguments.action == Action::Restore;
+  if (writes && context.windowIsOpen && context.windowIsOpen()) {
+    WriteLine(context.err, L"tarrow: Tarrow's window is open. Close it, then run the command again.");
+    return kExitWindowOpen;
+  }
+  switch (arguments.action) {
+    case Action::Help:
+      return RunHelp(context);
+    case Action::Version:
+      return RunVersion(context);
+    case Action::Icons:
+      return RunIcons(context, arguments.file);
+    case Action::List:
+      return RunList(context, arguments.json);
+    case Action::Set:
+      return RunSet(context, arguments.extensions.at(0), arguments.location);
+    case Action::Restore:
+      return RunRestore(context, arguments.extensions);
+    case Action::Export:
+      return RunExport(context, arguments.file);
+    case Action::Window:
+      break;
+  }
+  return ReportUsageError(L"no command given", context.err);
+}
+
+int RunHelp(CommandContext& context) {
+  context.out.Write(UsageText());
+  return kExitOk;
+}
+
+int RunVersion(CommandContext& context) {
+  std::wstring line =
+      L"Tarrow " + std::to_wstring(TARROW_VERSION_MAJOR) + L"." + std::to_wstring(TARROW_VERSION_MINOR);
+  if (!context.fileVersion.empty()) line += L" (file version " + context.fileVersion + L")";
+  WriteLine(context.out, line);
+  return kExitOk;
+}
+
+int RunIcons(CommandContext& context, const std::wstring& file) {
+  const IconDirectory directory = context.os.shell.ReadIconDirectory(file);
+  if (!directory.readable) {
+    WriteLine(context.err, L"tarrow: cannot read icons from \"" + file +
+                               L"\": it is missing, damaged, or not a program or icon file.");
+    return kExitFailed;
+  }
+  if (directory.icons.empty()) {
+    WriteLine(context.err, L"tarrow: \"" + file + L"\" holds no icons.");
+    return kExitFailed;
+  }
+  for (std::size_t i = 0; i < directory.icons.size(); ++i) {
+    std::vector<IconImageSize> images = directory.icons[i];
+    SortLargestFirst(images);
+    std::wstring line = std::to_wstring(i) + L"\t";
+    for (std::size_t k = 0; k < images.size(); ++k) {
+      if (k > 0) line += L' ';
+      line += std::to_wstring(images[k].width) + L"x" + std::to_wstring(images[k].height) + L"x" +
+              std::to_wstring(images[k].bits);
+    }
+    WriteLine(context.out, line);
+  }
+  for (const int index : directory.damaged)
+    WriteLine(context.err, L"tarrow: icon " + std::to_wstring(index) + L" of \"" + file +
+                               L"\" is damaged: its images cannot be read.");
+  return directory.damaged.empty() ? kExitOk : kExitFailed;
+}
+
+}  // namespace tarrow::cli

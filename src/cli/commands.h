@@ -1,0 +1,58 @@
+// The commands of tarrow.exe's command line. They run without a window, over
+// the OS boundary, and write text to sinks the caller provides.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cli/arguments.h"
+#include "platform/os.h"
+
+namespace tarrow::cli {
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailed = 1;
+// Bad arguments, or an extension that is not registered.
+inline constexpr int kExitUsage = 2;
+// A command that writes the registry refused: Tarrow's window is open and
+// holds its own view of the icons.
+inline constexpr int kExitWindowOpen = 3;
+
+// Where a command's text goes. Text is whole lines, each ending in "\n".
+class TextSink {
+ public:
+  virtual ~TextSink() = default;
+  virtual void Write(std::wstring_view text) = 0;
+};
+
+struct CommandContext {
+  Os& os;
+  TextSink& out;
+  TextSink& err;
+  std::wstring fileVersion;            // as "1.5.0.0"
+  std::function<bool()> windowIsOpen;  // asked only before a write
+};
+
+void WriteLine(TextSink& sink, std::wstring_view line);
+
+std::wstring UsageText();
+
+// Runs a command other than Action::Window; returns the exit code.
+int Run(const Arguments& arguments, CommandContext& context);
+// Tells the user what is wrong with the arguments, then how to use them.
+int ReportUsageError(const std::wstring& error, TextSink& err);
+
+int RunHelp(CommandContext& context);
+int RunVersion(CommandContext& context);
+int RunIcons(CommandContext& context, const std::wstring& file);
+
+// The commands over the file types. Run has already checked their operands
+// and, for --set and --restore, that the window is closed.
+int RunList(CommandContext& context, bool json);
+int RunSet(CommandContext& context, const std::wstring& extension, const std::wstring& location);
+int RunRestore(CommandContext& context, const std::vector<std::wstring>& extensions);
+int RunExport(CommandContext& context, const std::wstring& file);
+
+}  // namespace tarrow::cli
