@@ -127,12 +127,6 @@ void TypeListView::Recall(const Memory& memory) {
   }
 }
 
-void TypeListView::Rebuild() {
-  const Memory memory = Remember();
-  ResetRows();
-  Recall(memory);
-}
-
 void TypeListView::SetSearch(const std::wstring& search) {
   if (search == search_) return;
   const Memory memory = Remember();

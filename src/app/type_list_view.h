@@ -39,9 +39,6 @@ class TypeListView {
   // Takes the rows from the type list as it is now. Rows of the old list mean
   // nothing any more (a rescan has begun or ended), so nothing is kept.
   void ResetRows();
-  // Shows the list's items again, keeping the selected type and the top row;
-  // only while the type list's positions still name the same types.
-  void Rebuild();
   // Shows the types that match `search`.
   void SetSearch(const std::wstring& search);
   // Sorts by `column`; the same column again turns the order round.
