@@ -409,6 +409,16 @@ TEST_F(MainWindowTest, ASearchFiltersTheListAndEnterOpensTheTypeWithItsIconFrame
   Key(search, VK_ESCAPE);
   EXPECT_EQ(Text(MainWindow::kSearch), L"");
   EXPECT_EQ(static_cast<std::size_t>(ListView_GetItemCount(list)), total);
+
+  // The selected type stays selected while the search narrows and widens.
+  ASSERT_TRUE(window_->SelectItem(IndexOf(L".tarrowc")));
+  for (const wchar_t* text : {L"tarrow", L"type c", L""}) {
+    SCOPED_TRACE(tarrow::testing::Utf8(text));
+    ::SetWindowTextW(search, text);
+    const int row = ListView_GetNextItem(list, -1, LVNI_SELECTED);
+    ASSERT_GE(row, 0);
+    EXPECT_EQ(RowText(row, 1), L".tarrowc");
+  }
 }
 
 TEST_F(MainWindowTest, EveryLabelsAccessKeyReachesItsControl) {
