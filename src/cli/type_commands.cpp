@@ -116,6 +116,8 @@ std::wstring StoredText(const std::vector<unsigned char>& bytes) {
 
 int RunList(CommandContext& context, bool json) {
   const TypeList types = ListTypes(context.os);
+  // The first run of the program, whichever way it runs, records the originals.
+  TakeSnapshotIfNone(context.os, types);
   if (!json) {
     for (const TypeItem& item : types) {
       WriteLine(context.out,
@@ -145,6 +147,7 @@ int RunSet(CommandContext& context, const std::wstring& extension, const std::ws
   const TypeList listed = ListTypes(context.os);
   const TypeItem* item = Find(context.os.shell, listed, extension);
   if (!item) return UnknownExtension(context, extension);
+  TakeSnapshotIfNone(context.os, listed);
   TypeList change;
   TypeItem changed = *item;
   changed.pending = location;
@@ -172,6 +175,9 @@ int RunRestore(CommandContext& context, const std::vector<std::wstring>& extensi
     }
   }
   const RestoreOutcome outcome = RestoreOriginals(context.os, listed, only);
+  // As the window's scan after a restore does: the icons as they are now
+  // become the record when there was none.
+  TakeSnapshotIfNone(context.os, ListTypes(context.os));
   const std::wstring message = RestoreMessage(context.os, outcome);
   if (!message.empty()) WriteMessage(context.err, message);
   WriteLine(context.out, RestoreSummary(outcome));

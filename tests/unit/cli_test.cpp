@@ -216,6 +216,9 @@ TEST_F(TypeCommandsTest, ListPrintsEachListedTypeAsTheWindowShowsIt) {
             L".txt\ttxtfile\tText Document\t%SystemRoot%\\t.dll,-102\n"
             L".htm\tBrowser.Html\tThe \"Browser\" \\ page\tC:\\Browser\\b.exe,0\n");
   EXPECT_EQ(err.text, L"");
+  // The first run records the originals, whether it shows a window or not.
+  EXPECT_EQ(fake.files.files[L"C:\\Tarrow\\Defaults.dat"],
+            "\xEF\xBB\xBFtxtfile,%SystemRoot%\\t.dll,-102\r\nBrowser.Html,C:\\Browser\\b.exe,0\r\n");
 }
 
 TEST_F(TypeCommandsTest, JsonSaysWhereEachValueComesFromAndWhatTarrowChanged) {
