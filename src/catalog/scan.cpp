@@ -86,6 +86,13 @@ TypeList ListTypes(Os& os) {
   return types;
 }
 
+bool TakeSnapshotIfNone(Os& os, const TypeList& types) {
+  SnapshotWriter snapshot(os);
+  snapshot.Begin();
+  for (const TypeItem& item : types) snapshot.Record(item.progId, item.location);
+  return snapshot.End();
+}
+
 bool ScanFileTypes(Os& os, ScanHost& host, TypeList& types, ImageStore& images, int iconSizePx) {
   // A second walk inside the first would interleave both lists' items.
   if (types.scanning()) return false;

@@ -38,6 +38,10 @@ std::optional<TypeItem> ListedItem(const ResolvedType& type);
 // folder is whole.)
 TypeList ListTypes(Os& os);
 
+// Takes the snapshot of these types' icons when there is none yet, as a
+// window's first scan does; true when one was taken.
+bool TakeSnapshotIfNone(Os& os, const TypeList& types);
+
 // Rebuilds `types` and `images` from the registry. Takes a snapshot when none
 // exists. Pictures are `iconSizePx` pixels square. Returns false, doing
 // nothing, when a scan is already running (a click during a scan's yields).

@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 
+#include "catalog/class_layer.h"
 #include "cli/arguments.h"
 #include "cli/commands.h"
 #include "fake_os.h"
@@ -188,24 +189,81 @@ TEST_F(CommandsTest, WritesAreRefusedWithExitThreeWhileTheWindowIsOpen) {
   EXPECT_TRUE(fake.registry.writes.empty());
 }
 
-TEST_F(CommandsTest, TypeCommandsSayTheyAreNotAvailableYet) {
-  const struct {
-    std::vector<std::wstring> args;
-    const wchar_t* message;
-  } cases[] = {
-      {{L"--list"}, L"tarrow: --list is not available in this build.\n"},
-      {{L"--list", L"--json"}, L"tarrow: --list --json is not available in this build.\n"},
-      {{L"--set", L".txt", L"a.dll,1"}, L"tarrow: --set is not available in this build.\n"},
-      {{L"--restore", L".txt"}, L"tarrow: --restore is not available in this build.\n"},
-      {{L"--export", L"a.reg"}, L"tarrow: --export is not available in this build.\n"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(Narrow(c.message));
-    err.text.clear();
-    EXPECT_EQ(Run(c.args), 1);
-    EXPECT_EQ(err.text, c.message);
-    EXPECT_EQ(out.text, L"");
+// Two types: .txt registered for all users, and .htm, whose default app the
+// user picked (a per-user class), with a description the JSON must escape.
+class TypeCommandsTest : public CommandsTest {
+ protected:
+  TypeCommandsTest() {
+    fake.registry.CreateKey(kCurrentUser, kClassesKey);
+    fake.registry.SetText(kLocalMachine, ClassPath(L".txt"), L"", L"txtfile");
+    fake.registry.SetText(kLocalMachine, ClassPath(L"txtfile"), L"", L"Text Document");
+    fake.registry.SetText(kLocalMachine, DefaultIconPath(L"txtfile"), L"", L"%SystemRoot%\\t.dll,-102",
+                          kRegExpandSz);
+    fake.registry.SetText(kLocalMachine, ClassPath(L".htm"), L"", L"htmlfile");
+    fake.registry.SetText(kLocalMachine, ClassPath(L"htmlfile"), L"", L"HTML");
+    fake.registry.SetText(kLocalMachine, DefaultIconPath(L"htmlfile"), L"", L"C:\\h.dll,1");
+    fake.registry.SetText(kCurrentUser, ClassPath(L"Browser.Html"), L"", L"The \"Browser\" \\ page");
+    fake.registry.SetText(kCurrentUser, DefaultIconPath(L"Browser.Html"), L"", L"C:\\Browser\\b.exe,0");
+    fake.registry.SetText(
+        kCurrentUser, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.htm\\UserChoice",
+        L"ProgId", L"Browser.Html");
   }
+};
+
+TEST_F(TypeCommandsTest, ListPrintsEachListedTypeAsTheWindowShowsIt) {
+  EXPECT_EQ(Run({L"--list"}), 0);
+  EXPECT_EQ(out.text,
+            L".txt\ttxtfile\tText Document\t%SystemRoot%\\t.dll,-102\n"
+            L".htm\tBrowser.Html\tThe \"Browser\" \\ page\tC:\\Browser\\b.exe,0\n");
+  EXPECT_EQ(err.text, L"");
+  // The first run records the originals, whether it shows a window or not.
+  EXPECT_EQ(fake.files.files[L"C:\\Tarrow\\Defaults.dat"],
+            "\xEF\xBB\xBFtxtfile,%SystemRoot%\\t.dll,-102\r\nBrowser.Html,C:\\Browser\\b.exe,0\r\n");
+}
+
+TEST_F(TypeCommandsTest, JsonSaysWhereEachValueComesFromAndWhatTarrowChanged) {
+  ASSERT_EQ(Run({L"--set", L".txt", L"C:\\new.dll,3"}), 0);
+  out.text.clear();
+  EXPECT_EQ(Run({L"--list", L"--json"}), 0);
+  EXPECT_EQ(
+      out.text,
+      L"[\n"
+      L"  {\"extension\": \".txt\", \"progId\": \"txtfile\", \"description\": \"Text Document\", "
+      L"\"location\": \"C:\\\\new.dll,3\", \"layer\": \"machine\", \"source\": \"default\", \"changed\": "
+      L"true},\n"
+      L"  {\"extension\": \".htm\", \"progId\": \"Browser.Html\", \"description\": \"The \\\"Browser\\\" "
+      L"\\\\ "
+      L"page\", \"location\": \"C:\\\\Browser\\\\b.exe,0\", \"layer\": \"user\", \"source\": \"userChoice\", "
+      L"\"changed\": false}\n"
+      L"]\n");
+}
+
+TEST_F(TypeCommandsTest, SetRestoreAndExportWorkOnTheTypeTheExtensionShows) {
+  EXPECT_EQ(Run({L"--set", L".htm", L"C:\\x.dll,2"}), 0);
+  EXPECT_EQ(fake.registry.Text(kCurrentUser, DefaultIconPath(L"Browser.Html")), L"C:\\x.dll,2");
+  EXPECT_EQ(fake.registry.Text(kLocalMachine, DefaultIconPath(L"htmlfile")), L"C:\\h.dll,1");
+  EXPECT_EQ(fake.shell.notifications, 1);
+
+  EXPECT_EQ(Run({L"--export", L"C:\\Out\\icons.reg"}), 2) << "a folder that does not exist";
+  fake.files.folders.insert(L"C:\\Out");
+  out.text.clear();
+  EXPECT_EQ(Run({L"--export", L"C:\\Out\\icons.reg"}), 0);
+  EXPECT_EQ(out.text, L"1 value exported to C:\\Out\\icons.reg.\n");
+  EXPECT_EQ(fake.files.files.count(L"C:\\Out\\icons.reg"), 1u);
+
+  // What Tarrow changed, under the layer it lives in.
+  std::string key;
+  for (const wchar_t c : std::wstring(L"[HKEY_CURRENT_USER\\Software\\Classes\\Browser.Html\\DefaultIcon]"))
+    key += {static_cast<char>(c), '\0'};
+  EXPECT_NE(fake.files.files[L"C:\\Out\\icons.reg"].find(key), std::string::npos);
+
+  EXPECT_EQ(Run({L".txt", L"--restore"}), 2);
+  err.text.clear();
+  EXPECT_EQ(Run({L"--restore", L".nope"}), 2);
+  EXPECT_EQ(err.text, L"tarrow: .nope is not a file type Tarrow lists.\n") << Narrow(err.text);
+  EXPECT_EQ(Run({L"--restore", L".HTM"}), 0);
+  EXPECT_EQ(fake.registry.Text(kCurrentUser, DefaultIconPath(L"Browser.Html")), L"C:\\Browser\\b.exe,0");
+  EXPECT_EQ(Run({L"--set", L".nope", L"C:\\x.dll,2"}), 2);
 }
 
 }  // namespace
