@@ -34,7 +34,7 @@ inline constexpr int kBorderFramePx = 2;  // the viewport's sunken frame, each s
 inline constexpr int kIconOffsetPx = 5;   // where a grid icon sits in its cell, at 96 DPI
 }  // namespace main_design
 
-// frmProg.
+// The progress box.
 namespace progress_design {
 inline constexpr int kClientWidth = 4665, kClientHeight = 1200;
 inline constexpr TwipsRect picProg{0, 0, 4695, 1335};

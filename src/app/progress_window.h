@@ -1,4 +1,4 @@
-// frmProg: the "Please Wait" box that a scan shows while it walks the
+// The progress window: the "Please Wait" box that a scan shows while it walks the
 // registry. Created on first use, then only shown and hidden.
 #pragma once
 
