@@ -107,12 +107,12 @@ RestoreOutcome RestoreOriginals(Os& os, const TypeList& listed,
   const auto included = [&](const std::wstring& progId) {
     return !only || wanted.count(os.shell.LowerCase(progId)) > 0;
   };
-  std::set<std::wstring> recorded;  // ProgIDs either record holds, as the shell compares them
-
   // The journal first: it holds the exact originals.
   JournalLoad journal = LoadJournal(os);
   outcome.journal = journal.state;
-  std::set<std::wstring> restoredFromJournal;
+  // The journal's originals are exact: Defaults.dat never overrides them,
+  // not even where putting one back failed.
+  std::set<std::wstring> journaled;
   if (journal.state == JournalState::Intact) {
     std::vector<JournalEntry> kept;
     for (const JournalEntry& entry : journal.entries) {
@@ -122,7 +122,7 @@ RestoreOutcome RestoreOriginals(Os& os, const TypeList& listed,
         ++outcome.refusedEntries;
         continue;
       }
-      recorded.insert(key);
+      journaled.insert(key);
       if (!included(entry.progId)) {
         kept.push_back(entry);
         continue;
@@ -130,7 +130,6 @@ RestoreOutcome RestoreOriginals(Os& os, const TypeList& listed,
       const Status status = PutBack(os.registry, entry);
       if (status == kSuccess) {
         ++outcome.written;
-        restoredFromJournal.insert(key);
       } else {
         outcome.failures.push_back({entry.progId, names.Of(entry.progId), status});
         kept.push_back(entry);
@@ -146,10 +145,11 @@ RestoreOutcome RestoreOriginals(Os& os, const TypeList& listed,
   outcome.snapshotDamaged = snapshot.damaged();
   outcome.unusableLines = snapshot.contents.unusable;
   TypeResolver resolver(os.registry, os.shell);
+  std::set<std::wstring> recorded = journaled;  // ProgIDs either record holds
   for (const SnapshotLine& line : snapshot.contents.lines) {
     const std::wstring key = os.shell.LowerCase(line.progId);
     recorded.insert(key);
-    if (!included(line.progId) || restoredFromJournal.count(key)) continue;
+    if (!included(line.progId) || journaled.count(key)) continue;
     // Only what differs is written: the record holds no value types, and an
     // unchanged REG_EXPAND_SZ must stay one.
     const auto now = resolver.ReadMerged(line.progId + L"\\DefaultIcon");

@@ -227,6 +227,23 @@ TEST_F(RestoreTest, TheJournalWinsAndAnUnchangedExpandableValueStaysExpandable) 
   EXPECT_EQ(RestoreMessage(fake.os, outcome), L"");
 }
 
+// Where the journal's original cannot be put back, the older line of
+// Defaults.dat must not be written in its place.
+TEST_F(RestoreTest, AJournalEntryThatFailsIsKeptAndDefaultsDoNotStandIn) {
+  Snapshot("htmlfile,C:\\older.dll,1\r\n");
+  // Tarrow made a per-user value, whose key now refuses to be written.
+  const JournalEntry original{ClassLayer::User, L"htmlfile", true, true, false, 0, {}};
+  ASSERT_TRUE(SaveJournal(fake.os, {original}));
+  fake.registry.CreateKey(kCurrentUser, DefaultIconPath(L"htmlfile"));
+  fake.registry.SetReadOnly(kCurrentUser, DefaultIconPath(L"htmlfile"));
+
+  const RestoreOutcome outcome = RestoreOriginals(fake.os, TypeList{});
+  EXPECT_EQ(outcome.written, 0u);
+  ASSERT_EQ(outcome.failures.size(), 1u);
+  EXPECT_EQ(Value(L"htmlfile"), L"changed.dll,9");
+  EXPECT_EQ(LoadJournal(fake.os).entries, std::vector<JournalEntry>{original}) << "kept for the next restore";
+}
+
 TEST_F(RestoreTest, ADamagedRecordIsReportedAndNeverHalfUsed) {
   JournalEntry planted{ClassLayer::Machine, L"htmlfile", true, true, true, kRegSz, {'x', 0}};
   std::string bytes = SerializeJournal({planted});
