@@ -59,6 +59,17 @@ Status WriteIconValue(Registry& registry, ClassLayer layer, const std::wstring& 
   return status;
 }
 
+std::wstring NameList(const std::vector<std::wstring>& names, std::size_t namedAtMost) {
+  const std::size_t named = std::min(names.size(), std::max<std::size_t>(namedAtMost, 1));
+  std::wstring text;
+  for (std::size_t i = 0; i < named; ++i) {
+    if (i > 0) text += i + 1 == named && named == names.size() ? L" and " : L", ";
+    text += names[i];
+  }
+  if (named < names.size()) text += L" and " + std::to_wstring(names.size() - named) + L" more";
+  return text;
+}
+
 std::wstring FailureMessage(const std::vector<WriteFailure>& failures, ChangeKind kind,
                             std::size_t namedAtMost) {
   // Two extensions of one type fail on the same key: name the type once.
@@ -74,13 +85,9 @@ std::wstring FailureMessage(const std::vector<WriteFailure>& failures, ChangeKin
   std::wstring text = std::to_wstring(count) +
                       (count == 1 ? L" file type was not " : L" file types were not ") +
                       (kind == ChangeKind::Apply ? L"changed: " : L"restored: ");
-  const std::size_t named = std::min(count, std::max<std::size_t>(namedAtMost, 1));
-  for (std::size_t i = 0; i < named; ++i) {
-    if (i > 0) text += i + 1 == named && named == count ? L" and " : L", ";
-    text += types[i]->name.empty() ? types[i]->progId : types[i]->name;
-  }
-  if (named < count) text += L" and " + std::to_wstring(count - named) + L" more";
-  text += L".";
+  std::vector<std::wstring> names;
+  for (const WriteFailure* type : types) names.push_back(type->name.empty() ? type->progId : type->name);
+  text += NameList(names, namedAtMost) + L".";
 
   bool denied = false;
   bool missing = false;

@@ -53,6 +53,9 @@ Status WriteIconValue(Registry& registry, ClassLayer layer, const std::wstring& 
 // What was being done when writes failed, for the wording of the message.
 enum class ChangeKind { Apply, Restore };
 
+// "a, b and 3 more": the first `namedAtMost` names, then how many others.
+std::wstring NameList(const std::vector<std::wstring>& names, std::size_t namedAtMost = 5);
+
 // The one message after a loop with failures: how many types were not
 // changed, the first `namedAtMost` of them by name, and what the user can do.
 std::wstring FailureMessage(const std::vector<WriteFailure>& failures, ChangeKind kind,

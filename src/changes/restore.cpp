@@ -45,19 +45,6 @@ std::wstring Plural(std::size_t n, const wchar_t* one, const wchar_t* many) {
   return std::to_wstring(n) + L" " + (n == 1 ? one : many);
 }
 
-// "a, b and 3 more", at most five names.
-std::wstring NameList(const std::vector<std::wstring>& names) {
-  constexpr std::size_t kNamed = 5;
-  const std::size_t named = std::min(names.size(), kNamed);
-  std::wstring text;
-  for (std::size_t i = 0; i < named; ++i) {
-    if (i > 0) text += i + 1 == named && named == names.size() ? L" and " : L", ";
-    text += names[i];
-  }
-  if (named < names.size()) text += L" and " + std::to_wstring(names.size() - named) + L" more";
-  return text;
-}
-
 std::wstring LineList(const std::vector<std::size_t>& lines) {
   std::vector<std::wstring> numbers;
   for (const std::size_t line : lines) numbers.push_back(std::to_wstring(line));
