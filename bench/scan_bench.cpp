@@ -182,13 +182,13 @@ int main(int argc, char** argv) {
   ImageStore images(sink);
   TypeList types;
   const std::wstring snapshotPath = fake.shell.programFolder + L"\\" + kSnapshotName;
-  ScanFileTypes(fake.os, host, types, images, 16);  // takes the snapshot
+  ScanFileTypes(fake.os, host, types, images);  // takes the snapshot
   const std::size_t listed = types.size();
   const bool snapshotTaken = fake.files.files.count(snapshotPath) > 0;
-  auto scan = [&] { ScanFileTypes(fake.os, host, types, images, 16); };
+  auto scan = [&] { ScanFileTypes(fake.os, host, types, images); };
   auto firstScan = [&] {
     fake.files.files.erase(snapshotPath);
-    ScanFileTypes(fake.os, host, types, images, 16);
+    ScanFileTypes(fake.os, host, types, images);
   };
 
   // (c) The type resolver on the same registry: both layers, user choices,

@@ -1,7 +1,6 @@
 #include "catalog/scan.h"
 
 #include <cstdint>
-#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -28,34 +27,6 @@ class ScanMark {
 
  private:
   TypeList& types_;
-};
-
-// Many types show the same icon: each icon location is drawn once per scan,
-// and every later type with it shares that picture.
-class SharedPictures {
- public:
-  SharedPictures(Shell& shell, ImageStore& images, int sizePx)
-      : shell_(shell), images_(images), sizePx_(sizePx) {}
-
-  // Gives `key` the picture of the icon at `source`; false when the file has
-  // no such icon.
-  bool Give(const std::wstring& key, const IconLocation& source) {
-    const auto [known, added] = owners_.try_emplace({source.file, source.index});
-    if (!added) return !known->second.empty() && images_.AddShared(key, known->second, source);
-    const IconHandle handle = ExtractOneIcon(shell_, source.file, source.index, sizePx_);
-    if (handle == 0) return false;
-    // The store keeps its own copy of the picture, so the icon can go at once.
-    images_.Add(key, handle, source);
-    shell_.DestroyIcon(handle);
-    known->second = key;
-    return true;
-  }
-
- private:
-  Shell& shell_;
-  ImageStore& images_;
-  int sizePx_;
-  std::map<std::pair<std::wstring, int>, std::wstring> owners_;  // icon -> key of its picture; empty: none
 };
 
 }  // namespace
@@ -93,7 +64,7 @@ bool TakeSnapshotIfNone(Os& os, const TypeList& types) {
   return snapshot.End();
 }
 
-bool ScanFileTypes(Os& os, ScanHost& host, TypeList& types, ImageStore& images, int iconSizePx) {
+bool ScanFileTypes(Os& os, ScanHost& host, TypeList& types, ImageStore& images) {
   // A second walk inside the first would interleave both lists' items.
   if (types.scanning()) return false;
   const ScanMark mark(types);
@@ -114,8 +85,6 @@ bool ScanFileTypes(Os& os, ScanHost& host, TypeList& types, ImageStore& images, 
   const auto count = static_cast<std::int32_t>(names.size());
   host.SetProgressMax(count);
 
-  const std::wstring fallbackFolder = GetSystemFolder(os.shell);
-  SharedPictures pictures(os.shell, images, iconSizePx);
   for (std::int32_t p = 0; p < count; ++p) {
     host.SetProgressValue(p);
     host.DoEvents();
@@ -126,12 +95,9 @@ bool ScanFileTypes(Os& os, ScanHost& host, TypeList& types, ImageStore& images, 
     // extension names, and the values of whichever layer wins.
     auto item = ListedItem(resolver.Resolve(extension));
     if (!item) continue;
-    const IconLocation icon = SplitIconLocation(item->location);
-    const std::wstring key = L"Index" + std::to_wstring(p);
-    if (!pictures.Give(key, icon) &&
-        (fallbackFolder.empty() || !pictures.Give(key, {fallbackFolder + L"\\SHELL32.DLL", 0})))
-      continue;
-    item->picture = key;
+    // The picture is drawn later, off the walk: the list needs none to show.
+    item->picture = L"Index" + std::to_wstring(p);
+    images.AddWaiting(item->picture, SplitIconLocation(item->location));
     const TypeItem& added = types.Add(std::move(*item));
     snapshot.Record(added.progId, added.location);
   }
@@ -142,6 +108,12 @@ bool ScanFileTypes(Os& os, ScanHost& host, TypeList& types, ImageStore& images, 
   host.HideProgress();
   host.DoEvents();
   return true;
+}
+
+IconLocation SystemStandInIcon(Shell& shell) {
+  const std::wstring folder = GetSystemFolder(shell);
+  if (folder.empty()) return {};
+  return {folder + L"\\SHELL32.DLL", 0};
 }
 
 }  // namespace tarrow

@@ -33,18 +33,21 @@ class ScanHost {
 std::optional<TypeItem> ListedItem(const ResolvedType& type);
 
 // The types the list shows, in its order, without pictures: for callers
-// without a window. (The window also leaves out a type whose icon and the
-// system's stand-in both fail to load, which never happens where the system
-// folder is whole.)
+// without a window.
 TypeList ListTypes(Os& os);
 
 // Takes the snapshot of these types' icons when there is none yet, as a
 // window's first scan does; true when one was taken.
 bool TakeSnapshotIfNone(Os& os, const TypeList& types);
 
-// Rebuilds `types` and `images` from the registry. Takes a snapshot when none
-// exists. Pictures are `iconSizePx` pixels square. Returns false, doing
-// nothing, when a scan is already running (a click during a scan's yields).
-bool ScanFileTypes(Os& os, ScanHost& host, TypeList& types, ImageStore& images, int iconSizePx);
+// Rebuilds `types` from the registry, and `images` with a key per type that
+// waits for the picture of its icon (ListPictures draws them). Takes a
+// snapshot when none exists. Returns false, doing nothing, when a scan is
+// already running (a click during a scan's yields).
+bool ScanFileTypes(Os& os, ScanHost& host, TypeList& types, ImageStore& images);
+
+// What a type shows when its own icon cannot be drawn: the system's icon of
+// a file of unknown type. No file when the system folder is unknown.
+IconLocation SystemStandInIcon(Shell& shell);
 
 }  // namespace tarrow

@@ -1,6 +1,5 @@
 #include "catalog/type_list.h"
 
-#include <map>
 #include <utility>
 
 namespace tarrow {
@@ -29,12 +28,29 @@ bool ImageStore::Add(const std::wstring& key, IconHandle icon, const IconLocatio
   return true;
 }
 
-bool ImageStore::AddShared(const std::wstring& key, const std::wstring& owner, const IconLocation& source) {
-  if (indexOf_.contains(key)) return false;
+bool ImageStore::AddWaiting(const std::wstring& key, const IconLocation& source) {
+  if (!indexOf_.try_emplace(key, -1).second) return false;
   keys_.push_back(key);
   sources_.push_back(source);
-  indexOf_[key] = IndexOf(owner);
   return true;
+}
+
+std::vector<int> ImageStore::Give(const std::vector<std::vector<std::wstring>>& keysOfIcon,
+                                  const std::vector<IconHandle>& icons) {
+  std::vector<int> where = sink_.AddPictures(icons);
+  where.resize(icons.size(), -1);
+  for (std::size_t i = 0; i < icons.size() && i < keysOfIcon.size(); ++i) {
+    if (where[i] < 0) continue;
+    ++pictures_;
+    Show(keysOfIcon[i], where[i]);
+  }
+  return where;
+}
+
+void ImageStore::Show(const std::vector<std::wstring>& keys, int index) {
+  for (const std::wstring& key : keys) {
+    if (const auto it = indexOf_.find(key); it != indexOf_.end()) it->second = index;
+  }
 }
 
 void ImageStore::Clear() {
@@ -45,25 +61,10 @@ void ImageStore::Clear() {
   pictures_ = 0;
 }
 
-void ImageStore::Rerender(Shell& shell, int sizePx) {
+void ImageStore::Forget() {
   sink_.RemoveAllPictures();
-  indexOf_.clear();
+  for (auto& [key, index] : indexOf_) index = -1;
   pictures_ = 0;
-  std::map<std::pair<std::wstring, int>, int> drawn;  // source -> its new picture, -1 for none
-  for (std::size_t i = 0; i < keys_.size(); ++i) {
-    const auto [known, added] = drawn.try_emplace({sources_[i].file, sources_[i].index}, -1);
-    if (added) {
-      // A picture whose file went away meanwhile is left out; its items show
-      // no picture rather than another one's.
-      const IconHandle icon = ExtractOneIcon(shell, sources_[i].file, sources_[i].index, sizePx);
-      if (icon != 0) {
-        known->second = sink_.AddPicture(icon);
-        shell.DestroyIcon(icon);
-        if (known->second >= 0) ++pictures_;
-      }
-    }
-    indexOf_[keys_[i]] = known->second;
-  }
 }
 
 int ImageStore::IndexOf(const std::wstring& key) const {

@@ -78,6 +78,13 @@ class PictureSink {
   virtual ~PictureSink() = default;
   // Adds a picture of the icon; its position in the list, or -1 on failure.
   virtual int AddPicture(IconHandle icon) = 0;
+  // Adds a picture of each icon, in order; a sink may take them faster
+  // together than one by one. Each one's position, -1 where it failed.
+  virtual std::vector<int> AddPictures(const std::vector<IconHandle>& icons) {
+    std::vector<int> where;
+    for (const IconHandle icon : icons) where.push_back(IsIcon(icon) ? AddPicture(icon) : -1);
+    return where;
+  }
   virtual void RemoveAllPictures() = 0;
 };
 
@@ -89,17 +96,23 @@ class ImageStore {
   // the picture could not be added. `source` is where the icon came from, so
   // that the picture can be drawn again at another size.
   bool Add(const std::wstring& key, IconHandle icon, const IconLocation& source = {});
-  // Shows the picture of `owner` under a new key too, as for a type with the
-  // same icon as another: one picture, however many types show it. False when
-  // the key is taken.
-  bool AddShared(const std::wstring& key, const std::wstring& owner, const IconLocation& source);
+  // A key whose picture, of the icon at `source`, comes later (Give); until
+  // then it has none. False when the key is taken.
+  bool AddWaiting(const std::wstring& key, const IconLocation& source);
+  // Gives each icon's picture to its keys, all in one go; one picture however
+  // many keys show it. The caller still owns the icons. Returns each
+  // picture's position, -1 where the picture could not be added.
+  std::vector<int> Give(const std::vector<std::vector<std::wstring>>& keysOfIcon,
+                        const std::vector<IconHandle>& icons);
+  // Shows the picture at `index` under these keys too.
+  void Show(const std::vector<std::wstring>& keys, int index);
   void Clear();
-  // Draws every picture again from its source at `sizePx`, as after a move to
-  // a screen of another scale; keys stay as they were, and keys with the same
-  // source share one picture.
-  void Rerender(Shell& shell, int sizePx);
+  // Drops every picture and keeps the keys and their sources, as before the
+  // pictures are drawn again at another size.
+  void Forget();
   // The picture's position for the platform list; -1 when there is none.
   int IndexOf(const std::wstring& key) const;
+  const std::vector<IconLocation>& sources() const { return sources_; }
   std::size_t size() const { return keys_.size(); }
   // Pictures in the platform list; fewer than keys where keys share one.
   std::size_t pictures() const { return pictures_; }

@@ -416,6 +416,7 @@ int FakeShell::CountIcons(const std::wstring& file) {
 }
 
 std::vector<IconHandle> FakeShell::ExtractIcons(const std::wstring& file, int first, int count, int sizePx) {
+  std::lock_guard lock(iconsMutex_);
   ++extractCalls;
   std::vector<IconHandle> icons;
   if (nonIconFiles.count(Lower(file))) return std::vector<IconHandle>(first < 0 ? 1 : std::max(count, 0), 1);
@@ -443,6 +444,7 @@ std::optional<std::wstring> FakeShell::AssociatedProgId(const std::wstring& exte
 }
 
 void FakeShell::DestroyIcon(IconHandle icon) {
+  std::lock_guard lock(iconsMutex_);
   if (live_.erase(icon) == 0) ++invalidDestroys;
 }
 
@@ -452,6 +454,7 @@ IconDirectory FakeShell::ReadIconDirectory(const std::wstring& file) {
 }
 
 std::wstring FakeShell::Describe(IconHandle icon) const {
+  std::lock_guard lock(iconsMutex_);
   const auto it = given_.find(icon);
   return it == given_.end() ? L"<none>" : it->second;
 }

@@ -11,6 +11,7 @@
 
 #include <map>
 #include <memory>
+#include <mutex>
 #include <set>
 #include <string>
 #include <unordered_map>
@@ -139,8 +140,14 @@ class FakeShell : public Shell {
 
   // "file#index" for a handle this shell gave out.
   std::wstring Describe(IconHandle icon) const;
-  int liveIcons() const { return static_cast<int>(live_.size()); }
-  bool IsLive(IconHandle icon) const { return live_.count(icon) > 0; }
+  int liveIcons() const {
+    std::lock_guard lock(iconsMutex_);
+    return static_cast<int>(live_.size());
+  }
+  bool IsLive(IconHandle icon) const {
+    std::lock_guard lock(iconsMutex_);
+    return live_.count(icon) > 0;
+  }
 
   std::wstring SystemDirectory() override { return systemDirectory; }
   std::wstring ProgramFolder() override { return programFolder; }
@@ -158,6 +165,8 @@ class FakeShell : public Shell {
   int MessageBox(const std::wstring& text, unsigned style) override;
 
  private:
+  // Icons are made and released on a loader's worker thread as well.
+  mutable std::mutex iconsMutex_;
   std::map<IconHandle, std::wstring> live_;
   std::map<IconHandle, std::wstring> given_;
   IconHandle next_ = 0x100;

@@ -4,8 +4,10 @@
 #include <functional>
 #include <gtest/gtest.h>
 
+#include "catalog/list_pictures.h"
 #include "catalog/type_list.h"
 #include "fake_os.h"
+#include "loader_wakes.h"
 
 namespace tarrow {
 namespace {
@@ -63,12 +65,37 @@ struct ScanFixture {
   RecordingSink sink{fake.shell};
   ImageStore images{sink};
   TypeList types;
+  LoaderWakes wakes;
+  ShellIconSource source{fake.shell};
+  IconLoader loader{source, wakes.Callback()};
+  ListPictures pictures{images, loader};
 
   ScanFixture() {
     fake.shell.environment[L"SystemRoot"] = L"C:\\Windows";
     fake.shell.iconFiles[kShellLibrary] = 5;
   }
-  bool Scan() { return ScanFileTypes(fake.os, host, types, images, kIconSize); }
+  // A scan, then every picture drawn, as the window's loop takes them.
+  bool Scan() {
+    pictures.Cancel();
+    if (!ScanFileTypes(fake.os, host, types, images)) return false;
+    Draw(kIconSize);
+    return true;
+  }
+  void Draw(int sizePx) {
+    pictures.RequestMissing(sizePx, SystemStandInIcon(fake.shell));
+    while (pictures.loading() && !loader.idle()) {
+      const int seen = wakes.count();
+      if (!pictures.TakeDone() && !loader.idle()) wakes.WaitBeyond(seen);
+    }
+    pictures.TakeDone();
+    EXPECT_FALSE(pictures.loading()) << "a picture was asked for and never came";
+  }
+  // Draws every picture again at another size, as on a screen of another scale.
+  void Redraw(int sizePx) {
+    pictures.Cancel();
+    images.Forget();
+    Draw(sizePx);
+  }
 
   // An extension, its ProgID key with a description, and a DefaultIcon;
   // nullptr leaves a value out.
@@ -181,21 +208,22 @@ TEST(ScanFileTypesTest, ListsEachExtensionWithProgIdDescriptionAndUsableIconLoca
                               "mixedfile,C:\\Icons\\doc.ico,0\r\n");
 }
 
-TEST(ScanFileTypesTest, TypesWithoutAnyIconAreNeitherListedNorRecorded) {
+TEST(ScanFileTypesTest, TypesWithoutAnyIconToDrawStayListedAndRecordedWithoutAPicture) {
   ScanFixture f;
   FillRegistry(f);
   f.fake.shell.iconFiles.erase(kShellLibrary);
   ASSERT_TRUE(f.Scan());
   // "app.exe,x7" names no index, so its whole text is a file that is not there.
-  EXPECT_EQ(f.Keys(), (std::vector<std::wstring>{L"txtfile,1", L"txtfile,3", L"dotfile,4", L"negfile,17",
-                                                 L"quotedfile,19", L"mixedfile,28"}));
-  for (const auto& item : f.types) EXPECT_GE(f.images.IndexOf(item.picture), 0);
+  EXPECT_EQ(f.Keys(),
+            (std::vector<std::wstring>{L"txtfile,1", L"txtfile,3", L"dotfile,4", L"batfile,8",
+                                       L"comma3file,15", L"negfile,17", L"quotedfile,19", L"gonefile,21",
+                                       L"readmefile,23", L"badidxfile,25", L"mixedfile,28"}));
+  const int picture[] = {0, 0, 1, -1, -1, 2, 3, -1, -1, -1, 1};
+  for (std::size_t i = 0; i < f.types.size(); ++i)
+    EXPECT_EQ(f.images.IndexOf(f.types[i].picture), picture[i]) << i;
   EXPECT_EQ(f.sink.pictures.size(), 4u);
   const std::string snapshot = f.Snapshot();
-  for (const char* dropped : {"batfile", "comma3file", "gonefile", "readmefile"}) {
-    SCOPED_TRACE(dropped);
-    EXPECT_EQ(snapshot.find(dropped), std::string::npos);
-  }
+  EXPECT_EQ(std::count(snapshot.begin(), snapshot.end(), '\n'), 11);
   EXPECT_EQ(f.fake.shell.liveIcons(), 0);
   EXPECT_EQ(f.fake.shell.invalidDestroys, 0);
 }
@@ -288,7 +316,7 @@ TEST(ScanFileTypesTest, AScanAskedForDuringTheScanIsRefusedAndTheListStaysWhole)
   int attempts = 0;
   int refused = 0;
   f.host.onDoEvents = [&] {
-    if (++attempts <= 3 && !ScanFileTypes(f.fake.os, f.host, f.types, f.images, kIconSize)) ++refused;
+    if (++attempts <= 3 && !ScanFileTypes(f.fake.os, f.host, f.types, f.images)) ++refused;
   };
   const auto eventsBefore = f.host.events.size();
   ASSERT_TRUE(f.Scan());
@@ -360,21 +388,22 @@ TEST(ScanFileTypesTest, EachIconIsDrawnOncePerScanAndSharedByTheTypesThatShowIt)
   ASSERT_EQ(f.types.size(), 6u);
   // app.exe,1 once; each missing file once, then the stand-in once; app.exe,2.
   EXPECT_EQ(f.fake.shell.extractCalls, 5);
+  // The stand-in is asked for once the missing files have failed.
   EXPECT_EQ(f.sink.pictures,
-            (std::vector<std::wstring>{kAppExe + L"#1@16", kShellLibrary + L"#0@16", kAppExe + L"#2@16"}));
-  const int picture[] = {0, 0, 0, 1, 1, 2};
+            (std::vector<std::wstring>{kAppExe + L"#1@16", kAppExe + L"#2@16", kShellLibrary + L"#0@16"}));
+  const int picture[] = {0, 0, 0, 2, 2, 1};
   for (std::size_t i = 0; i < f.types.size(); ++i)
     EXPECT_EQ(f.images.IndexOf(f.types[i].picture), picture[i]);
 
   // Drawn again at another size, they still share.
-  f.images.Rerender(f.fake.shell, 24);
+  f.Redraw(24);
   EXPECT_EQ(f.sink.pictures.size(), 3u);
   for (std::size_t i = 0; i < f.types.size(); ++i)
     EXPECT_EQ(f.images.IndexOf(f.types[i].picture), picture[i]);
   EXPECT_EQ(f.fake.shell.liveIcons(), 0);
 }
 
-TEST(ImageStoreTest, RerenderDrawsEveryPictureAgainFromItsSourceAtTheNewSize) {
+TEST(ImageStoreTest, RedrawingDrawsEveryPictureAgainFromItsSourceAtTheNewSize) {
   ScanFixture f;
   f.fake.shell.iconFiles[kAppExe] = 3;
   f.Type(L".a", L"a.file", L"A", L"\"%SystemRoot%\\System32\\shell32.dll\",2");
@@ -384,18 +413,19 @@ TEST(ImageStoreTest, RerenderDrawsEveryPictureAgainFromItsSourceAtTheNewSize) {
   f.images.Add(L"Change1", f.fake.shell.ExtractIcons(kAppExe, 2, 1, kIconSize)[0], {kAppExe, 2});
   const auto keys = f.images.keys();
 
-  f.images.Rerender(f.fake.shell, 24);
-  EXPECT_EQ(f.sink.pictures, (std::vector<std::wstring>{kShellLibrary + L"#2@24", kShellLibrary + L"#0@24",
-                                                        kAppExe + L"#1@24", kAppExe + L"#2@24"}));
+  f.Redraw(24);
+  // The stand-in for the missing file is asked for once its own icon failed.
+  EXPECT_EQ(f.sink.pictures, (std::vector<std::wstring>{kShellLibrary + L"#2@24", kAppExe + L"#1@24",
+                                                        kAppExe + L"#2@24", kShellLibrary + L"#0@24"}));
   EXPECT_EQ(f.images.keys(), keys);
-  for (std::size_t i = 0; i < keys.size(); ++i) EXPECT_EQ(f.images.IndexOf(keys[i]), static_cast<int>(i));
+  const int redrawn[] = {0, 3, 1, 2};
+  for (std::size_t i = 0; i < keys.size(); ++i) EXPECT_EQ(f.images.IndexOf(keys[i]), redrawn[i]);
 
-  // A source that went away leaves its key without a picture, and no other
-  // key takes its place.
+  // A source that went away shows the system's stand-in.
   f.fake.shell.iconFiles.erase(kAppExe);
-  f.images.Rerender(f.fake.shell, 32);
+  f.Redraw(32);
   EXPECT_EQ(f.sink.pictures.size(), 2u);
-  EXPECT_EQ(f.images.IndexOf(L"Change1"), -1);
+  EXPECT_EQ(f.images.IndexOf(L"Change1"), 1) << "the stand-in";
   EXPECT_EQ(f.images.IndexOf(keys[1]), 1);
   EXPECT_EQ(f.fake.shell.liveIcons(), 1) << "only the test's own icon is left";
 }

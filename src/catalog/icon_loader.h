@@ -1,0 +1,138 @@
+// Icons drawn off the window's thread. The window's thread asks for icons,
+// says which it needs first, and takes what is done when it is woken; one
+// worker thread extracts them, one request at a time, in that order.
+#pragma once
+
+#include <compare>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "platform/os.h"
+
+namespace tarrow {
+
+// Icons `first` to `first + count - 1` of a file at `sizePx` pixels; with a
+// count of 0, the number of icons the file holds.
+struct IconRequest {
+  std::wstring file;  // as stored: the source resolves it
+  int first = 0;
+  int count = 1;
+  int sizePx = 0;
+  auto operator<=>(const IconRequest&) const = default;
+};
+
+using IconJobId = std::uint64_t;
+
+struct IconResult {
+  IconJobId id = 0;
+  IconRequest request;
+  std::vector<IconHandle> icons;  // `count` entries, 0 where none; the taker owns them
+  int total = 0;                  // of a request that counts
+};
+
+// Where the worker gets its icons; called on the worker's thread only.
+class IconSource {
+ public:
+  virtual ~IconSource() = default;
+  virtual int Count(const std::wstring& file) = 0;
+  virtual std::vector<IconHandle> Extract(const IconRequest& request) = 0;
+  virtual void Release(IconHandle icon) = 0;
+};
+
+// The shell's icons, each file resolved for extraction as the list and the
+// grid name it.
+class ShellIconSource : public IconSource {
+ public:
+  explicit ShellIconSource(Shell& shell) : shell_(shell) {}
+  int Count(const std::wstring& file) override;
+  std::vector<IconHandle> Extract(const IconRequest& request) override;
+  void Release(IconHandle icon) override { shell_.DestroyIcon(icon); }
+
+ private:
+  Shell& shell_;
+};
+
+// The order requests are worked on: each request once, those asked for
+// first at the front. Not thread-safe; the loader guards it.
+class IconSchedule {
+ public:
+  // The request's id, and whether it is new: a request already made since
+  // the last Clear keeps its id and its place.
+  std::pair<IconJobId, bool> Add(const IconRequest& request);
+  // Moves the requests still queued to the front, the first named first.
+  void Prioritise(const std::vector<IconJobId>& ids);
+  // The request to work on next, taken off the queue.
+  std::optional<std::pair<IconJobId, IconRequest>> Take();
+  // Forgets every request; ids are never given twice.
+  void Clear();
+  bool empty() const { return queue_.empty(); }
+
+ private:
+  std::map<IconRequest, IconJobId> known_;             // every request since Clear
+  std::map<std::int64_t, IconJobId> queue_;            // by place, front first
+  std::unordered_map<IconJobId, std::int64_t> place_;  // of every queued request
+  std::unordered_map<IconJobId, IconRequest> queued_;
+  std::int64_t front_ = 0, back_ = 0;
+  IconJobId next_ = 1;
+};
+
+class IconLoader {
+ public:
+  // `wake` runs on the worker's thread when results wait to be taken and
+  // none did before: it may only post a message.
+  IconLoader(IconSource& source, std::function<void()> wake);
+  ~IconLoader();
+  IconLoader(const IconLoader&) = delete;
+  IconLoader& operator=(const IconLoader&) = delete;
+
+  // The request's id; queued at the back unless made already this round.
+  IconJobId Request(const IconRequest& request);
+  void Prioritise(const std::vector<IconJobId>& ids);
+  // Drops every request and every result not taken, without waiting: the
+  // request in hand finishes and its icons are released unseen.
+  void Cancel();
+  // The results of this round not taken yet, in the order they were done.
+  std::vector<IconResult> TakeResults();
+  // Releases an icon of a result taken.
+  void Release(IconHandle icon) {
+    if (IsIcon(icon)) source_.Release(icon);
+  }
+  // Nothing queued, in hand or waiting to be taken.
+  bool idle() const;
+  // Cancels, and waits for the worker to end: after it, no icon is alive
+  // that the loader made and nobody took.
+  void Stop();
+
+  // Results not taken hold at most about this many icons: past it the
+  // worker waits, so that a window that cannot keep up holds few handles.
+  static constexpr std::size_t kMostUntakenIcons = 512;
+
+ private:
+  void Work();
+  void ReleaseAll(std::vector<IconResult>& results);
+
+  IconSource& source_;
+  std::function<void()> wake_;
+  mutable std::mutex mutex_;
+  std::condition_variable changed_;
+  IconSchedule schedule_;
+  std::vector<IconResult> results_;
+  std::size_t untakenIcons_ = 0;
+  std::uint64_t round_ = 0;
+  bool inHand_ = false;
+  bool stopping_ = false;
+  bool woken_ = false;
+  std::thread worker_;  // last: it starts once everything above is ready
+};
+
+}  // namespace tarrow

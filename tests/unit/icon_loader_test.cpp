@@ -1,0 +1,180 @@
+#include "catalog/icon_loader.h"
+
+#include <condition_variable>
+#include <gtest/gtest.h>
+#include <mutex>
+#include <set>
+
+#include "catalog/list_pictures.h"
+#include "loader_wakes.h"
+
+namespace tarrow {
+namespace {
+
+IconRequest At(const wchar_t* file, int index) {
+  return {file, index, 1, 16};
+}
+
+TEST(IconScheduleTest, EachRequestIsQueuedOnceAndTheRowsOnScreenGoFirst) {
+  IconSchedule schedule;
+  const IconJobId a = schedule.Add(At(L"a.dll", 0)).first;
+  const IconJobId b = schedule.Add(At(L"b.dll", 0)).first;
+  const IconJobId c = schedule.Add(At(L"c.dll", 0)).first;
+  const IconJobId d = schedule.Add(At(L"d.dll", 0)).first;
+  EXPECT_EQ(schedule.Add(At(L"b.dll", 0)), std::pair(b, false)) << "a location asked for twice";
+  EXPECT_EQ(schedule.Take()->first, a);
+
+  // Rows c and b come on screen (in that order), then a taken one and one
+  // never asked for are named: both are passed over.
+  schedule.Prioritise({c, b});
+  schedule.Prioritise({a, 99});
+  EXPECT_EQ(schedule.Take()->first, c);
+  EXPECT_EQ(schedule.Take()->first, b);
+  EXPECT_EQ(schedule.Take()->first, d);
+  EXPECT_FALSE(schedule.Take());
+  EXPECT_EQ(schedule.Add(At(L"a.dll", 0)), std::pair(a, false)) << "done this round: not again";
+
+  // A new round: the same location is asked for again, under a new id.
+  schedule.Clear();
+  const auto again = schedule.Add(At(L"a.dll", 0));
+  EXPECT_TRUE(again.second);
+  EXPECT_GT(again.first, d);
+}
+
+// Hands out numbered icons, holding back any extraction from `heldFile`
+// until released; counts the icons alive.
+class HeldSource : public IconSource {
+ public:
+  std::wstring heldFile;
+
+  int Count(const std::wstring&) override { return 3; }
+  std::vector<IconHandle> Extract(const IconRequest& request) override {
+    std::unique_lock lock(mutex_);
+    if (request.file == heldFile) {
+      inHand_ = true;
+      changed_.notify_all();
+      changed_.wait(lock, [this] { return released_; });
+    }
+    std::vector<IconHandle> icons;
+    for (int k = 0; k < request.count; ++k) {
+      icons.push_back(next_);
+      live_.insert(next_++);
+    }
+    return icons;
+  }
+  void Release(IconHandle icon) override {
+    std::lock_guard lock(mutex_);
+    live_.erase(icon);
+  }
+  void WaitInHand() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return inHand_; });
+  }
+  void ReleaseHeld() {
+    std::lock_guard lock(mutex_);
+    released_ = true;
+    changed_.notify_all();
+  }
+  std::size_t live() {
+    std::lock_guard lock(mutex_);
+    return live_.size();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool inHand_ = false, released_ = false;
+  std::set<IconHandle> live_;
+  IconHandle next_ = 0x100;
+};
+
+// Takes results until the loader has nothing left, as the window's loop does.
+std::vector<IconResult> TakeAll(IconLoader& loader, LoaderWakes& wakes) {
+  std::vector<IconResult> all;
+  while (!loader.idle()) {
+    const int seen = wakes.count();
+    auto results = loader.TakeResults();
+    if (results.empty()) {
+      if (!loader.idle()) wakes.WaitBeyond(seen);
+      continue;
+    }
+    for (auto& result : results) all.push_back(std::move(result));
+  }
+  return all;
+}
+
+TEST(IconLoaderTest, CancelDoesNotWaitForTheIconInHandAndNothingOfTheOldRoundArrives) {
+  HeldSource source;
+  source.heldFile = L"slow.dll";
+  LoaderWakes wakes;
+  IconLoader loader(source, wakes.Callback());
+  loader.Request(At(L"slow.dll", 0));
+  loader.Request(At(L"queued.dll", 0));
+  source.WaitInHand();
+
+  // Returns while slow.dll is still being read: the source holds it.
+  loader.Cancel();
+  const IconJobId fresh = loader.Request(At(L"fresh.dll", 4));
+  source.ReleaseHeld();
+  const std::vector<IconResult> results = TakeAll(loader, wakes);
+  ASSERT_EQ(results.size(), 1u);
+  EXPECT_EQ(results[0].id, fresh);
+  EXPECT_EQ(results[0].request, At(L"fresh.dll", 4));
+  EXPECT_EQ(source.live(), 1u) << "the cancelled icon was released, the new one handed over";
+  source.Release(results[0].icons[0]);
+
+  // A request that counts, and the results left untaken at the end.
+  const int seen = wakes.count();
+  const IconJobId counted = loader.Request({L"many.dll", 0, 0, 16});
+  loader.Request({L"many.dll", 0, 3, 16});
+  wakes.WaitBeyond(seen);
+  const auto first = loader.TakeResults();
+  ASSERT_FALSE(first.empty());
+  EXPECT_EQ(first[0].id, counted);
+  EXPECT_EQ(first[0].total, 3);
+  EXPECT_TRUE(first[0].icons.empty());
+  loader.Stop();
+  EXPECT_EQ(source.live(), first.size() == 2 ? 3u : 0u) << "only icons the window took are alive";
+}
+
+TEST(ListPicturesTest, ARescanDuringLoadingShowsOnlyTheNewRoundsPictures) {
+  struct Sink : PictureSink {
+    std::vector<IconHandle> added;
+    int AddPicture(IconHandle icon) override {
+      added.push_back(icon);
+      return static_cast<int>(added.size()) - 1;
+    }
+    void RemoveAllPictures() override { added.clear(); }
+  } sink;
+  HeldSource source;
+  source.heldFile = L"old.dll";
+  LoaderWakes wakes;
+  IconLoader loader(source, wakes.Callback());
+  ImageStore images(sink);
+  ListPictures pictures(images, loader);
+  images.AddWaiting(L"Index1", {L"old.dll", 0});
+  images.AddWaiting(L"Index2", {L"other.dll", 0});
+  pictures.RequestMissing(16, {});
+  source.WaitInHand();
+
+  // The scan again, with old.dll still being read: its icon comes out as
+  // 0x100, after which new.dll's is 0x101.
+  pictures.Cancel();
+  images.Clear();
+  images.AddWaiting(L"Index1", {L"new.dll", 0});
+  pictures.RequestMissing(16, {});
+  source.ReleaseHeld();
+  while (pictures.loading() && !loader.idle()) {
+    const int seen = wakes.count();
+    if (!pictures.TakeDone() && !loader.idle()) wakes.WaitBeyond(seen);
+  }
+  pictures.TakeDone();
+  EXPECT_FALSE(pictures.loading());
+  EXPECT_EQ(sink.added, std::vector<IconHandle>{0x101});
+  EXPECT_EQ(images.IndexOf(L"Index1"), 0);
+  loader.Stop();
+  EXPECT_EQ(source.live(), 0u) << "the list keeps copies; no icon is left";
+}
+
+}  // namespace
+}  // namespace tarrow
