@@ -184,8 +184,7 @@ int wmain(int argc, wchar_t** argv) {
   sink.Reset(::GetSystemMetrics(SM_CXSMICON));
   ImageStore images(sink);
   TypeList types;
-  const double windowless =
-      bench::MedianMs(kRounds, [&] { ScanFileTypes(os, host, types, images, sink.sizePx()); });
+  const double windowless = bench::MedianMs(kRounds, [&] { ScanFileTypes(os, host, types, images); });
   for (int r = 1 + kRounds; r < kManyScans; ++r) window.OnRefresh();
   const bench::Resources afterMany = bench::MeasureResources();
 

@@ -11,7 +11,15 @@
 
 namespace tarrow::app {
 
-IconGrid::IconGrid(Shell& shell, IconGridListener& listener) : shell_(shell), listener_(listener) {}
+namespace {
+constexpr UINT kIconsDone = WM_APP + 1;    // the loader has results
+constexpr UINT kIconsWanted = WM_APP + 2;  // cells in view wait for icons
+}  // namespace
+
+IconGrid::IconGrid(Shell& shell, IconGridListener& listener)
+    : shell_(shell), listener_(listener), iconSource_(shell), loader_(iconSource_, [this] {
+        if (const HWND window = wakeWindow_.load()) ::PostMessageW(window, kIconsDone, 0, 0);
+      }) {}
 
 bool IconGrid::Create(HWND parent, int id, HWND scrollBar) {
   RegisterClassOnce(kIconGridClass, &Proc, ::GetSysColorBrush(COLOR_WINDOW), nullptr, CS_DBLCLKS);
@@ -20,6 +28,7 @@ bool IconGrid::Create(HWND parent, int id, HWND scrollBar) {
                     parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ::GetModuleHandleW(nullptr),
                     this);
   if (!hwnd_) return false;
+  wakeWindow_ = hwnd_;
   dpi_ = DpiOf(hwnd_);
   ApplyScrollSettings();
   Announce();
@@ -68,23 +77,86 @@ void IconGrid::ApplyScrollSettings() {
 }
 
 void IconGrid::Load(const std::wstring& file) {
+  CancelLoading();
   file_ = file;
-  const std::wstring resolved = IconFileForExtraction(shell_, file);
-  const int count = file.empty() ? 0 : shell_.CountIcons(resolved);
   images_.Reset(IconPx());
-  // One pass over the file for all its icons, and one for the list to take them.
-  const auto icons =
-      count > 0 ? shell_.ExtractIcons(resolved, 0, count, IconPx()) : std::vector<IconHandle>();
-  pictures_ = images_.AddPictures(icons);
-  pictures_.resize(static_cast<std::size_t>(std::max(count, 0)), -1);
-  for (const IconHandle icon : icons) {
-    if (IsIcon(icon)) shell_.DestroyIcon(icon);
-  }
-  iconCount_ = std::max(count, 0);
+  pictures_.clear();
+  chunks_.clear();
+  iconCount_ = 0;
+  drawn_ = 0;
   emptyText_.clear();
   scrollValue_ = 0;
+  frameWhenCounted_ = 0;
+  scrollWhenCounted_ = 0;
+  counting_ = !file.empty();
+  if (counting_) loader_.Request({file, 0, 0, IconPx()});
   LayOut();
   Frame(0);
+}
+
+void IconGrid::CancelLoading() {
+  loader_.Cancel();
+  counting_ = false;
+  drawn_ = iconCount_;
+  wanted_.clear();
+}
+
+void IconGrid::OnCounted(int total) {
+  counting_ = false;
+  iconCount_ = std::max(total, 0);
+  pictures_.assign(static_cast<std::size_t>(iconCount_), -1);
+  // In order, so the first screen comes first; cells scrolled to are moved
+  // to the front as they come into view.
+  for (int first = 0; first < total; first += kChunkIcons)
+    chunks_.push_back(loader_.Request({file_, first, std::min(kChunkIcons, total - first), IconPx()}));
+  LayOut();
+  SetScrollValue(scrollWhenCounted_);
+  if (frameWhenCounted_) Frame(frameWhenCounted_);
+  Announce();
+  listener_.OnIconsCounted(iconCount_);
+}
+
+void IconGrid::OnIconsDone() {
+  std::vector<IconHandle> icons;
+  std::vector<std::size_t> cells;
+  for (IconResult& result : loader_.TakeResults()) {
+    if (result.request.count == 0) {
+      OnCounted(result.total);
+      continue;
+    }
+    for (std::size_t k = 0; k < result.icons.size(); ++k) {
+      const auto cell = static_cast<std::size_t>(result.request.first) + k;
+      if (cell >= pictures_.size()) {
+        loader_.Release(result.icons[k]);
+        continue;
+      }
+      icons.push_back(result.icons[k]);
+      cells.push_back(cell);
+    }
+  }
+  if (cells.empty()) return;
+  // All that came in one go; the list copies them, so the icons go at once.
+  const std::vector<int> where = images_.AddPictures(icons);
+  for (std::size_t i = 0; i < cells.size(); ++i) {
+    pictures_[cells[i]] = where[i];
+    loader_.Release(icons[i]);
+  }
+  drawn_ += static_cast<std::int64_t>(cells.size());
+  ::InvalidateRect(hwnd_, nullptr, FALSE);
+}
+
+// The cells in view that wait for their icons: their runs go first.
+void IconGrid::WantCellsInView() {
+  const auto [first, last] = VisibleCells(metrics_, count(), scrollValue_);
+  for (std::int64_t k = first; k <= last; k += kChunkIcons - (k - 1) % kChunkIcons) {
+    if (pictures_[static_cast<std::size_t>(k - 1)] < 0) wanted_.push_back(chunks_[(k - 1) / kChunkIcons]);
+  }
+  if (!wanted_.empty() && !std::exchange(wantedPosted_, true)) ::PostMessageW(hwnd_, kIconsWanted, 0, 0);
+}
+
+void IconGrid::OnIconsWanted() {
+  wantedPosted_ = false;
+  loader_.Prioritise(std::exchange(wanted_, {}));
 }
 
 void IconGrid::Clear() {
@@ -99,14 +171,13 @@ void IconGrid::SetEmptyText(const std::wstring& text) {
 void IconGrid::Reload() {
   if (file_.empty()) return;
   const std::int64_t framed = framed_, scroll = scrollValue_;
-  const std::wstring emptyText = emptyText_;
   Load(file_);
-  if (count() == 0) SetEmptyText(emptyText);
   SetScrollValue(scroll);
   if (framed) Frame(framed);
 }
 
 void IconGrid::Frame(std::int64_t cell) {
+  if (counting_) frameWhenCounted_ = cell;
   if (cell < 1 || cell > count()) cell = 0;
   InvalidateCell(std::exchange(framed_, cell));
   InvalidateCell(cell);
@@ -139,6 +210,7 @@ void IconGrid::ScrollIntoView(std::int64_t cell) {
 }
 
 void IconGrid::SetScrollValue(std::int64_t value) {
+  if (counting_) scrollWhenCounted_ = value;
   value = std::clamp<std::int64_t>(value, 0, layout_.scroll.Max);
   const bool changed = value != scrollValue_;
   scrollValue_ = value;
@@ -189,7 +261,8 @@ RECT IconGrid::CellRect(std::int64_t cell) const {
 }
 
 std::int64_t IconGrid::CellAt(POINT pt) const {
-  for (std::int64_t k = 1; k <= count(); ++k) {
+  const auto [first, last] = VisibleCells(metrics_, count(), scrollValue_);
+  for (std::int64_t k = first; k <= last; ++k) {
     const RECT r = CellRect(k);
     if (::PtInRect(&r, pt)) return k;
   }
@@ -219,7 +292,9 @@ void IconGrid::Paint(HDC dc, const RECT& clip) {
     ::DrawFocusRect(dc, &focus);
   }
   const int offset = DipToPx(main_design::kIconOffsetPx, dpi_);
-  for (std::int64_t k = 1; k <= count(); ++k) {
+  if (loading()) WantCellsInView();
+  const auto [first, last] = VisibleCells(metrics_, count(), scrollValue_);
+  for (std::int64_t k = first; k <= last; ++k) {
     const RECT cell = CellRect(k);
     RECT visible;
     if (!::IntersectRect(&visible, &cell, &clip)) continue;
@@ -283,6 +358,16 @@ void IconGrid::OnKey(WPARAM key) {
 
 LRESULT IconGrid::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
+    case kIconsDone:
+      OnIconsDone();
+      return 0;
+    case kIconsWanted:
+      OnIconsWanted();
+      return 0;
+    case WM_DESTROY:
+      wakeWindow_ = nullptr;
+      CancelLoading();
+      break;
     case WM_PAINT: {
       PAINTSTRUCT ps;
       const HDC dc = ::BeginPaint(hwnd_, &ps);

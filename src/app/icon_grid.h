@@ -13,18 +13,22 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "app/image_list.h"
 #include "app/window.h"
+#include "catalog/icon_loader.h"
 #include "picker/grid.h"
 #include "platform/os.h"
 
 namespace tarrow::app {
 
 inline constexpr wchar_t kIconGridClass[] = L"TarrowIconGrid";
+// Cells drawn together: one pass over the file for each run of them.
+inline constexpr int kChunkIcons = 64;
 
 class IconGridListener {
  public:
@@ -32,6 +36,8 @@ class IconGridListener {
   // `cell` (from 1) has the frame now; 0 when no cell has.
   virtual void OnIconFramed(std::int64_t cell) = 0;
   virtual void OnIconChosen(std::int64_t cell) = 0;
+  // The file's icons are counted: the cells are laid out (none when 0).
+  virtual void OnIconsCounted(std::int64_t count) = 0;
 };
 
 class IconGrid : public Window<IconGrid> {
@@ -48,8 +54,14 @@ class IconGrid : public Window<IconGrid> {
   void Place(int left, int top, int width, int height);
 
   // Shows the icons of `file` (as stored; resolved here). The frame goes:
-  // cell k of another file is another icon.
+  // cell k of another file is another icon. Returns at once: the icons are
+  // counted and drawn in the background, the cells in view first, and the
+  // loading of the file before is dropped.
   void Load(const std::wstring& file);
+  // Whether the file's icons are still being counted or drawn.
+  bool loading() const { return counting_ || drawn_ < iconCount_; }
+  // Drops the loading in hand without waiting for it.
+  void CancelLoading();
   // What the grid says while it has no cells.
   void SetEmptyText(const std::wstring& text);
   // Empties the grid, saying nothing.
@@ -57,7 +69,8 @@ class IconGrid : public Window<IconGrid> {
   // Draws the icons again at the size the current DPI wants.
   void Reload();
 
-  // Puts the frame on `cell` (0: no cell) and scrolls it into view.
+  // Puts the frame on `cell` (0: no cell) and scrolls it into view; while
+  // the icons are being counted, once they are.
   void Frame(std::int64_t cell);
   // The scroll bar's message, forwarded by the parent.
   void OnScrollBar(WPARAM wp);
@@ -85,9 +98,23 @@ class IconGrid : public Window<IconGrid> {
   void Announce();
   void InvalidateCell(std::int64_t cell);
   int IconPx() const;
+  void OnIconsDone();
+  void OnCounted(int total);
+  void OnIconsWanted();
+  void WantCellsInView();
 
   Shell& shell_;
   IconGridListener& listener_;
+  ShellIconSource iconSource_;
+  std::atomic<HWND> wakeWindow_{nullptr};  // read on the loader's thread
+  IconLoader loader_;
+  std::vector<IconJobId> chunks_;  // the request drawing each run of kChunkIcons cells
+  std::int64_t drawn_ = 0;         // cells whose icon came, drawn or not
+  bool counting_ = false;
+  bool wantedPosted_ = false;
+  std::vector<IconJobId> wanted_;  // chunks in view not drawn yet
+  std::int64_t frameWhenCounted_ = 0;
+  std::int64_t scrollWhenCounted_ = 0;
   HWND scrollBar_ = nullptr;
   UINT dpi_ = 96;
   std::wstring file_;

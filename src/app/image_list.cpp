@@ -1,5 +1,6 @@
 #include "app/image_list.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -93,9 +94,37 @@ class Strip {
 
 }  // namespace
 
-void ImageListSink::Reset(int sizePx) {
+void ImageListSink::Reset(int sizePx, bool withPlaceholder) {
   sizePx_ = sizePx;
+  withPlaceholder_ = withPlaceholder;
   list_.reset(::ImageList_Create(sizePx, sizePx, ILC_COLOR32 | ILC_MASK, 64, 64));
+  AddPlaceholder();
+}
+
+// A pale outlined square: it holds the icon's place in a row, and looks like
+// no icon a file type could have.
+void ImageListSink::AddPlaceholder() {
+  if (!withPlaceholder_ || !list_) return;
+  const std::size_t size = static_cast<std::size_t>(sizePx_);
+  std::vector<std::uint32_t> image(size * size, 0), mask(size * size, 0xFFFFFFFF);
+  const std::size_t inset = std::max<std::size_t>(1, size / 8), last = size - 1 - inset;
+  for (std::size_t y = inset; y <= last; ++y) {
+    for (std::size_t x = inset; x <= last; ++x) {
+      const bool edge = y == inset || y == last || x == inset || x == last;
+      image[y * size + x] = edge ? 0xFFC8C8C8 : 0xFFF6F6F6;
+      mask[y * size + x] = 0;
+    }
+  }
+  BITMAPINFO format{};
+  format.bmiHeader = {sizeof(BITMAPINFOHEADER), sizePx_, -sizePx_, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  auto bitmapOf = [&](const std::vector<std::uint32_t>& pixels) {
+    void* bits = nullptr;
+    const HBITMAP bitmap = ::CreateDIBSection(nullptr, &format, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (bitmap) std::memcpy(bits, pixels.data(), pixels.size() * sizeof(std::uint32_t));
+    return bitmap;
+  };
+  const win32::UniqueBitmap colour(bitmapOf(image)), transparent(bitmapOf(mask));
+  if (colour && transparent) ::ImageList_Add(list_.get(), colour.get(), transparent.get());
 }
 
 int ImageListSink::AddPicture(IconHandle icon) {
@@ -123,6 +152,7 @@ std::vector<int> ImageListSink::AddPictures(const std::vector<IconHandle>& icons
 
 void ImageListSink::RemoveAllPictures() {
   if (list_) ::ImageList_Remove(list_.get(), -1);
+  AddPlaceholder();
 }
 
 }  // namespace tarrow::app

@@ -19,6 +19,10 @@ constexpr wchar_t kPanelClass[] = L"TarrowPanel";
 constexpr wchar_t kCredit[] = L"Every file type with the icon you want";
 // The longest a scan goes without letting the windows handle their messages.
 constexpr ULONGLONG kYieldIntervalMs = 10;
+// A scan shorter than this shows no progress window: it would only blink.
+constexpr ULONGLONG kProgressDelayMs = 500;
+constexpr UINT kListIconsDone = WM_APP + 1;    // the list's loader has results
+constexpr UINT kListIconsWanted = WM_APP + 2;  // rows on screen wait for icons
 
 struct ControlDesign {
   int id;
@@ -75,7 +79,14 @@ std::wstring TextOf(HWND window) {
 
 // ---- creation and layout
 
-MainWindow::MainWindow(Os& os) : os_(os), grid_(os.shell, *this) {}
+MainWindow::MainWindow(Os& os)
+    : os_(os),
+      iconSource_(os.shell),
+      listLoader_(iconSource_,
+                  [this] {
+                    if (const HWND window = wakeWindow_.load()) ::PostMessageW(window, kListIconsDone, 0, 0);
+                  }),
+      grid_(os.shell, *this) {}
 
 MainWindow::~MainWindow() {
   // Destroying the object is not the user closing the window: no quit.
@@ -97,6 +108,7 @@ bool MainWindow::Create() {
   ::CreateWindowExW(WS_EX_CONTROLPARENT, kMainWindowClass, L"Tarrow", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
                     0, 0, 0, 0, nullptr, nullptr, ::GetModuleHandleW(nullptr), this);
   if (!hwnd_) return false;
+  wakeWindow_ = hwnd_;
   if (auto* shell = dynamic_cast<win32::Win32Shell*>(&os_.shell)) shell->SetOwner(hwnd_);
   dpi_ = DpiOf(hwnd_);
   CreateControls();
@@ -172,9 +184,11 @@ void MainWindow::OnDpiChanged() {
   if (typeImages_.sizePx() != SmallIconPx()) {
     // On a screen of another scale the pictures are drawn again at the size
     // the list shows them there.
-    typeImages_.Reset(SmallIconPx());
-    list_.SetImageList(typeImages_.get());
-    images_.Rerender(os_.shell, typeImages_.sizePx());
+    typeImages_.Reset(SmallIconPx(), true);
+    list_.SetImageList(typeImages_.get(), typeImages_.placeholder());
+    listPictures_.Cancel();
+    images_.Forget();
+    RequestListPictures();
   }
   grid_.SetDpi(dpi_);
 }
@@ -285,7 +299,10 @@ void MainWindow::RunScan() {
   // Disabling the focused button takes the focus away; it comes back after.
   const HWND focus = ::GetFocus();
   SetBusy(true);
-  ScanFileTypes(os_, *this, types_, images_, typeImages_.sizePx());
+  // The pictures come after the walk, the rows on screen first.
+  listPictures_.Cancel();
+  ScanFileTypes(os_, *this, types_, images_);
+  RequestListPictures();
   pictureSwaps_.clear();
   SetBusy(false);
   list_.Recall(memory);
@@ -293,6 +310,19 @@ void MainWindow::RunScan() {
   if (focus && ::IsWindow(focus) && ::IsChild(hwnd_, focus)) {
     ::SetFocus(::IsWindowEnabled(focus) ? focus : list_.hwnd());
   }
+}
+
+void MainWindow::RequestListPictures() {
+  listPictures_.RequestMissing(typeImages_.sizePx(), SystemStandInIcon(os_.shell));
+}
+
+void MainWindow::OnListIconsDone() {
+  if (listPictures_.TakeDone()) list_.Repaint();
+}
+
+void MainWindow::OnListIconsWanted() {
+  listIconsWantedPosted_ = false;
+  listPictures_.Prioritise(list_.TakeWantedPictures());
 }
 
 bool MainWindow::MayDropChanges(LeavingBy leaving) {
@@ -361,7 +391,8 @@ void MainWindow::ShowMainWindow() {
 // ---- ScanHost
 
 void MainWindow::ShowProgress() {
-  progress_.Show();
+  scanStart_ = ::GetTickCount64();
+  progressDue_ = true;
 }
 void MainWindow::SetProgressMax(int max) {
   progress_.SetMax(max);
@@ -370,9 +401,14 @@ void MainWindow::SetProgressValue(int value) {
   progress_.SetValue(value);
 }
 void MainWindow::HideProgress() {
+  progressDue_ = false;
   progress_.Hide();
 }
 void MainWindow::DoEvents() {
+  if (progressDue_ && ::GetTickCount64() - scanStart_ >= kProgressDelayMs) {
+    progressDue_ = false;
+    progress_.Show();
+  }
   // The scan yields at every registry key, and each look at the queue is a
   // round trip to the window server (a third of the scan under Wine). A
   // hundred looks a second keep the window as responsive.
@@ -474,11 +510,11 @@ void MainWindow::OnIconFileFocused() {
 }
 
 void MainWindow::OnIconFileChanged() {
-  SetMousePointer(11);
-  const std::wstring file = IconFileText();
-  grid_.Load(file);
-  if (grid_.count() == 0) grid_.SetEmptyText(EmptyGridText(os_.shell, os_.files, file, 0));
-  SetMousePointer(0);
+  grid_.Load(IconFileText());
+}
+
+void MainWindow::OnIconsCounted(std::int64_t count) {
+  if (count == 0) grid_.SetEmptyText(EmptyGridText(os_.shell, os_.files, IconFileText(), 0));
 }
 
 void MainWindow::OnIconFramed(std::int64_t cell) {
@@ -504,7 +540,7 @@ void MainWindow::OnEnter() {
   if (focus == list_.hwnd()) {
     OnTypeActivated();
     // From the keyboard the work goes on in the grid.
-    if (grid_.count() > 0) ::SetFocus(grid_.hwnd());
+    if (grid_.count() > 0 || grid_.loading()) ::SetFocus(grid_.hwnd());
   } else if (focus == control(kSearch) && list_.shown() > 0) {
     // Enter in the search box goes to the types it found.
     if (!SelectedItem()) list_.Select(list_.TypeAt(0));
@@ -517,6 +553,8 @@ LRESULT MainWindow::OnNotify(const NMHDR& header) {
   LRESULT result = 0;
   if (list_.OnNotify(header, result)) {
     if (header.code == LVN_COLUMNCLICK) UpdateStatus();
+    if (list_.wantsPictures() && !std::exchange(listIconsWantedPosted_, true))
+      ::PostMessageW(hwnd_, kListIconsWanted, 0, 0);
     return result;
   }
   switch (header.code) {
@@ -538,6 +576,12 @@ LRESULT MainWindow::OnNotify(const NMHDR& header) {
 
 LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
+    case kListIconsDone:
+      OnListIconsDone();
+      return 0;
+    case kListIconsWanted:
+      OnListIconsWanted();
+      return 0;
     case WM_COMMAND:
       switch (LOWORD(wp)) {
         case kRefresh:
@@ -649,6 +693,9 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       OnExit();
       return 0;
     case WM_DESTROY:
+      // The icons in hand are dropped; the loader's thread ends with the window.
+      wakeWindow_ = nullptr;
+      listPictures_.Cancel();
       SavePlacement();
       if (auto* shell = dynamic_cast<win32::Win32Shell*>(&os_.shell)) shell->SetOwner(nullptr);
       if (quitOnDestroy_) ::PostQuitMessage(0);

@@ -9,6 +9,7 @@
 #include <commctrl.h>
 
 #include <array>
+#include <atomic>
 #include <optional>
 #include <string>
 #include <vector>
@@ -18,6 +19,8 @@
 #include "app/progress_window.h"
 #include "app/type_list_view.h"
 #include "app/window.h"
+#include "catalog/icon_loader.h"
+#include "catalog/list_pictures.h"
 #include "catalog/scan.h"
 #include "catalog/type_list.h"
 #include "catalog/type_view.h"
@@ -69,6 +72,7 @@ class MainWindow : public Window<MainWindow>,
   void OnRestoreOriginalIcon();
   void OnIconFramed(std::int64_t cell) override;
   void OnIconChosen(std::int64_t cell) override;
+  void OnIconsCounted(std::int64_t count) override;
 
   // What tests and the other copy look at.
   const TypeList& types() const { return types_; }
@@ -77,6 +81,8 @@ class MainWindow : public Window<MainWindow>,
   IconGrid& iconGrid() { return grid_; }
   TypeListView& typeList() { return list_; }
   ProgressWindow& progress() { return progress_; }
+  // Whether icons of the list or the grid are still being drawn.
+  bool loadingIcons() const { return listPictures_.loading() || grid_.loading(); }
   HWND control(int id) const;
   HWND panel() const { return panel_; }
   std::optional<std::size_t> SelectedItem() const { return list_.Selected(); }
@@ -118,6 +124,9 @@ class MainWindow : public Window<MainWindow>,
   void OnDpiChanged();
   void UpdateFonts();
   void RunScan();
+  void RequestListPictures();
+  void OnListIconsDone();
+  void OnListIconsWanted();
   void SetBusy(bool busy);
   void UpdateCommands();
   void UpdateStatus();
@@ -149,6 +158,11 @@ class MainWindow : public Window<MainWindow>,
   TypeList types_;
   ImageListSink typeImages_;
   ImageStore images_{typeImages_};
+  ShellIconSource iconSource_;
+  std::atomic<HWND> wakeWindow_{nullptr};  // read on the loader's thread
+  IconLoader listLoader_;
+  ListPictures listPictures_{images_, listLoader_};
+  bool listIconsWantedPosted_ = false;
   PickerState picker_;
   StoredPictures pictureSwaps_;  // of the types with a change waiting
   ProgressWindow progress_;
@@ -165,6 +179,8 @@ class MainWindow : public Window<MainWindow>,
   std::wstring lastOutcome_;  // of the last Apply or Restore, for the status line
   int mousePointer_ = 0;
   ULONGLONG lastYield_ = 0;  // when DoEvents last looked at the queue
+  ULONGLONG scanStart_ = 0;
+  bool progressDue_ = false;  // the progress window shows if the scan lasts
   bool quitOnDestroy_ = true;
   bool shown_ = false;  // the place is remembered only of a window the user saw
   UINT dpi_ = 96;

@@ -22,14 +22,14 @@ void ProgressWindow::Create() {
   ::CreateWindowExW(WS_EX_TOOLWINDOW, kClassName, L"Please Wait", WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, 0, 0,
                     0, nullptr, nullptr, ::GetModuleHandleW(nullptr), this);
   if (!hwnd_) return;
-  Picture3_ = ::CreateWindowExW(0, WC_STATICW, L"", WS_CHILD | WS_VISIBLE | SS_ICON | SS_REALSIZECONTROL, 0,
-                                0, 0, 0, hwnd_, nullptr, nullptr, nullptr);
-  Label2_ = ::CreateWindowExW(0, WC_STATICW, L"Enumerating File Types...", WS_CHILD | WS_VISIBLE | SS_LEFT, 0,
-                              0, 0, 0, hwnd_, nullptr, nullptr, nullptr);
-  ProgressBar1_ = ::CreateWindowExW(0, PROGRESS_CLASSW, L"", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, hwnd_,
-                                    nullptr, nullptr, nullptr);
-  ::SendMessageW(ProgressBar1_, PBM_SETRANGE32, 0, max_);
-  ::SendMessageW(ProgressBar1_, PBM_SETPOS, value_, 0);
+  picture_ = ::CreateWindowExW(0, WC_STATICW, L"", WS_CHILD | WS_VISIBLE | SS_ICON | SS_REALSIZECONTROL, 0, 0,
+                               0, 0, hwnd_, nullptr, nullptr, nullptr);
+  label_ = ::CreateWindowExW(0, WC_STATICW, L"Enumerating File Types...", WS_CHILD | WS_VISIBLE | SS_LEFT, 0,
+                             0, 0, 0, hwnd_, nullptr, nullptr, nullptr);
+  bar_ = ::CreateWindowExW(0, PROGRESS_CLASSW, L"", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, hwnd_, nullptr,
+                           nullptr, nullptr);
+  ::SendMessageW(bar_, PBM_SETRANGE32, 0, max_);
+  ::SendMessageW(bar_, PBM_SETPOS, value_, 0);
   Layout();
 }
 
@@ -45,19 +45,19 @@ void ProgressWindow::Layout() {
     const RECT px = ToPixels(r, dpi);
     ::MoveWindow(control, px.left, px.top, px.right - px.left, px.bottom - px.top, TRUE);
   };
-  place(Picture3_, Picture3);
-  place(Label2_, Label2);
-  place(ProgressBar1_, ProgressBar1);
+  place(picture_, Picture3);
+  place(label_, Label2);
+  place(bar_, ProgressBar1);
 
   icon_.reset(LoadProgramIcon(TwipsToPx(Picture3.width, dpi)));
-  ::SendMessageW(Picture3_, STM_SETICON, reinterpret_cast<WPARAM>(icon_.get()), 0);
+  ::SendMessageW(picture_, STM_SETICON, reinterpret_cast<WPARAM>(icon_.get()), 0);
   LOGFONTW font{};
   font.lfHeight = -PointsToPx(12, dpi);
   font.lfWeight = FW_BOLD;
   font.lfQuality = CLEARTYPE_QUALITY;
   wcscpy_s(font.lfFaceName, L"Microsoft Sans Serif");
   boldFont_.reset(::CreateFontIndirectW(&font));
-  ::SendMessageW(Label2_, WM_SETFONT, reinterpret_cast<WPARAM>(boldFont_.get()), TRUE);
+  ::SendMessageW(label_, WM_SETFONT, reinterpret_cast<WPARAM>(boldFont_.get()), TRUE);
 }
 
 void ProgressWindow::Show() {
@@ -74,24 +74,24 @@ void ProgressWindow::SetMax(int max) {
   if (max <= 0) return;  // a bar without range keeps its previous one
   max_ = max;
   shownFill_ = -1;
-  if (ProgressBar1_) ::SendMessageW(ProgressBar1_, PBM_SETRANGE32, 0, max_);
+  if (bar_) ::SendMessageW(bar_, PBM_SETRANGE32, 0, max_);
 }
 
 void ProgressWindow::SetValue(int value) {
   value_ = value;
-  if (!ProgressBar1_) return;
+  if (!bar_) return;
   // The scan sets a value for every registry key; repainting the bar for a
   // step too small to see would cost more than the scan itself.
   RECT bar;
-  ::GetClientRect(ProgressBar1_, &bar);
+  ::GetClientRect(bar_, &bar);
   const int fill = ::MulDiv(value_, bar.right, std::max(max_, 1));
   if (fill == shownFill_) return;
   shownFill_ = fill;
-  ::SendMessageW(ProgressBar1_, PBM_SETPOS, value_, 0);
+  ::SendMessageW(bar_, PBM_SETPOS, value_, 0);
 }
 
 int ProgressWindow::max() const {
-  return ProgressBar1_ ? static_cast<int>(::SendMessageW(ProgressBar1_, PBM_GETRANGE, FALSE, 0)) : max_;
+  return bar_ ? static_cast<int>(::SendMessageW(bar_, PBM_GETRANGE, FALSE, 0)) : max_;
 }
 
 int ProgressWindow::value() const {

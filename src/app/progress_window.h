@@ -31,9 +31,9 @@ class ProgressWindow : public Window<ProgressWindow> {
   void Layout();
   LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
 
-  HWND ProgressBar1_ = nullptr;
-  HWND Label2_ = nullptr;
-  HWND Picture3_ = nullptr;
+  HWND bar_ = nullptr;
+  HWND label_ = nullptr;
+  HWND picture_ = nullptr;
   win32::UniqueFont boldFont_;
   win32::UniqueHicon icon_;
   int max_ = 100;

@@ -43,7 +43,8 @@ bool TypeListView::Create(HWND parent, int id) {
   return true;
 }
 
-void TypeListView::SetImageList(HIMAGELIST images) {
+void TypeListView::SetImageList(HIMAGELIST images, int placeholder) {
+  placeholder_ = placeholder;
   ListView_SetImageList(hwnd_, images, LVSIL_SMALL);
 }
 
@@ -210,7 +211,14 @@ bool TypeListView::OnNotify(const NMHDR& header, LRESULT& result) {
         text_.append(ColumnText(fields, column));
         wcsncpy_s(item.pszText, static_cast<std::size_t>(item.cchTextMax), text_.c_str(), _TRUNCATE);
       }
-      if (item.mask & LVIF_IMAGE && item.iSubItem == 0) item.iImage = images_.IndexOf(type.picture);
+      if (item.mask & LVIF_IMAGE && item.iSubItem == 0) {
+        item.iImage = images_.IndexOf(type.picture);
+        if (item.iImage < 0) {
+          // Asked for because it is about to show: its icon is wanted first.
+          item.iImage = placeholder_;
+          wanted_.push_back(type.picture);
+        }
+      }
       return true;
     }
     case LVN_ODFINDITEMW: {

@@ -9,6 +9,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "catalog/type_list.h"
@@ -24,7 +25,9 @@ class TypeListView {
 
   bool Create(HWND parent, int id);
   HWND hwnd() const { return hwnd_; }
-  void SetImageList(HIMAGELIST images);
+  // The pictures; `placeholder` is shown for a type whose picture is not
+  // drawn yet.
+  void SetImageList(HIMAGELIST images, int placeholder);
   void SetFonts(HFONT normal, HFONT bold);
   void Place(int left, int top, int width, int height, UINT dpi);
 
@@ -58,6 +61,11 @@ class TypeListView {
   std::size_t shown() const { return rows_.size(); }
   TypeOrder order() const { return order_; }
 
+  // The picture keys of rows shown without their picture since the last
+  // call, the first shown first.
+  std::vector<std::wstring> TakeWantedPictures() { return std::exchange(wanted_, {}); }
+  bool wantsPictures() const { return !wanted_.empty(); }
+
   // Answers the list's notifications that are the view's own business;
   // false for those its owner handles (activation, clicks, keys).
   bool OnNotify(const NMHDR& header, LRESULT& result);
@@ -75,6 +83,8 @@ class TypeListView {
   TypeOrder order_;
   std::vector<std::size_t> rows_;
   std::wstring text_;  // the text handed to the list last; it copies it at once
+  int placeholder_ = -1;
+  std::vector<std::wstring> wanted_;
 };
 
 }  // namespace tarrow::app

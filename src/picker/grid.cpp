@@ -40,6 +40,17 @@ GridLayout LayOutGrid(const GridMetrics& metrics, std::int64_t iconCount) {
   return layout;
 }
 
+std::pair<std::int64_t, std::int64_t> VisibleCells(const GridMetrics& metrics, std::int64_t iconCount,
+                                                   std::int64_t scroll) {
+  const std::int64_t firstRow = std::max<std::int64_t>(scroll, 0) / metrics.cellHeight;
+  // The row the view's last twip falls in is the last one seen.
+  const std::int64_t lastRow = (scroll + metrics.viewportInnerHeight - 1) / metrics.cellHeight;
+  const std::int64_t first = firstRow * metrics.columns + 1;
+  const std::int64_t last = std::min(iconCount, (lastRow + 1) * metrics.columns);
+  if (iconCount <= 0 || metrics.viewportInnerHeight <= 0 || first > last) return {1, 0};
+  return {first, last};
+}
+
 std::int64_t DivideRoundingHalfToEven(std::int64_t numerator, std::int64_t denominator) {
   std::int64_t quotient = numerator / denominator;
   std::int64_t remainder = numerator % denominator;

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace tarrow {
@@ -62,5 +63,10 @@ std::int64_t DivideRoundingHalfToEven(std::int64_t numerator, std::int64_t denom
 // Twips to pixels at `dpi` dots per inch, halves away from zero as MulDiv
 // rounds them.
 std::int64_t TwipsToPixels(std::int64_t twips, int dpi);
+
+// The first and last cell (from 1) that show at least in part with the sheet
+// moved `scroll` twips up; {1, 0} when none does.
+std::pair<std::int64_t, std::int64_t> VisibleCells(const GridMetrics& metrics, std::int64_t iconCount,
+                                                   std::int64_t scroll);
 
 }  // namespace tarrow

@@ -155,3 +155,30 @@ TEST(GridTest, TwipsBecomePixelsAtTheWindowsDpi) {
 
 }  // namespace
 }  // namespace tarrow
+
+namespace tarrow {
+namespace {
+
+// Cells 615 twips high, 7 to a row, a view 1245 twips high: two rows and a
+// sliver of a third.
+TEST(GridTest, TheCellsInViewIncludeRowsSeenOnlyInPart) {
+  const GridMetrics metrics;
+  const struct {
+    std::int64_t count, scroll, first, last;
+  } cases[] = {
+      {20, 0, 1, 20},       // rows 0-2: the third seen by 15 twips
+      {100, 0, 1, 21},      // three rows
+      {100, 615, 8, 28},    // scrolled one row
+      {100, 614, 1, 28},    // a twip of the first row still shows
+      {100, 1215, 8, 28},   // the view ends on the last twip of row 3
+      {100, 1230, 15, 35},  // rows 2 and 3, and 15 twips of row 4
+      {0, 0, 1, 0},         // no cells
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.scroll);
+    EXPECT_EQ(VisibleCells(metrics, c.count, c.scroll), std::pair(c.first, c.last));
+  }
+}
+
+}  // namespace
+}  // namespace tarrow

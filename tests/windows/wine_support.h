@@ -9,6 +9,7 @@
 #include <deque>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <iterator>
 #include <optional>
 #include <ostream>
@@ -20,6 +21,27 @@
 #include "platform/win32/win32_os.h"
 
 namespace tarrow::testing {
+
+// Lets a window take the icons its loaders draw in the background, until
+// none is left to draw, as its message loop would. Fails the test when they
+// never come; the bound is a guard against a hang, not a timing.
+template <typename Window>
+void SettleIcons(Window& window) {
+  const ULONGLONG giveUp = ::GetTickCount64() + 120000;
+  while (window.loadingIcons()) {
+    if (::GetTickCount64() > giveUp) {
+      ADD_FAILURE() << "icons were still loading after two minutes";
+      return;
+    }
+    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
+    MSG msg;
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_QUIT) continue;
+      ::TranslateMessage(&msg);
+      ::DispatchMessageW(&msg);
+    }
+  }
+}
 
 // A fixture file, as a Windows path.
 inline std::wstring Fixture(const wchar_t* name) {

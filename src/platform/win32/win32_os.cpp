@@ -367,6 +367,7 @@ bool Win32Shell::IconFileIsWhole(const std::wstring& file) {
   // A scan reads hundreds of icons from a few files: each file is read once,
   // and again only once it has changed.
   const std::uint64_t size = (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
+  std::lock_guard lock(checkedIconFilesMutex_);
   auto [entry, added] = checkedIconFiles_.try_emplace(found);
   CheckedFile& checked = entry->second;
   if (added || checked.size != size || ::CompareFileTime(&checked.written, &data.ftLastWriteTime) != 0)

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <unordered_map>
 
@@ -74,6 +75,8 @@ class Win32Shell : public Shell {
   };
   HWND owner_ = nullptr;
   bool associationsAnswer_ = true;  // false once the system said it cannot
+  // Icons are drawn on worker threads too: the list's and the grid's.
+  std::mutex checkedIconFilesMutex_;
   std::unordered_map<std::wstring, CheckedFile> checkedIconFiles_;  // by the path found
 };
 

@@ -69,6 +69,7 @@ class MainWindowTest : public ::testing::Test {
       ::DispatchMessageW(&msg);
     }
   }
+  void Settle() { tarrow::testing::SettleIcons(*window_); }
   void Key(HWND to, WPARAM key) {
     ::PostMessageW(to, WM_KEYDOWN, key, 0);
     ::PostMessageW(to, WM_KEYUP, key, 0xC0000001);
@@ -114,6 +115,7 @@ TEST_F(MainWindowTest, ControlsFollowTheDesignAtEveryScale) {
       RECT suggested{0, 0, 600, 800};
       ::SendMessageW(window_->hwnd(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
                      reinterpret_cast<LPARAM>(&suggested));
+      Settle();
     } else if (DpiOf(window_->hwnd()) != 96) {
       GTEST_SKIP() << "the prefix is not at 96 DPI";
     }
@@ -152,6 +154,7 @@ TEST_F(MainWindowTest, TabOrderFollowsTheScreen) {
 
 TEST_F(MainWindowTest, LoadScansSetsTheCaptionAndRefreshRebuilds) {
   ASSERT_TRUE(window_->OnLoad(false));
+  Settle();
   wchar_t caption[64];
   ::GetWindowTextW(window_->hwnd(), caption, 64);
   EXPECT_STREQ(caption, L"Tarrow - Version 1.5");
@@ -182,10 +185,12 @@ TEST_F(MainWindowTest, LoadScansSetsTheCaptionAndRefreshRebuilds) {
 
   window_->SelectItem(a);
   window_->SetIconFileText(tarrow::testing::SystemFile(L"shell32.dll"));
+  Settle();
   window_->OnIconChosen(2);
   ASSERT_TRUE(IsChanged(window_->types()[a]));
   shell_.answers.push_back(kIdNo);  // drop the change
   window_->OnRefresh();
+  Settle();
   EXPECT_EQ(window_->types().size(), count);
   EXPECT_FALSE(IsChanged(window_->types()[a])) << "a rescan drops unapplied assignments";
   ::GetWindowTextW(window_->hwnd(), caption, 64);
@@ -194,19 +199,23 @@ TEST_F(MainWindowTest, LoadScansSetsTheCaptionAndRefreshRebuilds) {
 
 TEST_F(MainWindowTest, ListPicturesAreDrawnAgainForAScreenOfAnotherScale) {
   ASSERT_TRUE(window_->OnLoad(false));
+  Settle();
   const auto b = IndexOfText(L"Tarrow Type B  [.tarrowb]");
   ASSERT_NE(b, std::wstring::npos);
   window_->SelectItem(b);
   window_->SetIconFileText(tarrow::testing::SystemFile(L"shell32.dll"));
+  Settle();
   window_->OnIconChosen(3);
   RECT suggested{0, 0, 600, 800};
   ::SendMessageW(window_->hwnd(), WM_DPICHANGED, MAKEWPARAM(192, 192), reinterpret_cast<LPARAM>(&suggested));
+  Settle();
 
   const HIMAGELIST list = ListView_GetImageList(window_->control(MainWindow::kTypeList), LVSIL_SMALL);
   int cx = 0, cy = 0;
   ASSERT_TRUE(ImageList_GetIconSize(list, &cx, &cy));
   EXPECT_EQ(cx, ::GetSystemMetricsForDpi(SM_CXSMICON, 192));
-  EXPECT_EQ(ImageList_GetImageCount(list), static_cast<int>(window_->images().pictures()));
+  // The pictures and the placeholder of rows still waiting for theirs.
+  EXPECT_EQ(ImageList_GetImageCount(list), static_cast<int>(window_->images().pictures()) + 1);
   for (const auto& item : window_->types()) {
     SCOPED_TRACE(std::string(item.description.begin(), item.description.end()));
     EXPECT_GE(window_->images().IndexOf(item.picture), 0);
@@ -216,6 +225,7 @@ TEST_F(MainWindowTest, ListPicturesAreDrawnAgainForAScreenOfAnotherScale) {
 
 TEST_F(MainWindowTest, EnterAndEscapePressNoButtonButAccessKeysDo) {
   ASSERT_TRUE(window_->OnLoad(false));
+  Settle();
   window_->Show();
   const HWND hwnd = window_->hwnd();
   bool quit = false;
@@ -260,10 +270,12 @@ TEST_F(MainWindowTest, ASecondCopyIsRefusedWithoutAScan) {
 
 TEST_F(MainWindowTest, TheGridShowsEveryIconOfTheFileAndAssignsOne) {
   ASSERT_TRUE(window_->OnLoad(false));
+  Settle();
   const std::wstring shell32 = tarrow::testing::SystemFile(L"shell32.dll");
   const int count = os_->shell.CountIcons(shell32);
   ASSERT_GT(count, 35);
   window_->SetIconFileText(shell32);
+  Settle();
   EXPECT_EQ(window_->iconGrid().layout().cells.size(), static_cast<std::size_t>(count));
   EXPECT_EQ(window_->iconGrid().pictures().size(), static_cast<std::size_t>(count));
   EXPECT_TRUE(std::all_of(window_->iconGrid().pictures().begin(), window_->iconGrid().pictures().end(),
@@ -296,7 +308,9 @@ TEST_F(MainWindowTest, TheGridShowsEveryIconOfTheFileAndAssignsOne) {
   // Double-clicking the type loads its file, lower-cased, with its new icon
   // framed in the first row.
   window_->SetIconFileText(L"");
+  Settle();
   window_->OnTypeActivated();
+  Settle();
   EXPECT_EQ(window_->IconFileText(), os_->shell.LowerCase(shell32));
   EXPECT_EQ(window_->iconGrid().framed(), 4);
   EXPECT_EQ(window_->iconGrid().scrollValue(), 0);
@@ -304,8 +318,10 @@ TEST_F(MainWindowTest, TheGridShowsEveryIconOfTheFileAndAssignsOne) {
 
 TEST_F(MainWindowTest, TheKeyboardReachesEveryCellAndAssigns) {
   ASSERT_TRUE(window_->OnLoad(false));
+  Settle();
   const std::wstring shell32 = tarrow::testing::SystemFile(L"shell32.dll");
   window_->SetIconFileText(shell32);
+  Settle();
   const auto cells = static_cast<std::int64_t>(window_->iconGrid().layout().cells.size());
   ASSERT_GT(cells, 21);
   const HWND grid = window_->control(MainWindow::kIconGrid);
@@ -343,6 +359,7 @@ TEST_F(MainWindowTest, TheKeyboardReachesEveryCellAndAssigns) {
 
 TEST_F(MainWindowTest, ACancelledBrowseEmptiesTheFileAndTheGrid) {
   window_->SetIconFileText(tarrow::testing::SystemFile(L"shell32.dll"));
+  Settle();
   ASSERT_FALSE(window_->iconGrid().layout().cells.empty());
   std::thread canceller([] {
     for (int i = 0; i < 200; ++i) {
@@ -354,6 +371,7 @@ TEST_F(MainWindowTest, ACancelledBrowseEmptiesTheFileAndTheGrid) {
     }
   });
   window_->OnBrowse();
+  Settle();
   canceller.join();
   EXPECT_EQ(window_->IconFileText(), L"");
   EXPECT_TRUE(window_->iconGrid().layout().cells.empty());
@@ -363,9 +381,11 @@ TEST_F(MainWindowTest, FiftyScansLeakNoHandles) {
   // Wine counts no USER or GDI objects (GetGuiResources gives 0), so the
   // program's own count of live icons stands in where the system has none.
   ASSERT_TRUE(window_->OnLoad(false));
+  Settle();
   const HANDLE self = ::GetCurrentProcess();
   const DWORD user = ::GetGuiResources(self, GR_USEROBJECTS), gdi = ::GetGuiResources(self, GR_GDIOBJECTS);
   for (int i = 1; i < 50; ++i) window_->OnRefresh();
+  Settle();
   EXPECT_EQ(win32::Win32Shell::LiveIcons(), 0);
   EXPECT_EQ(::GetGuiResources(self, GR_USEROBJECTS), user);
   EXPECT_EQ(::GetGuiResources(self, GR_GDIOBJECTS), gdi);
@@ -375,6 +395,7 @@ TEST_F(MainWindowTest, FiftyScansLeakNoHandles) {
 
 TEST_F(MainWindowTest, ASearchFiltersTheListAndEnterOpensTheTypeWithItsIconFramed) {
   ASSERT_TRUE(window_->OnLoad(false));
+  Settle();
   window_->Show();
   const HWND list = window_->control(MainWindow::kTypeList);
   const HWND search = window_->control(MainWindow::kSearch);
@@ -394,8 +415,10 @@ TEST_F(MainWindowTest, ASearchFiltersTheListAndEnterOpensTheTypeWithItsIconFrame
   // Enter in the search box goes to the list, Enter there opens the type.
   ::SetFocus(search);
   Key(search, VK_RETURN);
+  Settle();
   EXPECT_EQ(::GetFocus(), list);
   Key(list, VK_RETURN);
+  Settle();
   EXPECT_EQ(window_->IconFileText(), L"%systemroot%\\system32\\shell32.dll");
   // Its icon is number 3: cell 4 is framed, and a screen reader hears it.
   EXPECT_EQ(window_->iconGrid().framed(), 4);
@@ -407,6 +430,7 @@ TEST_F(MainWindowTest, ASearchFiltersTheListAndEnterOpensTheTypeWithItsIconFrame
   // Escape in the search box empties it.
   ::SetFocus(search);
   Key(search, VK_ESCAPE);
+  Settle();
   EXPECT_EQ(Text(MainWindow::kSearch), L"");
   EXPECT_EQ(static_cast<std::size_t>(ListView_GetItemCount(list)), total);
 
@@ -423,6 +447,7 @@ TEST_F(MainWindowTest, ASearchFiltersTheListAndEnterOpensTheTypeWithItsIconFrame
 
 TEST_F(MainWindowTest, EveryLabelsAccessKeyReachesItsControl) {
   ASSERT_TRUE(window_->OnLoad(false));
+  Settle();
   window_->Show();
   struct Case {
     wchar_t key;
@@ -441,6 +466,7 @@ TEST_F(MainWindowTest, EveryLabelsAccessKeyReachesItsControl) {
 
 TEST_F(MainWindowTest, TypingInTheListFindsAType) {
   ASSERT_TRUE(window_->OnLoad(false));
+  Settle();
   window_->Show();
   const HWND list = window_->control(MainWindow::kTypeList);
   ::SetFocus(list);
@@ -454,6 +480,7 @@ TEST_F(MainWindowTest, TypingInTheListFindsAType) {
 
 TEST_F(MainWindowTest, ASortedListKeepsTheSelectedTypeAndTheTopRowAcrossRefresh) {
   ASSERT_TRUE(window_->OnLoad(false));
+  Settle();
   window_->Show();
   const HWND list = window_->control(MainWindow::kTypeList);
   // Two clicks on the "Extension" header: the list starts sorted by
@@ -484,9 +511,11 @@ TEST_F(MainWindowTest, ASortedListKeepsTheSelectedTypeAndTheTopRowAcrossRefresh)
     SCOPED_TRACE(round == 0 ? "Refresh" : "Restore Defaults");
     if (round == 0) {
       window_->OnRefresh();
+      Settle();
     } else {
       shell_.answers.push_back(kIdYes);
       window_->OnRestoreDefaults();
+      Settle();
     }
     const int selected = ListView_GetNextItem(list, -1, LVNI_SELECTED);
     ASSERT_GE(selected, 0) << "the selection was dropped";
@@ -502,8 +531,10 @@ TEST_F(MainWindowTest, ASortedListKeepsTheSelectedTypeAndTheTopRowAcrossRefresh)
 TEST_F(MainWindowTest, TheListAndTheGridGrowWithTheWindowAndNothingOverlaps) {
   if (DpiOf(window_->hwnd()) != 96) GTEST_SKIP() << "the prefix is not at 96 DPI";
   ASSERT_TRUE(window_->OnLoad(false));
+  Settle();
   window_->Show();
   window_->SetIconFileText(tarrow::testing::SystemFile(L"shell32.dll"));
+  Settle();
   SetClientSize(window_->hwnd(), 700, 900);
   RECT client;
   ::GetClientRect(window_->hwnd(), &client);
@@ -596,6 +627,7 @@ TEST_F(MainWindowTest, TheWindowComesBackWhereTheUserLeftIt) {
 
 TEST_F(MainWindowTest, ChangesAreMarkedCountedAndSharedUntilApplied) {
   ASSERT_TRUE(window_->OnLoad(false));
+  Settle();
   const auto a = IndexOf(L".tarrowa"), d = IndexOf(L".tarrowd");
   ASSERT_NE(a, std::wstring::npos);
   ASSERT_NE(d, std::wstring::npos);
@@ -604,10 +636,12 @@ TEST_F(MainWindowTest, ChangesAreMarkedCountedAndSharedUntilApplied) {
   EXPECT_FALSE(::IsWindowEnabled(window_->control(MainWindow::kApply)));
   window_->OnApply();  // nothing to apply: nothing said
   EXPECT_EQ(window_->StatusText(), total + L" types, no changes waiting");
+  Settle();
 
   window_->SelectItem(a);
   const std::wstring shell32 = tarrow::testing::SystemFile(L"shell32.dll");
   window_->SetIconFileText(shell32);
+  Settle();
   window_->OnIconChosen(6);
   EXPECT_EQ(window_->types()[d].pending, shell32 + L",5") << ".tarrowd has the same ProgID";
   EXPECT_EQ(window_->types()[d].picture, window_->types()[a].picture);
@@ -620,6 +654,7 @@ TEST_F(MainWindowTest, ChangesAreMarkedCountedAndSharedUntilApplied) {
   const std::wstring key = L"Tarrow.TypeA\\DefaultIcon";
   const tarrow::testing::KeptValue kept(key);
   window_->OnApply();
+  Settle();
   EXPECT_EQ(RegReadValue(os_->registry, kClassesRoot, key, L""), shell32 + L",5");
   EXPECT_TRUE(shell_.shown.empty()) << "success needs no message box";
   EXPECT_EQ(window_->StatusText(), total + L" types, no changes waiting.  2 types for all users.");
@@ -629,20 +664,26 @@ TEST_F(MainWindowTest, ChangesAreMarkedCountedAndSharedUntilApplied) {
 
 TEST_F(MainWindowTest, AFileWithoutIconsSaysSoWhereTheGridIs) {
   window_->SetIconFileText(L"C:\\no such folder\\none.dll");
+  Settle();
   EXPECT_EQ(window_->iconGrid().emptyText(), L"There is no file by this name.");
   window_->SetIconFileText(tarrow::testing::Fixture(L"not-an-icon.ico"));
+  Settle();
   EXPECT_EQ(window_->iconGrid().emptyText(), L"This file holds no icons, or they cannot be read.");
   window_->SetIconFileText(tarrow::testing::SystemFile(L"shell32.dll"));
+  Settle();
   EXPECT_EQ(window_->iconGrid().emptyText(), L"");
   window_->SetIconFileText(L"");
+  Settle();
   EXPECT_EQ(window_->iconGrid().emptyText(), L"") << "no file named, nothing to say";
 }
 
 TEST_F(MainWindowTest, ExitCloseAndRefreshAskBeforeDroppingChanges) {
   ASSERT_TRUE(window_->OnLoad(false));
+  Settle();
   const auto c = IndexOf(L".tarrowc");
   window_->SelectItem(c);
   window_->SetIconFileText(tarrow::testing::SystemFile(L"shell32.dll"));
+  Settle();
   window_->OnIconChosen(2);
   const HWND hwnd = window_->hwnd();
 
@@ -662,6 +703,7 @@ TEST_F(MainWindowTest, ExitCloseAndRefreshAskBeforeDroppingChanges) {
 
   shell_.answers.push_back(kIdCancel);
   window_->OnRefresh();
+  Settle();
   EXPECT_EQ(shell_.shown.size(), 3u);
   EXPECT_TRUE(IsChanged(window_->types()[c])) << "Cancel keeps the change";
 
@@ -680,9 +722,11 @@ TEST_F(MainWindowTest, ExitCloseAndRefreshAskBeforeDroppingChanges) {
 
 TEST_F(MainWindowTest, WhileAScanRunsTheButtonsAreDisabledAndApplyIsRefused) {
   ASSERT_TRUE(window_->OnLoad(false));
+  Settle();
   const auto c = IndexOf(L".tarrowc");
   window_->SelectItem(c);
   window_->SetIconFileText(tarrow::testing::SystemFile(L"shell32.dll"));
+  Settle();
   window_->OnIconChosen(2);
   ASSERT_TRUE(::IsWindowEnabled(window_->control(MainWindow::kApply)));
 
@@ -716,6 +760,7 @@ TEST_F(MainWindowTest, WhileAScanRunsTheButtonsAreDisabledAndApplyIsRefused) {
   const std::wstring before = RegReadValue(os_->registry, kClassesRoot, key, L"");
   shell_.answers.push_back(kIdNo);
   window_->OnRefresh();
+  Settle();
   ::DestroyWindow(probeWindow);
   current = nullptr;
   ASSERT_TRUE(probe.ran) << "the scan never yielded";
@@ -729,14 +774,17 @@ TEST_F(MainWindowTest, WhileAScanRunsTheButtonsAreDisabledAndApplyIsRefused) {
 
 TEST_F(MainWindowTest, DeleteInTheListRestoresTheSelectedTypesOriginalIcon) {
   ASSERT_TRUE(window_->OnLoad(false));
+  Settle();
   const std::wstring key = L"Tarrow.TypeC\\DefaultIcon";
   const tarrow::testing::KeptValue kept(key);
   const std::wstring shell32 = tarrow::testing::SystemFile(L"shell32.dll");
   const auto c = IndexOf(L".tarrowc");
   window_->SelectItem(c);
   window_->SetIconFileText(shell32);
+  Settle();
   window_->OnIconChosen(2);
   window_->OnApply();
+  Settle();
   ASSERT_EQ(RegReadValue(os_->registry, kClassesRoot, key, L""), shell32 + L",1");
 
   const HWND list = window_->control(MainWindow::kTypeList);
@@ -755,6 +803,7 @@ TEST_F(MainWindowTest, DeleteInTheListRestoresTheSelectedTypesOriginalIcon) {
 
 TEST_F(MainWindowTest, AnotherFileClearsTheFrameSoSpaceAssignsNothingUnpicked) {
   ASSERT_TRUE(window_->OnLoad(false));
+  Settle();
   std::wstring other;
   for (const wchar_t* name : {L"user32.dll", L"comctl32.dll", L"explorer.exe", L"winefile.exe"}) {
     if (os_->shell.CountIcons(tarrow::testing::SystemFile(name)) >= 5) {
@@ -766,8 +815,10 @@ TEST_F(MainWindowTest, AnotherFileClearsTheFrameSoSpaceAssignsNothingUnpicked) {
   const auto c = IndexOf(L".tarrowc");
   window_->SelectItem(c);
   window_->SetIconFileText(tarrow::testing::SystemFile(L"shell32.dll"));
+  Settle();
   window_->iconGrid().Frame(5);
   window_->SetIconFileText(other);
+  Settle();
   EXPECT_EQ(window_->iconGrid().framed(), 0);
   EXPECT_EQ(window_->picker().framedCell, 0);
   ::SendMessageW(window_->control(MainWindow::kIconGrid), WM_KEYDOWN, VK_SPACE, 0);
@@ -776,6 +827,7 @@ TEST_F(MainWindowTest, AnotherFileClearsTheFrameSoSpaceAssignsNothingUnpicked) {
 
 TEST_F(MainWindowTest, ADoubleClickEndingOutsideTheGridCostsNoClick) {
   window_->SetIconFileText(tarrow::testing::SystemFile(L"shell32.dll"));
+  Settle();
   const HWND grid = window_->control(MainWindow::kIconGrid);
   // Cell 1 at (20, 20), cell 3 at (98, 20), at 96 DPI or more.
   const int scale = static_cast<int>(DpiOf(grid));
@@ -792,16 +844,19 @@ TEST_F(MainWindowTest, ADoubleClickEndingOutsideTheGridCostsNoClick) {
 
 TEST_F(MainWindowTest, AfterRefreshTheFocusIsWhereItWas) {
   ASSERT_TRUE(window_->OnLoad(false));
+  Settle();
   window_->Show();
   const HWND refresh = window_->control(MainWindow::kRefresh);
   ::SetFocus(refresh);
   ASSERT_EQ(::GetFocus(), refresh);
   window_->OnRefresh();
+  Settle();
   EXPECT_EQ(::GetFocus(), refresh);
 }
 
 TEST_F(MainWindowTest, AWheelNotchTowardsTheUserShowsTheNextRow) {
   window_->SetIconFileText(tarrow::testing::SystemFile(L"shell32.dll"));
+  Settle();
   const HWND grid = window_->control(MainWindow::kIconGrid);
   ::SendMessageW(grid, WM_MOUSEWHEEL, MAKEWPARAM(0, -WHEEL_DELTA), 0);
   EXPECT_EQ(window_->iconGrid().scrollValue(), 615);
@@ -813,6 +868,7 @@ TEST_F(MainWindowTest, AWheelNotchTowardsTheUserShowsTheNextRow) {
 
 TEST_F(MainWindowTest, TheScrollBarStepsByRowsAndPagesWithAThumbForTheView) {
   window_->SetIconFileText(tarrow::testing::SystemFile(L"shell32.dll"));
+  Settle();
   const HWND bar = window_->control(MainWindow::kGridScroll);
   SCROLLINFO si{sizeof si, SIF_ALL, 0, 0, 0, 0, 0};
   ::GetScrollInfo(bar, SB_CTL, &si);

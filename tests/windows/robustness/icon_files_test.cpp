@@ -62,12 +62,14 @@ TEST_F(IconFiles, DamagedFilesShowNoIconsInTheGridAndTheScanFallsBack) {
   for (const auto& file : damaged) {
     SCOPED_TRACE(file.name);
     window_->SetIconFileText(file.path);
+    Settle();
     EXPECT_TRUE(window_->iconGrid().layout().cells.empty());
     EXPECT_TRUE(window_->iconGrid().pictures().empty());
   }
   // The whole file shows its one icon, so an empty grid above means
   // something.
   window_->SetIconFileText(folder_.Put(L"whole.ico", ico_));
+  Settle();
   ASSERT_EQ(window_->iconGrid().pictures().size(), 1u);
   EXPECT_GE(window_->iconGrid().pictures()[0], 0);
   EXPECT_EQ(win32::Win32Shell::LiveIcons(), 0);
@@ -84,6 +86,7 @@ TEST_F(IconFiles, DamagedFilesShowNoIconsInTheGridAndTheScanFallsBack) {
   whole.SetIcon(folder_.path() + L"\\whole.ico,0");
   const auto icons = ClassesRootIcons();
   ASSERT_TRUE(window_->OnLoad(false));
+  Settle();
   const TypeItem* missing = Listed(types[damaged.size() - 1].extension());
   ASSERT_TRUE(missing);
   const auto fallBack = PictureOf(*missing);
@@ -118,9 +121,11 @@ TEST_F(IconFiles, LongAndNonAsciiPathsAreShownWhereTheSystemCanAndRecordedExactl
   ASSERT_TRUE(WriteFileBytes(win32::LongPath(longPath), ico_));
 
   window_->SetIconFileText(shortPath);
+  Settle();
   ASSERT_EQ(window_->iconGrid().pictures().size(), 1u);
   EXPECT_GE(window_->iconGrid().pictures()[0], 0);
   window_->SetIconFileText(longPath);
+  Settle();
   EXPECT_LE(window_->iconGrid().pictures().size(), 1u);
 
   const ScratchType shortType(L".tarrownear", L"TarrowTest.Near", L"Near");
@@ -130,6 +135,7 @@ TEST_F(IconFiles, LongAndNonAsciiPathsAreShownWhereTheSystemCanAndRecordedExactl
   const ScratchType missing(L".tarrowmissing", L"TarrowTest.Missing", L"Missing");
   missing.SetIcon(folder_.path() + L"\\missing.ico,0");
   ASSERT_TRUE(window_->OnLoad(false));
+  Settle();
   ASSERT_TRUE(Listed(shortType.extension()) && Listed(longType.extension()) && Listed(missing.extension()));
   const auto fallBack = PictureOf(*Listed(missing.extension()));
   const auto own = PictureOf(*Listed(shortType.extension()));
@@ -147,6 +153,7 @@ TEST_F(IconFiles, LongAndNonAsciiPathsAreShownWhereTheSystemCanAndRecordedExactl
   longType.SetIcon(L"changed.dll,2");
   shell_.answers = {kIdYes};
   window_->OnRestoreDefaults();
+  Settle();
   EXPECT_EQ(DefaultValue(shortType.iconKey()), shortOriginal);
   EXPECT_EQ(DefaultValue(longType.iconKey()), longOriginal);
   EXPECT_EQ(win32::Win32Shell::LiveIcons(), 0);

@@ -124,6 +124,7 @@ TEST_F(OddRegistryValues, AreListedAndRecordedOnlyAsTextAndRestoreChangesNothing
 
   const auto recorded = ClassesRootIcons();
   ASSERT_TRUE(window_->OnLoad(false));
+  Settle();
   std::vector<std::wstring> listed, expected;
   for (const auto& item : window_->types()) listed.push_back(ItemText(item));
   for (const auto& type : ExpectedTypes()) expected.push_back(type.text);
@@ -152,6 +153,7 @@ TEST_F(OddRegistryValues, AreListedAndRecordedOnlyAsTextAndRestoreChangesNothing
   unicode.SetIcon(L"changed.dll,9");
   shell_.answers = {kIdYes};
   window_->OnRestoreDefaults();
+  Settle();
   // The two types Defaults.dat cannot hold are named, not passed over.
   ASSERT_EQ(shell_.shown.size(), 2u) << Utf8(shell_.shown.back().first);
   EXPECT_EQ(

@@ -139,6 +139,7 @@ class WindowTest : public ::testing::Test {
 
   TestShell shell_;
   Os os_{win32::RealOs().registry, win32::RealOs().files, shell_};
+  void Settle() { SettleIcons(*window_); }
   std::unique_ptr<app::MainWindow> window_;
 };
 

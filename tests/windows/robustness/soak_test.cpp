@@ -82,13 +82,16 @@ TEST_F(Soak, TwoHundredRefreshesAndGridBuildsLeaveNothingBehind) {
   // The same file spelled two ways: every round builds the whole grid anew.
   const std::wstring files[] = {SystemFile(L"shell32.dll"), SystemFile(L"SHELL32.DLL")};
   ASSERT_TRUE(window_->OnLoad(false));
+  Settle();
   // Each round also gives a type one of the file's icons, so that the next
   // scan has a changed picture to drop.
   auto round = [&](int i) {
     // Refresh asks first while the change waits: No drops it.
     if (CountPendingTypes(window_->types()) > 0) shell_.answers.push_back(kIdNo);
     window_->OnRefresh();
+    Settle();
     window_->SetIconFileText(files[i % 2]);
+    Settle();
     window_->SelectItem(0);
     window_->OnIconChosen(1 + i % 7);
   };
