@@ -80,6 +80,7 @@ class IconGrid : public Window<IconGrid> {
   const GridLayout& layout() const { return layout_; }
   const GridMetrics& metrics() const { return metrics_; }
   const std::vector<int>& pictures() const { return pictures_; }
+  HIMAGELIST imageList() const { return images_.get(); }
   const std::wstring& emptyText() const { return emptyText_; }
   std::int64_t scrollValue() const { return scrollValue_; }  // twips the sheet is moved up
   void SetScrollValue(std::int64_t value);

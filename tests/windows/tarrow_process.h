@@ -304,7 +304,17 @@ class Tarrow {
   }
 
   // Double-clicks grid cell k (from 1), the sheet scrolled to its top.
+  // The number of cells of the grid, from the name it gives a screen reader
+  // ("184 icons", "Icon 5 of 184"); 0 while it counts.
+  int GridCells() const {
+    const std::wstring name = TextOf(control(app::MainWindow::kIconGrid));
+    const auto of = name.rfind(L" of ");
+    return std::wcstol(name.c_str() + (of == std::wstring::npos ? 0 : of + 4), nullptr, 10);
+  }
+
+  // Waits, as a user would, for the grid to lay out its cells first.
   void DoubleClickCell(int k) const {
+    WaitUntil([&] { return GridCells() >= k; });
     const HWND grid = control(app::MainWindow::kIconGrid);
     UINT dpi = ::GetDpiForWindow(grid);
     if (dpi == 0) dpi = 96;

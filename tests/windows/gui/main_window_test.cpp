@@ -2,6 +2,8 @@
 // its handlers called directly and its controls read back through messages.
 #include "app/main_window.h"
 
+#include <tlhelp32.h>
+
 #include <gtest/gtest.h>
 #include <thread>
 
@@ -9,14 +11,18 @@
 #include "catalog/icon_location.h"
 #include "catalog/snapshot.h"
 #include "changes/journal.h"
+#include "picker/grid.h"
 #include "platform/registry.h"
 #include "platform/win32/win32_os.h"
+#include "tarrow_process.h"
 #include "wine_support.h"
 
 namespace tarrow::app {
 namespace {
 
+using tarrow::testing::SystemFile;
 using tarrow::testing::TestShell;
+using tarrow::testing::WindowsPath;
 
 class MainWindowTest : public ::testing::Test {
  protected:
@@ -195,6 +201,102 @@ TEST_F(MainWindowTest, LoadScansSetsTheCaptionAndRefreshRebuilds) {
   EXPECT_FALSE(IsChanged(window_->types()[a])) << "a rescan drops unapplied assignments";
   ::GetWindowTextW(window_->hwnd(), caption, 64);
   EXPECT_STREQ(caption, L"Tarrow - Version 1.5");
+}
+
+// A program holding `count` icons, all of one small picture: a copy of the
+// program without resources, given them as a resource compiler would.
+std::wstring ProgramWithIcons(int count) {
+  wchar_t folder[MAX_PATH];
+  ::GetTempPathW(MAX_PATH, folder);
+  const std::wstring path = std::wstring(folder) + L"tarrow-icons-" + std::to_wstring(count) + L".exe";
+  if (!::CopyFileW(WindowsPath(TARROW_NO_RESOURCES_EXE).c_str(), path.c_str(), FALSE)) return {};
+  constexpr int kSide = 16;
+  std::vector<BYTE> image(sizeof(BITMAPINFOHEADER) + kSide * kSide * 4 + kSide * 4, 0);
+  BITMAPINFOHEADER header{sizeof header, kSide, 2 * kSide, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  std::memcpy(image.data(), &header, sizeof header);
+  for (int p = 0; p < kSide * kSide; ++p) {
+    const DWORD blue = 0xFF2060C0;
+    std::memcpy(image.data() + sizeof header + p * 4, &blue, 4);
+  }
+#pragma pack(push, 2)
+  struct Group {
+    WORD reserved, type, count;
+    BYTE width, height, colours, zero;
+    WORD planes, bits;
+    DWORD bytes;
+    WORD id;
+  } group{0, 1, 1, kSide, kSide, 0, 0, 1, 32, static_cast<DWORD>(image.size()), 1};
+#pragma pack(pop)
+  const HANDLE update = ::BeginUpdateResourceW(path.c_str(), FALSE);
+  if (!update) return {};
+  bool done = ::UpdateResourceW(update, RT_ICON, MAKEINTRESOURCEW(1), 0, image.data(),
+                                static_cast<DWORD>(image.size()));
+  for (int k = 1; done && k <= count; ++k)
+    done = ::UpdateResourceW(update, RT_GROUP_ICON, MAKEINTRESOURCEW(k), 0, &group, sizeof group);
+  return ::EndUpdateResourceW(update, !done) && done ? path : std::wstring();
+}
+
+int ThreadsOfThisProcess() {
+  const HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  THREADENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  int threads = 0;
+  for (BOOL more = ::Thread32First(snapshot, &entry); more; more = ::Thread32Next(snapshot, &entry))
+    threads += entry.th32OwnerProcessID == ::GetCurrentProcessId();
+  ::CloseHandle(snapshot);
+  return threads;
+}
+
+TEST_F(MainWindowTest, TheListShowsBeforeItsIconsAndThenEveryRowGetsOne) {
+  ASSERT_TRUE(window_->OnLoad(false));
+  ASSERT_GT(window_->types().size(), 3u);
+  // No message has been handled since the walk: no picture can have come.
+  LVITEMW row{};
+  row.mask = LVIF_IMAGE;
+  ASSERT_TRUE(ListView_GetItem(window_->control(MainWindow::kTypeList), &row));
+  EXPECT_EQ(row.iImage, 0) << "the placeholder";
+  for (const auto& item : window_->types()) EXPECT_EQ(window_->images().IndexOf(item.picture), -1);
+  Settle();
+  for (const auto& item : window_->types()) EXPECT_GT(window_->images().IndexOf(item.picture), 0);
+  ASSERT_TRUE(ListView_GetItem(window_->control(MainWindow::kTypeList), &row));
+  EXPECT_GT(row.iImage, 0);
+  EXPECT_EQ(win32::Win32Shell::LiveIcons(), 0);
+}
+
+TEST_F(MainWindowTest, TenThousandIconsComeInTheBackgroundAndAnotherFileOrExitDropsThem) {
+  const std::wstring many = ProgramWithIcons(10000);
+  ASSERT_FALSE(many.empty()) << "the icon program could not be made";
+  const int threadsBefore = ThreadsOfThisProcess();
+  IconGrid& grid = window_->iconGrid();
+
+  window_->SetIconFileText(many);
+  EXPECT_EQ(grid.count(), 0) << "counted on the window's thread";
+  Settle();
+  ASSERT_EQ(grid.count(), 10000);
+  const auto drawn = [&](std::int64_t cell) {
+    return grid.pictures()[static_cast<std::size_t>(cell - 1)] >= 0;
+  };
+  for (std::int64_t cell : {1, 64, 65, 5000, 10000}) EXPECT_TRUE(drawn(cell)) << cell;
+  EXPECT_EQ(win32::Win32Shell::LiveIcons(), 0);
+
+  // Another file while the first one's icons are coming: none of them stays.
+  window_->SetIconFileText(L"");
+  window_->SetIconFileText(many);
+  window_->SetIconFileText(SystemFile(L"shell32.dll"));
+  Settle();
+  const int cells = static_cast<int>(grid.count());
+  EXPECT_GT(cells, 100);
+  EXPECT_EQ(std::count_if(grid.pictures().begin(), grid.pictures().end(), [](int p) { return p >= 0; }),
+            cells);
+  EXPECT_EQ(ImageList_GetImageCount(grid.imageList()), cells) << "pictures of the file dropped";
+  EXPECT_EQ(win32::Win32Shell::LiveIcons(), 0);
+
+  // The window closed in the middle of loading: no thread, no icon is left.
+  window_->SetIconFileText(many);
+  window_.reset();
+  EXPECT_EQ(ThreadsOfThisProcess(), threadsBefore - 2) << "the list's and the grid's loaders";
+  EXPECT_EQ(win32::Win32Shell::LiveIcons(), 0);
+  ::DeleteFileW(many.c_str());
 }
 
 TEST_F(MainWindowTest, ListPicturesAreDrawnAgainForAScreenOfAnotherScale) {
