@@ -40,7 +40,7 @@ void ListPictures::Prioritise(const std::vector<std::wstring>& keys) {
 }
 
 bool ListPictures::TakeDone() {
-  std::vector<std::vector<std::wstring>> keysOfIcon;
+  std::vector<std::vector<std::wstring>> keysOfIcon, keysOfFailed;
   std::vector<IconRequest> requests;
   std::vector<IconHandle> icons;
   for (IconResult& result : loader_.TakeResults()) {
@@ -51,25 +51,28 @@ bool ListPictures::TakeDone() {
     }
     for (const std::wstring& key : waiting.mapped()) requestOf_.erase(key);
     const IconHandle icon = result.icons.empty() ? 0 : result.icons.front();
-    if (icon != 0) {
-      keysOfIcon.push_back(std::move(waiting.mapped()));
-      requests.push_back(std::move(result.request));
-      icons.push_back(icon);
+    if (icon == 0) {
+      drawn_[result.request] = -1;
+      keysOfFailed.push_back(std::move(waiting.mapped()));
       continue;
     }
-    drawn_[result.request] = -1;
-    // The file or the icon is gone: the system's stand-in for a type without
-    // one. Without that either, the placeholder stays.
-    if (result.request != fallback_ && !fallback_.file.empty()) Wait(fallback_, std::move(waiting.mapped()));
+    keysOfIcon.push_back(std::move(waiting.mapped()));
+    requests.push_back(std::move(result.request));
+    icons.push_back(icon);
   }
-  if (icons.empty()) return false;
   // The store keeps its own copies, so the icons can go at once.
   const std::vector<int> where = images_.Give(keysOfIcon, icons);
   for (std::size_t i = 0; i < icons.size(); ++i) {
     drawn_[requests[i]] = where[i];
     loader_.Release(icons[i]);
   }
-  return true;
+  // The file or the icon is gone: the system's stand-in for a type without
+  // one, which may have come in this very batch. Without that either, the
+  // placeholder stays.
+  for (std::vector<std::wstring>& keys : keysOfFailed) {
+    if (!fallback_.file.empty()) Wait(fallback_, std::move(keys));
+  }
+  return !icons.empty() || !keysOfFailed.empty();
 }
 
 void ListPictures::Cancel() {

@@ -46,6 +46,7 @@ TEST(IconScheduleTest, EachRequestIsQueuedOnceAndTheRowsOnScreenGoFirst) {
 class HeldSource : public IconSource {
  public:
   std::wstring heldFile;
+  std::wstring goneFile;  // holds no icons
 
   int Count(const std::wstring&) override { return 3; }
   std::vector<IconHandle> Extract(const IconRequest& request) override {
@@ -56,6 +57,7 @@ class HeldSource : public IconSource {
       changed_.wait(lock, [this] { return released_; });
     }
     std::vector<IconHandle> icons;
+    if (request.file == goneFile) return std::vector<IconHandle>(static_cast<std::size_t>(request.count), 0);
     for (int k = 0; k < request.count; ++k) {
       icons.push_back(next_);
       live_.insert(next_++);
@@ -174,6 +176,33 @@ TEST(ListPicturesTest, ARescanDuringLoadingShowsOnlyTheNewRoundsPictures) {
   EXPECT_EQ(images.IndexOf(L"Index1"), 0);
   loader.Stop();
   EXPECT_EQ(source.live(), 0u) << "the list keeps copies; no icon is left";
+}
+
+TEST(ListPicturesTest, ATypeWhoseIconIsGoneGetsTheStandInThatCameInTheSameBatch) {
+  struct Sink : PictureSink {
+    int added = 0;
+    int AddPicture(IconHandle) override { return added++; }
+    void RemoveAllPictures() override { added = 0; }
+  } sink;
+  HeldSource source;
+  source.goneFile = L"gone.dll";
+  source.heldFile = L"held.dll";
+  LoaderWakes wakes;
+  IconLoader loader(source, wakes.Callback());
+  ImageStore images(sink);
+  ListPictures pictures(images, loader);
+  images.AddWaiting(L"Index1", {L"stand-in.dll", 0});
+  images.AddWaiting(L"Index2", {L"gone.dll", 0});
+  images.AddWaiting(L"Index3", {L"held.dll", 0});
+  pictures.RequestMissing(16, {L"stand-in.dll", 0});
+  // The worker is on the third: the first two are done, and taken together.
+  source.WaitInHand();
+  pictures.TakeDone();
+  EXPECT_EQ(images.IndexOf(L"Index1"), 0);
+  EXPECT_EQ(images.IndexOf(L"Index2"), 0) << "the stand-in, drawn once";
+  source.ReleaseHeld();
+  loader.Stop();
+  EXPECT_EQ(sink.added, 1);
 }
 
 }  // namespace
