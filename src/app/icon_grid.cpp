@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "app/icon_delivery.h"
 #include "app/layout.h"
 #include "catalog/icon_location.h"
 #include "picker/grid_text.h"
@@ -14,6 +15,7 @@ namespace tarrow::app {
 namespace {
 constexpr UINT kIconsDone = WM_APP + 1;    // the loader has results
 constexpr UINT kIconsWanted = WM_APP + 2;  // cells in view wait for icons
+constexpr UINT_PTR kDeliveryTimer = 1;
 }  // namespace
 
 IconGrid::IconGrid(Shell& shell, IconGridListener& listener)
@@ -119,7 +121,7 @@ void IconGrid::OnCounted(int total) {
 void IconGrid::OnIconsDone() {
   std::vector<IconHandle> icons;
   std::vector<std::size_t> cells;
-  for (IconResult& result : loader_.TakeResults()) {
+  for (IconResult& result : loader_.TakeResults(kIconsPerSlice)) {
     if (result.request.count == 0) {
       OnCounted(result.total);
       continue;
@@ -359,7 +361,11 @@ void IconGrid::OnKey(WPARAM key) {
 LRESULT IconGrid::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case kIconsDone:
-      OnIconsDone();
+      ArmIconTimer(hwnd_, kDeliveryTimer);
+      return 0;
+    case WM_TIMER:
+      if (wp != kDeliveryTimer) break;
+      DeliverIcons(hwnd_, kDeliveryTimer, loader_, [this] { OnIconsDone(); });
       return 0;
     case kIconsWanted:
       OnIconsWanted();

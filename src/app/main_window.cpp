@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "app/icon_delivery.h"
 #include "app/layout.h"
 #include "catalog/icon_location.h"
 #include "catalog/type_view.h"
@@ -23,6 +24,7 @@ constexpr ULONGLONG kYieldIntervalMs = 10;
 constexpr ULONGLONG kProgressDelayMs = 500;
 constexpr UINT kListIconsDone = WM_APP + 1;    // the list's loader has results
 constexpr UINT kListIconsWanted = WM_APP + 2;  // rows on screen wait for icons
+constexpr UINT_PTR kListDeliveryTimer = 1;
 
 struct ControlDesign {
   int id;
@@ -317,7 +319,10 @@ void MainWindow::RequestListPictures() {
 }
 
 void MainWindow::OnListIconsDone() {
-  if (listPictures_.TakeDone()) list_.Repaint();
+  bool changed = false;
+  DeliverIcons(hwnd_, kListDeliveryTimer, listLoader_,
+               [&] { changed = listPictures_.TakeDone(kIconsPerSlice) || changed; });
+  if (changed) list_.Repaint();
 }
 
 void MainWindow::OnListIconsWanted() {
@@ -577,6 +582,10 @@ LRESULT MainWindow::OnNotify(const NMHDR& header) {
 LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case kListIconsDone:
+      ArmIconTimer(hwnd_, kListDeliveryTimer);
+      return 0;
+    case WM_TIMER:
+      if (wp != kListDeliveryTimer) break;
       OnListIconsDone();
       return 0;
     case kListIconsWanted:

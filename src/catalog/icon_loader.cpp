@@ -1,5 +1,7 @@
 #include "catalog/icon_loader.h"
 
+#include <iterator>
+
 #include "catalog/icon_location.h"
 
 namespace tarrow {
@@ -99,14 +101,27 @@ void IconLoader::Cancel() {
   ReleaseAll(dropped);
 }
 
-std::vector<IconResult> IconLoader::TakeResults() {
+std::vector<IconResult> IconLoader::TakeResults(std::size_t mostIcons) {
   std::vector<IconResult> taken;
   std::lock_guard lock(mutex_);
-  taken.swap(results_);
-  untakenIcons_ = 0;
-  woken_ = false;
+  std::size_t icons = 0, count = 0;
+  for (; count < results_.size(); ++count) {
+    const std::size_t more = results_[count].icons.size();
+    if (count > 0 && icons + more > mostIcons) break;
+    icons += more;
+  }
+  taken.assign(std::make_move_iterator(results_.begin()), std::make_move_iterator(results_.begin() + count));
+  results_.erase(results_.begin(), results_.begin() + count);
+  untakenIcons_ -= icons;
+  // While results are left, the taker is still awake: no new wake-up.
+  woken_ = !results_.empty();
   changed_.notify_all();
   return taken;
+}
+
+bool IconLoader::hasResults() const {
+  std::lock_guard lock(mutex_);
+  return !results_.empty();
 }
 
 bool IconLoader::idle() const {

@@ -101,8 +101,12 @@ class IconLoader {
   // Drops every request and every result not taken, without waiting: the
   // request in hand finishes and its icons are released unseen.
   void Cancel();
-  // The results of this round not taken yet, in the order they were done.
-  std::vector<IconResult> TakeResults();
+  // The results of this round not taken yet, in the order they were done:
+  // at least one, and no more than `mostIcons` icons' worth after that, so
+  // that the window's thread can take them a slice at a time.
+  std::vector<IconResult> TakeResults(std::size_t mostIcons = SIZE_MAX);
+  // Whether results wait to be taken.
+  bool hasResults() const;
   // Releases an icon of a result taken.
   void Release(IconHandle icon) {
     if (IsIcon(icon)) source_.Release(icon);

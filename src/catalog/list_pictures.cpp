@@ -39,11 +39,11 @@ void ListPictures::Prioritise(const std::vector<std::wstring>& keys) {
   loader_.Prioritise(ids);
 }
 
-bool ListPictures::TakeDone() {
+bool ListPictures::TakeDone(std::size_t mostIcons) {
   std::vector<std::vector<std::wstring>> keysOfIcon, keysOfFailed;
   std::vector<IconRequest> requests;
   std::vector<IconHandle> icons;
-  for (IconResult& result : loader_.TakeResults()) {
+  for (IconResult& result : loader_.TakeResults(mostIcons)) {
     auto waiting = waiting_.extract(result.id);
     if (waiting.empty()) {
       for (const IconHandle icon : result.icons) loader_.Release(icon);

@@ -23,8 +23,9 @@ class ListPictures {
   // The keys of the rows on screen: their icons go to the front, the first
   // key's first.
   void Prioritise(const std::vector<std::wstring>& keys);
-  // Gives the store what the loader has done; true when a picture changed.
-  bool TakeDone();
+  // Gives the store what the loader has done, no more than about
+  // `mostIcons` at a time; true when a picture changed.
+  bool TakeDone(std::size_t mostIcons = SIZE_MAX);
   // Drops every request not done, without waiting for the one in hand.
   void Cancel();
   // Whether some key still waits for its picture.

@@ -139,6 +139,28 @@ TEST(IconLoaderTest, CancelDoesNotWaitForTheIconInHandAndNothingOfTheOldRoundArr
   EXPECT_EQ(source.live(), first.size() == 2 ? 3u : 0u) << "only icons the window took are alive";
 }
 
+TEST(IconLoaderTest, ResultsAreTakenASliceAtATime) {
+  HeldSource source;
+  source.heldFile = L"held.dll";
+  LoaderWakes wakes;
+  IconLoader loader(source, wakes.Callback());
+  const IconJobId one = loader.Request({L"a.dll", 0, 1, 16});
+  const IconJobId three = loader.Request({L"b.dll", 0, 3, 16});
+  loader.Request({L"held.dll", 0, 1, 16});
+  source.WaitInHand();
+  // At least one result, then no more than two icons' worth.
+  auto slice = loader.TakeResults(2);
+  ASSERT_EQ(slice.size(), 1u);
+  EXPECT_EQ(slice[0].id, one);
+  EXPECT_TRUE(loader.hasResults());
+  slice = loader.TakeResults(2);
+  ASSERT_EQ(slice.size(), 1u);
+  EXPECT_EQ(slice[0].id, three);
+  EXPECT_FALSE(loader.hasResults());
+  source.ReleaseHeld();
+  loader.Stop();
+}
+
 TEST(ListPicturesTest, ARescanDuringLoadingShowsOnlyTheNewRoundsPictures) {
   struct Sink : PictureSink {
     std::vector<IconHandle> added;

@@ -1,0 +1,33 @@
+// How an icon loader's results reach the window's thread. Its wake-up only
+// starts a timer: timer messages come after the user's input and painting,
+// so thousands of icons arriving never hold them up, and each tick takes
+// results a slice at a time for a few milliseconds only.
+#pragma once
+
+#include <windows.h>
+
+#include "catalog/icon_loader.h"
+
+namespace tarrow::app {
+
+// Icons taken in one slice: about what the window draws in a few ms.
+inline constexpr std::size_t kIconsPerSlice = 64;
+
+// The loader woke the window: it takes the results on its next idle tick.
+inline void ArmIconTimer(HWND window, UINT_PTR timer) {
+  ::SetTimer(window, timer, USER_TIMER_MINIMUM, nullptr);
+}
+
+// A tick: `takeSlice` runs while results wait, for about one tick at most;
+// the timer stops once none is left (the next wake-up starts it again).
+template <typename TakeSlice>
+void DeliverIcons(HWND window, UINT_PTR timer, const IconLoader& loader, TakeSlice takeSlice) {
+  constexpr ULONGLONG kBudgetMs = 15;
+  const ULONGLONG start = ::GetTickCount64();
+  do {
+    takeSlice();
+  } while (loader.hasResults() && ::GetTickCount64() - start < kBudgetMs);
+  if (!loader.hasResults()) ::KillTimer(window, timer);
+}
+
+}  // namespace tarrow::app
