@@ -235,7 +235,7 @@ int wmain(int argc, wchar_t** argv) {
   ::ShowWindow(window.hwnd(), SW_SHOWNOACTIVATE);
   ::UpdateWindow(window.hwnd());
   if (!RefreshAndSettle(window)) {
-    std::fprintf(stderr, "scan_winbench: the list's icons were still loading after five minutes\n");
+    std::fprintf(stderr, "scan_winbench: the list's icons were still loading after two minutes\n");
     return 1;
   }
   const bench::Resources afterOne = bench::MeasureResources();

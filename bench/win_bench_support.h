@@ -67,7 +67,7 @@ inline void ResourceRows(const std::string& rounds, const Resources& one, const 
 // when it timed out. The window's thread must pump for the loaders' results
 // to arrive, as the program's own message loop does.
 template <typename Done>
-bool PumpUntil(Done&& done, ULONGLONG timeoutMs = 300000) {
+bool PumpUntil(Done&& done, ULONGLONG timeoutMs = 120000) {
   const ULONGLONG giveUp = ::GetTickCount64() + timeoutMs;
   while (!done()) {
     if (::GetTickCount64() > giveUp) return false;
