@@ -218,6 +218,10 @@ int wmain(int argc, wchar_t** argv) {
         "is cells %lld to %lld (the floor added %d)\n",
         name.c_str(), count, drawn, static_cast<long long>(grid.count()), static_cast<long long>(first),
         static_cast<long long>(last), firstDrawn);
+    std::string rounds_ms;
+    for (double ms : firsts)
+      rounds_ms += (rounds_ms.empty() ? "" : ", ") + std::to_string(static_cast<int>(ms));
+    std::printf("note|grid: %s: first screen in each round %s ms\n", name.c_str(), rounds_ms.c_str());
     const std::string what = "grid of " + name + " (" + std::to_string(count) + " icons)";
     bench::TimeRow((what + ": first screen").c_str(), Median(firsts), Median(firstFloors), "1.5x");
     bench::TimeRow((what + ": every icon").c_str(), Median(wholes), Median(floors), "1.3x");
