@@ -54,9 +54,6 @@ std::optional<std::pair<IconJobId, IconRequest>> IconSchedule::Take() {
   queue_.erase(queue_.begin());
   place_.erase(id);
   auto request = queued_.extract(id);
-  // Asked for again once taken, it is a new job: the old one's result may
-  // already be on its way.
-  known_.erase(request.mapped());
   return std::pair{id, std::move(request.mapped())};
 }
 

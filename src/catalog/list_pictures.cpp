@@ -43,6 +43,7 @@ bool ListPictures::TakeDone() {
   std::vector<std::vector<std::wstring>> keysOfIcon;
   std::vector<IconRequest> requests;
   std::vector<IconHandle> icons;
+  std::vector<std::vector<std::wstring>> standIns;
   for (IconResult& result : loader_.TakeResults()) {
     auto waiting = waiting_.extract(result.id);
     if (waiting.empty()) {
@@ -60,16 +61,21 @@ bool ListPictures::TakeDone() {
     drawn_[result.request] = -1;
     // The file or the icon is gone: the system's stand-in for a type without
     // one. Without that either, the placeholder stays.
-    if (result.request != fallback_ && !fallback_.file.empty()) Wait(fallback_, std::move(waiting.mapped()));
+    if (result.request != fallback_ && !fallback_.file.empty())
+      standIns.push_back(std::move(waiting.mapped()));
   }
-  if (icons.empty()) return false;
-  // The store keeps its own copies, so the icons can go at once.
-  const std::vector<int> where = images_.Give(keysOfIcon, icons);
-  for (std::size_t i = 0; i < icons.size(); ++i) {
-    drawn_[requests[i]] = where[i];
-    loader_.Release(icons[i]);
+  if (!icons.empty()) {
+    // The store keeps its own copies, so the icons can go at once.
+    const std::vector<int> where = images_.Give(keysOfIcon, icons);
+    for (std::size_t i = 0; i < icons.size(); ++i) {
+      drawn_[requests[i]] = where[i];
+      loader_.Release(icons[i]);
+    }
   }
-  return true;
+  // Only now: the stand-in may have come in this same batch, and asked for
+  // before it is recorded, its keys would wait on a job already done.
+  for (std::vector<std::wstring>& keys : standIns) Wait(fallback_, std::move(keys));
+  return !icons.empty() || !standIns.empty();
 }
 
 void ListPictures::Cancel() {
