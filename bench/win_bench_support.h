@@ -92,8 +92,11 @@ class AnswerProbe {
   ~AnswerProbe() { Stop(); }
 
   // The longest round trip, in milliseconds.
+  // Called on the window's thread, which answers the last probe meanwhile:
+  // joining without pumping would hold that one until it timed out.
   double Stop() {
     stop_ = true;
+    PumpUntil([this] { return finished_.load(); });
     if (thread_.joinable()) thread_.join();
     return longestMs_;
   }
@@ -109,10 +112,11 @@ class AnswerProbe {
       longestMs_ = std::max(longestMs_.load(), ms);
       ::Sleep(10);
     }
+    finished_ = true;
   }
 
   HWND window_;
-  std::atomic<bool> stop_{false};
+  std::atomic<bool> stop_{false}, finished_{false};
   std::atomic<double> longestMs_{0};
   std::thread thread_;
 };
