@@ -6,7 +6,11 @@
 
 #include <psapi.h>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <string>
+#include <thread>
 
 #include "bench_support.h"
 #include "platform/win32/win32_os.h"
@@ -57,6 +61,73 @@ inline void ResourceRows(const std::string& rounds, const Resources& one, const 
   counted("GDI objects", one.gdiObjects, many.gdiObjects);
   counted("kernel handles", one.handles, many.handles);
   row("icons alive", one.liveIcons, many.liveIcons, "");
+}
+
+// Runs the calling thread's messages until `done()` or `timeoutMs`; false
+// when it timed out. The window's thread must pump for the loaders' results
+// to arrive, as the program's own message loop does.
+template <typename Done>
+bool PumpUntil(Done&& done, ULONGLONG timeoutMs = 120000) {
+  const ULONGLONG giveUp = ::GetTickCount64() + timeoutMs;
+  while (!done()) {
+    if (::GetTickCount64() > giveUp) return false;
+    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    MSG msg;
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_QUIT) continue;
+      ::TranslateMessage(&msg);
+      ::DispatchMessageW(&msg);
+    }
+  }
+  return true;
+}
+
+// Asks a window every 10 ms, from a thread of its own, for a WM_NULL round
+// trip; the longest is how long the window's thread left the user waiting.
+class AnswerProbe {
+ public:
+  explicit AnswerProbe(HWND window) : window_(window), thread_([this] { Run(); }) {}
+  AnswerProbe(const AnswerProbe&) = delete;
+  AnswerProbe& operator=(const AnswerProbe&) = delete;
+  ~AnswerProbe() { Stop(); }
+
+  // The longest round trip, in milliseconds.
+  // Called on the window's thread, which answers the last probe meanwhile:
+  // joining without pumping would hold that one until it timed out.
+  double Stop() {
+    stop_ = true;
+    PumpUntil([this] { return finished_.load(); });
+    if (thread_.joinable()) thread_.join();
+    return longestMs_;
+  }
+
+ private:
+  void Run() {
+    while (!stop_) {
+      const auto start = std::chrono::steady_clock::now();
+      DWORD_PTR result = 0;
+      ::SendMessageTimeoutW(window_, WM_NULL, 0, 0, SMTO_NORMAL, 120000, &result);
+      const double ms =
+          std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+      longestMs_ = std::max(longestMs_.load(), ms);
+      ::Sleep(10);
+    }
+    finished_ = true;
+  }
+
+  HWND window_;
+  std::atomic<bool> stop_{false}, finished_{false};
+  std::atomic<double> longestMs_{0};
+  std::thread thread_;
+};
+
+// The longest round trip of a window whose thread only pumps: what the probe
+// itself costs, the floor of the figures above.
+inline double IdleAnswerMs(HWND window, ULONGLONG forMs = 1000) {
+  AnswerProbe probe(window);
+  const ULONGLONG until = ::GetTickCount64() + forMs;
+  PumpUntil([&] { return ::GetTickCount64() >= until; });
+  return probe.Stop();
 }
 
 // A value's text straight from the API, as the floor reads it: probe, read.
