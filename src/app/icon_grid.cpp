@@ -83,7 +83,7 @@ void IconGrid::Load(const std::wstring& file) {
   file_ = file;
   images_.Reset(IconPx());
   pictures_.clear();
-  chunks_.clear();
+  runs_.clear();
   iconCount_ = 0;
   drawn_ = 0;
   emptyText_.clear();
@@ -107,21 +107,41 @@ void IconGrid::OnCounted(int total) {
   counting_ = false;
   iconCount_ = std::max(total, 0);
   pictures_.assign(static_cast<std::size_t>(iconCount_), -1);
-  // In order, so the first screen comes first; cells scrolled to are moved
-  // to the front as they come into view.
-  for (int first = 0; first < total; first += kChunkIcons)
-    chunks_.push_back(loader_.Request({file_, first, std::min(kChunkIcons, total - first), IconPx()}));
   LayOut();
   SetScrollValue(scrollWhenCounted_);
   if (frameWhenCounted_) Frame(frameWhenCounted_);
+  // The cells in view first, just those, so that the first screen waits for
+  // nothing else; then the rest in order, in runs. Cells scrolled to are
+  // moved to the front as they come into view.
+  const auto [first, last] = VisibleCells(metrics_, count(), scrollValue_);
+  if (first <= last) {
+    runs_[static_cast<int>(first - 1)] =
+        loader_.Request({file_, static_cast<int>(first - 1), static_cast<int>(last - first + 1), IconPx()});
+  }
+  for (int start = 0; start < total;) {
+    int end = std::min(start + kChunkIcons, total);
+    if (first <= last && start < last && end > first - 1) {
+      // Around the screen already asked for: the cells before it, then on.
+      if (start < first - 1) {
+        end = static_cast<int>(first - 1);
+      } else {
+        start = static_cast<int>(last);
+        continue;
+      }
+    }
+    runs_[start] = loader_.Request({file_, start, end - start, IconPx()});
+    start = end;
+  }
   Announce();
   listener_.OnIconsCounted(iconCount_);
 }
 
 void IconGrid::OnIconsDone() {
+  std::vector<IconResult> results = loader_.TakeResults(kIconsPerSlice);
   std::vector<IconHandle> icons;
+  std::vector<const IconPixels*> pixels;
   std::vector<std::size_t> cells;
-  for (IconResult& result : loader_.TakeResults(kIconsPerSlice)) {
+  for (IconResult& result : results) {
     if (result.request.count == 0) {
       OnCounted(result.total);
       continue;
@@ -133,12 +153,13 @@ void IconGrid::OnIconsDone() {
         continue;
       }
       icons.push_back(result.icons[k]);
+      pixels.push_back(k < result.pixels.size() && result.pixels[k] ? &*result.pixels[k] : nullptr);
       cells.push_back(cell);
     }
   }
   if (cells.empty()) return;
   // All that came in one go; the list copies them, so the icons go at once.
-  const std::vector<int> where = images_.AddPictures(icons);
+  const std::vector<int> where = images_.AddPictures(icons, pixels);
   for (std::size_t i = 0; i < cells.size(); ++i) {
     pictures_[cells[i]] = where[i];
     loader_.Release(icons[i]);
@@ -150,8 +171,13 @@ void IconGrid::OnIconsDone() {
 // The cells in view that wait for their icons: their runs go first.
 void IconGrid::WantCellsInView() {
   const auto [first, last] = VisibleCells(metrics_, count(), scrollValue_);
-  for (std::int64_t k = first; k <= last; k += kChunkIcons - (k - 1) % kChunkIcons) {
-    if (pictures_[static_cast<std::size_t>(k - 1)] < 0) wanted_.push_back(chunks_[(k - 1) / kChunkIcons]);
+  for (std::int64_t k = first; k <= last; ++k) {
+    if (pictures_[static_cast<std::size_t>(k - 1)] >= 0) continue;
+    // The run that holds the cell.
+    const auto run = runs_.upper_bound(static_cast<int>(k - 1));
+    if (run == runs_.begin()) continue;
+    const IconJobId id = std::prev(run)->second;
+    if (wanted_.empty() || wanted_.back() != id) wanted_.push_back(id);
   }
   if (!wanted_.empty() && !std::exchange(wantedPosted_, true)) ::PostMessageW(hwnd_, kIconsWanted, 0, 0);
 }

@@ -15,6 +15,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -106,10 +107,10 @@ class IconGrid : public Window<IconGrid> {
 
   Shell& shell_;
   IconGridListener& listener_;
-  ShellIconSource iconSource_;
+  DrawingIconSource iconSource_;
   std::atomic<HWND> wakeWindow_{nullptr};  // read on the loader's thread
   IconLoader loader_;
-  std::vector<IconJobId> chunks_;  // the request drawing each run of kChunkIcons cells
+  std::map<int, IconJobId> runs_;  // the request drawing each run of cells, by its first (from 0)
   std::int64_t drawn_ = 0;         // cells whose icon came, drawn or not
   bool counting_ = false;
   bool wantedPosted_ = false;

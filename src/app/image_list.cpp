@@ -27,29 +27,15 @@ bool ReadPixels(HDC dc, HBITMAP bitmap, int sizePx, std::uint32_t* pixels) {
 // Pictures waiting to go into the list in one strip.
 class Strip {
  public:
-  explicit Strip(int sizePx)
-      : sizePx_(sizePx),
-        tile_(static_cast<std::size_t>(sizePx) * sizePx),
-        dc_(::CreateCompatibleDC(nullptr)) {}
-  ~Strip() { ::DeleteDC(dc_); }
+  explicit Strip(int sizePx) : sizePx_(sizePx), tile_(static_cast<std::size_t>(sizePx) * sizePx) {}
   Strip(const Strip&) = delete;
   Strip& operator=(const Strip&) = delete;
 
-  // Takes the icon's bitmaps as they are; false for an icon without colour
-  // bitmap of the list's size, which the list must take on its own.
-  bool Take(HICON icon, std::size_t position) {
-    ICONINFO info{};
-    if (!::GetIconInfo(icon, &info)) return false;
-    const win32::UniqueBitmap color(info.hbmColor), mask(info.hbmMask);
-    const std::size_t at = image_.size();
-    image_.resize(at + tile_);
-    mask_.resize(at + tile_);
-    if (!ReadPixels(dc_, color.get(), sizePx_, image_.data() + at) ||
-        !ReadPixels(dc_, mask.get(), sizePx_, mask_.data() + at)) {
-      image_.resize(at);
-      mask_.resize(at);
-      return false;
-    }
+  // Takes an icon's pixels; false for pixels of another size.
+  bool Take(const IconPixels& pixels, std::size_t position) {
+    if (pixels.colour.size() != tile_ || pixels.mask.size() != tile_) return false;
+    image_.insert(image_.end(), pixels.colour.begin(), pixels.colour.end());
+    mask_.insert(mask_.end(), pixels.mask.begin(), pixels.mask.end());
     positions_.push_back(position);
     return true;
   }
@@ -89,10 +75,34 @@ class Strip {
   std::size_t tile_;  // pixels per picture
   std::vector<std::size_t> positions_;
   std::vector<std::uint32_t> image_, mask_;
-  HDC dc_;  // for reading bitmaps
 };
 
 }  // namespace
+
+std::optional<IconPixels> ReadIconPixels(HICON icon, int sizePx) {
+  ICONINFO info{};
+  if (!icon || !::GetIconInfo(icon, &info)) return std::nullopt;
+  const win32::UniqueBitmap colour(info.hbmColor), mask(info.hbmMask);
+  const auto tile = static_cast<std::size_t>(sizePx) * static_cast<std::size_t>(sizePx);
+  IconPixels pixels{std::vector<std::uint32_t>(tile), std::vector<std::uint32_t>(tile)};
+  const HDC dc = ::CreateCompatibleDC(nullptr);
+  const bool read = ReadPixels(dc, colour.get(), sizePx, pixels.colour.data()) &&
+                    ReadPixels(dc, mask.get(), sizePx, pixels.mask.data());
+  ::DeleteDC(dc);
+  if (!read) return std::nullopt;
+  return pixels;
+}
+
+void DrawingIconSource::Draw(IconResult& result) {
+  result.pixels.resize(result.icons.size());
+  for (std::size_t k = 0; k < result.icons.size(); ++k) {
+    if (!IsIcon(result.icons[k])) continue;
+    result.pixels[k] = ReadIconPixels(reinterpret_cast<HICON>(result.icons[k]), result.request.sizePx);
+    if (!result.pixels[k]) continue;
+    Release(result.icons[k]);
+    result.icons[k] = 0;
+  }
+}
 
 void ImageListSink::Reset(int sizePx, bool withPlaceholder) {
   sizePx_ = sizePx;
@@ -133,13 +143,23 @@ int ImageListSink::AddPicture(IconHandle icon) {
 }
 
 std::vector<int> ImageListSink::AddPictures(const std::vector<IconHandle>& icons) {
+  return AddPictures(icons, {});
+}
+
+std::vector<int> ImageListSink::AddPictures(const std::vector<IconHandle>& icons,
+                                            const std::vector<const IconPixels*>& pixels) {
   std::vector<int> where(icons.size(), -1);
   if (!list_) return where;
   Strip strip(sizePx_);
   for (std::size_t i = 0; i < icons.size(); ++i) {
-    if (!IsIcon(icons[i])) continue;
-    const auto icon = reinterpret_cast<HICON>(icons[i]);
-    if (!strip.Take(icon, i)) {
+    std::optional<IconPixels> read;
+    const IconPixels* drawn = i < pixels.size() ? pixels[i] : nullptr;
+    if (!drawn && IsIcon(icons[i])) {
+      read = ReadIconPixels(reinterpret_cast<HICON>(icons[i]), sizePx_);
+      if (read) drawn = &*read;
+    }
+    if (!drawn || !strip.Take(*drawn, i)) {
+      if (!IsIcon(icons[i])) continue;
       // The pictures before it go first, so the list keeps the file's order.
       strip.Flush(list_.get(), where);
       where[i] = AddPicture(icons[i]);

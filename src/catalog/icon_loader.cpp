@@ -158,11 +158,12 @@ void IconLoader::Work() {
     inHand_ = true;
     lock.unlock();
 
-    IconResult result{id, std::move(request), {}, 0};
+    IconResult result{id, std::move(request), {}, {}, 0};
     if (result.request.count == 0) {
       result.total = source_.Count(result.request.file);
     } else {
       result.icons = source_.Extract(result.request);
+      source_.Draw(result);
     }
 
     lock.lock();

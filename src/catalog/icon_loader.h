@@ -33,11 +33,20 @@ struct IconRequest {
 
 using IconJobId = std::uint64_t;
 
+// An icon drawn as pixels: rows of 32-bit values, top row first, the
+// colours with their alpha and the mask (set where the icon is transparent).
+struct IconPixels {
+  std::vector<std::uint32_t> colour, mask;
+};
+
 struct IconResult {
   IconJobId id = 0;
   IconRequest request;
   std::vector<IconHandle> icons;  // `count` entries, 0 where none; the taker owns them
-  int total = 0;                  // of a request that counts
+  // Where the source drew an icon as pixels already (IconSource::Draw), its
+  // pixels; its handle is then 0. Empty, or one entry per icon.
+  std::vector<std::optional<IconPixels>> pixels;
+  int total = 0;  // of a request that counts
 };
 
 // Where the worker gets its icons; called on the worker's thread only.
@@ -47,6 +56,9 @@ class IconSource {
   virtual int Count(const std::wstring& file) = 0;
   virtual std::vector<IconHandle> Extract(const IconRequest& request) = 0;
   virtual void Release(IconHandle icon) = 0;
+  // May turn the result's icons into pixels, releasing them, so that the
+  // window's thread only copies pixels. Runs on the worker's thread too.
+  virtual void Draw(IconResult& result) { (void)result; }
 };
 
 // The shell's icons, each file resolved for extraction as the list and the
