@@ -18,16 +18,19 @@ inline void ArmIconTimer(HWND window, UINT_PTR timer) {
   ::SetTimer(window, timer, USER_TIMER_MINIMUM, nullptr);
 }
 
-// A tick: `takeSlice` runs while results wait, for about one tick at most;
-// the timer stops once none is left (the next wake-up starts it again).
+// A tick: `takeSlice` runs while results wait, for about one tick, or on
+// while nothing else waits for the window. The timer stops once the loader
+// has nothing in hand (the next wake-up starts it again).
 template <typename TakeSlice>
 void DeliverIcons(HWND window, UINT_PTR timer, const IconLoader& loader, TakeSlice takeSlice) {
   constexpr ULONGLONG kBudgetMs = 15;
   const ULONGLONG start = ::GetTickCount64();
   do {
     takeSlice();
-  } while (loader.hasResults() && ::GetTickCount64() - start < kBudgetMs);
-  if (!loader.hasResults()) ::KillTimer(window, timer);
+  } while (loader.hasResults() &&
+           (::GetTickCount64() - start < kBudgetMs ||
+            HIWORD(::GetQueueStatus(QS_INPUT | QS_PAINT | QS_SENDMESSAGE | QS_POSTMESSAGE)) == 0));
+  if (loader.idle()) ::KillTimer(window, timer);
 }
 
 }  // namespace tarrow::app

@@ -16,12 +16,21 @@ namespace {
 constexpr UINT kIconsDone = WM_APP + 1;    // the loader has results
 constexpr UINT kIconsWanted = WM_APP + 2;  // cells in view wait for icons
 constexpr UINT_PTR kDeliveryTimer = 1;
+// Extracting and reading a big file's icons is the grid's whole cost: two
+// threads share it.
+constexpr int kGridWorkers = 2;
 }  // namespace
 
 IconGrid::IconGrid(Shell& shell, IconGridListener& listener)
-    : shell_(shell), listener_(listener), iconSource_(shell), loader_(iconSource_, [this] {
-        if (const HWND window = wakeWindow_.load()) ::PostMessageW(window, kIconsDone, 0, 0);
-      }) {}
+    : shell_(shell),
+      listener_(listener),
+      iconSource_(shell),
+      loader_(
+          iconSource_,
+          [this] {
+            if (const HWND window = wakeWindow_.load()) ::PostMessageW(window, kIconsDone, 0, 0);
+          },
+          kGridWorkers) {}
 
 bool IconGrid::Create(HWND parent, int id, HWND scrollBar) {
   RegisterClassOnce(kIconGridClass, &Proc, ::GetSysColorBrush(COLOR_WINDOW), nullptr, CS_DBLCLKS);

@@ -68,8 +68,10 @@ void IconSchedule::Clear() {
 
 // ---- IconLoader
 
-IconLoader::IconLoader(IconSource& source, std::function<void()> wake)
-    : source_(source), wake_(std::move(wake)), worker_([this] { Work(); }) {}
+IconLoader::IconLoader(IconSource& source, std::function<void()> wake, int workers)
+    : source_(source), wake_(std::move(wake)) {
+  for (int k = 0; k < std::max(workers, 1); ++k) workers_.emplace_back([this] { Work(); });
+}
 
 IconLoader::~IconLoader() {
   Stop();
@@ -126,7 +128,7 @@ bool IconLoader::hasResults() const {
 
 bool IconLoader::idle() const {
   std::lock_guard lock(mutex_);
-  return schedule_.empty() && !inHand_ && results_.empty();
+  return schedule_.empty() && inHand_ == 0 && results_.empty();
 }
 
 void IconLoader::Stop() {
@@ -135,7 +137,9 @@ void IconLoader::Stop() {
     stopping_ = true;
   }
   Cancel();
-  if (worker_.joinable()) worker_.join();
+  for (std::thread& worker : workers_) {
+    if (worker.joinable()) worker.join();
+  }
 }
 
 void IconLoader::ReleaseAll(std::vector<IconResult>& results) {
@@ -155,7 +159,7 @@ void IconLoader::Work() {
     if (stopping_) return;
     auto [id, request] = *schedule_.Take();
     const std::uint64_t round = round_;
-    inHand_ = true;
+    ++inHand_;
     lock.unlock();
 
     IconResult result{id, std::move(request), {}, {}, 0};
@@ -167,7 +171,7 @@ void IconLoader::Work() {
     }
 
     lock.lock();
-    inHand_ = false;
+    --inHand_;
     if (round != round_) {
       // Cancelled while in hand: nobody wants it.
       lock.unlock();

@@ -100,9 +100,10 @@ class IconSchedule {
 
 class IconLoader {
  public:
-  // `wake` runs on the worker's thread when results wait to be taken and
-  // none did before: it may only post a message.
-  IconLoader(IconSource& source, std::function<void()> wake);
+  // `wake` runs on a worker's thread when results wait to be taken and none
+  // did before: it may only post a message. `workers` threads take requests
+  // side by side, each in the queue's order.
+  IconLoader(IconSource& source, std::function<void()> wake, int workers = 1);
   ~IconLoader();
   IconLoader(const IconLoader&) = delete;
   IconLoader& operator=(const IconLoader&) = delete;
@@ -145,10 +146,10 @@ class IconLoader {
   std::vector<IconResult> results_;
   std::size_t untakenIcons_ = 0;
   std::uint64_t round_ = 0;
-  bool inHand_ = false;
+  int inHand_ = 0;
   bool stopping_ = false;
   bool woken_ = false;
-  std::thread worker_;  // last: it starts once everything above is ready
+  std::vector<std::thread> workers_;  // last: they start once everything above is ready
 };
 
 }  // namespace tarrow

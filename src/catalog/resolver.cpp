@@ -1,6 +1,7 @@
 #include "catalog/resolver.h"
 
 #include <algorithm>
+#include <functional>
 #include <unordered_map>
 #include <utility>
 #include <variant>
@@ -20,12 +21,16 @@ constexpr std::size_t kLongestName = 32768;
 // Subkey names in enumeration order. Unlike RegListSubkeys, one name too long
 // for the buffer does not end the list: the buffer grows, and the names after
 // it are still listed.
-std::vector<std::wstring> SubkeyNames(Registry& reg, RegKey root, const std::wstring& path) {
+std::vector<std::wstring> SubkeyNames(Registry& reg, RegKey root, const std::wstring& path,
+                                      const std::function<void()>& yield = {}) {
+  // A yield every so many names: listing a big root is a long walk of its own.
+  constexpr std::uint32_t kNamesPerYield = 64;
   std::vector<std::wstring> names;
   RegKey key = 0;
   if (reg.OpenKey(root, path, RegAccess::Read, key) != kSuccess) return names;
   std::vector<wchar_t> buffer(256);
   for (std::uint32_t index = 0;; ++index) {
+    if (yield && index % kNamesPerYield == kNamesPerYield - 1) yield();
     std::uint32_t chars = static_cast<std::uint32_t>(buffer.size());
     Status status = reg.EnumKey(key, index, buffer.data(), chars);
     while (status == kErrorMoreData && buffer.size() < kLongestName) {
@@ -153,8 +158,8 @@ bool TypeResolver::Same(const std::wstring& a, const std::wstring& b) {
   return a.size() == b.size() && shell_.LowerCase(a) == shell_.LowerCase(b);
 }
 
-std::vector<std::wstring> TypeResolver::ClassNames() {
-  std::vector<std::wstring> names = SubkeyNames(registry_, kClassesRoot, L"");
+std::vector<std::wstring> TypeResolver::ClassNames(const std::function<void()>& yield) {
+  std::vector<std::wstring> names = SubkeyNames(registry_, kClassesRoot, L"", yield);
   LoadUserNames();
   std::unordered_set<std::wstring> listed;
   for (const auto& name : names) listed.insert(shell_.LowerCase(name));

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <unordered_set>
@@ -53,8 +54,9 @@ class TypeResolver {
 
   // HKEY_CLASSES_ROOT's subkey names in its enumeration order, then the names
   // only the per-user layer holds, in that layer's order: a merged root
-  // already shows those, Wine's does not.
-  std::vector<std::wstring> ClassNames();
+  // already shows those, Wine's does not. `yield` runs now and then on the
+  // way, as the names of a big root take a while to list.
+  std::vector<std::wstring> ClassNames(const std::function<void()>& yield = {});
 
   ResolvedType Resolve(const std::wstring& extension);
 

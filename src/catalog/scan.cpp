@@ -81,7 +81,7 @@ bool ScanFileTypes(Os& os, ScanHost& host, TypeList& types, ImageStore& images) 
   snapshot.Begin();
 
   TypeResolver resolver(os.registry, os.shell);
-  const std::vector<std::wstring> names = resolver.ClassNames();
+  const std::vector<std::wstring> names = resolver.ClassNames([&host] { host.DoEvents(); });
   const auto count = static_cast<std::int32_t>(names.size());
   host.SetProgressMax(count);
 

@@ -294,7 +294,7 @@ TEST_F(MainWindowTest, TenThousandIconsComeInTheBackgroundAndAnotherFileOrExitDr
   // The window closed in the middle of loading: no thread, no icon is left.
   window_->SetIconFileText(many);
   window_.reset();
-  EXPECT_EQ(ThreadsOfThisProcess(), threadsBefore - 2) << "the list's and the grid's loaders";
+  EXPECT_EQ(ThreadsOfThisProcess(), threadsBefore - 3) << "the list's loader and the grid's two";
   EXPECT_EQ(win32::Win32Shell::LiveIcons(), 0);
   ::DeleteFileW(many.c_str());
 }
