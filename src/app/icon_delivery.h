@@ -1,7 +1,8 @@
-// How an icon loader's results reach the window's thread. Its wake-up only
-// starts a timer: timer messages come after the user's input and painting,
-// so thousands of icons arriving never hold them up, and each tick takes
-// results a slice at a time for a few milliseconds only.
+// How an icon loader's results reach the window's thread. Its wake-up takes
+// what is there at once and starts a timer for the rest: timer messages come
+// after the user's input and painting, so thousands of icons arriving never
+// hold them up, and each tick takes results a slice at a time for a few
+// milliseconds only.
 #pragma once
 
 #include <windows.h>
@@ -13,7 +14,8 @@ namespace tarrow::app {
 // Icons taken in one slice: about what the window draws in a few ms.
 inline constexpr std::size_t kIconsPerSlice = 64;
 
-// The loader woke the window: it takes the results on its next idle tick.
+// The loader woke the window: what it does not take at once, it takes on
+// its next idle ticks.
 inline void ArmIconTimer(HWND window, UINT_PTR timer) {
   ::SetTimer(window, timer, USER_TIMER_MINIMUM, nullptr);
 }

@@ -3,6 +3,7 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <limits>
 #include <utility>
 
 #include "app/icon_delivery.h"
@@ -100,8 +101,14 @@ void IconGrid::Load(const std::wstring& file) {
   frameWhenCounted_ = 0;
   scrollWhenCounted_ = 0;
   counting_ = !file.empty();
-  if (counting_) loader_.Request({file, 0, 0, IconPx()});
   LayOut();
+  if (counting_) {
+    // The count and the first screen in one request, so that the first icons
+    // wait for nothing else: as many cells as the top of the grid shows.
+    const auto [first, last] = VisibleCells(metrics_, std::numeric_limits<int>::max(), 0);
+    firstRun_ = static_cast<int>(std::max<std::int64_t>(last, 0));
+    runs_[0] = loader_.Request({file, 0, firstRun_, IconPx(), true});
+  }
   Frame(0);
 }
 
@@ -119,15 +126,17 @@ void IconGrid::OnCounted(int total) {
   LayOut();
   SetScrollValue(scrollWhenCounted_);
   if (frameWhenCounted_) Frame(frameWhenCounted_);
-  // The cells in view first, just those, so that the first screen waits for
-  // nothing else; then the rest in order, in runs. Cells scrolled to are
-  // moved to the front as they come into view.
-  const auto [first, last] = VisibleCells(metrics_, count(), scrollValue_);
+  // The cells in view first, just those, unless the count brought them;
+  // then the rest in order, in runs. Cells scrolled to are moved to the
+  // front as they come into view.
+  const int asked = std::clamp(total, 0, firstRun_);
+  auto [first, last] = VisibleCells(metrics_, count(), scrollValue_);
+  first = std::max<std::int64_t>(first, asked + 1);
   if (first <= last) {
     runs_[static_cast<int>(first - 1)] =
         loader_.Request({file_, static_cast<int>(first - 1), static_cast<int>(last - first + 1), IconPx()});
   }
-  for (int start = 0; start < total;) {
+  for (int start = asked; start < total;) {
     int end = std::min(start + kChunkIcons, total);
     if (first <= last && start < last && end > first - 1) {
       // Around the screen already asked for: the cells before it, then on.
@@ -151,10 +160,7 @@ void IconGrid::OnIconsDone() {
   std::vector<const IconPixels*> pixels;
   std::vector<std::size_t> cells;
   for (IconResult& result : results) {
-    if (result.request.count == 0) {
-      OnCounted(result.total);
-      continue;
-    }
+    if (result.counted()) OnCounted(result.total);
     for (std::size_t k = 0; k < result.icons.size(); ++k) {
       const auto cell = static_cast<std::size_t>(result.request.first) + k;
       if (cell >= pictures_.size()) {
@@ -397,6 +403,7 @@ LRESULT IconGrid::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case kIconsDone:
       ArmIconTimer(hwnd_, kDeliveryTimer);
+      DeliverIcons(hwnd_, kDeliveryTimer, loader_, [this] { OnIconsDone(); });
       return 0;
     case WM_TIMER:
       if (wp != kDeliveryTimer) break;

@@ -113,6 +113,7 @@ class IconGrid : public Window<IconGrid> {
   std::map<int, IconJobId> runs_;  // the request drawing each run of cells, by its first (from 0)
   std::int64_t drawn_ = 0;         // cells whose icon came, drawn or not
   bool counting_ = false;
+  int firstRun_ = 0;  // cells asked for with the count
   bool wantedPosted_ = false;
   std::vector<IconJobId> wanted_;  // chunks in view not drawn yet
   std::int64_t frameWhenCounted_ = 0;

@@ -583,6 +583,7 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case kListIconsDone:
       ArmIconTimer(hwnd_, kListDeliveryTimer);
+      OnListIconsDone();
       return 0;
     case WM_TIMER:
       if (wp != kListDeliveryTimer) break;

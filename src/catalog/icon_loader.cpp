@@ -163,9 +163,8 @@ void IconLoader::Work() {
     lock.unlock();
 
     IconResult result{id, std::move(request), {}, {}, 0};
-    if (result.request.count == 0) {
-      result.total = source_.Count(result.request.file);
-    } else {
+    if (result.counted()) result.total = source_.Count(result.request.file);
+    if (result.request.count > 0) {
       result.icons = source_.Extract(result.request);
       source_.Draw(result);
     }

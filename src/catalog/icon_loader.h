@@ -22,12 +22,13 @@
 namespace tarrow {
 
 // Icons `first` to `first + count - 1` of a file at `sizePx` pixels; with a
-// count of 0, the number of icons the file holds.
+// count of 0, or `counting`, the number of icons the file holds as well.
 struct IconRequest {
   std::wstring file;  // as stored: the source resolves it
   int first = 0;
   int count = 1;
   int sizePx = 0;
+  bool counting = false;
   auto operator<=>(const IconRequest&) const = default;
 };
 
@@ -47,6 +48,7 @@ struct IconResult {
   // pixels; its handle is then 0. Empty, or one entry per icon.
   std::vector<std::optional<IconPixels>> pixels;
   int total = 0;  // of a request that counts
+  bool counted() const { return request.count == 0 || request.counting; }
 };
 
 // Where the worker gets its icons; called on the worker's thread only.
