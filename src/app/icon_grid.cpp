@@ -23,8 +23,7 @@ constexpr int kGridWorkers = 2;
 }  // namespace
 
 IconGrid::IconGrid(Shell& shell, IconGridListener& listener)
-    : shell_(shell),
-      listener_(listener),
+    : listener_(listener),
       iconSource_(shell),
       loader_(
           iconSource_,

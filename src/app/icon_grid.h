@@ -105,7 +105,6 @@ class IconGrid : public Window<IconGrid> {
   void OnIconsWanted();
   void WantCellsInView();
 
-  Shell& shell_;
   IconGridListener& listener_;
   DrawingIconSource iconSource_;
   std::atomic<HWND> wakeWindow_{nullptr};  // read on the loader's thread
