@@ -90,20 +90,33 @@ class HeldSource : public IconSource {
   IconHandle next_ = 0x100;
 };
 
-// Takes results until the loader has nothing left, as the window's loop does.
+// Every result until the loader has nothing left, as the window takes them.
 std::vector<IconResult> TakeAll(IconLoader& loader, LoaderWakes& wakes) {
   std::vector<IconResult> all;
-  while (!loader.idle()) {
-    const int seen = wakes.count();
+  TakeUntilIdle(loader, wakes, [&] {
     auto results = loader.TakeResults();
-    if (results.empty()) {
-      if (!loader.idle()) wakes.WaitBeyond(seen);
-      continue;
-    }
     for (auto& result : results) all.push_back(std::move(result));
-  }
+    return !results.empty();
+  });
   return all;
 }
+
+// The list's pictures over a source that holds back one file.
+struct PictureLoading {
+  struct Sink : PictureSink {
+    std::vector<IconHandle> added;
+    int AddPicture(IconHandle icon) override {
+      added.push_back(icon);
+      return static_cast<int>(added.size()) - 1;
+    }
+    void RemoveAllPictures() override { added.clear(); }
+  } sink;
+  HeldSource source;
+  LoaderWakes wakes;
+  IconLoader loader{source, wakes.Callback()};
+  ImageStore images{sink};
+  ListPictures pictures{images, loader};
+};
 
 TEST(IconLoaderTest, CancelDoesNotWaitForTheIconInHandAndNothingOfTheOldRoundArrives) {
   HeldSource source;
@@ -162,20 +175,9 @@ TEST(IconLoaderTest, ResultsAreTakenASliceAtATime) {
 }
 
 TEST(ListPicturesTest, ARescanDuringLoadingShowsOnlyTheNewRoundsPictures) {
-  struct Sink : PictureSink {
-    std::vector<IconHandle> added;
-    int AddPicture(IconHandle icon) override {
-      added.push_back(icon);
-      return static_cast<int>(added.size()) - 1;
-    }
-    void RemoveAllPictures() override { added.clear(); }
-  } sink;
-  HeldSource source;
+  PictureLoading f;
+  auto& [sink, source, wakes, loader, images, pictures] = f;
   source.heldFile = L"old.dll";
-  LoaderWakes wakes;
-  IconLoader loader(source, wakes.Callback());
-  ImageStore images(sink);
-  ListPictures pictures(images, loader);
   images.AddWaiting(L"Index1", {L"old.dll", 0});
   images.AddWaiting(L"Index2", {L"other.dll", 0});
   pictures.RequestMissing(16, {});
@@ -188,11 +190,7 @@ TEST(ListPicturesTest, ARescanDuringLoadingShowsOnlyTheNewRoundsPictures) {
   images.AddWaiting(L"Index1", {L"new.dll", 0});
   pictures.RequestMissing(16, {});
   source.ReleaseHeld();
-  while (pictures.loading() && !loader.idle()) {
-    const int seen = wakes.count();
-    if (!pictures.TakeDone() && !loader.idle()) wakes.WaitBeyond(seen);
-  }
-  pictures.TakeDone();
+  TakeUntilIdle(loader, wakes, [&] { return pictures.TakeDone(); });
   EXPECT_FALSE(pictures.loading());
   EXPECT_EQ(sink.added, std::vector<IconHandle>{0x101});
   EXPECT_EQ(images.IndexOf(L"Index1"), 0);
@@ -201,18 +199,10 @@ TEST(ListPicturesTest, ARescanDuringLoadingShowsOnlyTheNewRoundsPictures) {
 }
 
 TEST(ListPicturesTest, ATypeWhoseIconIsGoneGetsTheStandInThatCameInTheSameBatch) {
-  struct Sink : PictureSink {
-    int added = 0;
-    int AddPicture(IconHandle) override { return added++; }
-    void RemoveAllPictures() override { added = 0; }
-  } sink;
-  HeldSource source;
+  PictureLoading f;
+  auto& [sink, source, wakes, loader, images, pictures] = f;
   source.goneFile = L"gone.dll";
   source.heldFile = L"held.dll";
-  LoaderWakes wakes;
-  IconLoader loader(source, wakes.Callback());
-  ImageStore images(sink);
-  ListPictures pictures(images, loader);
   images.AddWaiting(L"Index1", {L"stand-in.dll", 0});
   images.AddWaiting(L"Index2", {L"gone.dll", 0});
   images.AddWaiting(L"Index3", {L"held.dll", 0});
@@ -224,7 +214,7 @@ TEST(ListPicturesTest, ATypeWhoseIconIsGoneGetsTheStandInThatCameInTheSameBatch)
   EXPECT_EQ(images.IndexOf(L"Index2"), 0) << "the stand-in, drawn once";
   source.ReleaseHeld();
   loader.Stop();
-  EXPECT_EQ(sink.added, 1);
+  EXPECT_EQ(sink.added.size(), 1u);
 }
 
 }  // namespace

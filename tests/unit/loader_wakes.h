@@ -6,6 +6,8 @@
 #include <functional>
 #include <mutex>
 
+#include "catalog/icon_loader.h"
+
 namespace tarrow {
 
 class LoaderWakes {
@@ -32,5 +34,16 @@ class LoaderWakes {
   std::condition_variable woken_;
   int wakes_ = 0;
 };
+
+// Makes `take` look at the loader's results, as the window does on each
+// wake-up, until the loader is idle; when a look found nothing, waits for
+// the next wake-up. `take` says whether it found anything.
+template <typename Take>
+void TakeUntilIdle(const IconLoader& loader, LoaderWakes& wakes, Take take) {
+  while (!loader.idle()) {
+    const int seen = wakes.count();
+    if (!take() && !loader.idle()) wakes.WaitBeyond(seen);
+  }
+}
 
 }  // namespace tarrow

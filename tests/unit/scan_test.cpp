@@ -83,11 +83,7 @@ struct ScanFixture {
   }
   void Draw(int sizePx) {
     pictures.RequestMissing(sizePx, SystemStandInIcon(fake.shell));
-    while (pictures.loading() && !loader.idle()) {
-      const int seen = wakes.count();
-      if (!pictures.TakeDone() && !loader.idle()) wakes.WaitBeyond(seen);
-    }
-    pictures.TakeDone();
+    TakeUntilIdle(loader, wakes, [this] { return pictures.TakeDone(); });
     EXPECT_FALSE(pictures.loading()) << "a picture was asked for and never came";
   }
   // Draws every picture again at another size, as on a screen of another scale.
