@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "bench_support.h"
+#include "message_pump.h"
 #include "platform/win32/win32_os.h"
 
 namespace tarrow::bench {
@@ -63,24 +64,7 @@ inline void ResourceRows(const std::string& rounds, const Resources& one, const 
   row("icons alive", one.liveIcons, many.liveIcons, "");
 }
 
-// Runs the calling thread's messages until `done()` or `timeoutMs`; false
-// when it timed out. The window's thread must pump for the loaders' results
-// to arrive, as the program's own message loop does.
-template <typename Done>
-bool PumpUntil(Done&& done, ULONGLONG timeoutMs = 120000) {
-  const ULONGLONG giveUp = ::GetTickCount64() + timeoutMs;
-  while (!done()) {
-    if (::GetTickCount64() > giveUp) return false;
-    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    MSG msg;
-    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      if (msg.message == WM_QUIT) continue;
-      ::TranslateMessage(&msg);
-      ::DispatchMessageW(&msg);
-    }
-  }
-  return true;
-}
+using tarrow::testing::PumpUntil;
 
 // Asks a window every 10 ms, from a thread of its own, for a WM_NULL round
 // trip; the longest is how long the window's thread left the user waiting.

@@ -17,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+#include "message_pump.h"
 #include "platform/win32/handles.h"
 #include "platform/win32/win32_os.h"
 
@@ -27,20 +28,8 @@ namespace tarrow::testing {
 // never come; the bound is a guard against a hang, not a timing.
 template <typename Window>
 void SettleIcons(Window& window) {
-  const ULONGLONG giveUp = ::GetTickCount64() + 120000;
-  while (window.loadingIcons()) {
-    if (::GetTickCount64() > giveUp) {
-      ADD_FAILURE() << "icons were still loading after two minutes";
-      return;
-    }
-    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
-    MSG msg;
-    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      if (msg.message == WM_QUIT) continue;
-      ::TranslateMessage(&msg);
-      ::DispatchMessageW(&msg);
-    }
-  }
+  if (!PumpUntil([&] { return !window.loadingIcons(); }))
+    ADD_FAILURE() << "icons were still loading after two minutes";
 }
 
 // A fixture file, as a Windows path.
