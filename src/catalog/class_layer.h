@@ -25,6 +25,21 @@ inline std::wstring ClassPath(const std::wstring& path) {
   return path.empty() ? std::wstring(kClassesKey) : std::wstring(kClassesKey) + L"\\" + path;
 }
 
+// Whether the class is one a user's choice of a program by its file makes,
+// "Applications\<program>": it lives under the program's name, not the
+// extension's class, and only the user's layer is written for it.
+inline bool IsApplicationClass(const std::wstring& progId) {
+  constexpr wchar_t kPrefix[] = L"applications\\";
+  constexpr std::size_t kLength = sizeof kPrefix / sizeof kPrefix[0] - 1;
+  if (progId.size() <= kLength) return false;
+  for (std::size_t i = 0; i < kLength; ++i) {
+    wchar_t c = progId[i];
+    if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
+    if (c != kPrefix[i]) return false;
+  }
+  return true;
+}
+
 // The key whose default value is a class's icon location.
 inline std::wstring DefaultIconPath(const std::wstring& progId) {
   return ClassPath(progId + L"\\DefaultIcon");

@@ -142,12 +142,12 @@ bool Recordable(const std::wstring& progId, const std::wstring& location) {
 }
 
 // One line's text; false when it cannot be used.
-bool AddLine(std::vector<SnapshotLine>& lines, std::wstring_view line) {
+bool AddLine(std::vector<SnapshotLine>& lines, std::wstring_view line, std::size_t number) {
   const auto comma = line.find(L',');
   if (comma == std::wstring_view::npos || comma == 0 || comma + 1 == line.size()) return false;
   const auto progId = line.substr(0, comma);
   if (progId.find(L'\0') != std::wstring_view::npos) return false;
-  lines.push_back({std::wstring(progId), std::wstring(line.substr(comma + 1))});
+  lines.push_back({std::wstring(progId), std::wstring(line.substr(comma + 1)), number});
   return true;
 }
 
@@ -230,7 +230,7 @@ SnapshotContents ParseSnapshot(Shell& shell, std::string_view bytes) {
       contents.unusable.push_back(number);
       break;
     }
-    if (!line.empty() && !AddLine(contents.lines, line)) contents.unusable.push_back(number);
+    if (!line.empty() && !AddLine(contents.lines, line, number)) contents.unusable.push_back(number);
     start = end + (all[end] == L'\r' && end + 1 < all.size() && all[end + 1] == L'\n' ? 2 : 1);
   }
   return contents;

@@ -52,6 +52,7 @@ class SnapshotWriter {
 struct SnapshotLine {
   std::wstring progId;
   std::wstring location;
+  std::size_t number = 0;  // of the line in the file, from 1
 };
 
 // A snapshot file's lines: those that can be used, and the numbers (from 1)

@@ -26,6 +26,7 @@ struct TypeItem {
   ClassLayer layer = ClassLayer::Machine;       // where the stored location lives
   ProgIdSource source = ProgIdSource::Default;  // how the ProgID was found
   bool iconHandler = false;                     // the shell decides icons file by file
+  bool pendingOriginal = false;                 // the pending location is the original, asked back
 };
 
 // The list's text for the item: description "  [" extension "]".

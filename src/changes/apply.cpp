@@ -4,6 +4,7 @@
 
 #include "catalog/resolver.h"
 #include "changes/journal.h"
+#include "changes/records.h"
 #include "platform/registry.h"
 
 namespace tarrow {
@@ -24,39 +25,32 @@ std::uint32_t IconLocationValueType(std::wstring_view location) {
   return HasEnvironmentReference(location) ? kRegExpandSz : kRegSz;
 }
 
-ClassLayer TargetLayer(Registry& registry, TypeResolver& resolver, const std::wstring& progId) {
+ClassLayer TargetLayer(Registry& registry, TypeResolver& resolver, const std::wstring& progId,
+                       bool machineRecorded) {
+  if (!machineRecorded || IsApplicationClass(progId)) return ClassLayer::User;
   const std::wstring path = DefaultIconPath(progId);
   const auto winning = resolver.ReadMerged(progId + L"\\DefaultIcon");
   // Without a value in either layer, the key that would hold it decides.
   const bool machineWins =
       winning ? winning->layer == ClassLayer::Machine
               : !RegKeyExists(registry, kCurrentUser, path) && RegKeyExists(registry, kLocalMachine, path);
-  if (machineWins) {
-    RegKey key = 0;
-    if (registry.OpenKey(kLocalMachine, path, RegAccess::SetValue, key) == kSuccess) {
-      registry.CloseKey(key);
-      return ClassLayer::Machine;
-    }
-  }
+  if (machineWins && ScopedKey(registry, kLocalMachine, path, RegAccess::SetValue)) return ClassLayer::Machine;
   // A per-user value wins over the machine's for this user, and the user's
   // layer is theirs to write: the change shows without administrator rights.
   return ClassLayer::User;
 }
 
-Status WriteIconValue(Registry& registry, ClassLayer layer, const std::wstring& progId,
-                      const std::wstring& location) {
-  RegKey key = 0;
-  Status status = kSuccess;
-  if (layer == ClassLayer::User) {
-    bool created = false;
-    status = registry.CreateKey(kCurrentUser, DefaultIconPath(progId), key, created);
+Status SetIconValue(Registry& registry, ClassLayer layer, const std::wstring& progId, const StoredValue& value,
+                    bool createUserKeys) {
+  ScopedKey key(registry);
+  if (layer == ClassLayer::User && createUserKeys) {
+    key.Create(kCurrentUser, DefaultIconPath(progId));
   } else {
-    status = registry.OpenKey(kLocalMachine, DefaultIconPath(progId), RegAccess::SetValue, key);
+    key.Open(LayerRoot(layer), DefaultIconPath(progId), RegAccess::SetValue);
   }
-  if (status != kSuccess) return status;
-  status = RegWriteOpenValue(registry, key, L"", IconLocationValueType(location), location);
-  registry.CloseKey(key);
-  return status;
+  if (!key) return key.status();
+  return registry.SetValue(key.get(), L"", value.type, value.bytes.data(),
+                           static_cast<std::uint32_t>(value.bytes.size()));
 }
 
 std::wstring NameList(const std::vector<std::wstring>& names, std::size_t namedAtMost) {
@@ -91,111 +85,161 @@ std::wstring FailureMessage(const std::vector<WriteFailure>& failures, ChangeKin
 
   bool denied = false;
   bool missing = false;
+  bool gone = false;
+  bool unrecordable = false;
   std::vector<Status> others;
   for (const auto* failure : types) {
     if (failure->status == kErrorAccessDenied) {
       denied = true;
     } else if (failure->status == kErrorFileNotFound) {
       missing = true;
+    } else if (failure->status == kClassGone) {
+      gone = true;
+    } else if (failure->status == kUnrecordable) {
+      unrecordable = true;
     } else if (std::find(others.begin(), others.end(), failure->status) == others.end()) {
       others.push_back(failure->status);
     }
   }
-  if (denied) text += L"\r\n\r\nWindows refused access to the registry.";
+  if (denied) {
+    text += L"\r\n\r\nWindows refused access to the registry. Icons of types registered for all users "
+            L"need Tarrow to run as administrator.";
+  }
   if (missing) {
     text += L"\r\n\r\nA type's registration changed while Tarrow was working; press Refresh and try again.";
+  }
+  if (gone) text += L"\r\n\r\nA type is no longer registered on this computer; press Refresh.";
+  if (unrecordable) {
+    text += L"\r\n\r\nA type's icon value is not text or could not be read, so its original could not "
+            L"be recorded; Tarrow leaves such a value as it is.";
   }
   for (const Status status : others) {
     text += L"\r\n\r\nWindows reported error " + std::to_wstring(status) + L".";
   }
-  if (kind == ChangeKind::Apply)
+  if (kind == ChangeKind::Apply && (denied || missing || !others.empty()))
     text += L"\r\n\r\nThe types that failed stay marked, so Apply can try again.";
   return text;
 }
 
-std::wstring JournalFailedMessage(Shell& shell) {
-  return L"No icon was changed: Tarrow could not record the original icons first, in " + JournalPath(shell) +
-         L".\r\n\r\nIf that file is damaged, move it elsewhere to go on; the originals it records can then "
-         L"no longer be put back by Restore Defaults.";
+std::wstring JournalFailedMessage(Shell& shell, RecordScope scope) {
+  return L"No icon was changed: Tarrow could not record the original icons first, in " +
+         RecordPlace(shell, scope) +
+         L".\r\n\r\nThe originals recorded there are kept. Make sure Tarrow may write there (for icons of "
+         L"all users, run it as administrator), then apply again.";
 }
 
-ApplyOutcome WriteChanges(Os& os, const TypeList& types) {
+ApplyOutcome WriteIcons(Os& os, const std::vector<IconWrite>& writes) {
   ApplyOutcome outcome;
+  if (writes.empty()) return outcome;
+  const auto lock = os.shell.LockChanges(kLockWaitMs);
+  if (!lock) {
+    outcome.busy = true;
+    return outcome;
+  }
+  ChangeRecords records(os);
   TypeResolver resolver(os.registry, os.shell);
+  // Only an administrator can write the machine record, and a machine value
+  // is written only with its original there: an administrator whose machine
+  // record cannot be used changes nothing rather than only his own icons.
+  const bool machineRecorded = os.shell.IsElevated();
   struct Planned {
-    const TypeItem* item;
+    const IconWrite* write;
     ClassLayer layer;
+    StoredValue value;
   };
   std::vector<Planned> plan;
-  for (const TypeItem& item : types) {
-    if (IsChanged(item)) plan.push_back({&item, TargetLayer(os.registry, resolver, item.progId)});
-  }
-  if (plan.empty()) {
-    os.shell.NotifyAssociationsChanged();
-    return outcome;
-  }
-
-  // The original of every value comes first, so that a value is never
-  // written without a way back, whatever stops the program afterwards.
-  JournalLoad journal = LoadJournal(os);
-  bool recorded = journal.state == JournalState::Intact || journal.state == JournalState::Missing;
-  std::vector<bool> writable(plan.size(), true);
-  std::vector<JournalEntry> originals;
-  for (std::size_t i = 0; recorded && i < plan.size(); ++i) {
-    const auto original = ReadOriginal(os.registry, plan[i].layer, plan[i].item->progId);
-    if (original) {
-      originals.push_back(*original);
+  for (const IconWrite& write : writes) {
+    Status problem = kSuccess;
+    std::optional<JournalEntry> now;
+    ClassLayer layer = ClassLayer::User;
+    if (!IsWritableClass(write.progId)) {
+      problem = kUnrecordable;
+    } else if (!resolver.ClassExists(write.progId)) {
+      // Creating per-user keys for it would register a class nobody has.
+      problem = kClassGone;
     } else {
-      // A value of another kind than text, or one that cannot be read: it
-      // could not be put back exactly, so it is not written.
-      writable[i] = false;
-      outcome.failures.push_back({plan[i].item->progId, TypeName(*plan[i].item), kErrorInvalidParameter});
+      layer = TargetLayer(os.registry, resolver, write.progId, machineRecorded);
+      now = ReadOriginal(os.registry, layer, write.progId);
+      // A value that could not be put back exactly is never written.
+      if (!now) problem = kUnrecordable;
+    }
+    if (problem != kSuccess) {
+      outcome.failures.push_back({write.progId, write.name, problem});
+      continue;
+    }
+    if (!records.Usable(ScopeOf(layer))) {
+      outcome.journalFailed = true;
+      outcome.failedRecord = ScopeOf(layer);
+      break;
+    }
+    const StoredValue value = LocationValue(write.location);
+    if (now->valueExisted && now->type == value.type && now->bytes == value.bytes) {
+      // Already there: nothing to write, nothing to record.
+      ++outcome.written;
+      ++(layer == ClassLayer::User ? outcome.forUser : outcome.forAll);
+      continue;
+    }
+    RecordWrite(os.shell, records.Entries(ScopeOf(layer)), *now, value);
+    records.Touch(ScopeOf(layer));
+    plan.push_back({&write, layer, value});
+  }
+  // The originals and what is written go on record first, so that a value
+  // is never written without a way back, whatever stops the program.
+  if (!outcome.journalFailed) {
+    if (const auto failed = records.SaveTouched()) {
+      outcome.journalFailed = true;
+      outcome.failedRecord = *failed;
     }
   }
-  const std::size_t known = journal.entries.size();
-  if (recorded) RecordOriginals(os.shell, journal.entries, originals);
-  if (recorded && journal.entries.size() != known) recorded = SaveJournal(os, journal.entries);
-  if (!recorded) {
-    outcome.journalFailed = true;
+  if (outcome.journalFailed) {
     outcome.failures.clear();
+    outcome.written = outcome.forUser = outcome.forAll = 0;
     return outcome;
   }
-
-  for (std::size_t i = 0; i < plan.size(); ++i) {
-    if (!writable[i]) continue;
-    const TypeItem& item = *plan[i].item;
-    const Status status = WriteIconValue(os.registry, plan[i].layer, item.progId, *item.pending);
+  for (const Planned& planned : plan) {
+    const Status status = SetIconValue(os.registry, planned.layer, planned.write->progId, planned.value, true);
     if (status == kSuccess) {
       ++outcome.written;
-      ++(plan[i].layer == ClassLayer::User ? outcome.forUser : outcome.forAll);
+      ++(planned.layer == ClassLayer::User ? outcome.forUser : outcome.forAll);
     } else {
-      outcome.failures.push_back({item.progId, TypeName(item), status});
+      outcome.failures.push_back({planned.write->progId, planned.write->name, status});
     }
   }
-  os.shell.NotifyAssociationsChanged();
+  if (!plan.empty()) os.shell.NotifyAssociationsChanged();
   return outcome;
+}
+
+std::wstring BusyMessage() {
+  return L"Another Tarrow is changing icons right now, so nothing was changed. Try again once it has "
+         L"finished.";
+}
+
+std::wstring ChangedSinceMessage(const std::vector<std::wstring>& names) {
+  if (names.empty()) return {};
+  const bool one = names.size() == 1;
+  return std::to_wstring(names.size()) + (one ? L" file type was" : L" file types were") +
+         L" changed by another program since Tarrow's change; left as " + (one ? L"it is: " : L"they are: ") +
+         NameList(names) + L".";
 }
 
 std::wstring ApplyMessage(Shell& shell, const ApplyOutcome& outcome) {
-  return outcome.journalFailed ? JournalFailedMessage(shell)
-                               : FailureMessage(outcome.failures, ChangeKind::Apply);
-}
-
-ApplyOutcome ApplyChanges(Os& os, const TypeList& types) {
-  const ApplyOutcome outcome = WriteChanges(os, types);
-  const std::wstring message = ApplyMessage(os.shell, outcome);
-  if (!message.empty()) {
-    os.shell.MessageBox(message, kMbOk | (outcome.journalFailed ? kMbIconError : kMbIconWarning));
-  }
-  return outcome;
+  if (outcome.busy) return BusyMessage();
+  if (outcome.journalFailed) return JournalFailedMessage(shell, outcome.failedRecord);
+  std::wstring text = FailureMessage(outcome.failures, ChangeKind::Apply);
+  const std::wstring changed = ChangedSinceMessage(outcome.changedSince);
+  if (!changed.empty()) text += (text.empty() ? L"" : L"\r\n\r\n") + changed;
+  return text;
 }
 
 std::wstring ApplySummary(const ApplyOutcome& outcome) {
+  if (outcome.busy) return L"Nothing was applied: another Tarrow is changing icons.";
   if (outcome.journalFailed) return L"Nothing was applied: the original icons could not be recorded.";
   auto types = [](std::size_t n) { return std::to_wstring(n) + (n == 1 ? L" type" : L" types"); };
   std::wstring text;
   if (outcome.forUser > 0) text += types(outcome.forUser) + L" changed for you only";
   if (outcome.forAll > 0) text += (text.empty() ? L"" : L", ") + types(outcome.forAll) + L" for all users";
+  if (outcome.restored > 0)
+    text += (text.empty() ? L"" : L", ") + types(outcome.restored) + L" given their original icon back";
   if (text.empty()) text = L"Nothing was changed";
   if (!outcome.failures.empty()) text += L"; " + types(outcome.failures.size()) + L" failed";
   return text + L".";

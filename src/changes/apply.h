@@ -1,20 +1,31 @@
-// "&Apply": every changed type's new icon location goes into the registry,
-// where it takes effect for this user, after its original is recorded.
+// Writing new icons: each location goes into the registry where it takes
+// effect for this user, after its original and the value about to be written
+// are recorded in the record that guards that layer.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "catalog/class_layer.h"
-#include "catalog/type_list.h"
+#include "changes/journal.h"
 #include "platform/os.h"
 
 namespace tarrow {
 
 class TypeResolver;
+
+// Status of a value whose original cannot be recorded (not text, or not
+// readable): it is never written, since it could not be put back.
+inline constexpr Status kUnrecordable = -2;
+// Status of a type whose class is gone from both layers since it was read.
+inline constexpr Status kClassGone = -3;
+
+// How long a change waits for another process changing icons to finish.
+inline constexpr unsigned kLockWaitMs = 60000;
 
 // A DefaultIcon value that could not be written, and the reason.
 struct WriteFailure {
@@ -23,13 +34,26 @@ struct WriteFailure {
   Status status = kSuccess;
 };
 
+// One new icon to write.
+struct IconWrite {
+  std::wstring progId;
+  std::wstring name;  // the type as messages name it
+  std::wstring location;
+};
+
 struct ApplyOutcome {
-  std::size_t written = 0;             // changed types whose value was written
+  std::size_t written = 0;             // types whose value was written
   std::size_t forUser = 0;             // of those, values in the per-user layer: this user only
   std::size_t forAll = 0;              // and in the machine layer: every user
+  std::size_t restored = 0;            // originals put back on request
   std::vector<WriteFailure> failures;  // in the order they were tried
+  // Originals asked for whose value another program changed since: left.
+  std::vector<std::wstring> changedSince;
   // The originals could not be recorded, so nothing was written.
   bool journalFailed = false;
+  RecordScope failedRecord = RecordScope::User;  // when journalFailed: which record
+  // Another process was changing icons all the while: nothing was done.
+  bool busy = false;
 };
 
 // Whether the text holds a %NAME% reference: a "%", at least one character
@@ -41,14 +65,24 @@ bool HasEnvironmentReference(std::wstring_view text);
 std::uint32_t IconLocationValueType(std::wstring_view location);
 
 // The layer where a new icon for `progId` takes effect for this user: the
-// machine layer when the value that wins is there and may be written,
-// otherwise the user's own, which needs no rights.
-ClassLayer TargetLayer(Registry& registry, TypeResolver& resolver, const std::wstring& progId);
+// machine layer when the value that wins is there, may be written, and its
+// change can be recorded there (`machineRecorded`); otherwise the user's own,
+// which needs no rights. A program's class chosen by its file
+// (Applications\...) is the user's.
+ClassLayer TargetLayer(Registry& registry, TypeResolver& resolver, const std::wstring& progId,
+                       bool machineRecorded = true);
 
-// Writes `location` as the default value of progId's DefaultIcon key in the
-// layer, creating the per-user keys it needs (never the machine's).
-Status WriteIconValue(Registry& registry, ClassLayer layer, const std::wstring& progId,
-                      const std::wstring& location);
+// Writes the default value of progId's DefaultIcon key in the layer. Only
+// with `createUserKeys` does a per-user key that is missing get created;
+// a machine key never is.
+Status SetIconValue(Registry& registry, ClassLayer layer, const std::wstring& progId, const StoredValue& value,
+                    bool createUserKeys);
+
+// Writes each location where it takes effect, in order, after recording the
+// original and the value about to be written of each, under the lock. A
+// value that already holds the location is left as it is. Tells the shell
+// once; shows nothing.
+ApplyOutcome WriteIcons(Os& os, const std::vector<IconWrite>& writes);
 
 // What was being done when writes failed, for the wording of the message.
 enum class ChangeKind { Apply, Restore };
@@ -61,21 +95,15 @@ std::wstring NameList(const std::vector<std::wstring>& names, std::size_t namedA
 std::wstring FailureMessage(const std::vector<WriteFailure>& failures, ChangeKind kind,
                             std::size_t namedAtMost = 5);
 
-// The message for an Apply that wrote nothing because the originals of the
-// values it was about to write could not be recorded.
-std::wstring JournalFailedMessage(Shell& shell);
+// The message for a change that did nothing because another process was
+// changing icons.
+std::wstring BusyMessage();
 
-// Writes the pending location of every changed item in list order, each where
-// it takes effect, after recording the original of every value about to be
-// written for the first time. Tells the shell once; shows nothing. The
-// change marks stay; the caller decides what the list shows next.
-ApplyOutcome WriteChanges(Os& os, const TypeList& types);
+// Names the types another program changed since Tarrow's change.
+std::wstring ChangedSinceMessage(const std::vector<std::wstring>& names);
 
 // What the user must know after an Apply; empty when all went well.
 std::wstring ApplyMessage(Shell& shell, const ApplyOutcome& outcome);
-
-// The window's Apply: WriteChanges, then ApplyMessage in a message box.
-ApplyOutcome ApplyChanges(Os& os, const TypeList& types);
 
 // One line on what the last Apply did, for the status line.
 std::wstring ApplySummary(const ApplyOutcome& outcome);

@@ -5,13 +5,18 @@
 #include <set>
 #include <utility>
 
+#include <cstring>
+
+#include "changes/apply.h"
 #include "platform/files.h"
+#include "platform/registry.h"
 #include "platform/text.h"
 
 namespace tarrow {
 namespace {
 
-constexpr std::string_view kHeader = "TarrowJournal 1\n";
+constexpr std::string_view kHeader = "TarrowJournal 2\n";
+constexpr std::string_view kHeaderVersion1 = "TarrowJournal 1\n";
 constexpr std::string_view kCheck = "check ";
 constexpr char kHexDigits[] = "0123456789abcdef";
 // The longest key name the registry allows.
@@ -148,32 +153,56 @@ std::optional<bool> ParseFlag(char c) {
   return std::nullopt;
 }
 
-std::optional<JournalEntry> ParseEntry(std::string_view line) {
-  std::string_view fields[5];
-  for (int i = 0; i < 4; ++i) {
-    const auto space = line.find(' ');
-    if (space == std::string_view::npos) return std::nullopt;
-    fields[i] = line.substr(0, space);
-    line.remove_prefix(space + 1);
-  }
-  fields[4] = line;  // the ProgID, which holds no space
+std::optional<std::string_view> NextField(std::string_view& line) {
+  const auto space = line.find(' ');
+  if (space == std::string_view::npos) return std::nullopt;
+  const std::string_view field = line.substr(0, space);
+  line.remove_prefix(space + 1);
+  return field;
+}
 
+std::optional<JournalEntry> ParseEntry(std::string_view line, bool version1) {
+  const auto layer = NextField(line);
+  const auto flags = NextField(line);
+  const auto typeText = NextField(line);
+  const auto bytesText = NextField(line);
+  if (!layer || !flags || !typeText || !bytesText) return std::nullopt;
   JournalEntry entry;
-  if (fields[0] == "user") {
+  if (*layer == "user") {
     entry.layer = ClassLayer::User;
-  } else if (fields[0] == "machine") {
+  } else if (*layer == "machine") {
     entry.layer = ClassLayer::Machine;
   } else {
     return std::nullopt;
   }
-  if (fields[1].size() != 3) return std::nullopt;
-  const auto classKey = ParseFlag(fields[1][0]);
-  const auto iconKey = ParseFlag(fields[1][1]);
-  const auto value = ParseFlag(fields[1][2]);
-  const auto type = ParseDecimal(fields[2]);
-  auto bytes = ParseBytes(fields[3]);
-  auto progId = ParseProgId(fields[4]);
-  if (!classKey || !iconKey || !value || !type || !bytes || !progId) return std::nullopt;
+  if (flags->size() != 3) return std::nullopt;
+  const auto classKey = ParseFlag((*flags)[0]);
+  const auto iconKey = ParseFlag((*flags)[1]);
+  const auto value = ParseFlag((*flags)[2]);
+  const auto type = ParseDecimal(*typeText);
+  auto bytes = ParseBytes(*bytesText);
+  if (!classKey || !iconKey || !value || !type || !bytes) return std::nullopt;
+  if (!version1) {
+    const auto writtenType = NextField(line);
+    const auto writtenBytes = NextField(line);
+    const auto state = NextField(line);
+    if (!writtenType || !writtenBytes || !state) return std::nullopt;
+    const auto wType = ParseDecimal(*writtenType);
+    auto wBytes = ParseBytes(*writtenBytes);
+    if (!wType || !wBytes) return std::nullopt;
+    if (*wType != 0) {
+      entry.written = StoredValue{*wType, std::move(*wBytes)};
+    } else if (!wBytes->empty()) {
+      return std::nullopt;
+    }
+    if (*state == "settled") {
+      entry.settled = true;
+    } else if (*state != "active") {
+      return std::nullopt;
+    }
+  }
+  auto progId = ParseProgId(line);  // the rest: a ProgID holds no space
+  if (!progId) return std::nullopt;
   entry.classKeyExisted = *classKey;
   entry.iconKeyExisted = *iconKey;
   entry.valueExisted = *value;
@@ -183,58 +212,89 @@ std::optional<JournalEntry> ParseEntry(std::string_view line) {
   return entry;
 }
 
-bool IsKeyName(const std::wstring& name) {
-  return !name.empty() && name.size() <= kMaxKeyName &&
-         name.find_first_of(std::wstring(L"\\\0", 2)) == std::wstring::npos;
-}
-
-// Opens a key for reading; nullopt when it could not be told whether it exists.
-std::optional<bool> OpenIfPresent(Registry& registry, RegKey root, const std::wstring& path, RegKey& key) {
-  key = 0;
-  const Status status = registry.OpenKey(root, path, RegAccess::Read, key);
-  if (status == kErrorFileNotFound) return false;
-  if (status != kSuccess) return std::nullopt;
-  return true;
-}
-
-// The default value of an open DefaultIcon key into `entry`; false when it
-// cannot be recorded.
-bool ReadDefaultValue(Registry& registry, RegKey key, JournalEntry& entry) {
-  // A value that grows between the probe and the read is probed again.
-  for (int attempt = 0; attempt < 4; ++attempt) {
-    entry.valueExisted = false;
-    entry.type = 0;
-    std::uint32_t type = 0;
-    std::uint32_t size = 0;
-    const Status probe = registry.QueryValue(key, L"", type, nullptr, size);
-    if (probe == kErrorFileNotFound) return true;
-    if (probe != kSuccess || (type != kRegSz && type != kRegExpandSz)) return false;
-    entry.valueExisted = true;
-    entry.type = type;
-    if (size == 0) return true;
-    std::vector<unsigned char> bytes(size);
-    std::uint32_t copied = size;
-    const Status read = registry.QueryValue(key, L"", type, bytes.data(), copied);
-    if (read == kErrorMoreData) continue;
-    if (read != kSuccess || (type != kRegSz && type != kRegExpandSz) || copied > size) return false;
-    bytes.resize(copied);
-    entry.type = type;
-    entry.bytes = std::move(bytes);
-    return true;
+void AppendBytes(std::string& out, const std::vector<unsigned char>& bytes) {
+  if (bytes.empty()) out += '-';
+  const std::size_t at = out.size();
+  out.resize(at + bytes.size() * 2);
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    out[at + 2 * i] = kHexDigits[bytes[i] >> 4];
+    out[at + 2 * i + 1] = kHexDigits[bytes[i] & 0xF];
   }
-  return false;
 }
 
-// The program writes only restorable entries, one per value: a file with
-// anything else was not written by it, and none of it is trusted.
-bool Writable(Shell& shell, const std::vector<JournalEntry>& entries) {
+bool IsKeyName(std::wstring_view name) {
+  return !name.empty() && name.size() <= kMaxKeyName &&
+         name.find_first_of(std::wstring_view(L"\\\0", 2)) == std::wstring_view::npos;
+}
+
+bool IsText(std::uint32_t type) {
+  return type == kRegSz || type == kRegExpandSz;
+}
+
+// A value exactly as stored; a value that grows between the probe and the
+// read is probed again. kErrorMoreData when it never held still.
+Status ReadRawValue(Registry& registry, RegKey key, const std::wstring& name, StoredValue& value) {
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    std::uint32_t size = 0;
+    Status status = registry.QueryValue(key, name, value.type, nullptr, size);
+    if (status != kSuccess) return status;
+    value.bytes.assign(size, 0);
+    if (size == 0) return kSuccess;
+    std::uint32_t copied = size;
+    status = registry.QueryValue(key, name, value.type, value.bytes.data(), copied);
+    if (status == kErrorMoreData) continue;
+    if (status != kSuccess) return status;
+    if (copied > size) return kErrorMoreData;
+    value.bytes.resize(copied);
+    return kSuccess;
+  }
+  return kErrorMoreData;
+}
+
+// The program writes only restorable entries, one per value, and the machine
+// record only the machine layer's: a record with anything else was not
+// written by it, and none of it is trusted.
+bool Writable(Shell& shell, RecordScope scope, const std::vector<JournalEntry>& entries) {
   std::set<std::pair<ClassLayer, std::wstring>> seen;
   for (const auto& entry : entries) {
-    if (!IsRestorableEntry(entry) || !seen.emplace(entry.layer, shell.LowerCase(entry.progId)).second) {
+    if (!IsRestorableEntry(entry) || !seen.emplace(entry.layer, shell.LowerCase(entry.progId)).second)
       return false;
-    }
+    if (scope == RecordScope::Machine && entry.layer != ClassLayer::Machine) return false;
   }
   return true;
+}
+
+JournalLoad Parsed(Shell& shell, RecordScope scope, std::optional<std::string> bytes) {
+  if (!bytes) return {JournalState::Unreadable, {}};
+  auto entries = ParseJournal(*bytes);
+  if (!entries || !Writable(shell, scope, *entries)) return {JournalState::Damaged, {}};
+  return {JournalState::Intact, std::move(*entries)};
+}
+
+JournalLoad LoadMachineRecord(Os& os) {
+  ScopedKey key(os.registry, kLocalMachine, kMachineRecordKey, RegAccess::Read);
+  if (key.status() == kErrorFileNotFound) return {JournalState::Missing, {}};
+  if (!key) return {JournalState::Unreadable, {}};
+  StoredValue value;
+  const Status status = ReadRawValue(os.registry, key.get(), kMachineRecordValue, value);
+  if (status == kErrorFileNotFound) return {JournalState::Missing, {}};
+  // Whoever else could change the key could have written any of it.
+  if (!os.registry.OnlyAdministratorsCanChange(key.get())) return {JournalState::Untrusted, {}};
+  if (status != kSuccess || value.type != kRegBinary) return {JournalState::Unreadable, {}};
+  return Parsed(os.shell, RecordScope::Machine, std::string(value.bytes.begin(), value.bytes.end()));
+}
+
+bool SaveMachineRecord(Os& os, const std::string& bytes) {
+  RegKey raw = 0;
+  if (os.registry.CreateProtectedKey(kLocalMachine, kMachineRecordKey, raw) != kSuccess) return false;
+  bool saved = os.registry.OnlyAdministratorsCanChange(raw);
+  if (saved) {
+    saved = os.registry.SetValue(raw, kMachineRecordValue, kRegBinary, bytes.data(),
+                                 static_cast<std::uint32_t>(bytes.size())) == kSuccess &&
+            os.registry.FlushKey(raw) == kSuccess;
+  }
+  os.registry.CloseKey(raw);
+  return saved;
 }
 
 }  // namespace
@@ -242,6 +302,11 @@ bool Writable(Shell& shell, const std::vector<JournalEntry>& entries) {
 std::wstring JournalPath(Shell& shell) {
   const std::wstring base = WithoutTrailingBackslashes(shell.LocalAppDataFolder());
   return base.empty() ? base : base + L"\\Tarrow\\" + kJournalName;
+}
+
+std::wstring RecordPlace(Shell& shell, RecordScope scope) {
+  return scope == RecordScope::User ? JournalPath(shell)
+                                    : std::wstring(L"HKEY_LOCAL_MACHINE\\") + kMachineRecordKey;
 }
 
 std::string SerializeJournal(const std::vector<JournalEntry>& entries) {
@@ -254,14 +319,12 @@ std::string SerializeJournal(const std::vector<JournalEntry>& entries) {
     out += ' ';
     out += std::to_string(entry.type);
     out += ' ';
-    if (entry.bytes.empty()) out += '-';
-    const std::size_t at = out.size();
-    out.resize(at + entry.bytes.size() * 2);
-    for (std::size_t i = 0; i < entry.bytes.size(); ++i) {
-      out[at + 2 * i] = kHexDigits[entry.bytes[i] >> 4];
-      out[at + 2 * i + 1] = kHexDigits[entry.bytes[i] & 0xF];
-    }
+    AppendBytes(out, entry.bytes);
     out += ' ';
+    out += std::to_string(entry.written ? entry.written->type : 0);
+    out += ' ';
+    AppendBytes(out, entry.written ? entry.written->bytes : std::vector<unsigned char>());
+    out += entry.settled ? " settled " : " active ";
     AppendProgId(out, entry.progId);
     out += '\n';
   }
@@ -282,14 +345,15 @@ std::optional<std::vector<JournalEntry>> ParseJournal(std::string_view bytes) {
   const auto crc = ParseHex(check.substr(kCheck.size()));
   if (!crc || *crc != Crc32(body)) return std::nullopt;
   // A later format is not read as this one: its lines may mean other things.
-  if (body.substr(0, kHeader.size()) != kHeader) return std::nullopt;
+  const bool version1 = body.substr(0, kHeaderVersion1.size()) == kHeaderVersion1;
+  if (!version1 && body.substr(0, kHeader.size()) != kHeader) return std::nullopt;
 
   std::vector<JournalEntry> entries;
   std::string_view rest = body.substr(kHeader.size());
   while (!rest.empty()) {
     if (entries.size() == kJournalMaxEntries) return std::nullopt;
     const auto end = rest.find('\n');
-    auto entry = ParseEntry(rest.substr(0, end));
+    auto entry = ParseEntry(rest.substr(0, end), version1);
     if (!entry) return std::nullopt;
     entries.push_back(std::move(*entry));
     rest.remove_prefix(end + 1);
@@ -297,73 +361,115 @@ std::optional<std::vector<JournalEntry>> ParseJournal(std::string_view bytes) {
   return entries;
 }
 
-bool IsRestorableEntry(const JournalEntry& entry) {
-  if (entry.layer != ClassLayer::User && entry.layer != ClassLayer::Machine) return false;
-  if (!IsKeyName(entry.progId)) return false;
-  if (entry.iconKeyExisted && !entry.classKeyExisted) return false;
-  if (entry.valueExisted && !entry.iconKeyExisted) return false;
-  if (!entry.valueExisted) return entry.type == 0 && entry.bytes.empty();
-  return entry.type == kRegSz || entry.type == kRegExpandSz;
+bool IsWritableClass(const std::wstring& progId) {
+  constexpr std::size_t kApplications = 13;  // "Applications\"
+  if (IsApplicationClass(progId)) return IsKeyName(std::wstring_view(progId).substr(kApplications));
+  return IsKeyName(progId);
 }
 
-JournalLoad LoadJournal(Os& os) {
+bool IsRestorableEntry(const JournalEntry& entry) {
+  if (entry.layer != ClassLayer::User && entry.layer != ClassLayer::Machine) return false;
+  if (!IsWritableClass(entry.progId)) return false;
+  if (entry.iconKeyExisted && !entry.classKeyExisted) return false;
+  if (entry.valueExisted && !entry.iconKeyExisted) return false;
+  if (entry.written && !IsText(entry.written->type)) return false;
+  if (!entry.valueExisted) return entry.type == 0 && entry.bytes.empty();
+  return IsText(entry.type);
+}
+
+JournalLoad LoadRecord(Os& os, RecordScope scope) {
+  if (scope == RecordScope::Machine) return LoadMachineRecord(os);
   const std::wstring path = JournalPath(os.shell);
   if (path.empty()) return {JournalState::Unreadable, {}};
   if (!os.files.Exists(path)) return {JournalState::Missing, {}};
-  const auto bytes = os.files.ReadAll(path);
-  if (!bytes) return {JournalState::Unreadable, {}};
-  auto entries = ParseJournal(*bytes);
-  if (!entries) return {JournalState::Damaged, {}};
-  if (!Writable(os.shell, *entries)) return {JournalState::Damaged, {}};
-  return {JournalState::Intact, std::move(*entries)};
+  return Parsed(os.shell, scope, os.files.ReadAll(path));
 }
 
-bool SaveJournal(Os& os, const std::vector<JournalEntry>& entries) {
+bool SaveRecord(Os& os, RecordScope scope, const std::vector<JournalEntry>& entries) {
+  if (entries.size() > kJournalMaxEntries || !Writable(os.shell, scope, entries)) return false;
+  const std::string bytes = SerializeJournal(entries);
+  // A record the reader would refuse is no record at all.
+  if (bytes.size() > kJournalMaxBytes) return false;
+  if (scope == RecordScope::Machine) return SaveMachineRecord(os, bytes);
   const std::wstring path = JournalPath(os.shell);
   if (path.empty()) return false;
-  if (entries.empty()) {
-    os.files.Remove(path);
-    return !os.files.Exists(path);
-  }
-  if (entries.size() > kJournalMaxEntries || !Writable(os.shell, entries)) return false;
-  const std::string bytes = SerializeJournal(entries);
-  // A file the reader would refuse is no record at all.
-  if (bytes.size() > kJournalMaxBytes) return false;
   if (!os.files.EnsureFolder(path.substr(0, path.rfind(L'\\')))) return false;
   return WriteWholeFile(os.files, path, bytes);
 }
 
-void RecordOriginals(Shell& shell, std::vector<JournalEntry>& journal,
-                     const std::vector<JournalEntry>& originals) {
-  std::set<std::pair<ClassLayer, std::wstring>> recorded;
-  for (const auto& entry : journal) recorded.emplace(entry.layer, shell.LowerCase(entry.progId));
-  for (const auto& original : originals) {
-    if (recorded.emplace(original.layer, shell.LowerCase(original.progId)).second)
-      journal.push_back(original);
+JournalEntry* FindEntry(Shell& shell, std::vector<JournalEntry>& record, ClassLayer layer,
+                        const std::wstring& progId) {
+  const std::wstring wanted = shell.LowerCase(progId);
+  for (JournalEntry& entry : record) {
+    if (entry.layer == layer && shell.LowerCase(entry.progId) == wanted) return &entry;
   }
+  return nullptr;
+}
+
+void RecordWrite(Shell& shell, std::vector<JournalEntry>& record, const JournalEntry& now,
+                 const StoredValue& written) {
+  JournalEntry* entry = FindEntry(shell, record, now.layer, now.progId);
+  if (!entry) {
+    record.push_back(now);
+    entry = &record.back();
+  } else if (entry->settled) {
+    // Whatever is there now is what a restore must give back from here on.
+    const std::wstring progId = entry->progId;
+    *entry = now;
+    entry->progId = progId;
+  }
+  entry->written = written;
+  entry->settled = false;
 }
 
 std::optional<JournalEntry> ReadOriginal(Registry& registry, ClassLayer layer, const std::wstring& progId) {
-  // A name with a backslash would be another key than the one written.
-  if (!IsKeyName(progId)) return std::nullopt;
+  // A name with another backslash would be another key than the one written.
+  if (!IsWritableClass(progId)) return std::nullopt;
   JournalEntry entry;
   entry.layer = layer;
   entry.progId = progId;
   const RegKey root = LayerRoot(layer);
-  RegKey key = 0;
-  const auto classKey = OpenIfPresent(registry, root, ClassPath(progId), key);
-  if (!classKey) return std::nullopt;
-  if (!*classKey) return entry;
-  registry.CloseKey(key);
+  ScopedKey key(registry, root, ClassPath(progId), RegAccess::Read);
+  if (key.status() == kErrorFileNotFound) return entry;
+  if (!key) return std::nullopt;
   entry.classKeyExisted = true;
-  const auto iconKey = OpenIfPresent(registry, root, DefaultIconPath(progId), key);
-  if (!iconKey) return std::nullopt;
-  if (!*iconKey) return entry;
+  key.Open(root, DefaultIconPath(progId), RegAccess::Read);
+  if (key.status() == kErrorFileNotFound) return entry;
+  if (!key) return std::nullopt;
   entry.iconKeyExisted = true;
-  const bool read = ReadDefaultValue(registry, key, entry);
-  registry.CloseKey(key);
-  if (!read) return std::nullopt;
+  StoredValue value;
+  const Status status = ReadRawValue(registry, key.get(), L"", value);
+  if (status == kErrorFileNotFound) return entry;
+  if (status != kSuccess || !IsText(value.type)) return std::nullopt;
+  entry.valueExisted = true;
+  entry.type = value.type;
+  entry.bytes = std::move(value.bytes);
   return entry;
+}
+
+bool HoldsOriginal(const JournalEntry& entry, const JournalEntry& now) {
+  if (entry.valueExisted != now.valueExisted) return false;
+  return !entry.valueExisted || (entry.type == now.type && entry.bytes == now.bytes);
+}
+
+bool HoldsWritten(const JournalEntry& entry, const JournalEntry& now) {
+  return entry.written && now.valueExisted && entry.written->type == now.type &&
+         entry.written->bytes == now.bytes;
+}
+
+StoredValue LocationValue(const std::wstring& location) {
+  StoredValue value;
+  value.type = HasEnvironmentReference(location) ? kRegExpandSz : kRegSz;
+  value.bytes.resize((location.size() + 1) * sizeof(wchar_t));
+  std::memcpy(value.bytes.data(), location.c_str(), value.bytes.size());
+  return value;
+}
+
+std::wstring StoredText(const std::vector<unsigned char>& bytes) {
+  std::wstring text(bytes.size() / sizeof(wchar_t), L'\0');
+  if (!text.empty()) std::memcpy(text.data(), bytes.data(), text.size() * sizeof(wchar_t));
+  if (!text.empty() && text.back() == L'\0') text.pop_back();
+  return text;
 }
 
 }  // namespace tarrow

@@ -4,6 +4,7 @@
 #include <map>
 
 #include "catalog/resolver.h"
+#include "changes/records.h"
 #include "platform/registry.h"
 
 namespace tarrow {
@@ -11,17 +12,18 @@ namespace {
 
 // A key the program created goes again once nothing is left in it.
 Status DeleteIfEmpty(Registry& registry, RegKey root, const std::wstring& path) {
-  RegKey key = 0;
-  Status status = registry.OpenKey(root, path, RegAccess::Read, key);
-  if (status == kErrorFileNotFound) return kSuccess;
-  if (status != kSuccess) return status;
   std::uint32_t subkeys = 0;
   std::uint32_t values = 0;
-  status = registry.CountEntries(key, subkeys, values);
-  registry.CloseKey(key);
-  if (status != kSuccess) return status;
+  {
+    ScopedKey key(registry, root, path, RegAccess::Read);
+    if (key.status() == kErrorFileNotFound) return kSuccess;
+    if (!key) return key.status();
+    if (const Status status = registry.CountEntries(key.get(), subkeys, values); status != kSuccess)
+      return status;
+  }
+  // Another program's values or subkeys keep the key.
   if (subkeys > 0 || values > 0) return kSuccess;
-  status = registry.DeleteKey(root, path);
+  const Status status = registry.DeleteKey(root, path);
   return status == kErrorFileNotFound ? kSuccess : status;
 }
 
@@ -57,26 +59,28 @@ Status PutBack(Registry& registry, const JournalEntry& entry) {
   const RegKey root = LayerRoot(entry.layer);
   const std::wstring iconPath = DefaultIconPath(entry.progId);
   if (entry.valueExisted) {
-    RegKey key = 0;
-    bool created = false;
-    Status status = registry.CreateKey(root, iconPath, key, created);
-    if (status != kSuccess) return status;
-    status = registry.SetValue(key, L"", entry.type, entry.bytes.data(),
-                               static_cast<std::uint32_t>(entry.bytes.size()));
-    registry.CloseKey(key);
-    return status;
+    ScopedKey key(registry);
+    // The keys existed when the original was read; a machine key is never
+    // made anew.
+    if (entry.layer == ClassLayer::User) {
+      key.Create(root, iconPath);
+    } else {
+      key.Open(root, iconPath, RegAccess::SetValue);
+    }
+    if (!key) return key.status();
+    return registry.SetValue(key.get(), L"", entry.type, entry.bytes.data(),
+                             static_cast<std::uint32_t>(entry.bytes.size()));
   }
-  RegKey key = 0;
-  Status status = registry.OpenKey(root, iconPath, RegAccess::SetValue, key);
-  if (status == kSuccess) {
-    status = registry.DeleteValue(key, L"");
-    registry.CloseKey(key);
+  ScopedKey key(registry, root, iconPath, RegAccess::SetValue);
+  if (key) {
+    const Status status = registry.DeleteValue(key.get(), L"");
     if (status != kSuccess && status != kErrorFileNotFound) return status;
-  } else if (status != kErrorFileNotFound) {
-    return status;
+  } else if (key.status() != kErrorFileNotFound) {
+    return key.status();
   }
+  key.Close();
   if (!entry.iconKeyExisted) {
-    status = DeleteIfEmpty(registry, root, iconPath);
+    const Status status = DeleteIfEmpty(registry, root, iconPath);
     if (status != kSuccess) return status;
   }
   if (!entry.classKeyExisted) return DeleteIfEmpty(registry, root, ClassPath(entry.progId));
@@ -86,6 +90,11 @@ Status PutBack(Registry& registry, const JournalEntry& entry) {
 RestoreOutcome RestoreOriginals(Os& os, const TypeList& listed,
                                 const std::optional<std::set<std::wstring>>& only) {
   RestoreOutcome outcome;
+  const auto lock = os.shell.LockChanges(kLockWaitMs);
+  if (!lock) {
+    outcome.busy = true;
+    return outcome;
+  }
   const TypeNames names(os.shell, listed);
   std::set<std::wstring> wanted;
   if (only) {
@@ -94,69 +103,110 @@ RestoreOutcome RestoreOriginals(Os& os, const TypeList& listed,
   const auto included = [&](const std::wstring& progId) {
     return !only || wanted.count(os.shell.LowerCase(progId)) > 0;
   };
-  // The journal first: it holds the exact originals.
-  JournalLoad journal = LoadJournal(os);
-  outcome.journal = journal.state;
-  // The journal's originals are exact: Defaults.dat never overrides them,
-  // not even where putting one back failed.
-  std::set<std::wstring> journaled;
-  if (journal.state == JournalState::Intact) {
-    std::vector<JournalEntry> kept;
-    for (const JournalEntry& entry : journal.entries) {
-      const std::wstring key = os.shell.LowerCase(entry.progId);
-      if (!IsRestorableEntry(entry)) {
-        // Planted or garbled: it could name any place in the registry.
-        ++outcome.refusedEntries;
-        continue;
-      }
-      journaled.insert(key);
-      if (!included(entry.progId)) {
-        kept.push_back(entry);
-        continue;
-      }
-      const Status status = PutBack(os.registry, entry);
-      if (status == kSuccess) {
-        ++outcome.written;
-      } else {
-        outcome.failures.push_back({entry.progId, names.Of(entry.progId), status});
-        kept.push_back(entry);
-      }
-    }
-    if (kept.size() != journal.entries.size()) outcome.journalSaveFailed = !SaveJournal(os, kept);
-  }
+  ChangeRecords records(os);
+  outcome.userRecord = records.Load(RecordScope::User).state;
+  outcome.machineRecord = records.Load(RecordScope::Machine).state;
 
-  // Then the record of the first run, for the types the journal does not
-  // hold: those written before there was a journal.
+  // The records first: they hold the exact originals.
+  bool restoredUser = false;
+  bool restoredMachine = false;
+  const auto restorable = records.Restorable(outcome.refusedEntries);
+  outcome.recordsHeldChanges = !restorable.empty() || outcome.refusedEntries > 0;
+  for (const auto& [entry, scope] : restorable) {
+    if (entry->settled || !included(entry->progId)) continue;
+    const auto now = ReadOriginal(os.registry, entry->layer, entry->progId);
+    if (!now) {
+      outcome.failures.push_back({entry->progId, names.Of(entry->progId), kUnrecordable});
+      continue;
+    }
+    // An entry of an older version does not know what was written: its
+    // original goes back as it always did.
+    const bool ours = !entry->written || HoldsWritten(*entry, *now) || HoldsOriginal(*entry, *now);
+    if (!ours) {
+      outcome.changedSince.push_back(names.Of(entry->progId));
+    } else if (const Status status = PutBack(os.registry, *entry); status != kSuccess) {
+      outcome.failures.push_back({entry->progId, names.Of(entry->progId), status});
+      continue;
+    } else {
+      if (!HoldsOriginal(*entry, *now)) ++outcome.written;
+      (entry->layer == ClassLayer::User ? restoredUser : restoredMachine) = true;
+    }
+    entry->settled = true;
+    records.Touch(scope);
+  }
+  // What was put back reaches the disk before the record stops promising it.
+  if (restoredUser) os.registry.FlushKey(kCurrentUser);
+  if (restoredMachine) os.registry.FlushKey(kLocalMachine);
+  outcome.journalSaveFailed = records.SaveTouched().has_value();
+
+  // Then the record of the first run, for the types no record ever held:
+  // those changed before there were records. A type a record held is never
+  // written from it again, so a second restore writes nothing.
   const SnapshotReading snapshot = ReadSnapshot(os);
   outcome.snapshot = snapshot.state;
   outcome.snapshotDamaged = snapshot.damaged();
   outcome.unusableLines = snapshot.contents.unusable;
   TypeResolver resolver(os.registry, os.shell);
-  std::set<std::wstring> recorded = journaled;  // ProgIDs either record holds
+  struct Planned {
+    const SnapshotLine* line;
+    ClassLayer layer;
+    StoredValue value;
+  };
+  std::vector<Planned> plan;
+  // Two extensions of one type give two lines: the later one speaks for it.
+  std::map<std::wstring, const SnapshotLine*> lastLine;
+  for (const SnapshotLine& line : snapshot.contents.lines) lastLine[os.shell.LowerCase(line.progId)] = &line;
   for (const SnapshotLine& line : snapshot.contents.lines) {
-    const std::wstring key = os.shell.LowerCase(line.progId);
-    recorded.insert(key);
-    if (!included(line.progId) || journaled.count(key)) continue;
-    // Only what differs is written: the record holds no value types, and an
-    // unchanged REG_EXPAND_SZ must stay one.
+    if (!IsWritableClass(line.progId)) {
+      outcome.unusableLines.push_back(line.number);
+      continue;
+    }
+    if (lastLine[os.shell.LowerCase(line.progId)] != &line) continue;
+    if (!included(line.progId) || records.Holds(line.progId)) continue;
     const auto now = resolver.ReadMerged(line.progId + L"\\DefaultIcon");
     if (now && now->text == line.location) continue;
-    // No icon key left in either layer: the type is no longer registered.
-    if (!resolver.ClassExists(line.progId + L"\\DefaultIcon")) continue;
-    const ClassLayer layer = TargetLayer(os.registry, resolver, line.progId);
-    const Status status = WriteIconValue(os.registry, layer, line.progId, line.location);
+    // The layer that holds the value Explorer shows, or else its key; no key
+    // is made anew, so no restore leaves a per-user value over the machine's.
+    ClassLayer layer = ClassLayer::User;
+    if (now) {
+      layer = now->layer;
+    } else if (RegKeyExists(os.registry, kCurrentUser, DefaultIconPath(line.progId))) {
+      layer = ClassLayer::User;
+    } else if (RegKeyExists(os.registry, kLocalMachine, DefaultIconPath(line.progId))) {
+      layer = ClassLayer::Machine;
+    } else {
+      continue;  // no longer registered
+    }
+    // Defaults.dat is a file any program of the user can write: it never
+    // steers an administrator's write to the machine layer's record.
+    const RecordScope scope = ScopeOf(layer);
+    const auto original = ReadOriginal(os.registry, layer, line.progId);
+    if (!original || !records.Usable(scope) || (scope == RecordScope::Machine && !os.shell.IsElevated())) {
+      outcome.failures.push_back({line.progId, names.Of(line.progId),
+                                  original ? kErrorAccessDenied : kUnrecordable});
+      continue;
+    }
+    const StoredValue value = LocationValue(line.location);
+    RecordWrite(os.shell, records.Entries(scope), *original, value);
+    // Settled at once: this write is itself the restore.
+    FindEntry(os.shell, records.Entries(scope), layer, line.progId)->settled = true;
+    records.Touch(scope);
+    plan.push_back({&line, layer, value});
+  }
+  if (!plan.empty() && records.SaveTouched()) {
+    outcome.journalSaveFailed = true;
+    for (const Planned& p : plan) {
+      outcome.failures.push_back({p.line->progId, names.Of(p.line->progId), kUnrecordable});
+    }
+    plan.clear();
+  }
+  for (const Planned& p : plan) {
+    const Status status = SetIconValue(os.registry, p.layer, p.line->progId, p.value, false);
     if (status == kSuccess) {
       ++outcome.written;
     } else {
-      outcome.failures.push_back({line.progId, names.Of(line.progId), status});
+      outcome.failures.push_back({p.line->progId, names.Of(p.line->progId), status});
     }
-  }
-
-  for (const TypeItem& item : listed) {
-    if (!included(item.progId) || recorded.count(os.shell.LowerCase(item.progId))) continue;
-    const std::wstring name = TypeName(item);
-    if (std::find(outcome.unrecorded.begin(), outcome.unrecorded.end(), name) == outcome.unrecorded.end())
-      outcome.unrecorded.push_back(name);
   }
   // Without this Explorer keeps showing the icons it has cached.
   if (outcome.written > 0) os.shell.NotifyAssociationsChanged();
@@ -164,37 +214,45 @@ RestoreOutcome RestoreOriginals(Os& os, const TypeList& listed,
 }
 
 std::wstring RestoreMessage(Os& os, const RestoreOutcome& outcome) {
+  if (outcome.busy) return BusyMessage();
   std::vector<std::wstring> parts;
-  if (outcome.journal == JournalState::Damaged || outcome.journal == JournalState::Unreadable) {
-    parts.push_back(L"The record of the icons Tarrow changed, " + JournalPath(os.shell) +
-                    L", is damaged or cannot be read, so none of it was used.");
+  for (const RecordScope scope : {RecordScope::User, RecordScope::Machine}) {
+    const JournalState state = scope == RecordScope::User ? outcome.userRecord : outcome.machineRecord;
+    if (state == JournalState::Damaged || state == JournalState::Unreadable) {
+      parts.push_back(L"The record of the icons Tarrow changed, " + RecordPlace(os.shell, scope) +
+                      L", is damaged or cannot be read, so none of it was used.");
+    } else if (state == JournalState::Untrusted) {
+      parts.push_back(L"The record of the icons Tarrow changed for all users, " +
+                      RecordPlace(os.shell, scope) +
+                      L", can be changed by others than administrators, so none of it was used.");
+    }
   }
   if (outcome.refusedEntries > 0) {
-    parts.push_back(Plural(outcome.refusedEntries, L"entry", L"entries") +
-                    L" of the record of changed icons named registry places Tarrow never writes, and "
-                    L"were refused.");
+    parts.push_back(Plural(outcome.refusedEntries, L"icon", L"icons") +
+                    L" of all users recorded in your own record by an older Tarrow " +
+                    (outcome.refusedEntries == 1 ? L"was" : L"were") +
+                    L" not put back, because Tarrow runs as administrator; run it without administrator "
+                    L"rights to put " +
+                    (outcome.refusedEntries == 1 ? L"it" : L"them") + L" back.");
   }
-  if (outcome.snapshot == SnapshotState::Missing || outcome.snapshot == SnapshotState::Unreadable) {
+  if (outcome.snapshot == SnapshotState::Unreadable ||
+      (outcome.snapshot == SnapshotState::Missing && !outcome.recordsHeldChanges)) {
     parts.push_back(L"Defaults.dat, the record of the original icons, could not be found or read.");
-  } else if (outcome.snapshotDamaged) {
+  } else if (outcome.snapshotDamaged || !outcome.unusableLines.empty()) {
+    std::vector<std::size_t> lines = outcome.unusableLines;
+    std::sort(lines.begin(), lines.end());
     std::wstring text = L"Defaults.dat, the record of the original icons, is damaged";
-    text += outcome.unusableLines.empty()
-                ? L": it holds no types."
-                : L": " + std::wstring(outcome.unusableLines.size() == 1 ? L"line " : L"lines ") +
-                      LineList(outcome.unusableLines) + L" could not be used.";
+    text += lines.empty() ? L": it holds no types."
+                          : L": " + std::wstring(lines.size() == 1 ? L"line " : L"lines ") + LineList(lines) +
+                                L" could not be used.";
     parts.push_back(text);
   }
   if (!outcome.failures.empty()) parts.push_back(FailureMessage(outcome.failures, ChangeKind::Restore));
-  if (!outcome.unrecorded.empty()) {
-    parts.push_back(Plural(outcome.unrecorded.size(), L"file type has", L"file types have") +
-                    L" no recorded original icon and " + (outcome.unrecorded.size() == 1 ? L"was" : L"were") +
-                    L" left as " + (outcome.unrecorded.size() == 1 ? L"it is: " : L"they are: ") +
-                    NameList(outcome.unrecorded) + L".");
-  }
+  if (!outcome.changedSince.empty()) parts.push_back(ChangedSinceMessage(outcome.changedSince));
   if (outcome.journalSaveFailed) {
     parts.push_back(
-        L"The record of changed icons could not be updated; the next restore puts the same "
-        L"originals back again.");
+        L"The record of changed icons could not be updated; the next restore looks at the same types "
+        L"again.");
   }
   std::wstring text;
   for (const auto& part : parts) text += (text.empty() ? L"" : L"\r\n\r\n") + part;
@@ -202,27 +260,19 @@ std::wstring RestoreMessage(Os& os, const RestoreOutcome& outcome) {
 }
 
 std::wstring RestoreSummary(const RestoreOutcome& outcome) {
+  if (outcome.busy) return L"Nothing was restored: another Tarrow is changing icons.";
   std::wstring text = Plural(outcome.written, L"icon", L"icons") + L" restored";
   if (!outcome.failures.empty()) text += L"; " + Plural(outcome.failures.size(), L"failed", L"failed");
   return text + L".";
 }
 
-std::optional<RestoreOutcome> RestoreDefaults(Os& os, RestoreHost& host, const TypeList& listed) {
-  if (os.shell.MessageBox(kRestoreQuestion, kRestoreQuestionStyle) != kIdYes) return std::nullopt;
-  host.HideMainWindow();
-  const RestoreOutcome outcome = RestoreOriginals(os, listed);
-  host.Rescan();
-  host.ShowMainWindow();
-  // Told only now, over the rebuilt list: the rescan is what takes a new
-  // snapshot when there was none.
-  std::wstring message = RestoreMessage(os, outcome);
-  if (outcome.snapshot == SnapshotState::Missing && ReadSnapshot(os).state == SnapshotState::Read) {
-    message +=
-        L"\r\n\r\nThe icons as they are now have been saved as the new defaults; Restore Defaults will "
-        L"put them back.";
-  }
-  if (!message.empty()) os.shell.MessageBox(message, kMbOk | kMbIconWarning);
-  return outcome;
+bool RestoreFell(const RestoreOutcome& outcome) {
+  const auto bad = [](JournalState state) {
+    return state == JournalState::Damaged || state == JournalState::Unreadable || state == JournalState::Untrusted;
+  };
+  return outcome.busy || !outcome.failures.empty() || outcome.refusedEntries > 0 || outcome.journalSaveFailed ||
+         bad(outcome.userRecord) || bad(outcome.machineRecord) || outcome.snapshotDamaged ||
+         !outcome.unusableLines.empty();
 }
 
 }  // namespace tarrow

@@ -22,33 +22,34 @@ inline constexpr wchar_t kRestoreQuestion[] =
 inline constexpr unsigned kRestoreQuestionStyle = kMbYesNo | kMbIconQuestion | kMbSystemModal;
 
 struct RestoreOutcome {
-  JournalState journal = JournalState::Missing;
-  std::size_t refusedEntries = 0;  // journal entries outside the shape a restore may write
-  bool journalSaveFailed = false;  // restored, but the journal still lists what was put back
+  JournalState userRecord = JournalState::Missing;
+  JournalState machineRecord = JournalState::Missing;
+  // Machine entries that older versions kept in the user's record, which a
+  // process with administrator rights does not use.
+  std::size_t refusedEntries = 0;
+  bool journalSaveFailed = false;  // restored, but the record still lists what was put back
+  bool recordsHeldChanges = false;  // either record held an entry: Defaults.dat is not all there is
   SnapshotState snapshot = SnapshotState::Missing;
   bool snapshotDamaged = false;
   std::vector<std::size_t> unusableLines;  // of Defaults.dat, numbered from 1
   std::size_t written = 0;                 // values put back
   std::vector<WriteFailure> failures;      // in the order they were tried
-  std::vector<std::wstring> unrecorded;    // listed types neither record holds, by name
+  // Types whose value another program changed since Tarrow's change: left.
+  std::vector<std::wstring> changedSince;
+  bool busy = false;  // another process was changing icons all the while: nothing was done
 };
 
-// Puts back the original of every value the journal holds and every
-// Defaults.dat line the journal does not cover, for all types or, given
-// `only` (ProgIDs), for those alone. `listed` names types in messages and
-// tells which listed types neither record holds. Tells the shell when
-// anything was written. Shows nothing.
+// Puts back, for all types or, given `only` (ProgIDs), for those alone: the
+// original of every value a record holds that still is what Tarrow wrote
+// (one another program changed since is left and named), and the
+// Defaults.dat line of every type no record ever held. Every write is
+// recorded first; restoring again changes nothing more. `listed` names types
+// in messages. Tells the shell when anything was written. Shows nothing.
 RestoreOutcome RestoreOriginals(Os& os, const TypeList& listed,
                                 const std::optional<std::set<std::wstring>>& only = std::nullopt);
 
-// "Restore original icon" of the list: those types' originals alone.
-inline RestoreOutcome RestoreTypeIcons(Os& os, const std::vector<std::wstring>& progIds,
-                                       const TypeList& listed = TypeList{}) {
-  return RestoreOriginals(os, listed, std::set<std::wstring>(progIds.begin(), progIds.end()));
-}
-
-// Puts one journal entry back exactly: the value with its type and bytes, or
-// its removal, then the keys the program created, once they are empty.
+// Puts one entry's original back exactly: the value with its type and bytes,
+// or its removal, then the keys the program created, once they are empty.
 Status PutBack(Registry& registry, const JournalEntry& entry);
 
 // What the user must know after a restore; empty when all went well.
@@ -57,19 +58,7 @@ std::wstring RestoreMessage(Os& os, const RestoreOutcome& outcome);
 // One line on what the last restore did, for the status line.
 std::wstring RestoreSummary(const RestoreOutcome& outcome);
 
-// The main window's part in a restore.
-class RestoreHost {
- public:
-  virtual ~RestoreHost() = default;
-  virtual void HideMainWindow() = 0;
-  // Rebuilds the type list from the registry (which drops unapplied changes).
-  virtual void Rescan() = 0;
-  virtual void ShowMainWindow() = 0;
-};
-
-// Asks first; on Yes hides the window, restores, rescans and shows it again,
-// then says what went wrong, if anything, over the rebuilt list. Nothing
-// when the user said No.
-std::optional<RestoreOutcome> RestoreDefaults(Os& os, RestoreHost& host, const TypeList& listed);
+// Whether something could not be put back, or a record could not be used.
+bool RestoreFell(const RestoreOutcome& outcome);
 
 }  // namespace tarrow

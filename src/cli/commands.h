@@ -17,8 +17,10 @@ inline constexpr int kExitFailed = 1;
 // Bad arguments, or an extension that is not registered.
 inline constexpr int kExitUsage = 2;
 // A command that writes the registry refused: Tarrow's window is open and
-// holds its own view of the icons.
+// holds its own view of the icons, or another Tarrow was changing icons all
+// the while it waited.
 inline constexpr int kExitWindowOpen = 3;
+inline constexpr int kExitBusy = 3;
 
 // Where a command's text goes. Text is whole lines, each ending in "\n".
 class TextSink {

@@ -8,6 +8,7 @@
 #include "catalog/scan.h"
 #include "catalog/snapshot.h"
 #include "changes/apply.h"
+#include "changes/change_model.h"
 #include "changes/journal.h"
 #include "changes/reg_export.h"
 #include "changes/restore.h"
@@ -51,29 +52,6 @@ const wchar_t* SourceName(ProgIdSource source) {
   return L"default";
 }
 
-// The ProgIDs whose icon Tarrow changed and has not put back: those the
-// journal holds, and those whose icon differs from the line of Defaults.dat.
-class ChangedTypes {
- public:
-  explicit ChangedTypes(Os& os) : shell_(os.shell) {
-    for (const JournalEntry& entry : LoadJournal(os).entries)
-      journaled_.insert(shell_.LowerCase(entry.progId));
-    for (const SnapshotLine& line : ReadSnapshot(os).contents.lines)
-      recorded_[shell_.LowerCase(line.progId)] = line.location;
-  }
-  bool Changed(const TypeItem& item) const {
-    const std::wstring key = shell_.LowerCase(item.progId);
-    if (journaled_.count(key)) return true;
-    const auto it = recorded_.find(key);
-    return it != recorded_.end() && it->second != item.location;
-  }
-
- private:
-  Shell& shell_;
-  std::set<std::wstring> journaled_;
-  std::map<std::wstring, std::wstring> recorded_;
-};
-
 // The listed type of an extension, as the shell compares names; null when the
 // extension is not listed.
 const TypeItem* Find(Shell& shell, const TypeList& types, const std::wstring& extension) {
@@ -103,15 +81,6 @@ void WriteMessage(TextSink& sink, std::wstring text) {
   WriteLine(sink, L"tarrow: " + out);
 }
 
-// A value's text as the registry keeps it: its bytes as wide characters, the
-// terminator dropped.
-std::wstring StoredText(const std::vector<unsigned char>& bytes) {
-  std::wstring text(bytes.size() / sizeof(wchar_t), L'\0');
-  if (!text.empty()) std::memcpy(text.data(), bytes.data(), text.size() * sizeof(wchar_t));
-  if (!text.empty() && text.back() == L'\0') text.pop_back();
-  return text;
-}
-
 }  // namespace
 
 int RunList(CommandContext& context, bool json) {
@@ -125,7 +94,7 @@ int RunList(CommandContext& context, bool json) {
     }
     return kExitOk;
   }
-  const ChangedTypes changed(context.os);
+  ChangeStatus changed(context.os);
   std::wstring text = L"[";
   bool first = true;
   for (const TypeItem& item : types) {
@@ -144,21 +113,22 @@ int RunList(CommandContext& context, bool json) {
 }
 
 int RunSet(CommandContext& context, const std::wstring& extension, const std::wstring& location) {
-  const TypeList listed = ListTypes(context.os);
+  TypeList listed = ListTypes(context.os);
   const TypeItem* item = Find(context.os.shell, listed, extension);
   if (!item) return UnknownExtension(context, extension);
   TakeSnapshotIfNone(context.os, listed);
-  TypeList change;
-  TypeItem changed = *item;
-  changed.pending = location;
-  change.Add(changed);
-  const ApplyOutcome outcome = WriteChanges(context.os, change);
-  const std::wstring message = ApplyMessage(context.os.shell, outcome);
-  if (!message.empty()) {
-    WriteMessage(context.err, message);
-    return kExitFailed;
+  const std::wstring name = TypeName(*item);
+  ChangeModel changes(context.os, listed);
+  if (!changes.Assign(static_cast<std::size_t>(item - &listed[0]), location)) {
+    WriteLine(context.out, name + L": " + location + L" (already its icon; nothing to change)");
+    return kExitOk;
   }
-  WriteLine(context.out, TypeName(*item) + L": " + location + L" (" +
+  const ApplyOutcome outcome = changes.Write();
+  if (const std::wstring message = ApplyMessage(context.os.shell, outcome); !message.empty()) {
+    WriteMessage(context.err, message);
+    return outcome.busy ? kExitBusy : kExitFailed;
+  }
+  WriteLine(context.out, name + L": " + location + L" (" +
                              (outcome.forUser > 0 ? L"for this user only" : L"for all users") + L")");
   return kExitOk;
 }
@@ -177,13 +147,12 @@ int RunRestore(CommandContext& context, const std::vector<std::wstring>& extensi
   const RestoreOutcome outcome = RestoreOriginals(context.os, listed, only);
   // As the window's scan after a restore does: the icons as they are now
   // become the record when there was none.
-  TakeSnapshotIfNone(context.os, ListTypes(context.os));
+  if (!outcome.busy) TakeSnapshotIfNone(context.os, ListTypes(context.os));
   const std::wstring message = RestoreMessage(context.os, outcome);
   if (!message.empty()) WriteMessage(context.err, message);
   WriteLine(context.out, RestoreSummary(outcome));
-  const bool failed = !outcome.failures.empty() || outcome.refusedEntries > 0 ||
-                      outcome.journal == JournalState::Damaged || outcome.journal == JournalState::Unreadable;
-  return failed ? kExitFailed : kExitOk;
+  if (outcome.busy) return kExitBusy;
+  return RestoreFell(outcome) ? kExitFailed : kExitOk;
 }
 
 int RunExport(CommandContext& context, const std::wstring& file) {
@@ -192,33 +161,21 @@ int RunExport(CommandContext& context, const std::wstring& file) {
   if (!folder.empty() && !context.os.files.Exists(folder)) {
     return ReportUsageError(L"the folder " + folder + L" does not exist", context.err);
   }
-  const JournalLoad journal = LoadJournal(context.os);
-  if (journal.state == JournalState::Damaged || journal.state == JournalState::Unreadable) {
-    WriteLine(context.err, L"tarrow: the record of changed icons, " + JournalPath(context.os.shell) +
-                               L", is damaged or cannot be read; nothing was exported.");
-    return kExitFailed;
-  }
   std::vector<RegFileValue> values;
-  for (const JournalEntry& entry : journal.entries) {
-    RegKey key = 0;
-    if (context.os.registry.OpenKey(LayerRoot(entry.layer), DefaultIconPath(entry.progId), RegAccess::Read,
-                                    key) != kSuccess)
-      continue;
-    // The value exactly as stored; only text values are Tarrow's to carry
-    // elsewhere.
-    std::uint32_t type = 0;
-    std::uint32_t size = 0;
-    if (context.os.registry.QueryValue(key, L"", type, nullptr, size) == kSuccess &&
-        (type == kRegSz || type == kRegExpandSz)) {
-      std::vector<unsigned char> bytes(size);
-      if (context.os.registry.QueryValue(key, L"", type, bytes.data(), size) == kSuccess) {
-        bytes.resize(size);
-        const wchar_t* root =
-            entry.layer == ClassLayer::User ? L"HKEY_CURRENT_USER\\" : L"HKEY_LOCAL_MACHINE\\";
-        values.push_back({root + DefaultIconPath(entry.progId), L"", type, StoredText(bytes)});
-      }
+  for (const RecordScope scope : {RecordScope::User, RecordScope::Machine}) {
+    const JournalLoad record = LoadRecord(context.os, scope);
+    if (!record.usable()) {
+      WriteLine(context.err, L"tarrow: the record of changed icons, " + RecordPlace(context.os.shell, scope) +
+                                 L", is damaged or cannot be trusted; nothing was exported.");
+      return kExitFailed;
     }
-    context.os.registry.CloseKey(key);
+    for (const JournalEntry& entry : record.entries) {
+      // Only a value Tarrow's change still holds is Tarrow's to carry elsewhere.
+      const auto now = ReadOriginal(context.os.registry, entry.layer, entry.progId);
+      if (entry.settled || !now || !HoldsWritten(entry, *now)) continue;
+      const wchar_t* root = entry.layer == ClassLayer::User ? L"HKEY_CURRENT_USER\\" : L"HKEY_LOCAL_MACHINE\\";
+      values.push_back({root + DefaultIconPath(entry.progId), L"", now->type, StoredText(now->bytes)});
+    }
   }
   if (!WriteWholeFile(context.os.files, file, RegFileBytes(values))) {
     WriteLine(context.err, L"tarrow: " + file + L" could not be written; nothing was exported.");

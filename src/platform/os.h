@@ -63,6 +63,14 @@ class Registry {
   // Deletes root\path with its values; refused while it has subkeys.
   virtual Status DeleteKey(RegKey root, const std::wstring& path) = 0;
   virtual Status CountEntries(RegKey key, std::uint32_t& subkeys, std::uint32_t& values) = 0;
+  // Opens root\path for setting values; a key it creates gets an access list
+  // that lets only administrators and the system change it, and all read it.
+  virtual Status CreateProtectedKey(RegKey root, const std::wstring& path, RegKey& key) = 0;
+  // Whether only administrators and the system can change the key: one of
+  // them owns it, and its access list lets nobody else write to it.
+  virtual bool OnlyAdministratorsCanChange(RegKey key) = 0;
+  // Writes the key's changes through to disk before returning.
+  virtual Status FlushKey(RegKey key) = 0;
 };
 
 // A file being written. Nothing is promised on disk until Commit succeeds.
@@ -140,6 +148,13 @@ inline constexpr int kIdCancel = 2;
 inline constexpr int kIdYes = 6;
 inline constexpr int kIdNo = 7;
 
+// Held while a process changes icons and their records; released when
+// destroyed.
+class ChangeLock {
+ public:
+  virtual ~ChangeLock() = default;
+};
+
 class Shell {
  public:
   virtual ~Shell() = default;
@@ -179,6 +194,12 @@ class Shell {
   virtual std::optional<std::wstring> ShowOpenDialog(const OpenDialogRequest& request) = 0;
   // Shows a message box titled with the program's name; returns the answer.
   virtual int MessageBox(const std::wstring& text, unsigned style) = 0;
+
+  // Whether the process runs with administrator rights (an elevated token).
+  virtual bool IsElevated() = 0;
+  // The lock that lets one process at a time change icons and their records,
+  // waited for at most `waitMs`; nullptr when another process still holds it.
+  virtual std::unique_ptr<ChangeLock> LockChanges(unsigned waitMs) = 0;
 };
 
 // Everything the program reaches of the OS.

@@ -7,27 +7,6 @@
 namespace tarrow {
 namespace {
 
-// Closes the key on every way out of a path procedure.
-class OpenedKey {
- public:
-  OpenedKey(Registry& reg, RegKey root, const std::wstring& path, RegAccess access) : reg_(reg) {
-    status_ = reg.OpenKey(root, path, access, key_);
-    if (status_ != kSuccess) key_ = 0;
-  }
-  ~OpenedKey() {
-    if (key_ != 0) reg_.CloseKey(key_);
-  }
-  OpenedKey(const OpenedKey&) = delete;
-  OpenedKey& operator=(const OpenedKey&) = delete;
-  RegKey get() const { return key_; }
-  Status status() const { return status_; }
-
- private:
-  Registry& reg_;
-  RegKey key_ = 0;
-  Status status_;
-};
-
 bool IsText(std::uint32_t type) {
   return type == kRegSz || type == kRegExpandSz;
 }
@@ -55,6 +34,36 @@ Status ReadText(Registry& reg, RegKey key, const std::wstring& name, std::uint32
 }
 
 }  // namespace
+
+ScopedKey::ScopedKey(Registry& reg, RegKey root, const std::wstring& path, RegAccess access) : reg_(reg) {
+  Open(root, path, access);
+}
+
+ScopedKey::~ScopedKey() {
+  Close();
+}
+
+void ScopedKey::Close() {
+  if (key_ != 0) reg_.CloseKey(key_);
+  key_ = 0;
+}
+
+Status ScopedKey::Open(RegKey root, const std::wstring& path, RegAccess access) {
+  Close();
+  status_ = reg_.OpenKey(root, path, access, key_);
+  if (status_ != kSuccess) key_ = 0;
+  return status_;
+}
+
+Status ScopedKey::Create(RegKey root, const std::wstring& path, bool* created) {
+  Close();
+  bool made = false;
+  status_ = reg_.CreateKey(root, path, key_, made);
+  if (status_ != kSuccess) key_ = 0;
+  if (created) *created = status_ == kSuccess && made;
+  return status_;
+}
+
 
 Status RegWriteOpenValue(Registry& reg, RegKey key, const std::wstring& name, std::uint32_t type,
                          const RegValue& value) {
@@ -86,7 +95,7 @@ Status RegWriteOpenValue(Registry& reg, RegKey key, const std::wstring& name, st
 
 bool RegWriteValue(Registry& reg, RegKey root, const std::wstring& path, const std::wstring& name,
                    const RegValue& value, std::uint32_t type, Status* status) {
-  OpenedKey key(reg, root, path, RegAccess::SetValue);
+  ScopedKey key(reg, root, path, RegAccess::SetValue);
   Status result = key.status();
   if (result == kSuccess) result = RegWriteOpenValue(reg, key.get(), name, type, value);
   if (status) *status = result;
@@ -123,7 +132,7 @@ Status RegReadOpenValue(Registry& reg, RegKey key, const std::wstring& name, Reg
 }
 
 std::wstring RegReadValue(Registry& reg, RegKey root, const std::wstring& path, const std::wstring& name) {
-  OpenedKey key(reg, root, path, RegAccess::Read);
+  ScopedKey key(reg, root, path, RegAccess::Read);
   if (key.get() == 0) return {};
   RegValue value;
   RegReadOpenValue(reg, key.get(), name, value);
@@ -135,12 +144,12 @@ std::wstring RegReadValue(Registry& reg, RegKey root, const std::wstring& path, 
 }
 
 bool RegKeyExists(Registry& reg, RegKey root, const std::wstring& path) {
-  return OpenedKey(reg, root, path, RegAccess::Read).get() != 0;
+  return ScopedKey(reg, root, path, RegAccess::Read).get() != 0;
 }
 
 void RegListSubkeys(Registry& reg, RegKey root, const std::wstring& path, std::vector<std::wstring>& names,
                     std::int32_t& index) {
-  OpenedKey key(reg, root, path, RegAccess::Read);
+  ScopedKey key(reg, root, path, RegAccess::Read);
   if (key.get() == 0) return;
   wchar_t buffer[1024];
   for (;;) {

@@ -14,6 +14,30 @@ namespace tarrow {
 // A value to write or a value read: nothing, text, or a 32-bit number.
 using RegValue = std::variant<std::monostate, std::wstring, std::int32_t>;
 
+// An open registry key, closed on every way out. Opening or creating again
+// closes the key held before.
+class ScopedKey {
+ public:
+  explicit ScopedKey(Registry& reg) : reg_(reg) {}
+  ScopedKey(Registry& reg, RegKey root, const std::wstring& path, RegAccess access);
+  ~ScopedKey();
+  ScopedKey(const ScopedKey&) = delete;
+  ScopedKey& operator=(const ScopedKey&) = delete;
+
+  Status Open(RegKey root, const std::wstring& path, RegAccess access);
+  // Opens root\path for setting values, creating every missing key on the way.
+  Status Create(RegKey root, const std::wstring& path, bool* created = nullptr);
+  void Close();
+  RegKey get() const { return key_; }
+  Status status() const { return status_; }
+  explicit operator bool() const { return key_ != 0; }
+
+ private:
+  Registry& reg_;
+  RegKey key_ = 0;
+  Status status_ = kErrorFileNotFound;
+};
+
 // Status of a value type the procedures do not handle.
 inline constexpr Status kUnhandledType = -1;
 

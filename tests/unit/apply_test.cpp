@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "catalog/resolver.h"
+#include "changes/change_model.h"
 #include "changes/journal.h"
 #include "fake_os.h"
 
@@ -22,6 +23,10 @@ TypeItem Assigned(const std::wstring& progId, const std::wstring& location) {
 
 TypeItem Stored(const std::wstring& progId) {
   return TypeItem{L".x", progId, L"Type " + progId, L"C:\\old.dll,0", std::nullopt, L"Index"};
+}
+
+ApplyOutcome ApplyChanges(Os& os, TypeList& types) {
+  return ChangeModel(os, types).Apply();
 }
 
 class ApplyTest : public ::testing::Test {
@@ -66,10 +71,9 @@ TEST_F(ApplyTest, ChangedItemsAreWrittenInListOrder) {
       {"a ProgID with a comma",
        {Stored(L"txtfile"), Assigned(L"Foo,Bar.1", L"C:\\d.dll,4")},
        {icon + L"Foo,Bar.1\\DefaultIcon|=C:\\d.dll,4"}},
-      {"two extensions of one type, the later one wins",
-       {Assigned(L"txtfile", L"C:\\first.dll,1"), Stored(L"htmlfile"),
-        Assigned(L"txtfile", L"C:\\second.dll,2")},
-       {icon + L"txtfile\\DefaultIcon|=C:\\first.dll,1", icon + L"txtfile\\DefaultIcon|=C:\\second.dll,2"}},
+      {"two extensions of one type: one value, written once",
+       {Assigned(L"txtfile", L"C:\\first.dll,1"), Stored(L"htmlfile"), Assigned(L"txtfile", L"C:\\first.dll,1")},
+       {icon + L"txtfile\\DefaultIcon|=C:\\first.dll,1"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -80,10 +84,14 @@ TEST_F(ApplyTest, ChangedItemsAreWrittenInListOrder) {
     TypeList list;
     for (const auto& item : c.items) list.Add(item);
     const ApplyOutcome outcome = ApplyChanges(os.os, list);
-    EXPECT_EQ(os.registry.writes, c.writes);
+    // The machine record is written first, into its own key.
+    Texts writes;
+    for (const auto& write : os.registry.writes)
+      if (write.find(L"Software\\Tarrow") == std::wstring::npos) writes.push_back(write);
+    EXPECT_EQ(writes, c.writes);
     EXPECT_EQ(outcome.written, c.writes.size());
     EXPECT_TRUE(outcome.failures.empty());
-    EXPECT_EQ(os.shell.notifications, 1);
+    EXPECT_EQ(os.shell.notifications, c.writes.empty() ? 0 : 1);
     EXPECT_TRUE(os.shell.messages.empty());
     EXPECT_EQ(os.registry.openHandles(), 0);
   }
@@ -169,7 +177,7 @@ TEST_F(ApplyTest, TheFirstOriginalIsRecordedBeforeAnyWriteAndNeverReplaced) {
   types[0].pending = L"C:\\b.dll,2";
   ApplyChanges(fake.os, types);
   EXPECT_EQ(MachineValue(L"txtfile"), L"C:\\b.dll,2");
-  const JournalLoad journal = LoadJournal(fake.os);
+  const JournalLoad journal = LoadRecord(fake.os, RecordScope::Machine);
   ASSERT_EQ(journal.state, JournalState::Intact);
   ASSERT_EQ(journal.entries.size(), 1u);
   const JournalEntry& entry = journal.entries[0];
@@ -179,43 +187,85 @@ TEST_F(ApplyTest, TheFirstOriginalIsRecordedBeforeAnyWriteAndNeverReplaced) {
   std::vector<unsigned char> original(sizeof(L"old.dll,0"), 0);
   std::memcpy(original.data(), L"old.dll,0", original.size());
   EXPECT_EQ(entry.bytes, original);
+  ASSERT_TRUE(entry.written);
+  EXPECT_EQ(*entry.written, LocationValue(L"C:\\b.dll,2"));
+  EXPECT_FALSE(entry.settled);
 }
 
-// A full disk, or a journal the program cannot trust: without the original
+// A full disk, or a record the program cannot trust: without the original
 // on record, no value is written at all.
 TEST_F(ApplyTest, NothingIsWrittenWhenTheOriginalsCannotBeRecorded) {
   struct Case {
     const char* what;
+    bool standardUser;  // the change goes to the user's layer and record
     std::function<void(fake::FakeOs&)> setUp;
   };
   const std::vector<Case> cases = {
-      {"the disk fills up half-way", [](fake::FakeOs& os) { os.files.spaceLeft = 20; }},
-      {"the flush fails", [](fake::FakeOs& os) { os.files.failCommits = true; }},
-      {"the journal is damaged",
-       [](fake::FakeOs& os) { os.files.files[JournalPath(os.shell)] = "TarrowJournal 1\nnonsense\n"; }},
+      {"the disk fills up half-way", true, [](fake::FakeOs& os) { os.files.spaceLeft = 20; }},
+      {"the flush fails", true, [](fake::FakeOs& os) { os.files.failCommits = true; }},
+      {"the user's record is damaged", true,
+       [](fake::FakeOs& os) { os.files.files[JournalPath(os.shell)] = "TarrowJournal 2\nnonsense\n"; }},
+      {"the machine record's key lets others change it", false,
+       [](fake::FakeOs& os) {
+         os.registry.SetRaw(kLocalMachine, kMachineRecordKey, kMachineRecordValue, kRegBinary,
+                            {'T', 'a', 'r'});
+       }},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     fake::FakeOs os;
     os.registry.SetText(kLocalMachine, DefaultIconPath(L"txtfile"), L"", L"old.dll,0");
+    if (c.standardUser) os.StandardUser();
     c.setUp(os);
     const auto journalBefore = os.files.files.count(JournalPath(os.shell))
                                    ? os.files.files[JournalPath(os.shell)]
                                    : std::string("<none>");
+    const std::wstring machineBefore = os.registry.Dump(kLocalMachine);
+    os.registry.writes.clear();
     TypeList list;
     list.Add(Assigned(L"txtfile", L"C:\\a.dll,1"));
     const ApplyOutcome outcome = ApplyChanges(os.os, list);
     EXPECT_TRUE(outcome.journalFailed);
     EXPECT_EQ(outcome.written, 0u);
     EXPECT_TRUE(os.registry.writes.empty());
-    EXPECT_EQ(os.registry.Text(kLocalMachine, DefaultIconPath(L"txtfile")), L"old.dll,0");
+    EXPECT_EQ(os.registry.Dump(kLocalMachine), machineBefore);
+    EXPECT_EQ(os.registry.Text(kCurrentUser, DefaultIconPath(L"txtfile")), L"<missing>");
     const auto journalAfter = os.files.files.count(JournalPath(os.shell))
                                   ? os.files.files[JournalPath(os.shell)]
                                   : std::string("<none>");
     EXPECT_EQ(journalAfter, journalBefore);
     ASSERT_EQ(os.shell.messages.size(), 1u);
     EXPECT_NE(os.shell.messages[0].first.find(L"No icon was changed"), std::wstring::npos);
+    // Nothing invites the user to throw the originals away.
+    EXPECT_EQ(os.shell.messages[0].first.find(L"move it elsewhere"), std::wstring::npos);
   }
+}
+
+// A value whose original cannot be recorded exactly is never written: there
+// would be no way back to it.
+TEST_F(ApplyTest, AValueThatCannotBeRecordedIsNeverWritten) {
+  fake.registry.SetRaw(kLocalMachine, DefaultIconPath(L"htmlfile"), L"", kRegDword, {1, 0, 0, 0});
+  types.Add(Assigned(L"htmlfile", L"C:\\b.dll,2"));
+  types.Add(Assigned(L"txtfile", L"C:\\a.dll,1"));
+  const ApplyOutcome outcome = ApplyChanges(fake.os, types);
+  EXPECT_EQ(fake.registry.Find(kLocalMachine, DefaultIconPath(L"htmlfile"), L"")->type, kRegDword);
+  EXPECT_EQ(UserValue(L"htmlfile"), L"<missing>");
+  EXPECT_EQ(MachineValue(L"txtfile"), L"C:\\a.dll,1");
+  ASSERT_EQ(outcome.failures.size(), 1u);
+  EXPECT_EQ(outcome.failures[0].status, kUnrecordable);
+  EXPECT_TRUE(types[0].pending.has_value());
+  EXPECT_FALSE(types[1].pending.has_value());
+}
+
+// A class removed since the list was read gets no per-user keys made for it.
+TEST_F(ApplyTest, AClassGoneSinceTheScanIsNamedAndNotCreated) {
+  types.Add(Assigned(L"gonefile", L"C:\\b.dll,2"));
+  const ApplyOutcome outcome = ApplyChanges(fake.os, types);
+  EXPECT_FALSE(fake.registry.KeyExists(kCurrentUser, ClassPath(L"gonefile")));
+  ASSERT_EQ(outcome.failures.size(), 1u);
+  EXPECT_EQ(outcome.failures[0].status, kClassGone);
+  ASSERT_EQ(fake.shell.messages.size(), 1u);
+  EXPECT_NE(fake.shell.messages[0].first.find(L"no longer registered"), std::wstring::npos);
 }
 
 TEST_F(ApplyTest, AFailedWriteIsReportedByTheTypesNameAndTheOthersAreStillWritten) {

@@ -211,6 +211,8 @@ Status FakeRegistry::SetValue(RegKey key, const std::wstring& name, std::uint32_
   const auto open = handles_.find(key);
   if (open == handles_.end()) return 6;
   if (open->second.access != RegAccess::SetValue) return kErrorAccessDenied;
+  if (open->second.node->protectedKey && !elevated) return kErrorAccessDenied;
+  Step();
   auto& values = open->second.node->values;
   const auto* begin = static_cast<const unsigned char*>(data);
   StoredValue stored{type, std::vector<unsigned char>(begin, begin + bytes)};
@@ -269,6 +271,7 @@ Status FakeRegistry::CreateKey(RegKey root, const std::wstring& path, RegKey& ke
     const std::wstring next = done.empty() ? part : done + L"\\" + part;
     if (!parent->Child(part)) {
       if (parent->readOnly) return kErrorAccessDenied;
+      Step();
       parent->AddChild(part);
       created = true;
     } else {
@@ -283,6 +286,8 @@ Status FakeRegistry::DeleteValue(RegKey key, const std::wstring& name) {
   const auto open = handles_.find(key);
   if (open == handles_.end()) return 6;
   if (open->second.access != RegAccess::SetValue) return kErrorAccessDenied;
+  if (open->second.node->protectedKey && !elevated) return kErrorAccessDenied;
+  Step();
   auto& values = open->second.node->values;
   const auto it = std::find_if(values.begin(), values.end(),
                                [&](const auto& value) { return SameName(value.first, name); });
@@ -302,9 +307,38 @@ Status FakeRegistry::DeleteKey(RegKey root, const std::wstring& path) {
   for (const auto& [handle, open] : handles_) {
     if (open.node == node) return kErrorAccessDenied;  // the fake keeps open keys alive
   }
+  Step();
   parent->RemoveChild(leaf);
   writes.push_back(path + L" deleted");
   return kSuccess;
+}
+
+Status FakeRegistry::CreateProtectedKey(RegKey root, const std::wstring& path, RegKey& key) {
+  // A standard user cannot create keys below the machine's Software key.
+  if (!elevated && !Lookup(root, path)) return kErrorAccessDenied;
+  bool created = false;
+  const Status status = CreateKey(root, path, key, created);
+  if (status == kSuccess && created) handles_[key].node->protectedKey = true;
+  if (status == kSuccess && !elevated && Lookup(root, path)->protectedKey) {
+    CloseKey(key);
+    return kErrorAccessDenied;
+  }
+  return status;
+}
+
+bool FakeRegistry::OnlyAdministratorsCanChange(RegKey key) {
+  const auto open = handles_.find(key);
+  return open != handles_.end() && open->second.node->protectedKey;
+}
+
+Status FakeRegistry::FlushKey(RegKey key) {
+  (void)key;
+  ++flushes;
+  return kSuccess;
+}
+
+void FakeRegistry::SetProtected(RegKey root, const std::wstring& path, bool isProtected) {
+  CreateKey(root, path).protectedKey = isProtected;
 }
 
 Status FakeRegistry::CountEntries(RegKey key, std::uint32_t& subkeys, std::uint32_t& values) {
@@ -363,12 +397,14 @@ std::unique_ptr<OutputFile> FakeFileSystem::Create(const std::wstring& path) {
 bool FakeFileSystem::Replace(const std::wstring& from, const std::wstring& to) {
   const auto it = files.find(from);
   if (it == files.end() || readOnlyFolders.count(FolderOf(to))) return false;
+  if (crash) crash->Step();
   files[to] = it->second;
   files.erase(from);
   return true;
 }
 
 bool FakeFileSystem::Remove(const std::wstring& path) {
+  if (crash && files.count(path)) crash->Step();
   return files.erase(path) > 0;
 }
 
@@ -466,6 +502,21 @@ std::optional<std::wstring> FakeShell::ShowOpenDialog(const OpenDialogRequest& r
   dialogAnswers.erase(dialogAnswers.begin());
   if (answer == L"\x1") return std::nullopt;
   return answer;
+}
+
+std::unique_ptr<ChangeLock> FakeShell::LockChanges(unsigned waitMs) {
+  (void)waitMs;
+  ++lockRequests;
+  if (lockedElsewhere) return nullptr;
+  class Held : public ChangeLock {
+   public:
+    explicit Held(bool& locked) : locked_(locked) { locked_ = true; }
+    ~Held() override { locked_ = false; }
+
+   private:
+    bool& locked_;
+  };
+  return std::make_unique<Held>(locked);
 }
 
 int FakeShell::MessageBox(const std::wstring& text, unsigned style) {

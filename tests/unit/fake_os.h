@@ -21,6 +21,21 @@
 
 namespace tarrow::fake {
 
+// Thrown by a fake when a planned crash is due: the process stops there,
+// with everything done before it kept, as a kill leaves it.
+struct Crash {};
+
+// Counts the steps that change what a process leaves behind (registry writes
+// and deletions, files put in place or removed); the step numbered `at`
+// (from 1) crashes instead of happening. Shared by the fakes of one OS.
+struct CrashPlan {
+  long long at = -1;  // never, when negative
+  long long steps = 0;
+  void Step() {
+    if (at >= 0 && ++steps >= at) throw Crash{};
+  }
+};
+
 // Lower case for the characters the tests use.
 std::wstring Lower(std::wstring text);
 
@@ -34,6 +49,7 @@ class FakeRegistry : public Registry {
   struct Node {
     std::wstring name;
     bool readOnly = false;
+    bool protectedKey = false;  // only administrators can change it
     std::vector<std::unique_ptr<Node>> children;  // in creation order
     std::vector<std::pair<std::wstring, StoredValue>> values;
     // The child of that name, found case-insensitively; null when none. An
@@ -61,6 +77,12 @@ class FakeRegistry : public Registry {
   // order: two registries with the same dump hold the same data.
   std::wstring Dump(RegKey root) const;
   void SetReadOnly(RegKey root, const std::wstring& path, bool readOnly = true);
+  // Whether only administrators can change the key, as its access list says.
+  void SetProtected(RegKey root, const std::wstring& path, bool isProtected = true);
+  // A standard user's token: protected keys refuse to be changed.
+  bool elevated = true;
+  int flushes = 0;
+  CrashPlan* crash = nullptr;
   // Every SetValue that succeeded, in order: "path|name=text".
   std::vector<std::wstring> writes;
   int openHandles() const { return static_cast<int>(handles_.size()); }
@@ -77,8 +99,14 @@ class FakeRegistry : public Registry {
   Status DeleteValue(RegKey key, const std::wstring& name) override;
   Status DeleteKey(RegKey root, const std::wstring& path) override;
   Status CountEntries(RegKey key, std::uint32_t& subkeys, std::uint32_t& values) override;
+  Status CreateProtectedKey(RegKey root, const std::wstring& path, RegKey& key) override;
+  bool OnlyAdministratorsCanChange(RegKey key) override;
+  Status FlushKey(RegKey key) override;
 
  private:
+  void Step() {
+    if (crash) crash->Step();
+  }
   struct Open {
     Node* node;
     RegAccess access;
@@ -103,6 +131,7 @@ class FakeFileSystem : public FileSystem {
   // stores what fits and fails, as on a full disk. Unlimited when negative.
   long long spaceLeft = -1;
   int commits = 0;
+  CrashPlan* crash = nullptr;
 
   bool CanOpenForRead(const std::wstring& path) override;
   bool Exists(const std::wstring& path) override { return files.count(path) || folders.count(path); }
@@ -137,6 +166,11 @@ class FakeShell : public Shell {
   int notifications = 0;
   int extractCalls = 0;
   int invalidDestroys = 0;  // DestroyIcon on a handle that is not live
+  bool elevated = true;     // a Wine process is an administrator, too
+  // Held by another process: LockChanges gives up, as after its wait.
+  bool lockedElsewhere = false;
+  bool locked = false;  // by this process (a mutex its owner may take again)
+  int lockRequests = 0;
 
   // "file#index" for a handle this shell gave out.
   std::wstring Describe(IconHandle icon) const;
@@ -163,6 +197,8 @@ class FakeShell : public Shell {
   void NotifyAssociationsChanged() override { ++notifications; }
   std::optional<std::wstring> ShowOpenDialog(const OpenDialogRequest& request) override;
   int MessageBox(const std::wstring& text, unsigned style) override;
+  bool IsElevated() override { return elevated; }
+  std::unique_ptr<ChangeLock> LockChanges(unsigned waitMs) override;
 
  private:
   // Icons are made and released on a loader's worker thread as well.
@@ -178,6 +214,16 @@ struct FakeOs {
   FakeFileSystem files;
   FakeShell shell;
   Os os{registry, files, shell};
+  CrashPlan crash;
+  FakeOs() {
+    registry.crash = &crash;
+    files.crash = &crash;
+  }
+  // A user without administrator rights.
+  void StandardUser() {
+    registry.elevated = false;
+    shell.elevated = false;
+  }
 };
 
 }  // namespace tarrow::fake

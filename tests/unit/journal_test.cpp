@@ -34,20 +34,42 @@ const std::vector<unsigned char> kTerminated = {0x61, 0, 0x2c, 0, 0x31, 0, 0, 0}
 
 // Worked out by hand; the check is the CRC-32 of the three lines before it.
 const std::string kTwoEntries =
+    "TarrowJournal 2\n"
+    "user 111 2 61002c0031000000 2 62002c0032000000 active txtfile\n"
+    "machine 100 0 - 0 - settled My%0020Type,=%0009%0025%00e9\n"
+    "check f7d5ba97\n";
+// The same two originals as an older version wrote them.
+const std::string kTwoEntriesVersion1 =
     "TarrowJournal 1\n"
     "user 111 2 61002c0031000000 txtfile\n"
     "machine 100 0 - My%0020Type,=%0009%0025%00e9\n"
     "check c2ba4ab9\n";
 
 std::vector<JournalEntry> TwoEntries() {
-  return {Value(ClassLayer::User, L"txtfile", kRegExpandSz, kTerminated),
-          NoValue(ClassLayer::Machine, L"My Type,=\t%\u00e9", true, false)};
+  std::vector<JournalEntry> entries = {Value(ClassLayer::User, L"txtfile", kRegExpandSz, kTerminated),
+                                       NoValue(ClassLayer::Machine, L"My Type,=\t%\u00e9", true, false)};
+  entries[0].written = StoredValue{kRegExpandSz, {0x62, 0, 0x2c, 0, 0x32, 0, 0, 0}};
+  entries[1].settled = true;
+  return entries;
 }
 
 TEST(JournalFormatTest, WritesEachEntryOnOneLineWithACheckOverAllBefore) {
   EXPECT_EQ(SerializeJournal(TwoEntries()), kTwoEntries);
   EXPECT_EQ(ParseJournal(kTwoEntries), TwoEntries());
-  EXPECT_EQ(SerializeJournal({}), "TarrowJournal 1\ncheck 3bfc0c59\n");
+  EXPECT_EQ(SerializeJournal({}), "TarrowJournal 2\ncheck 10d15f9a\n");
+}
+
+// An older record still restores: its entries are active, and what was
+// written is unknown.
+TEST(JournalFormatTest, AnOlderRecordReadsAsActiveEntriesOfUnknownWrites) {
+  auto expected = TwoEntries();
+  expected[0].written.reset();
+  expected[1].settled = false;
+  EXPECT_EQ(ParseJournal(kTwoEntriesVersion1), expected);
+  // A version 1 line does not pass for a version 2 one, nor the other way.
+  std::string mixed = kTwoEntries;
+  mixed.replace(0, 16, "TarrowJournal 1\n");
+  EXPECT_EQ(ParseJournal(mixed), std::nullopt);
 }
 
 TEST(JournalFormatTest, OddProgIdsAndBytesReadBackExactly) {
@@ -148,6 +170,19 @@ TEST(JournalRulesTest, OnlyEntriesOfTheShapeTheProgramRecordsAreRestorable) {
       {"an unknown layer", Value(static_cast<ClassLayer>(2), L"txtfile", kRegSz, {}), false},
       {"no ProgID", Value(ClassLayer::User, L"", kRegSz, {}), false},
       {"a path", Value(ClassLayer::User, L"txtfile\\shell", kRegSz, {}), false},
+      {"a nested class", Value(ClassLayer::User, L"CLSID\\{1}", kRegSz, {}), false},
+      {"a program chosen by its file", Value(ClassLayer::User, L"Applications\\notepad++.exe", kRegSz, {}),
+       true},
+      {"a program, in other case", Value(ClassLayer::User, L"APPLICATIONS\\x.exe", kRegSz, {}), true},
+      {"a path below a program", Value(ClassLayer::User, L"Applications\\x.exe\\shell", kRegSz, {}), false},
+      {"no program", Value(ClassLayer::User, L"Applications\\", kRegSz, {}), false},
+      {"a number was written",
+       [] {
+         auto entry = Value(ClassLayer::User, L"txtfile", kRegSz, {});
+         entry.written = StoredValue{kRegDword, {1, 0, 0, 0}};
+         return entry;
+       }(),
+       false},
       {"a NUL", Value(ClassLayer::User, L"txt"s + L'\0' + L"file", kRegSz, {}), false},
       {"255 characters", Value(ClassLayer::User, longest, kRegSz, {}), true},
       {"256 characters", Value(ClassLayer::User, longest + L"k", kRegSz, {}), false},
@@ -160,17 +195,21 @@ TEST(JournalRulesTest, OnlyEntriesOfTheShapeTheProgramRecordsAreRestorable) {
   }
 }
 
-TEST(JournalRulesTest, TheFirstOriginalOfAValueIsNeverReplaced) {
+TEST(JournalRulesTest, TheFirstOriginalIsKeptWhileActiveAndASettledEntryStartsAnew) {
   fake::FakeShell shell;
-  std::vector<JournalEntry> journal = {Value(ClassLayer::User, L"TxtFile", kRegSz, Bytes({1}))};
-  RecordOriginals(shell, journal,
-                  {Value(ClassLayer::User, L"txtfile", kRegSz, Bytes({2})),
-                   Value(ClassLayer::Machine, L"txtfile", kRegSz, Bytes({3})),
-                   Value(ClassLayer::Machine, L"TXTFILE", kRegSz, Bytes({4})),
-                   NoValue(ClassLayer::User, L"docfile", false, false)});
-  const std::vector<JournalEntry> expected = {Value(ClassLayer::User, L"TxtFile", kRegSz, Bytes({1})),
-                                              Value(ClassLayer::Machine, L"txtfile", kRegSz, Bytes({3})),
-                                              NoValue(ClassLayer::User, L"docfile", false, false)};
+  const StoredValue mine{kRegSz, Bytes({9})};
+  std::vector<JournalEntry> journal = {Value(ClassLayer::User, L"TxtFile", kRegSz, Bytes({1})),
+                                       Value(ClassLayer::User, L"docfile", kRegSz, Bytes({5}))};
+  journal[1].settled = true;
+  RecordWrite(shell, journal, Value(ClassLayer::User, L"txtfile", kRegSz, Bytes({2})), mine);
+  RecordWrite(shell, journal, Value(ClassLayer::Machine, L"TXTFILE", kRegSz, Bytes({3})), mine);
+  RecordWrite(shell, journal, Value(ClassLayer::User, L"DOCFILE", kRegSz, Bytes({6})), mine);
+  RecordWrite(shell, journal, NoValue(ClassLayer::User, L"newfile", false, false), mine);
+  std::vector<JournalEntry> expected = {Value(ClassLayer::User, L"TxtFile", kRegSz, Bytes({1})),
+                                        Value(ClassLayer::User, L"docfile", kRegSz, Bytes({6})),
+                                        Value(ClassLayer::Machine, L"TXTFILE", kRegSz, Bytes({3})),
+                                        NoValue(ClassLayer::User, L"newfile", false, false)};
+  for (auto& entry : expected) entry.written = mine;
   EXPECT_EQ(journal, expected);
 }
 
@@ -219,55 +258,55 @@ class JournalFileTest : public ::testing::Test {
   fake::FakeOs fake_;
 };
 
-TEST_F(JournalFileTest, SavedEntriesLoadAsTheyWereAndAnEmptyListRemovesTheFile) {
+TEST_F(JournalFileTest, SavedEntriesLoadAsTheyWere) {
   EXPECT_EQ(JournalPath(fake_.shell), kJournal);
-  EXPECT_EQ(LoadJournal(fake_.os).state, JournalState::Missing);
-  ASSERT_TRUE(SaveJournal(fake_.os, TwoEntries()));
+  EXPECT_EQ(LoadRecord(fake_.os, RecordScope::User).state, JournalState::Missing);
+  ASSERT_TRUE(SaveRecord(fake_.os, RecordScope::User, TwoEntries()));
   EXPECT_EQ(fake_.files.files[kJournal], kTwoEntries);
   EXPECT_TRUE(fake_.files.folders.count(L"C:\\Users\\me\\AppData\\Local\\Tarrow"));
-  const auto load = LoadJournal(fake_.os);
+  const auto load = LoadRecord(fake_.os, RecordScope::User);
   EXPECT_EQ(load.state, JournalState::Intact);
   EXPECT_EQ(load.entries, TwoEntries());
 
-  ASSERT_TRUE(SaveJournal(fake_.os, {}));
-  EXPECT_TRUE(fake_.files.files.empty());
-  EXPECT_TRUE(SaveJournal(fake_.os, {}));
-  EXPECT_EQ(LoadJournal(fake_.os).state, JournalState::Missing);
+  // Settled entries stay, so a record never shrinks to nothing by itself;
+  // an empty one is still a record.
+  ASSERT_TRUE(SaveRecord(fake_.os, RecordScope::User, {}));
+  EXPECT_EQ(LoadRecord(fake_.os, RecordScope::User).state, JournalState::Intact);
 }
 
 TEST_F(JournalFileTest, AWriteThatFailsLeavesTheOldJournalAsItWasAndNoTemporaryFile) {
-  ASSERT_TRUE(SaveJournal(fake_.os, TwoEntries()));
+  ASSERT_TRUE(SaveRecord(fake_.os, RecordScope::User, TwoEntries()));
   auto more = TwoEntries();
   more.push_back(NoValue(ClassLayer::User, L"docfile", false, false));
   const std::map<std::wstring, std::string> before = fake_.files.files;
 
   fake_.files.spaceLeft = 20;  // the header fits, the first entry does not
-  EXPECT_FALSE(SaveJournal(fake_.os, more));
+  EXPECT_FALSE(SaveRecord(fake_.os, RecordScope::User, more));
   EXPECT_EQ(fake_.files.files, before);
 
   fake_.files.spaceLeft = -1;
   fake_.files.failCommits = true;
-  EXPECT_FALSE(SaveJournal(fake_.os, more));
+  EXPECT_FALSE(SaveRecord(fake_.os, RecordScope::User, more));
   EXPECT_EQ(fake_.files.files, before);
 
   fake_.files.failCommits = false;
   // Left by a writer that was killed: neither in the way nor read.
   fake_.files.files[kJournal + L".tmp"] = "TarrowJournal 1\nuser 000 0 - stale\n";
-  ASSERT_TRUE(SaveJournal(fake_.os, more));
-  EXPECT_EQ(LoadJournal(fake_.os).entries, more);
+  ASSERT_TRUE(SaveRecord(fake_.os, RecordScope::User, more));
+  EXPECT_EQ(LoadRecord(fake_.os, RecordScope::User).entries, more);
   EXPECT_EQ(fake_.files.files.size(), 1u);
 }
 
 TEST_F(JournalFileTest, WhatCannotBeWrittenWhollyIsNotWrittenAtAll) {
-  EXPECT_FALSE(SaveJournal(fake_.os, {Value(ClassLayer::User, L"a\\b", kRegSz, {})}));
-  EXPECT_FALSE(SaveJournal(fake_.os, {Value(ClassLayer::User, L"txtfile", kRegSz, {}),
+  EXPECT_FALSE(SaveRecord(fake_.os, RecordScope::User, {Value(ClassLayer::User, L"a\\b", kRegSz, {})}));
+  EXPECT_FALSE(SaveRecord(fake_.os, RecordScope::User, {Value(ClassLayer::User, L"txtfile", kRegSz, {}),
                                       NoValue(ClassLayer::User, L"TxtFile", true, true)}));
   std::vector<unsigned char> big(kJournalMaxBytes / 2, 0x41);
-  EXPECT_FALSE(SaveJournal(fake_.os, {Value(ClassLayer::User, L"big", kRegSz, big)}));
+  EXPECT_FALSE(SaveRecord(fake_.os, RecordScope::User, {Value(ClassLayer::User, L"big", kRegSz, big)}));
   EXPECT_TRUE(fake_.files.files.empty());
   fake_.shell.localAppData.clear();
-  EXPECT_FALSE(SaveJournal(fake_.os, TwoEntries()));
-  EXPECT_EQ(LoadJournal(fake_.os).state, JournalState::Unreadable);
+  EXPECT_FALSE(SaveRecord(fake_.os, RecordScope::User, TwoEntries()));
+  EXPECT_EQ(LoadRecord(fake_.os, RecordScope::User).state, JournalState::Unreadable);
   EXPECT_TRUE(fake_.files.files.empty());
 }
 
@@ -279,21 +318,52 @@ TEST_F(JournalFileTest, AJournalTheProgramCouldNotHaveWrittenIsDamagedAsAWhole) 
       {"a bad check", kTwoEntries.substr(0, kTwoEntries.size() - 2) + "0\n"},
       // Checks that hold, over entries a restore must not write.
       {"a number value", "TarrowJournal 1\nuser 111 4294967295 - txtfile\ncheck f5eaa766\n"},
+      {"an unknown state", SerializeJournal(TwoEntries()).replace(kTwoEntries.find("settled"), 7, "settles")},
       {"one value twice", SerializeJournal({NoValue(ClassLayer::User, L"txtfile", true, true),
                                             Value(ClassLayer::User, L"TXTFILE", kRegSz, {})})},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     fake_.files.files[kJournal] = c.bytes;
-    const auto load = LoadJournal(fake_.os);
+    const auto load = LoadRecord(fake_.os, RecordScope::User);
     EXPECT_EQ(load.state, JournalState::Damaged);
     EXPECT_TRUE(load.entries.empty());
   }
   fake_.files.files[kJournal] = SerializeJournal({NoValue(ClassLayer::User, L"txtfile", true, true),
                                                   Value(ClassLayer::Machine, L"TXTFILE", kRegSz, {})});
-  EXPECT_EQ(LoadJournal(fake_.os).state, JournalState::Intact);
+  EXPECT_EQ(LoadRecord(fake_.os, RecordScope::User).state, JournalState::Intact);
   fake_.files.unreadable.insert(kJournal);
-  EXPECT_EQ(LoadJournal(fake_.os).state, JournalState::Unreadable);
+  EXPECT_EQ(LoadRecord(fake_.os, RecordScope::User).state, JournalState::Unreadable);
+}
+
+// The machine record lives in a key only administrators can change, and is
+// trusted only while it is one.
+TEST_F(JournalFileTest, TheMachineRecordIsGuardedLikeTheMachineLayer) {
+  std::vector<JournalEntry> machine = {Value(ClassLayer::Machine, L"txtfile", kRegSz, kTerminated)};
+  EXPECT_EQ(LoadRecord(fake_.os, RecordScope::Machine).state, JournalState::Missing);
+  ASSERT_TRUE(SaveRecord(fake_.os, RecordScope::Machine, machine));
+  EXPECT_EQ(LoadRecord(fake_.os, RecordScope::Machine).entries, machine);
+  EXPECT_GT(fake_.registry.flushes, 0);
+  EXPECT_TRUE(fake_.files.files.empty()) << "no file of the user's holds it";
+
+  // An entry of the user's layer is not the machine record's.
+  EXPECT_FALSE(SaveRecord(fake_.os, RecordScope::Machine, {Value(ClassLayer::User, L"a", kRegSz, {})}));
+  const std::string planted = SerializeJournal({Value(ClassLayer::User, L"a", kRegSz, {})});
+  fake_.registry.SetRaw(kLocalMachine, kMachineRecordKey, kMachineRecordValue, kRegBinary,
+                        std::vector<unsigned char>(planted.begin(), planted.end()));
+  EXPECT_EQ(LoadRecord(fake_.os, RecordScope::Machine).state, JournalState::Damaged);
+
+  // A key whose access list was loosened is trusted no more, nor written.
+  ASSERT_TRUE(SaveRecord(fake_.os, RecordScope::Machine, machine));
+  fake_.registry.SetProtected(kLocalMachine, kMachineRecordKey, false);
+  EXPECT_EQ(LoadRecord(fake_.os, RecordScope::Machine).state, JournalState::Untrusted);
+  EXPECT_FALSE(SaveRecord(fake_.os, RecordScope::Machine, machine));
+
+  // Without administrator rights it can be read, never written.
+  fake::FakeOs standard;
+  standard.StandardUser();
+  EXPECT_FALSE(SaveRecord(standard.os, RecordScope::Machine, machine));
+  EXPECT_FALSE(standard.registry.KeyExists(kLocalMachine, kMachineRecordKey));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "catalog/snapshot.h"
+#include "changes/apply.h"
 #include "changes/journal.h"
 #include "fake_os.h"
 
@@ -16,29 +17,13 @@ using Texts = std::vector<std::wstring>;
 // Where the machine layer's values are written.
 const std::wstring kIcon = L"Software\\Classes\\";
 
-// Records the window's steps, and what had happened by each of them.
-class RecordingHost : public RestoreHost {
- public:
-  explicit RecordingHost(fake::FakeOs& fake) : fake_(fake) {}
-  void HideMainWindow() override { Note(L"hide"); }
-  void Rescan() override {
-    Note(L"rescan");
-    if (rescanWrites)
-      fake_.files.files[SnapshotPathBesideProgram(fake_.shell)] = "\xEF\xBB\xBFtxtfile,now.dll,0\r\n";
-  }
-  void ShowMainWindow() override { Note(L"show"); }
-
-  // "step writes/messages"
-  Texts steps;
-  bool rescanWrites = true;
-
- private:
-  void Note(const std::wstring& step) {
-    steps.push_back(step + L" " + std::to_wstring(fake_.registry.writes.size()) + L"/" +
-                    std::to_wstring(fake_.shell.messages.size()));
-  }
-  fake::FakeOs& fake_;
-};
+// The writes to DefaultIcon values, without those of the records.
+Texts IconWrites(const fake::FakeRegistry& registry) {
+  Texts writes;
+  for (const auto& write : registry.writes)
+    if (write.find(L"DefaultIcon") != std::wstring::npos) writes.push_back(write);
+  return writes;
+}
 
 class RestoreTest : public ::testing::Test {
  protected:
@@ -51,9 +36,14 @@ class RestoreTest : public ::testing::Test {
   std::wstring Value(const std::wstring& progId) {
     return fake.registry.Text(kClassesRoot, progId + L"\\DefaultIcon");
   }
+  std::wstring UserValue(const std::wstring& progId) {
+    return fake.registry.Text(kCurrentUser, DefaultIconPath(progId));
+  }
+  ApplyOutcome Set(const std::wstring& progId, const std::wstring& location) {
+    return WriteIcons(fake.os, {{progId, progId, location}});
+  }
 
   fake::FakeOs fake;
-  RecordingHost host{fake};
 };
 
 TEST_F(RestoreTest, UsableLinesAreWrittenBackInFileOrder) {
@@ -79,6 +69,10 @@ TEST_F(RestoreTest, UsableLinesAreWrittenBackInFileOrder) {
       {"a type's DefaultIcon gone",
        "txtfile,C:\\t.dll,1\r\ngonefile,C:\\g.dll,0\r\njpegfile,C:\\j.dll,3\r\n",
        {kIcon + L"txtfile\\DefaultIcon|=C:\\t.dll,1", kIcon + L"jpegfile\\DefaultIcon|=C:\\j.dll,3"}},
+      {"the later line of one type wins",
+       "txtfile,C:\\first.dll,1\r\nhtmlfile,C:\\h.dll,2\r\ntxtfile,C:\\second.dll,2\r\n",
+       {kIcon + L"htmlfile\\DefaultIcon|=C:\\h.dll,2", kIcon + L"txtfile\\DefaultIcon|=C:\\second.dll,2"}},
+      {"an empty file: no types, nothing to write", "", {}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -92,22 +86,18 @@ TEST_F(RestoreTest, UsableLinesAreWrittenBackInFileOrder) {
     os.files.files[SnapshotPathBesideProgram(os.shell)] = c.file;
     const RestoreOutcome outcome = RestoreOriginals(os.os, TypeList{});
     EXPECT_EQ(outcome.snapshot, SnapshotState::Read);
-    EXPECT_EQ(os.registry.writes, c.writes);
+    EXPECT_EQ(IconWrites(os.registry), c.writes);
     EXPECT_EQ(outcome.written, c.writes.size());
     EXPECT_FALSE(os.registry.KeyExists(kClassesRoot, L"gonefile\\DefaultIcon"));
     // Only a restore that wrote something is worth the shell's attention.
     EXPECT_EQ(os.shell.notifications, c.writes.empty() ? 0 : 1);
     EXPECT_TRUE(os.shell.messages.empty());
     EXPECT_EQ(os.registry.openHandles(), 0);
+    // Every write is on record, settled: a second restore writes nothing.
+    os.registry.writes.clear();
+    EXPECT_EQ(RestoreOriginals(os.os, TypeList{}).written, 0u);
+    EXPECT_TRUE(os.registry.writes.empty());
   }
-}
-
-TEST_F(RestoreTest, TheLaterLineForOneTypeWins) {
-  Snapshot("txtfile,C:\\first.dll,1\r\nhtmlfile,C:\\h.dll,2\r\ntxtfile,C:\\second.dll,2\r\n");
-  const RestoreOutcome outcome = RestoreOriginals(fake.os, TypeList{});
-  EXPECT_EQ(outcome.written, 3u);
-  EXPECT_EQ(Value(L"txtfile"), L"C:\\second.dll,2");
-  EXPECT_EQ(Value(L"htmlfile"), L"C:\\h.dll,2");
 }
 
 TEST_F(RestoreTest, ExpandableLocationsComeBackExpandable) {
@@ -139,75 +129,24 @@ TEST_F(RestoreTest, WithoutAReadableSnapshotNothingIsWritten) {
   }
 }
 
-TEST_F(RestoreTest, AnsweringNoChangesNothing) {
-  Snapshot("txtfile,C:\\t.dll,1\r\n");
-  fake.shell.messageAnswers = {kIdNo};
-  EXPECT_FALSE(RestoreDefaults(fake.os, host, TypeList{}));
-  EXPECT_TRUE(host.steps.empty());
-  EXPECT_TRUE(fake.registry.writes.empty());
-  EXPECT_EQ(fake.shell.notifications, 0);
-  ASSERT_EQ(fake.shell.messages.size(), 1u);
-  EXPECT_EQ(fake.shell.messages[0].first,
-            L"Restore all icons to original state?\r(Before Tarrow was installed)");
-  EXPECT_EQ(fake.shell.messages[0].second, 0x1024u);
-}
-
-TEST_F(RestoreTest, YesRestoresWhileTheWindowIsHiddenThenRescans) {
-  Snapshot("txtfile,C:\\t.dll,1\r\nhtmlfile,C:\\h.dll,2\r\n");
-  fake.shell.messageAnswers = {kIdYes};
-  EXPECT_TRUE(RestoreDefaults(fake.os, host, TypeList{}));
-  EXPECT_EQ(host.steps, (Texts{L"hide 0/1", L"rescan 2/1", L"show 2/1"}));
-  EXPECT_EQ(Value(L"txtfile"), L"C:\\t.dll,1");
-  EXPECT_EQ(Value(L"jpegfile"), L"changed.dll,9");
-  EXPECT_EQ(fake.shell.messages.size(), 1u);
-  EXPECT_EQ(fake.shell.notifications, 1);
-}
-
-TEST_F(RestoreTest, AMissingSnapshotIsToldOverTheRescannedList) {
-  struct Case {
-    const char* what;
-    bool rescanWrites;
-    bool mentionsNewDefaults;
-  };
-  for (const auto& c :
-       std::vector<Case>{{"rescan takes a snapshot", true, true}, {"rescan cannot take one", false, false}}) {
-    SCOPED_TRACE(c.what);
-    fake::FakeOs os;
-    RecordingHost recorder(os);
-    recorder.rescanWrites = c.rescanWrites;
-    os.shell.messageAnswers = {kIdYes};
-    EXPECT_TRUE(RestoreDefaults(os.os, recorder, TypeList{}));
-    EXPECT_EQ(recorder.steps, (Texts{L"hide 0/1", L"rescan 0/1", L"show 0/1"}));
-    ASSERT_EQ(os.shell.messages.size(), 2u);
-    const auto& [text, style] = os.shell.messages[1];
-    EXPECT_NE(text.find(L"could not be found or read"), std::wstring::npos) << testing::PrintToString(text);
-    EXPECT_EQ(text.find(L"new defaults") != std::wstring::npos, c.mentionsNewDefaults)
-        << testing::PrintToString(text);
-    EXPECT_EQ(style, kMbOk | kMbIconWarning);
-    EXPECT_EQ(os.shell.notifications, 0);
-  }
-}
-
-TEST_F(RestoreTest, FailedWritesAreReportedAfterTheRescan) {
+TEST_F(RestoreTest, FailedWritesAreNamed) {
   // Neither layer may be written: not even the user's own.
   fake.registry.SetReadOnly(kClassesRoot, L"htmlfile\\DefaultIcon");
   fake.registry.SetReadOnly(kCurrentUser, kClassesKey);
   Snapshot("txtfile,C:\\t.dll,1\r\nhtmlfile,C:\\h.dll,2\r\njpegfile,C:\\j.dll,3\r\n");
-  fake.shell.messageAnswers = {kIdYes};
-  EXPECT_TRUE(RestoreDefaults(fake.os, host, TypeList{}));
-  EXPECT_EQ(host.steps, (Texts{L"hide 0/1", L"rescan 2/1", L"show 2/1"}));
+  const RestoreOutcome outcome = RestoreOriginals(fake.os, TypeList{});
   EXPECT_EQ(Value(L"jpegfile"), L"C:\\j.dll,3");
   EXPECT_EQ(Value(L"htmlfile"), L"changed.dll,9");
-  ASSERT_EQ(fake.shell.messages.size(), 2u);
-  const std::wstring& text = fake.shell.messages[1].first;
+  const std::wstring text = RestoreMessage(fake.os, outcome);
   EXPECT_EQ(text.rfind(L"1 file type was not restored: htmlfile.", 0), 0u) << testing::PrintToString(text);
   EXPECT_NE(text.find(L"refused access"), std::wstring::npos);
+  EXPECT_TRUE(RestoreFell(outcome));
   EXPECT_EQ(fake.shell.notifications, 1);
 }
 
-// The journal holds the exact original; Defaults.dat has no value types, so
+// The record holds the exact original; Defaults.dat has no value types, so
 // what it records is written only where the icon differs from it.
-TEST_F(RestoreTest, TheJournalWinsAndAnUnchangedExpandableValueStaysExpandable) {
+TEST_F(RestoreTest, TheRecordWinsAndAnUnchangedExpandableValueStaysExpandable) {
   fake.registry.SetText(kLocalMachine, DefaultIconPath(L"txtfile"), L"", L"C:\\plain.dll,0", kRegExpandSz);
   fake.registry.SetText(kLocalMachine, DefaultIconPath(L"htmlfile"), L"", L"C:\\h.dll,2", kRegExpandSz);
   Snapshot("txtfile,C:\\plain.dll,0\r\nhtmlfile,C:\\older.dll,1\r\n");
@@ -215,44 +154,50 @@ TEST_F(RestoreTest, TheJournalWinsAndAnUnchangedExpandableValueStaysExpandable) 
   const std::wstring text = L"C:\\j.dll,7";  // stored without its terminator
   const auto* first = reinterpret_cast<const unsigned char*>(text.data());
   original.bytes.assign(first, first + text.size() * sizeof(wchar_t));
-  ASSERT_TRUE(SaveJournal(fake.os, {original}));
+  original.written = StoredValue{kRegExpandSz, LocationValue(L"C:\\h.dll,2").bytes};
+  ASSERT_TRUE(SaveRecord(fake.os, RecordScope::Machine, {original}));
   fake.registry.writes.clear();
 
   const RestoreOutcome outcome = RestoreOriginals(fake.os, TypeList{});
   EXPECT_EQ(outcome.written, 1u);
-  EXPECT_EQ(fake.registry.writes, (Texts{kIcon + L"htmlfile\\DefaultIcon|=C:\\j.dll,7"}));
+  EXPECT_EQ(IconWrites(fake.registry), (Texts{kIcon + L"htmlfile\\DefaultIcon|=C:\\j.dll,7"}));
   EXPECT_EQ(fake.registry.Find(kLocalMachine, DefaultIconPath(L"txtfile"), L"")->type, kRegExpandSz);
   EXPECT_EQ(fake.registry.Find(kLocalMachine, DefaultIconPath(L"htmlfile"), L"")->type, kRegExpandSz);
-  EXPECT_EQ(LoadJournal(fake.os).state, JournalState::Missing);
+  const JournalLoad after = LoadRecord(fake.os, RecordScope::Machine);
+  ASSERT_EQ(after.entries.size(), 1u);
+  EXPECT_TRUE(after.entries[0].settled) << "kept, so that Defaults.dat never speaks for it again";
   EXPECT_EQ(RestoreMessage(fake.os, outcome), L"");
 }
 
-// Where the journal's original cannot be put back, the older line of
+// Where the record's original cannot be put back, the older line of
 // Defaults.dat must not be written in its place.
-TEST_F(RestoreTest, AJournalEntryThatFailsIsKeptAndDefaultsDoNotStandIn) {
+TEST_F(RestoreTest, AnEntryThatFailsIsKeptAndDefaultsDoNotStandIn) {
   Snapshot("htmlfile,C:\\older.dll,1\r\n");
   // Tarrow made a per-user value, whose key now refuses to be written.
-  const JournalEntry original{ClassLayer::User, L"htmlfile", true, true, false, 0, {}};
-  ASSERT_TRUE(SaveJournal(fake.os, {original}));
-  fake.registry.CreateKey(kCurrentUser, DefaultIconPath(L"htmlfile"));
+  JournalEntry original{ClassLayer::User, L"htmlfile", true, true, false, 0, {}};
+  original.written = LocationValue(L"mine.dll,1");
+  ASSERT_TRUE(SaveRecord(fake.os, RecordScope::User, {original}));
+  fake.registry.SetText(kCurrentUser, DefaultIconPath(L"htmlfile"), L"", L"mine.dll,1");
   fake.registry.SetReadOnly(kCurrentUser, DefaultIconPath(L"htmlfile"));
 
   const RestoreOutcome outcome = RestoreOriginals(fake.os, TypeList{});
   EXPECT_EQ(outcome.written, 0u);
   ASSERT_EQ(outcome.failures.size(), 1u);
+  EXPECT_EQ(UserValue(L"htmlfile"), L"mine.dll,1");
   EXPECT_EQ(Value(L"htmlfile"), L"changed.dll,9");
-  EXPECT_EQ(LoadJournal(fake.os).entries, std::vector<JournalEntry>{original}) << "kept for the next restore";
+  EXPECT_EQ(LoadRecord(fake.os, RecordScope::User).entries, std::vector<JournalEntry>{original})
+      << "kept for the next restore";
 }
 
 TEST_F(RestoreTest, ADamagedRecordIsReportedAndNeverHalfUsed) {
-  JournalEntry planted{ClassLayer::Machine, L"htmlfile", true, true, true, kRegSz, {'x', 0}};
+  JournalEntry planted{ClassLayer::User, L"htmlfile", true, true, true, kRegSz, {'x', 0}};
   std::string bytes = SerializeJournal({planted});
   bytes[bytes.find("htmlfile")] = 'H';  // damaged after its check was taken
   fake.files.files[JournalPath(fake.shell)] = bytes;
   Snapshot("garbage\r\ntxtfile,C:\\t.dll,1\r\n,x\r\n");
 
   const RestoreOutcome outcome = RestoreOriginals(fake.os, TypeList{});
-  EXPECT_EQ(outcome.journal, JournalState::Damaged);
+  EXPECT_EQ(outcome.userRecord, JournalState::Damaged);
   EXPECT_EQ(Value(L"htmlfile"), L"changed.dll,9");
   EXPECT_EQ(Value(L"txtfile"), L"C:\\t.dll,1") << "the usable lines of Defaults.dat still count";
   EXPECT_EQ(fake.files.files[JournalPath(fake.shell)], bytes) << "the damaged record is left for the user";
@@ -264,25 +209,161 @@ TEST_F(RestoreTest, ADamagedRecordIsReportedAndNeverHalfUsed) {
           L"Defaults.dat, the record of the original icons, is damaged: lines 1 and 3 could not be used."),
       std::wstring::npos)
       << testing::PrintToString(message);
+  EXPECT_TRUE(RestoreFell(outcome));
 }
 
-TEST_F(RestoreTest, OneTypeAloneAndTypesWithoutAnyRecordAreNamed) {
+// Restore never names a type Tarrow never changed, and one type alone leaves
+// the others as they are.
+TEST_F(RestoreTest, OneTypeAloneAndNoWordOfTypesNeverChanged) {
   Snapshot("txtfile,C:\\t.dll,1\r\nhtmlfile,C:\\h.dll,2\r\n");
   TypeList listed;
-  listed.Add({L".txt", L"txtfile", L"Text Document", L"changed.dll,9", std::nullopt, L"Index1"});
-  listed.Add({L".htm", L"htmlfile", L"HTML Document", L"changed.dll,9", std::nullopt, L"Index2"});
-  listed.Add({L".jpg", L"jpegfile", L"JPEG Image", L"changed.dll,9", std::nullopt, L"Index3"});
+  listed.Add({L".txt", L"txtfile", L"Text Document", L"changed.dll,9", std::nullopt, L"p"});
+  listed.Add({L".htm", L"htmlfile", L"HTML Document", L"changed.dll,9", std::nullopt, L"p"});
+  listed.Add({L".jpg", L"jpegfile", L"JPEG Image", L"changed.dll,9", std::nullopt, L"p"});
 
-  const RestoreOutcome one = RestoreTypeIcons(fake.os, {L"HTMLFILE"}, listed);
+  RestoreOriginals(fake.os, listed, std::set<std::wstring>{L"HTMLFILE"});
   EXPECT_EQ(Value(L"htmlfile"), L"C:\\h.dll,2");
   EXPECT_EQ(Value(L"txtfile"), L"changed.dll,9");
-  EXPECT_TRUE(one.unrecorded.empty());
 
   const RestoreOutcome all = RestoreOriginals(fake.os, listed);
   EXPECT_EQ(Value(L"txtfile"), L"C:\\t.dll,1");
-  EXPECT_EQ(all.unrecorded, (Texts{L"JPEG Image (.jpg)"}));
-  EXPECT_EQ(RestoreMessage(fake.os, all),
-            L"1 file type has no recorded original icon and was left as it is: JPEG Image (.jpg).");
+  EXPECT_EQ(Value(L"jpegfile"), L"changed.dll,9");
+  EXPECT_EQ(RestoreMessage(fake.os, all), L"");
+  EXPECT_FALSE(RestoreFell(all));
+}
+
+// An app that updates its icon after Tarrow's restore keeps its update: the
+// second restore gives the state the first gave, and Defaults.dat never
+// speaks for a type a record held.
+TEST_F(RestoreTest, RestoringAgainAfterAnUpdateChangesNothing) {
+  Snapshot("txtfile,C:\\first-run.dll,0\r\n");
+  fake.registry.SetText(kLocalMachine, DefaultIconPath(L"txtfile"), L"", L"C:\\app.dll,1");
+  Set(L"txtfile", L"C:\\mine.dll,3");
+  RestoreOriginals(fake.os, TypeList{});
+  EXPECT_EQ(Value(L"txtfile"), L"C:\\app.dll,1");
+  fake.registry.SetText(kLocalMachine, DefaultIconPath(L"txtfile"), L"", L"C:\\app-2.dll,1");
+  const std::wstring before = fake.registry.Dump(kLocalMachine) + fake.registry.Dump(kCurrentUser);
+  const RestoreOutcome again = RestoreOriginals(fake.os, TypeList{});
+  EXPECT_EQ(fake.registry.Dump(kLocalMachine) + fake.registry.Dump(kCurrentUser), before);
+  EXPECT_EQ(again.written, 0u);
+  EXPECT_EQ(RestoreMessage(fake.os, again), L"");
+}
+
+TEST_F(RestoreTest, AValueAnotherProgramChangedSinceIsLeftAndNamed) {
+  fake.registry.SetText(kLocalMachine, DefaultIconPath(L"txtfile"), L"", L"C:\\app.dll,1");
+  Set(L"txtfile", L"C:\\mine.dll,3");
+  fake.registry.SetText(kLocalMachine, DefaultIconPath(L"txtfile"), L"", L"C:\\other.dll,5");
+  TypeList listed;
+  listed.Add({L".txt", L"txtfile", L"Text Document", L"C:\\other.dll,5", std::nullopt, L"p"});
+  const RestoreOutcome outcome = RestoreOriginals(fake.os, listed);
+  EXPECT_EQ(Value(L"txtfile"), L"C:\\other.dll,5");
+  EXPECT_EQ(RestoreMessage(fake.os, outcome),
+            L"1 file type was changed by another program since Tarrow's change; left as it is: Text "
+            L"Document (.txt).");
+  // Said once: the next restore has nothing more to say of it.
+  EXPECT_EQ(RestoreMessage(fake.os, RestoreOriginals(fake.os, listed)), L"");
+}
+
+// Keys Tarrow created go again, but only while nothing else lives in them.
+TEST_F(RestoreTest, AKeyTarrowCreatedStaysOnceAnotherProgramUsesIt) {
+  struct Case {
+    const char* what;
+    const wchar_t* valueName;  // another program's value in the created key; nullptr: none
+    const wchar_t* subkey;     // another program's subkey in it; nullptr: none
+    bool keyStays;
+  };
+  const std::vector<Case> cases = {
+      {"nothing else: gone", nullptr, nullptr, false},
+      {"another value in it", L"Other", nullptr, true},
+      {"another subkey in it", nullptr, L"Child", true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    fake::FakeOs os;
+    os.StandardUser();
+    os.registry.SetText(kLocalMachine, ClassPath(L"newfile"), L"", L"New File");
+    os.registry.SetText(kLocalMachine, DefaultIconPath(L"newfile"), L"", L"C:\\m.dll,0");
+    ASSERT_EQ(WriteIcons(os.os, {{L"newfile", L"newfile", L"C:\\mine.dll,1"}}).forUser, 1u);
+    if (c.valueName) os.registry.SetText(kCurrentUser, DefaultIconPath(L"newfile"), c.valueName, L"x");
+    if (c.subkey) os.registry.CreateKey(kCurrentUser, DefaultIconPath(L"newfile") + L"\\" + c.subkey);
+    RestoreOriginals(os.os, TypeList{});
+    EXPECT_EQ(os.registry.Text(kCurrentUser, DefaultIconPath(L"newfile")), L"<missing>");
+    EXPECT_EQ(os.registry.KeyExists(kCurrentUser, DefaultIconPath(L"newfile")), c.keyStays);
+    EXPECT_EQ(os.registry.KeyExists(kCurrentUser, ClassPath(L"newfile")), c.keyStays);
+  }
+}
+
+// Older versions kept machine originals in the user's record, which any
+// program of the user can write: an administrator's restore never uses them.
+TEST_F(RestoreTest, MachineEntriesInTheUsersRecordNeverSteerAnAdministrator) {
+  for (const bool elevated : {true, false}) {
+    SCOPED_TRACE(elevated ? "administrator" : "standard user");
+    fake::FakeOs os;
+    if (!elevated) os.StandardUser();
+    os.registry.SetText(kLocalMachine, DefaultIconPath(L"txtfile"), L"", L"C:\\now.dll,1");
+    JournalEntry planted{ClassLayer::Machine, L"txtfile", true, true, true, kRegSz, {}};
+    planted.bytes = LocationValue(L"C:\\planted.dll,0").bytes;
+    ASSERT_TRUE(SaveRecord(os.os, RecordScope::User, {planted}));
+    const RestoreOutcome outcome = RestoreOriginals(os.os, TypeList{});
+    EXPECT_EQ(os.registry.Text(kLocalMachine, DefaultIconPath(L"txtfile")),
+              elevated ? L"C:\\now.dll,1" : L"C:\\planted.dll,0");
+    EXPECT_EQ(outcome.refusedEntries, elevated ? 1u : 0u);
+  }
+}
+
+TEST_F(RestoreTest, AMachineRecordOthersCanChangeIsNotUsed) {
+  JournalEntry planted{ClassLayer::Machine, L"txtfile", true, true, true, kRegSz, {}};
+  planted.bytes = LocationValue(L"C:\\planted.dll,0").bytes;
+  const std::string bytes = SerializeJournal({planted});
+  fake.registry.SetRaw(kLocalMachine, kMachineRecordKey, kMachineRecordValue, kRegBinary,
+                       std::vector<unsigned char>(bytes.begin(), bytes.end()));
+  const RestoreOutcome outcome = RestoreOriginals(fake.os, TypeList{});
+  EXPECT_EQ(outcome.machineRecord, JournalState::Untrusted);
+  EXPECT_EQ(Value(L"txtfile"), L"changed.dll,9");
+  EXPECT_NE(RestoreMessage(fake.os, outcome).find(L"can be changed by others than administrators"),
+            std::wstring::npos);
+  fake.registry.SetProtected(kLocalMachine, kMachineRecordKey);
+  RestoreOriginals(fake.os, TypeList{});
+  EXPECT_EQ(Value(L"txtfile"), L"C:\\planted.dll,0") << "the same record, guarded, is used";
+}
+
+// Defaults.dat is any program's to write: its lines name classes, nothing
+// else, and are written only into keys that exist.
+TEST_F(RestoreTest, DefaultsLinesThatNameOtherKeysAreRefused) {
+  fake.registry.SetText(kLocalMachine, L"Software\\Classes\\CLSID\\{1}\\DefaultIcon", L"", L"c.dll,0");
+  fake.registry.SetText(kLocalMachine, ClassPath(L"bare"), L"", L"No icon key");
+  Snapshot("CLSID\\{1},C:\\evil.dll,0\r\nbare,C:\\b.dll,0\r\ntxtfile,C:\\t.dll,1\r\n");
+  const RestoreOutcome outcome = RestoreOriginals(fake.os, TypeList{});
+  EXPECT_EQ(fake.registry.Text(kLocalMachine, L"Software\\Classes\\CLSID\\{1}\\DefaultIcon"), L"c.dll,0");
+  EXPECT_FALSE(fake.registry.KeyExists(kLocalMachine, DefaultIconPath(L"bare")));
+  EXPECT_FALSE(fake.registry.KeyExists(kCurrentUser, ClassPath(L"bare")));
+  EXPECT_EQ(Value(L"txtfile"), L"C:\\t.dll,1");
+  EXPECT_EQ(outcome.unusableLines, (std::vector<std::size_t>{1}));
+}
+
+// A Defaults.dat line is written where the value Explorer shows lives, so no
+// restore leaves a per-user value over the machine's.
+TEST_F(RestoreTest, DefaultsNeverMakeAPerUserShadow) {
+  fake.StandardUser();
+  fake.registry.SetReadOnly(kLocalMachine, DefaultIconPath(L"txtfile"));
+  Snapshot("txtfile,C:\\t.dll,1\r\n");
+  const RestoreOutcome outcome = RestoreOriginals(fake.os, TypeList{});
+  EXPECT_EQ(UserValue(L"txtfile"), L"<missing>");
+  EXPECT_FALSE(fake.registry.KeyExists(kCurrentUser, ClassPath(L"txtfile")));
+  ASSERT_EQ(outcome.failures.size(), 1u);
+  EXPECT_NE(RestoreMessage(fake.os, outcome).find(L"administrator"), std::wstring::npos);
+}
+
+TEST_F(RestoreTest, AnotherProcessChangingIconsMeansNothingIsDone) {
+  Snapshot("txtfile,C:\\t.dll,1\r\n");
+  fake.shell.lockedElsewhere = true;
+  const RestoreOutcome outcome = RestoreOriginals(fake.os, TypeList{});
+  EXPECT_TRUE(outcome.busy);
+  EXPECT_TRUE(fake.registry.writes.empty());
+  EXPECT_NE(RestoreMessage(fake.os, outcome).find(L"Another Tarrow is changing icons"), std::wstring::npos);
+  fake.shell.lockedElsewhere = false;
+  RestoreOriginals(fake.os, TypeList{});
+  EXPECT_EQ(Value(L"txtfile"), L"C:\\t.dll,1");
 }
 
 }  // namespace

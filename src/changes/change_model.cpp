@@ -1,0 +1,194 @@
+#include "changes/change_model.h"
+
+#include <algorithm>
+#include <set>
+
+#include "catalog/icon_location.h"
+#include "catalog/resolver.h"
+#include "catalog/snapshot.h"
+#include "changes/records.h"
+#include "platform/system.h"
+
+namespace tarrow {
+namespace {
+
+bool SameProgId(Shell& shell, const TypeItem& a, const TypeItem& b) {
+  return !a.progId.empty() && shell.LowerCase(a.progId) == shell.LowerCase(b.progId);
+}
+
+}  // namespace
+
+ChangeModel::ChangeModel(Os& os, TypeList& types, ImageStore* images)
+    : os_(os), types_(types), images_(images) {}
+
+bool ChangeModel::SameIcon(const std::wstring& a, const std::wstring& b) {
+  const IconLocation first = SplitIconLocation(a);
+  const IconLocation second = SplitIconLocation(b);
+  return first.index == second.index && os_.shell.LowerCase(os_.shell.ExpandEnvironment(first.file)) ==
+                                            os_.shell.LowerCase(os_.shell.ExpandEnvironment(second.file));
+}
+
+std::optional<std::wstring> ChangeModel::Picture(const std::wstring& location, int sizePx) {
+  const IconLocation source = SplitIconLocation(location);
+  const IconHandle icon = ExtractOneIcon(os_.shell, source.file, source.index, sizePx);
+  if (icon == 0) return std::nullopt;
+  const std::wstring key = L"pending" + std::to_wstring(++pictures_);
+  // The store keeps its own copy; should it fail to, the change still stands.
+  images_->Add(key, icon, source);
+  os_.shell.DestroyIcon(icon);
+  return key;
+}
+
+void ChangeModel::Share(std::size_t index, const std::wstring& location, bool original,
+                        const std::optional<std::wstring>& picture) {
+  const TypeItem chosen = types_[index];
+  for (TypeItem& item : types_) {
+    if (&item != &types_[index] && !SameProgId(os_.shell, item, chosen)) continue;
+    // The picture from before the first change is the stored icon's.
+    auto& swap = swaps_.try_emplace(item.extension, PictureSwap{item.picture, {}}).first->second;
+    if (picture) {
+      swap.pending = *picture;
+      item.picture = *picture;
+    } else {
+      swap.pending = item.picture;
+    }
+    item.pending = location;
+    item.pendingOriginal = original;
+  }
+}
+
+bool ChangeModel::Assign(std::size_t index, const std::wstring& location, int pictureSizePx) {
+  if (index >= types_.size()) return false;
+  if (SameIcon(ShownLocation(types_[index]), location)) return false;
+  std::optional<std::wstring> picture;
+  if (images_) {
+    picture = Picture(location, pictureSizePx);
+    if (!picture) return false;
+  }
+  Share(index, location, false, picture);
+  return true;
+}
+
+bool ChangeModel::AskOriginal(std::size_t index, int pictureSizePx) {
+  if (index >= types_.size()) return false;
+  const auto original = ChangeStatus(os_).OriginalLocation(types_[index]);
+  if (!original) return false;
+  std::optional<std::wstring> picture;
+  // A picture that cannot be drawn leaves the row's; the change still stands.
+  if (images_) picture = Picture(*original, pictureSizePx);
+  Share(index, *original, true, picture);
+  return true;
+}
+
+std::size_t ChangeModel::pendingTypes() const {
+  return static_cast<std::size_t>(std::count_if(types_.begin(), types_.end(), IsChanged));
+}
+
+ApplyOutcome ChangeModel::Write() {
+  std::vector<IconWrite> writes;
+  std::set<std::wstring> originals;
+  std::set<std::wstring> seen;
+  for (const TypeItem& item : types_) {
+    if (!IsChanged(item) || !seen.insert(os_.shell.LowerCase(item.progId)).second) continue;
+    if (item.pendingOriginal) {
+      originals.insert(item.progId);
+    } else {
+      writes.push_back({item.progId, TypeName(item), *item.pending});
+    }
+  }
+  ApplyOutcome outcome = WriteIcons(os_, writes);
+  if (!originals.empty() && !outcome.busy && !outcome.journalFailed) {
+    const RestoreOutcome restored = RestoreOriginals(os_, types_, originals);
+    outcome.busy = restored.busy;
+    outcome.restored = restored.written;
+    outcome.failures.insert(outcome.failures.end(), restored.failures.begin(), restored.failures.end());
+    outcome.changedSince = restored.changedSince;
+  }
+
+  std::set<std::wstring> failed;
+  for (const WriteFailure& failure : outcome.failures) failed.insert(os_.shell.LowerCase(failure.progId));
+  const bool nothingDone = outcome.busy || outcome.journalFailed;
+  TypeResolver resolver(os_.registry, os_.shell);
+  for (TypeItem& item : types_) {
+    if (!IsChanged(item)) continue;
+    const auto swap = swaps_.find(item.extension);
+    if (nothingDone || failed.count(os_.shell.LowerCase(item.progId))) {
+      // Still waiting, but the system shows the old icon: so does the list.
+      if (swap != swaps_.end()) item.picture = swap->second.stored;
+      continue;
+    }
+    const auto stored = resolver.ReadMerged(item.progId + L"\\DefaultIcon");
+    item.location = stored ? stored->text : std::wstring();
+    if (stored) item.layer = stored->layer;
+    item.pending.reset();
+    item.pendingOriginal = false;
+    if (swap != swaps_.end()) {
+      item.picture = swap->second.pending;
+      swaps_.erase(swap);
+    }
+  }
+  return outcome;
+}
+
+ApplyOutcome ChangeModel::Apply() {
+  const ApplyOutcome outcome = Write();
+  if (const std::wstring message = ApplyMessage(os_.shell, outcome); !message.empty()) {
+    os_.shell.MessageBox(message, kMbOk | (outcome.journalFailed ? kMbIconError : kMbIconWarning));
+  }
+  return outcome;
+}
+
+ChangeStatus::ChangeStatus(Os& os) : os_(os) {
+  for (const RecordScope scope : {RecordScope::Machine, RecordScope::User}) {
+    for (JournalEntry& entry : LoadRecord(os, scope).entries) entries_.push_back(std::move(entry));
+  }
+  for (std::size_t i = 0; i < entries_.size(); ++i)
+    byProgId_[os.shell.LowerCase(entries_[i].progId)].push_back(i);
+}
+
+std::vector<const JournalEntry*> ChangeStatus::ActiveEntries(const std::wstring& progId) {
+  std::vector<const JournalEntry*> active;
+  const auto found = byProgId_.find(os_.shell.LowerCase(progId));
+  if (found == byProgId_.end()) return active;
+  for (const std::size_t i : found->second) {
+    const JournalEntry& entry = entries_[i];
+    if (entry.settled) continue;
+    const auto now = ReadOriginal(os_.registry, entry.layer, entry.progId);
+    if (now && (!entry.written || HoldsWritten(entry, *now))) active.push_back(&entry);
+  }
+  return active;
+}
+
+bool ChangeStatus::Changed(const TypeItem& item) {
+  return !ActiveEntries(item.progId).empty();
+}
+
+std::optional<std::wstring> ChangeStatus::OriginalLocation(const TypeItem& item) {
+  const auto active = ActiveEntries(item.progId);
+  if (active.empty()) {
+    // A change from before there were records: Defaults.dat speaks for it.
+    if (byProgId_.count(os_.shell.LowerCase(item.progId))) return std::nullopt;
+    for (const SnapshotLine& line : ReadSnapshot(os_).contents.lines) {
+      if (os_.shell.LowerCase(line.progId) != os_.shell.LowerCase(item.progId)) continue;
+      if (line.location == item.location) return std::nullopt;
+      return line.location;
+    }
+    return std::nullopt;
+  }
+  // The value of each layer once the originals are back; the user's wins.
+  std::optional<std::wstring> layers[2];
+  for (const ClassLayer layer : {ClassLayer::User, ClassLayer::Machine}) {
+    const auto now = ReadOriginal(os_.registry, layer, item.progId);
+    if (now && now->valueExisted) layers[static_cast<int>(layer)] = StoredText(now->bytes);
+  }
+  for (const JournalEntry* entry : active) {
+    auto& value = layers[static_cast<int>(entry->layer)];
+    value.reset();
+    if (entry->valueExisted) value = StoredText(entry->bytes);
+  }
+  const auto& shown = layers[static_cast<int>(ClassLayer::User)] ? layers[static_cast<int>(ClassLayer::User)]
+                                                                 : layers[static_cast<int>(ClassLayer::Machine)];
+  return shown.value_or(std::wstring());
+}
+
+}  // namespace tarrow

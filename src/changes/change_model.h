@@ -1,0 +1,88 @@
+// The one model of a change. For each listed type it knows what is pending
+// (a new icon, or the original back), and, through the change records, what
+// Tarrow wrote and what the record holds. The window and the command line
+// change icons only through it: an assignment or a "restore original icon"
+// waits in the list, marked, until Apply writes it, or until it is dropped
+// with the list.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "catalog/type_list.h"
+#include "changes/apply.h"
+#include "changes/journal.h"
+#include "changes/restore.h"
+#include "platform/os.h"
+
+namespace tarrow {
+
+class ChangeModel {
+ public:
+  // `images`, when given, receives a picture for every pending icon, and the
+  // list's items show it until Apply settles them.
+  ChangeModel(Os& os, TypeList& types, ImageStore* images = nullptr);
+
+  // Gives the type at `index`, and every type sharing its ProgID, the icon
+  // `location`, to be written at Apply. False, changing nothing, when the
+  // type shows that icon already (the same file as Windows compares paths,
+  // the same index), or when a picture is wanted and the icon cannot be
+  // drawn.
+  bool Assign(std::size_t index, const std::wstring& location, int pictureSizePx = 0);
+  // Asks for the original icon of the type at `index` (and of every type
+  // sharing its ProgID) back at Apply. False when there is nothing to put
+  // back: no record holds a change of Tarrow's to it.
+  bool AskOriginal(std::size_t index, int pictureSizePx = 0);
+  // Types with a change waiting (two extensions of one ProgID are two).
+  std::size_t pendingTypes() const;
+
+  // Writes every pending change, new icons first, then originals. A type
+  // done shows what is stored now and is no longer pending; one that failed
+  // stays pending, showing the stored icon again. Shows nothing.
+  ApplyOutcome Write();
+  // The window's Apply: Write, then what the user must know in a message box.
+  ApplyOutcome Apply();
+  // The list was rebuilt: the pictures of pending changes are gone with it.
+  void Forget() { swaps_.clear(); }
+
+ private:
+  // The pictures of a type with a change waiting: the stored icon's, shown
+  // again when Apply fails, and the pending one's. By extension.
+  struct PictureSwap {
+    std::wstring stored, pending;
+  };
+  bool SameIcon(const std::wstring& a, const std::wstring& b);
+  // A new picture of the icon at `location`; empty when it cannot be drawn.
+  std::optional<std::wstring> Picture(const std::wstring& location, int sizePx);
+  void Share(std::size_t index, const std::wstring& location, bool original,
+             const std::optional<std::wstring>& picture);
+
+  Os& os_;
+  TypeList& types_;
+  ImageStore* images_;
+  std::unordered_map<std::wstring, PictureSwap> swaps_;
+  std::size_t pictures_ = 0;  // pictures made, so that each key is new
+};
+
+// What the records say of the listed types: whether Tarrow's change is in
+// place (its write is on record and the value still equals it), and which
+// icon a restore would give back.
+class ChangeStatus {
+ public:
+  explicit ChangeStatus(Os& os);
+  bool Changed(const TypeItem& item);
+  // The location the type shows once its original is back; nullopt when no
+  // record holds a change of Tarrow's that is still in place.
+  std::optional<std::wstring> OriginalLocation(const TypeItem& item);
+
+ private:
+  std::vector<const JournalEntry*> ActiveEntries(const std::wstring& progId);
+  Os& os_;
+  std::vector<JournalEntry> entries_;
+  std::unordered_map<std::wstring, std::vector<std::size_t>> byProgId_;  // lower case
+};
+
+}  // namespace tarrow
