@@ -161,6 +161,19 @@ std::optional<std::string_view> NextField(std::string_view& line) {
   return field;
 }
 
+// A written value's two fields: type 0 and no bytes for none.
+bool ParseWritten(std::string_view& line, std::optional<StoredValue>& value) {
+  const auto typeText = NextField(line);
+  const auto bytesText = NextField(line);
+  if (!typeText || !bytesText) return false;
+  const auto type = ParseDecimal(*typeText);
+  auto bytes = ParseBytes(*bytesText);
+  if (!type || !bytes) return false;
+  if (*type == 0) return bytes->empty();
+  value = StoredValue{*type, std::move(*bytes)};
+  return true;
+}
+
 std::optional<JournalEntry> ParseEntry(std::string_view line, bool version1) {
   const auto layer = NextField(line);
   const auto flags = NextField(line);
@@ -183,18 +196,9 @@ std::optional<JournalEntry> ParseEntry(std::string_view line, bool version1) {
   auto bytes = ParseBytes(*bytesText);
   if (!classKey || !iconKey || !value || !type || !bytes) return std::nullopt;
   if (!version1) {
-    const auto writtenType = NextField(line);
-    const auto writtenBytes = NextField(line);
+    if (!ParseWritten(line, entry.written) || !ParseWritten(line, entry.earlier)) return std::nullopt;
     const auto state = NextField(line);
-    if (!writtenType || !writtenBytes || !state) return std::nullopt;
-    const auto wType = ParseDecimal(*writtenType);
-    auto wBytes = ParseBytes(*writtenBytes);
-    if (!wType || !wBytes) return std::nullopt;
-    if (*wType != 0) {
-      entry.written = StoredValue{*wType, std::move(*wBytes)};
-    } else if (!wBytes->empty()) {
-      return std::nullopt;
-    }
+    if (!state) return std::nullopt;
     if (*state == "settled") {
       entry.settled = true;
     } else if (*state != "active") {
@@ -321,10 +325,13 @@ std::string SerializeJournal(const std::vector<JournalEntry>& entries) {
     out += ' ';
     AppendBytes(out, entry.bytes);
     out += ' ';
-    out += std::to_string(entry.written ? entry.written->type : 0);
-    out += ' ';
-    AppendBytes(out, entry.written ? entry.written->bytes : std::vector<unsigned char>());
-    out += entry.settled ? " settled " : " active ";
+    for (const auto* written : {&entry.written, &entry.earlier}) {
+      out += std::to_string(*written ? (*written)->type : 0);
+      out += ' ';
+      AppendBytes(out, *written ? (*written)->bytes : std::vector<unsigned char>());
+      out += ' ';
+    }
+    out += entry.settled ? "settled " : "active ";
     AppendProgId(out, entry.progId);
     out += '\n';
   }
@@ -373,6 +380,7 @@ bool IsRestorableEntry(const JournalEntry& entry) {
   if (entry.iconKeyExisted && !entry.classKeyExisted) return false;
   if (entry.valueExisted && !entry.iconKeyExisted) return false;
   if (entry.written && !IsText(entry.written->type)) return false;
+  if (entry.earlier && (!entry.written || !IsText(entry.earlier->type))) return false;
   if (!entry.valueExisted) return entry.type == 0 && entry.bytes.empty();
   return IsText(entry.type);
 }
@@ -417,6 +425,8 @@ void RecordWrite(Shell& shell, std::vector<JournalEntry>& record, const JournalE
     const std::wstring progId = entry->progId;
     *entry = now;
     entry->progId = progId;
+  } else if (entry->written && *entry->written != written) {
+    entry->earlier = entry->written;
   }
   entry->written = written;
   entry->settled = false;
@@ -453,8 +463,9 @@ bool HoldsOriginal(const JournalEntry& entry, const JournalEntry& now) {
 }
 
 bool HoldsWritten(const JournalEntry& entry, const JournalEntry& now) {
-  return entry.written && now.valueExisted && entry.written->type == now.type &&
-         entry.written->bytes == now.bytes;
+  if (!now.valueExisted) return false;
+  const StoredValue value{now.type, now.bytes};
+  return entry.written == value || entry.earlier == value;
 }
 
 StoredValue LocationValue(const std::wstring& location) {

@@ -22,7 +22,8 @@
 //
 // Format (UTF-8 text, LF after every line):
 //   TarrowJournal 2
-//   <layer> <flags> <type> <bytes> <written type> <written bytes> <state> <ProgID>   one per entry
+//   <layer> <flags> <type> <bytes> <written type> <written bytes> <earlier type> <earlier bytes> <state>
+//   <ProgID>                                                            one line per entry
 //   check <CRC-32 of every byte before this line, 8 lower-case hex digits>
 // layer is "user" or "machine"; flags are the class key's, the DefaultIcon
 // key's and the value's existence, each "0" or "1"; types are decimal, 0 for
@@ -74,6 +75,9 @@ struct JournalEntry {
   // What the program last wrote there, recorded before writing it; unknown
   // only in entries of older versions.
   std::optional<StoredValue> written = std::nullopt;
+  // What it wrote before that: a process stopped between recording a new
+  // value and writing it leaves this one in place.
+  std::optional<StoredValue> earlier = std::nullopt;
   // The original is back, or the value was left to another program: nothing
   // is left to restore, and Defaults.dat never speaks for this type again.
   bool settled = false;
@@ -152,7 +156,7 @@ std::optional<JournalEntry> ReadOriginal(Registry& registry, ClassLayer layer, c
 
 // Whether the value `now` holds is the entry's original.
 bool HoldsOriginal(const JournalEntry& entry, const JournalEntry& now);
-// Whether the value `now` holds is what the program wrote.
+// Whether the value `now` holds is what the program wrote, last or before.
 bool HoldsWritten(const JournalEntry& entry, const JournalEntry& now);
 
 // The bytes the program stores for a location: its UTF-16 code units and one

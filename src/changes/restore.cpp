@@ -186,10 +186,17 @@ RestoreOutcome RestoreOriginals(Os& os, const TypeList& listed,
                                   original ? kErrorAccessDenied : kUnrecordable});
       continue;
     }
+    // On record first, as a change whose original is the line: should the
+    // process stop before the write, the next restore still makes it, and
+    // once written, it is settled, so no later restore undoes it.
     const StoredValue value = LocationValue(line.location);
-    RecordWrite(os.shell, records.Entries(scope), *original, value);
-    // Settled at once: this write is itself the restore.
-    FindEntry(os.shell, records.Entries(scope), layer, line.progId)->settled = true;
+    JournalEntry entry = *original;
+    entry.written.reset();
+    if (original->valueExisted) entry.written = StoredValue{original->type, original->bytes};
+    entry.valueExisted = true;
+    entry.type = value.type;
+    entry.bytes = value.bytes;
+    records.Entries(scope).push_back(entry);
     records.Touch(scope);
     plan.push_back({&line, layer, value});
   }
@@ -204,9 +211,16 @@ RestoreOutcome RestoreOriginals(Os& os, const TypeList& listed,
     const Status status = SetIconValue(os.registry, p.layer, p.line->progId, p.value, false);
     if (status == kSuccess) {
       ++outcome.written;
+      FindEntry(os.shell, records.Entries(ScopeOf(p.layer)), p.layer, p.line->progId)->settled = true;
+      records.Touch(ScopeOf(p.layer));
     } else {
       outcome.failures.push_back({p.line->progId, names.Of(p.line->progId), status});
     }
+  }
+  if (!plan.empty()) {
+    os.registry.FlushKey(kCurrentUser);
+    os.registry.FlushKey(kLocalMachine);
+    if (records.SaveTouched()) outcome.journalSaveFailed = true;
   }
   // Without this Explorer keeps showing the icons it has cached.
   if (outcome.written > 0) os.shell.NotifyAssociationsChanged();

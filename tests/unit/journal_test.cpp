@@ -35,9 +35,9 @@ const std::vector<unsigned char> kTerminated = {0x61, 0, 0x2c, 0, 0x31, 0, 0, 0}
 // Worked out by hand; the check is the CRC-32 of the three lines before it.
 const std::string kTwoEntries =
     "TarrowJournal 2\n"
-    "user 111 2 61002c0031000000 2 62002c0032000000 active txtfile\n"
-    "machine 100 0 - 0 - settled My%0020Type,=%0009%0025%00e9\n"
-    "check f7d5ba97\n";
+    "user 111 2 61002c0031000000 2 62002c0032000000 1 63002c0033000000 active txtfile\n"
+    "machine 100 0 - 0 - 0 - settled My%0020Type,=%0009%0025%00e9\n"
+    "check fa160332\n";
 // The same two originals as an older version wrote them.
 const std::string kTwoEntriesVersion1 =
     "TarrowJournal 1\n"
@@ -49,6 +49,7 @@ std::vector<JournalEntry> TwoEntries() {
   std::vector<JournalEntry> entries = {Value(ClassLayer::User, L"txtfile", kRegExpandSz, kTerminated),
                                        NoValue(ClassLayer::Machine, L"My Type,=\t%\u00e9", true, false)};
   entries[0].written = StoredValue{kRegExpandSz, {0x62, 0, 0x2c, 0, 0x32, 0, 0, 0}};
+  entries[0].earlier = StoredValue{kRegSz, {0x63, 0, 0x2c, 0, 0x33, 0, 0, 0}};
   entries[1].settled = true;
   return entries;
 }
@@ -64,6 +65,7 @@ TEST(JournalFormatTest, WritesEachEntryOnOneLineWithACheckOverAllBefore) {
 TEST(JournalFormatTest, AnOlderRecordReadsAsActiveEntriesOfUnknownWrites) {
   auto expected = TwoEntries();
   expected[0].written.reset();
+  expected[0].earlier.reset();
   expected[1].settled = false;
   EXPECT_EQ(ParseJournal(kTwoEntriesVersion1), expected);
   // A version 1 line does not pass for a version 2 one, nor the other way.

@@ -4,6 +4,8 @@
 #include <shellapi.h>
 #include <shlobj.h>
 #include <shlwapi.h>
+#include <aclapi.h>
+#include <sddl.h>
 
 #include <algorithm>
 #include <atomic>
@@ -252,6 +254,76 @@ Status Win32Registry::CountEntries(RegKey key, std::uint32_t& subkeys, std::uint
   return status;
 }
 
+namespace {
+
+// What a security descriptor the system allocated holds; freed with it.
+struct LocalMemory {
+  void* memory = nullptr;
+  ~LocalMemory() {
+    if (memory) ::LocalFree(memory);
+  }
+};
+
+// Administrators, the system, and the installer service: those who may
+// change what every user relies on.
+bool IsAdministrativeSid(PSID sid) {
+  static const std::wstring kTrustedInstaller =
+      L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
+  if (::IsWellKnownSid(sid, WinBuiltinAdministratorsSid) || ::IsWellKnownSid(sid, WinLocalSystemSid))
+    return true;
+  LocalMemory text;
+  if (!::ConvertSidToStringSidW(sid, reinterpret_cast<LPWSTR*>(&text.memory))) return false;
+  return static_cast<const wchar_t*>(text.memory) == kTrustedInstaller;
+}
+
+}  // namespace
+
+Status Win32Registry::CreateProtectedKey(RegKey root, const std::wstring& path, RegKey& key) {
+  // Administrators and the system may change it, everyone may read it; the
+  // access list is protected, so nothing inherited loosens it.
+  LocalMemory descriptor;
+  if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(
+          L"O:BAD:P(A;OICI;KA;;;BA)(A;OICI;KA;;;SY)(A;OICI;KR;;;BU)", SDDL_REVISION_1, &descriptor.memory,
+          nullptr))
+    return static_cast<Status>(::GetLastError());
+  SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor.memory, FALSE};
+  HKEY opened = nullptr;
+  const LSTATUS status =
+      ::RegCreateKeyExW(ToHkey(root), path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                        KEY_QUERY_VALUE | KEY_SET_VALUE | READ_CONTROL, &attributes, &opened, nullptr);
+  if (status == ERROR_SUCCESS) key = reinterpret_cast<RegKey>(opened);
+  return status;
+}
+
+bool Win32Registry::OnlyAdministratorsCanChange(RegKey key) {
+  PSID owner = nullptr;
+  PACL dacl = nullptr;
+  LocalMemory descriptor;
+  if (::GetSecurityInfo(ToHkey(key), SE_REGISTRY_KEY, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                        &owner, nullptr, &dacl, nullptr, &descriptor.memory) != ERROR_SUCCESS)
+    return false;
+  // The owner may always rewrite the access list; no list lets anyone in.
+  if (!owner || !IsAdministrativeSid(owner) || !dacl) return false;
+  constexpr ACCESS_MASK kChanges = KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_CREATE_LINK | DELETE | WRITE_DAC |
+                                   WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL | MAXIMUM_ALLOWED;
+  for (DWORD i = 0; i < dacl->AceCount; ++i) {
+    void* ace = nullptr;
+    if (!::GetAce(dacl, i, &ace)) return false;
+    const auto* header = static_cast<const ACE_HEADER*>(ace);
+    // Entries for the key's subkeys alone, and refusals, grant nothing here.
+    if ((header->AceFlags & INHERIT_ONLY_ACE) || header->AceType == ACCESS_DENIED_ACE_TYPE) continue;
+    // Any other kind of grant is one this check cannot weigh.
+    if (header->AceType != ACCESS_ALLOWED_ACE_TYPE) return false;
+    auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(ace);
+    if ((allowed->Mask & kChanges) && !IsAdministrativeSid(&allowed->SidStart)) return false;
+  }
+  return true;
+}
+
+Status Win32Registry::FlushKey(RegKey key) {
+  return ::RegFlushKey(ToHkey(key));
+}
+
 // ---- files
 
 bool Win32FileSystem::CanOpenForRead(const std::wstring& path) {
@@ -454,6 +526,54 @@ std::optional<std::wstring> Win32Shell::ShowOpenDialog(const OpenDialogRequest& 
   ofn.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY | OFN_EXPLORER;
   if (!::GetOpenFileNameW(&ofn)) return std::nullopt;
   return file.substr(0, file.find(L'\0'));
+}
+
+bool Win32Shell::IsElevated() {
+  HANDLE token = nullptr;
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+  TOKEN_ELEVATION elevation{};
+  DWORD size = 0;
+  const bool read = ::GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size);
+  ::CloseHandle(token);
+  return read && elevation.TokenIsElevated != 0;
+}
+
+namespace {
+
+class MutexLock : public ChangeLock {
+ public:
+  explicit MutexLock(HANDLE mutex) : mutex_(mutex) {}
+  ~MutexLock() override {
+    ::ReleaseMutex(mutex_);
+    ::CloseHandle(mutex_);
+  }
+
+ private:
+  HANDLE mutex_;
+};
+
+}  // namespace
+
+std::unique_ptr<ChangeLock> Win32Shell::LockChanges(unsigned waitMs) {
+  // One for the machine, across sessions: the machine record is shared by
+  // every administrator. Every user may wait for it and hold it.
+  LocalMemory descriptor;
+  if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(A;;0x100001;;;WD)(A;;GA;;;BA)(A;;GA;;;SY)",
+                                                              SDDL_REVISION_1, &descriptor.memory, nullptr))
+    return nullptr;
+  SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor.memory, FALSE};
+  constexpr wchar_t kName[] = L"Global\\TarrowChanges";
+  constexpr DWORD kAccess = SYNCHRONIZE | MUTEX_MODIFY_STATE;
+  HANDLE mutex = ::CreateMutexExW(&attributes, kName, 0, kAccess);
+  if (!mutex) mutex = ::OpenMutexW(kAccess, FALSE, kName);
+  if (!mutex) return nullptr;
+  // A holder that died left the records whole: each is replaced at once.
+  const DWORD waited = ::WaitForSingleObject(mutex, waitMs);
+  if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {
+    ::CloseHandle(mutex);
+    return nullptr;
+  }
+  return std::make_unique<MutexLock>(mutex);
 }
 
 int Win32Shell::MessageBox(const std::wstring& text, unsigned style) {

@@ -25,6 +25,9 @@ class Win32Registry : public Registry {
   Status DeleteValue(RegKey key, const std::wstring& name) override;
   Status DeleteKey(RegKey root, const std::wstring& path) override;
   Status CountEntries(RegKey key, std::uint32_t& subkeys, std::uint32_t& values) override;
+  Status CreateProtectedKey(RegKey root, const std::wstring& path, RegKey& key) override;
+  bool OnlyAdministratorsCanChange(RegKey key) override;
+  Status FlushKey(RegKey key) override;
 };
 
 class Win32FileSystem : public FileSystem {
@@ -57,6 +60,8 @@ class Win32Shell : public Shell {
   void NotifyAssociationsChanged() override;
   std::optional<std::wstring> ShowOpenDialog(const OpenDialogRequest& request) override;
   int MessageBox(const std::wstring& text, unsigned style) override;
+  bool IsElevated() override;
+  std::unique_ptr<ChangeLock> LockChanges(unsigned waitMs) override;
 
   // Icons handed out and not yet destroyed; the leak tests read it, since
   // Wine does not count USER objects.
