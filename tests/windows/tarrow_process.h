@@ -46,11 +46,13 @@ inline std::wstring SnapshotPath(const std::wstring& exe = ExePath()) {
   return FolderOf(exe) + L"\\" + kSnapshotName;
 }
 
-// Defaults.dat in both places, and the journal of changed values.
+// Defaults.dat in both places, and both records of changed values.
 inline void DeleteSnapshots() {
   ::DeleteFileW(SnapshotPath().c_str());
   ::DeleteFileW(SnapshotPathPerUser(win32::RealShell()).c_str());
   ::DeleteFileW(JournalPath(win32::RealShell()).c_str());
+  ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, kMachineRecordKey);
+  ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, kMachineRecordKey);
 }
 
 // A listed type as the scan's rules give it, worked out here independently.

@@ -156,7 +156,7 @@ TEST_F(Interrupted, AKillDuringApplyLeavesEveryValueOldOrNewAndTheDefaultsAsThey
     ASSERT_GT(changed, 0) << "Apply never began";
 
     // Every value written already had its original on record.
-    const JournalLoad journal = LoadJournal(win32::RealOs());
+    const JournalLoad journal = LoadRecord(win32::RealOs(), RecordScope::Machine);
     ASSERT_EQ(journal.state, JournalState::Intact);
     for (std::size_t i = 0; i < types.size(); ++i) {
       if (DefaultValue(types[i].iconKey()) != applied) continue;
