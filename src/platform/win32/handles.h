@@ -25,6 +25,7 @@ using UniqueImageList = Unique<HIMAGELIST, &::ImageList_Destroy>;
 class UniqueFile {
  public:
   explicit UniqueFile(HANDLE file) : file_(file) {}
+  UniqueFile(UniqueFile&& other) noexcept : file_(other.release()) {}
   UniqueFile(const UniqueFile&) = delete;
   UniqueFile& operator=(const UniqueFile&) = delete;
   ~UniqueFile() { CloseFile(file_); }

@@ -37,7 +37,7 @@ std::wstring GrowingText(DWORD initial, Fill fill) {
 
 class Win32OutputFile : public OutputFile {
  public:
-  explicit Win32OutputFile(HANDLE file) : file_(file) {}
+  Win32OutputFile(HANDLE file, UniqueFile folder) : file_(file), folder_(std::move(folder)) {}
   bool Write(std::string_view bytes) override {
     while (ok_ && !bytes.empty()) {
       DWORD written = 0;
@@ -55,8 +55,27 @@ class Win32OutputFile : public OutputFile {
 
  private:
   UniqueFile file_;
+  UniqueFile folder_;  // held, so that it stays the folder the file was made in
   bool ok_ = true;
 };
+
+// The folder of `file`, held open so that while the handle lives it cannot
+// be renamed, removed, or replaced by a link or junction to somewhere else;
+// none when it already is a link or junction. Every file the program writes
+// or removes goes through one, as an administrator's write into a folder the
+// user can change must land in that folder and nowhere else.
+UniqueFile HoldFolder(const std::wstring& file) {
+  const auto slash = file.find_last_of(L"\\/");
+  if (slash == std::wstring::npos) return UniqueFile(INVALID_HANDLE_VALUE);
+  UniqueFile folder(::CreateFileW(LongPath(file.substr(0, slash)).c_str(), FILE_READ_ATTRIBUTES,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!folder.valid() || !::GetFileInformationByHandle(folder.get(), &info) ||
+      (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+    return UniqueFile(INVALID_HANDLE_VALUE);
+  return folder;
+}
 
 // An image's place in an .ico file, as the file's directory gives it.
 struct IcoEntry {
@@ -360,25 +379,35 @@ std::optional<std::string> Win32FileSystem::ReadAll(const std::wstring& path) {
 }
 
 std::unique_ptr<OutputFile> Win32FileSystem::Create(const std::wstring& path) {
-  HANDLE file = ::CreateFileW(LongPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  UniqueFile folder = HoldFolder(path);
+  if (!folder.valid()) return nullptr;
+  // A new file, never one already there: whatever is at the name (a link,
+  // a hard link to another file) goes first, and is not written through.
+  ::DeleteFileW(LongPath(path).c_str());
+  HANDLE file = ::CreateFileW(LongPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (file == INVALID_HANDLE_VALUE) return nullptr;
-  return std::make_unique<Win32OutputFile>(file);
+  return std::make_unique<Win32OutputFile>(file, std::move(folder));
 }
 
 bool Win32FileSystem::Replace(const std::wstring& from, const std::wstring& to) {
-  return ::MoveFileExW(LongPath(from).c_str(), LongPath(to).c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+  // A rename replaces the name's entry; a link there is replaced, not followed.
+  const UniqueFile folder = HoldFolder(to);
+  return folder.valid() && ::MoveFileExW(LongPath(from).c_str(), LongPath(to).c_str(),
+                                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
 }
 
 bool Win32FileSystem::Remove(const std::wstring& path) {
-  return ::DeleteFileW(LongPath(path).c_str());
+  const UniqueFile folder = HoldFolder(path);
+  return folder.valid() && ::DeleteFileW(LongPath(path).c_str());
 }
 
 bool Win32FileSystem::EnsureFolder(const std::wstring& path) {
-  if (::CreateDirectoryW(LongPath(path).c_str(), nullptr)) return true;
+  ::CreateDirectoryW(LongPath(path).c_str(), nullptr);
   const DWORD attributes = ::GetFileAttributesW(LongPath(path).c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+  // A junction in its place would send what is written there elsewhere.
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+         !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
 // ---- shell
