@@ -5,6 +5,7 @@
 #include <map>
 #include <set>
 
+#include "catalog/icon_location.h"
 #include "catalog/scan.h"
 #include "catalog/snapshot.h"
 #include "changes/apply.h"
@@ -34,6 +35,32 @@ std::wstring JsonString(const std::wstring& text) {
     }
   }
   return out + L"\"";
+}
+
+// A field of --list's lines, and registry text named in a message: tab, line
+// breaks and backslash escaped, so that each line is one type (or one name)
+// whatever its values hold.
+std::wstring EscapedField(const std::wstring& text) {
+  std::wstring out;
+  for (const wchar_t c : text) {
+    switch (c) {
+      case L'\t':
+        out += L"\\t";
+        break;
+      case L'\r':
+        out += L"\\r";
+        break;
+      case L'\n':
+        out += L"\\n";
+        break;
+      case L'\\':
+        out += L"\\\\";
+        break;
+      default:
+        out += c;
+    }
+  }
+  return out;
 }
 
 const wchar_t* SourceName(ProgIdSource source) {
@@ -112,6 +139,15 @@ std::wstring StoredText(const std::vector<unsigned char>& bytes) {
   return text;
 }
 
+// Whether every original the records hold was put back (or was there
+// already). A type neither record holds was never changed by Tarrow, and a
+// missing Defaults.dat holds nothing to put back: neither is a failure.
+bool NothingLeftBehind(const RestoreOutcome& outcome) {
+  return outcome.failures.empty() && outcome.refusedEntries == 0 && !outcome.journalSaveFailed &&
+         outcome.journal != JournalState::Damaged && outcome.journal != JournalState::Unreadable &&
+         outcome.snapshot != SnapshotState::Unreadable && !outcome.snapshotDamaged;
+}
+
 }  // namespace
 
 int RunList(CommandContext& context, bool json) {
@@ -120,8 +156,8 @@ int RunList(CommandContext& context, bool json) {
   TakeSnapshotIfNone(context.os, types);
   if (!json) {
     for (const TypeItem& item : types) {
-      WriteLine(context.out,
-                item.extension + L"\t" + item.progId + L"\t" + item.description + L"\t" + item.location);
+      WriteLine(context.out, EscapedField(item.extension) + L"\t" + EscapedField(item.progId) + L"\t" +
+                                 EscapedField(item.description) + L"\t" + EscapedField(item.location));
     }
     return kExitOk;
   }
@@ -144,6 +180,12 @@ int RunList(CommandContext& context, bool json) {
 }
 
 int RunSet(CommandContext& context, const std::wstring& extension, const std::wstring& location) {
+  // Refused before anything is read or written: a location the list would
+  // drop, or that no shell can draw, would leave a type Tarrow cannot show.
+  if (const std::wstring problem = LocationProblem(context.os.shell, location); !problem.empty()) {
+    WriteLine(context.err, L"tarrow: " + problem + L".");
+    return kExitUsage;
+  }
   const TypeList listed = ListTypes(context.os);
   const TypeItem* item = Find(context.os.shell, listed, extension);
   if (!item) return UnknownExtension(context, extension);
@@ -181,9 +223,7 @@ int RunRestore(CommandContext& context, const std::vector<std::wstring>& extensi
   const std::wstring message = RestoreMessage(context.os, outcome);
   if (!message.empty()) WriteMessage(context.err, message);
   WriteLine(context.out, RestoreSummary(outcome));
-  const bool failed = !outcome.failures.empty() || outcome.refusedEntries > 0 ||
-                      outcome.journal == JournalState::Damaged || outcome.journal == JournalState::Unreadable;
-  return failed ? kExitFailed : kExitOk;
+  return NothingLeftBehind(outcome) ? kExitOk : kExitFailed;
 }
 
 int RunExport(CommandContext& context, const std::wstring& file) {
@@ -199,6 +239,7 @@ int RunExport(CommandContext& context, const std::wstring& file) {
     return kExitFailed;
   }
   std::vector<RegFileValue> values;
+  std::vector<std::wstring> classes;  // each value's class, to name it
   for (const JournalEntry& entry : journal.entries) {
     RegKey key = 0;
     if (context.os.registry.OpenKey(LayerRoot(entry.layer), DefaultIconPath(entry.progId), RegAccess::Read,
@@ -216,17 +257,38 @@ int RunExport(CommandContext& context, const std::wstring& file) {
         const wchar_t* root =
             entry.layer == ClassLayer::User ? L"HKEY_CURRENT_USER\\" : L"HKEY_LOCAL_MACHINE\\";
         values.push_back({root + DefaultIconPath(entry.progId), L"", type, StoredText(bytes)});
+        classes.push_back(entry.progId);
       }
     }
     context.os.registry.CloseKey(key);
   }
-  if (!WriteWholeFile(context.os.files, file, RegFileBytes(values))) {
+  // A value the file cannot carry is left out, never written in a form that
+  // would import as something else.
+  std::vector<RegFileValue> carried;
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    const std::wstring problem = RegFileProblem(values[i]);
+    if (problem.empty()) {
+      carried.push_back(values[i]);
+    } else {
+      WriteLine(context.err, L"tarrow: the icon of \"" + EscapedField(classes[i]) + L"\" was left out: " +
+                                 problem + L", which a .reg file cannot carry.");
+    }
+  }
+  const int exitCode = carried.size() == values.size() ? kExitOk : kExitFailed;
+  if (carried.empty()) {
+    WriteLine(context.out,
+              L"Nothing to export: " +
+                  std::wstring(values.empty() ? L"Tarrow has changed no icon" : L"every value was left out") +
+                  L", so " + file + L" was not written.");
+    return exitCode;
+  }
+  if (!WriteWholeFile(context.os.files, file, RegFileBytes(carried))) {
     WriteLine(context.err, L"tarrow: " + file + L" could not be written; nothing was exported.");
     return kExitFailed;
   }
-  WriteLine(context.out, std::to_wstring(values.size()) + (values.size() == 1 ? L" value" : L" values") +
+  WriteLine(context.out, std::to_wstring(carried.size()) + (carried.size() == 1 ? L" value" : L" values") +
                              L" exported to " + file + L".");
-  return kExitOk;
+  return exitCode;
 }
 
 }  // namespace tarrow::cli
