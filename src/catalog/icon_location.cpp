@@ -1,10 +1,14 @@
 #include "catalog/icon_location.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace tarrow {
 
 namespace {
+
+// The size an icon is drawn at only to see that it is there.
+constexpr int kProbeSizePx = 16;
 
 bool IsBlank(wchar_t c) {
   return c == L' ' || c == L'\t';
@@ -51,6 +55,40 @@ int ParseIconIndex(std::wstring_view text) {
     return 0;
   }
   return static_cast<int>(value);
+}
+
+bool IsPerFileIcon(const std::wstring& location) {
+  return location == L"%1";
+}
+
+std::wstring LocationProblem(Shell& shell, const std::wstring& location) {
+  if (std::any_of(location.begin(), location.end(),
+                  [](wchar_t c) { return static_cast<std::uint32_t>(c) < 0x20; }))
+    return L"the icon location holds a line break or another control character";
+  if (IsPerFileIcon(location))
+    return L"\"%1\" makes each file its own icon, so the type would have none to list; give a file and an "
+           L"icon index, as in C:\\Icons\\set.dll,3";
+  const IconLocation icon = SplitIconLocation(location);
+  if (icon.file.empty()) return L"the icon location names no file";
+  const std::wstring quoted = L"\"" + icon.file + L"\"";
+  const int count = shell.CountIcons(IconFileForExtraction(shell, icon.file));
+  if (count <= 0)
+    return quoted + L" holds no icons, or cannot be read: give a .dll, .exe or .ico file that holds icons";
+  if (icon.index >= count) {
+    const std::wstring held =
+        count == 1 ? L"1 icon, numbered 0"
+                   : std::to_wstring(count) + L" icons, numbered from 0 to " + std::to_wstring(count - 1);
+    return quoted + L" holds " + held + L": there is no icon " + std::to_wstring(icon.index);
+  }
+  if (icon.index < 0) {
+    const IconHandle found = ExtractOneIcon(shell, icon.file, icon.index, kProbeSizePx);
+    if (found == 0) {
+      return quoted + L" holds no icon with the resource id " + std::to_wstring(-std::int64_t{icon.index}) +
+             L" (the index " + std::to_wstring(icon.index) + L")";
+    }
+    shell.DestroyIcon(found);
+  }
+  return {};
 }
 
 std::wstring BuildIconLocation(const std::wstring& file, std::int64_t index) {

@@ -25,6 +25,16 @@ IconLocation SplitIconLocation(const std::wstring& location);
 // up to the first non-digit. No digits, or a value outside 32 bits, gives 0.
 int ParseIconIndex(std::wstring_view text);
 
+// "%1": each file is its own icon (as an .ico or .exe file is), so the type
+// has none of its own to show or change.
+bool IsPerFileIcon(const std::wstring& location);
+
+// Why `location` cannot be a type's icon, in the user's words; empty when it
+// can. It must name one icon the shell can draw: no control characters, not
+// "%1", and a file that holds an icon at its index (a negative index is the
+// icon's resource id, which extraction alone can tell).
+std::wstring LocationProblem(Shell& shell, const std::wstring& location);
+
 // The file, ",", the index in decimal.
 std::wstring BuildIconLocation(const std::wstring& file, std::int64_t index);
 

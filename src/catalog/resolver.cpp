@@ -6,6 +6,7 @@
 #include <utility>
 #include <variant>
 
+#include "catalog/icon_location.h"
 #include "platform/registry.h"
 
 namespace tarrow {
@@ -69,7 +70,42 @@ LayerRead ReadOpenLayer(Registry& reg, RegKey key, ClassLayer layer, const std::
   return read;
 }
 
+constexpr wchar_t kApplicationsPrefix[] = L"Applications\\";
+
+bool AsciiEqualFolded(wchar_t a, wchar_t b) {
+  const auto fold = [](wchar_t c) {
+    return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c;
+  };
+  return fold(a) == fold(b);
+}
+
+// The program file a command starts: the quoted text, or the text up to the
+// program's own file name (an unquoted path may hold blanks), or up to the
+// first blank.
+std::wstring ProgramOfCommand(Shell& shell, const std::wstring& command, const std::wstring& programName) {
+  const std::size_t start = command.find_first_not_of(L" \t");
+  if (start == std::wstring::npos) return {};
+  if (command[start] == L'"') {
+    const std::size_t close = command.find(L'"', start + 1);
+    return command.substr(start + 1, close == std::wstring::npos ? std::wstring::npos : close - start - 1);
+  }
+  const std::wstring lower = shell.LowerCase(command);
+  const std::wstring name = shell.LowerCase(programName);
+  for (std::size_t at = lower.find(name, start); at != std::wstring::npos; at = lower.find(name, at + 1)) {
+    const std::size_t end = at + name.size();
+    const bool whole = (at == start || lower[at - 1] == L'\\' || lower[at - 1] == L'/') &&
+                       (end == lower.size() || lower[end] == L' ' || lower[end] == L'\t');
+    if (whole) return command.substr(start, end - start);
+  }
+  return command.substr(start, command.find_first_of(L" \t", start) - start);
+}
+
 }  // namespace
+
+bool IsApplicationProgId(const std::wstring& progId) {
+  return IsApplicationClass(progId) &&
+         progId.find(L'\\', std::wstring_view(kApplicationsPrefix).size()) == std::wstring::npos;
+}
 
 // A class key opened in each layer that has it, so that the values and keys
 // below it are reached without walking Software\Classes again.
@@ -260,9 +296,38 @@ ResolvedType TypeResolver::Resolve(const std::wstring& extension) {
   type.source = hops > 0 ? ProgIdSource::CurVer : source;
   if (const auto description = progIdKey.Read(L"")) type.description = description->text;
   type.defaultIcon = progIdKey.Read(L"DefaultIcon");
+  if (IsApplicationProgId(type.progId)) DescribeApplication(type, progIdKey, fromDefault);
   type.iconHandler =
-      (type.defaultIcon && type.defaultIcon->text == L"%1") || progIdKey.Has(L"shellex\\IconHandler");
+      (type.defaultIcon && IsPerFileIcon(type.defaultIcon->text)) || progIdKey.Has(L"shellex\\IconHandler");
   return type;
+}
+
+void TypeResolver::DescribeApplication(ResolvedType& type, ClassKey& program,
+                                       const std::wstring& extensionProgId) {
+  const std::wstring programName = type.progId.substr(std::wstring_view(kApplicationsPrefix).size());
+  // Such a class has no name of its own: Explorer's Type column goes on to
+  // the extension's own class, so the type keeps the name the user knows it
+  // by. Failing that, the program's name: FriendlyAppName when it is plain
+  // text (an "@file,-id" name needs a resource read), else its file name.
+  if (type.description.empty() && !extensionProgId.empty() && !Same(extensionProgId, type.progId)) {
+    std::wstring reached;
+    int hops = 0;
+    if (const auto own = FollowCurVer(extensionProgId, reached, hops).Read(L"")) type.description = own->text;
+  }
+  if (type.description.empty()) {
+    const auto friendly = program.Read(L"", L"FriendlyAppName");
+    type.description =
+        friendly && !friendly->text.empty() && friendly->text[0] != L'@' ? friendly->text : programName;
+  }
+  // "DefaultIcon: an icon to represent the application instead of the first
+  // icon stored in the .exe file": without one, that first icon is it.
+  if (type.defaultIcon) return;
+  const auto command = program.Read(L"shell\\open\\command");
+  if (!command) return;
+  const std::wstring file = ProgramOfCommand(shell_, command->text, programName);
+  if (file.empty()) return;
+  type.defaultIcon = LayeredValue{BuildIconLocation(file, 0), command->type, command->layer};
+  type.programIcon = true;
 }
 
 std::vector<std::size_t> ProgIdGroups::Others(std::size_t index) const {

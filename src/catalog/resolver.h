@@ -43,7 +43,15 @@ struct ResolvedType {
   std::optional<LayeredValue> defaultIcon;  // <ProgID>\DefaultIcon's default value
   // Icons decided file by file: DefaultIcon "%1", or an icon handler.
   bool iconHandler = false;
+  // `defaultIcon` is the program's own first icon, read from its command: an
+  // Applications\<program> class without a DefaultIcon key.
+  bool programIcon = false;
 };
+
+// Whether `progId` is a program chosen by its file ("Open with", then a
+// program browsed to): "Applications\" and the program's file name, with no
+// other backslash.
+bool IsApplicationProgId(const std::wstring& progId);
 
 // Hand-overs followed from one ProgID to the next before giving up on a chain.
 inline constexpr int kMaxCurVerHops = 8;
@@ -83,6 +91,9 @@ class TypeResolver {
   ClassKey FollowCurVer(const std::wstring& progId, std::wstring& last, int& hops,
                         std::vector<std::wstring>* targets = nullptr);
   bool Same(const std::wstring& a, const std::wstring& b);
+  // Fills in what an Applications\<program> class leaves out: the
+  // description the extension's own class gives, and the program's icon.
+  void DescribeApplication(ResolvedType& type, ClassKey& program, const std::wstring& extensionProgId);
 
   Registry& registry_;
   Shell& shell_;

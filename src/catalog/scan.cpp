@@ -35,7 +35,7 @@ std::optional<TypeItem> ListedItem(const ResolvedType& type) {
   if (type.progId.empty() || !type.defaultIcon || type.description.empty()) return std::nullopt;
   const std::wstring& location = type.defaultIcon->text;
   // "%1": the file is its own icon, so the type has none of its own to show.
-  if (location.empty() || location == L"%1") return std::nullopt;
+  if (location.empty() || IsPerFileIcon(location)) return std::nullopt;
   return TypeItem{.extension = type.extension,
                   .progId = type.progId,
                   .description = type.description,

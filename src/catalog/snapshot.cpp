@@ -215,9 +215,10 @@ bool SnapshotWriter::End() {
 
 SnapshotContents ParseSnapshot(Shell& shell, std::string_view bytes) {
   const std::string_view bom(kUtf8Bom);
-  const std::wstring text =
-      bytes.substr(0, bom.size()) == bom ? FromUtf8(bytes.substr(bom.size())) : shell.AnsiToWide(bytes);
+  const bool marked = bytes.substr(0, bom.size()) == bom;
+  const std::wstring text = marked ? FromUtf8(bytes.substr(bom.size())) : shell.AnsiToWide(bytes);
   SnapshotContents contents;
+  contents.empty = bytes.size() == (marked ? bom.size() : 0);
   const std::wstring_view all(text);
   std::size_t start = 0;
   std::size_t number = 0;

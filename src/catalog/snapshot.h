@@ -61,6 +61,9 @@ struct SnapshotLine {
 struct SnapshotContents {
   std::vector<SnapshotLine> lines;
   std::vector<std::size_t> unusable;
+  // Nothing after the byte-order mark: the record of a first run that listed
+  // no types, as the writer leaves it.
+  bool empty = false;
 };
 
 // Splits each line at its first comma; lines without one, with an empty
@@ -72,10 +75,11 @@ enum class SnapshotState { Missing, Unreadable, Read };
 struct SnapshotReading {
   SnapshotState state = SnapshotState::Missing;
   SnapshotContents contents;
-  // Read, but with lines that cannot be used or none at all: a damaged file
-  // must never pass for a complete or an empty one.
+  // Read, but with lines that cannot be used, or with text and no line at
+  // all: a damaged file must never pass for a complete or an empty one.
   bool damaged() const {
-    return state == SnapshotState::Read && (contents.lines.empty() || !contents.unusable.empty());
+    return state == SnapshotState::Read &&
+           (!contents.unusable.empty() || (contents.lines.empty() && !contents.empty));
   }
 };
 

@@ -6,9 +6,13 @@
 namespace tarrow {
 namespace {
 
-// What quoted text cannot carry: the file's lines end at line breaks, and a
-// NUL ends the text.
-constexpr std::u16string_view kUnquotable(u"\r\n\0", 3);
+bool IsControl(wchar_t c) {
+  return static_cast<std::uint32_t>(c) < 0x20;
+}
+
+bool HasControl(const std::wstring& text) {
+  return std::any_of(text.begin(), text.end(), IsControl);
+}
 
 // The text as UTF-16 code units, whatever the width of wchar_t.
 std::u16string Utf16(const std::wstring& text) {
@@ -78,19 +82,31 @@ std::u16string HexData(std::size_t column, std::uint32_t type, const std::u16str
 
 }  // namespace
 
+std::wstring RegFileProblem(const RegFileValue& value) {
+  if (HasControl(value.key)) return L"its key name holds a line break or another control character";
+  if (value.key.find(L']') != std::wstring::npos) return L"its key name holds a \"]\"";
+  if (value.key.empty() || value.key.front() == L'\\' || value.key.back() == L'\\' ||
+      value.key.find(L"\\\\") != std::wstring::npos)
+    return L"its key name has an empty part";
+  if (value.key.front() == L'-') return L"its key name starts with \"-\"";
+  if (HasControl(value.name)) return L"its value name holds a line break or another control character";
+  return {};
+}
+
 std::string RegFileBytes(const std::vector<RegFileValue>& values) {
   std::vector<std::wstring> keys;
   for (const auto& value : values) {
+    if (!RegFileProblem(value).empty()) continue;
     if (std::find(keys.begin(), keys.end(), value.key) == keys.end()) keys.push_back(value.key);
   }
   std::u16string file = u"\uFEFFWindows Registry Editor Version 5.00\r\n";
   for (const auto& key : keys) {
     file += u"\r\n[" + Utf16(key) + u"]\r\n";
     for (const auto& value : values) {
-      if (value.key != key) continue;
+      if (value.key != key || !RegFileProblem(value).empty()) continue;
       const std::u16string name = value.name.empty() ? u"@=" : Escaped(Utf16(value.name)) + u"=";
       const std::u16string text = Utf16(value.text);
-      const bool quotable = value.type == kRegSz && text.find_first_of(kUnquotable) == std::u16string::npos;
+      const bool quotable = value.type == kRegSz && !HasControl(value.text);
       file += name + (quotable ? Escaped(text) : HexData(name.size(), value.type, text)) + u"\r\n";
     }
   }

@@ -286,6 +286,7 @@ bool RestoreFell(const RestoreOutcome& outcome) {
   };
   return outcome.busy || !outcome.failures.empty() || outcome.refusedEntries > 0 || outcome.journalSaveFailed ||
          bad(outcome.userRecord) || bad(outcome.machineRecord) || outcome.snapshotDamaged ||
+         outcome.snapshot == SnapshotState::Unreadable ||
          !outcome.unusableLines.empty();
 }
 

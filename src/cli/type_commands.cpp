@@ -5,6 +5,7 @@
 #include <map>
 #include <set>
 
+#include "catalog/icon_location.h"
 #include "catalog/scan.h"
 #include "catalog/snapshot.h"
 #include "changes/apply.h"
@@ -35,6 +36,32 @@ std::wstring JsonString(const std::wstring& text) {
     }
   }
   return out + L"\"";
+}
+
+// A field of --list's lines, and registry text named in a message: tab, line
+// breaks and backslash escaped, so that each line is one type (or one name)
+// whatever its values hold.
+std::wstring EscapedField(const std::wstring& text) {
+  std::wstring out;
+  for (const wchar_t c : text) {
+    switch (c) {
+      case L'\t':
+        out += L"\\t";
+        break;
+      case L'\r':
+        out += L"\\r";
+        break;
+      case L'\n':
+        out += L"\\n";
+        break;
+      case L'\\':
+        out += L"\\\\";
+        break;
+      default:
+        out += c;
+    }
+  }
+  return out;
 }
 
 const wchar_t* SourceName(ProgIdSource source) {
@@ -89,8 +116,8 @@ int RunList(CommandContext& context, bool json) {
   TakeSnapshotIfNone(context.os, types);
   if (!json) {
     for (const TypeItem& item : types) {
-      WriteLine(context.out,
-                item.extension + L"\t" + item.progId + L"\t" + item.description + L"\t" + item.location);
+      WriteLine(context.out, EscapedField(item.extension) + L"\t" + EscapedField(item.progId) + L"\t" +
+                                 EscapedField(item.description) + L"\t" + EscapedField(item.location));
     }
     return kExitOk;
   }
@@ -113,6 +140,12 @@ int RunList(CommandContext& context, bool json) {
 }
 
 int RunSet(CommandContext& context, const std::wstring& extension, const std::wstring& location) {
+  // Refused before anything is read or written: a location the list would
+  // drop, or that no shell can draw, would leave a type Tarrow cannot show.
+  if (const std::wstring problem = LocationProblem(context.os.shell, location); !problem.empty()) {
+    WriteLine(context.err, L"tarrow: " + problem + L".");
+    return kExitUsage;
+  }
   TypeList listed = ListTypes(context.os);
   const TypeItem* item = Find(context.os.shell, listed, extension);
   if (!item) return UnknownExtension(context, extension);
@@ -162,6 +195,7 @@ int RunExport(CommandContext& context, const std::wstring& file) {
     return ReportUsageError(L"the folder " + folder + L" does not exist", context.err);
   }
   std::vector<RegFileValue> values;
+  std::vector<std::wstring> classes;  // each value's class, to name it
   for (const RecordScope scope : {RecordScope::User, RecordScope::Machine}) {
     const JournalLoad record = LoadRecord(context.os, scope);
     if (!record.usable()) {
@@ -175,15 +209,36 @@ int RunExport(CommandContext& context, const std::wstring& file) {
       if (entry.settled || !now || !HoldsWritten(entry, *now)) continue;
       const wchar_t* root = entry.layer == ClassLayer::User ? L"HKEY_CURRENT_USER\\" : L"HKEY_LOCAL_MACHINE\\";
       values.push_back({root + DefaultIconPath(entry.progId), L"", now->type, StoredText(now->bytes)});
+      classes.push_back(entry.progId);
     }
   }
-  if (!WriteWholeFile(context.os.files, file, RegFileBytes(values))) {
+  // A value the file cannot carry is left out, never written in a form that
+  // would import as something else.
+  std::vector<RegFileValue> carried;
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    const std::wstring problem = RegFileProblem(values[i]);
+    if (problem.empty()) {
+      carried.push_back(values[i]);
+    } else {
+      WriteLine(context.err, L"tarrow: the icon of \"" + EscapedField(classes[i]) + L"\" was left out: " +
+                                 problem + L", which a .reg file cannot carry.");
+    }
+  }
+  const int exitCode = carried.size() == values.size() ? kExitOk : kExitFailed;
+  if (carried.empty()) {
+    WriteLine(context.out,
+              L"Nothing to export: " +
+                  std::wstring(values.empty() ? L"Tarrow has changed no icon" : L"every value was left out") +
+                  L", so " + file + L" was not written.");
+    return exitCode;
+  }
+  if (!WriteWholeFile(context.os.files, file, RegFileBytes(carried))) {
     WriteLine(context.err, L"tarrow: " + file + L" could not be written; nothing was exported.");
     return kExitFailed;
   }
-  WriteLine(context.out, std::to_wstring(values.size()) + (values.size() == 1 ? L" value" : L" values") +
+  WriteLine(context.out, std::to_wstring(carried.size()) + (carried.size() == 1 ? L" value" : L" values") +
                              L" exported to " + file + L".");
-  return kExitOk;
+  return exitCode;
 }
 
 }  // namespace tarrow::cli

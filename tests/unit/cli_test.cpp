@@ -207,14 +207,28 @@ class TypeCommandsTest : public CommandsTest {
     fake.registry.SetText(
         kCurrentUser, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.htm\\UserChoice",
         L"ProgId", L"Browser.Html");
+    fake.shell.iconFiles[L"c:\\new.dll"] = 4;
+    fake.shell.iconFiles[L"c:\\x.dll"] = 3;
+  }
+  // A type of the machine layer whose class is `progId`.
+  void AddType(const std::wstring& extension, const std::wstring& progId, const std::wstring& description,
+               const std::wstring& location) {
+    fake.registry.SetText(kLocalMachine, ClassPath(extension), L"", progId);
+    fake.registry.SetText(kLocalMachine, ClassPath(progId), L"", description);
+    fake.registry.SetText(kLocalMachine, DefaultIconPath(progId), L"", location);
+  }
+  std::string Bytes(const std::wstring& text) {
+    std::string bytes;
+    for (const wchar_t c : text) bytes += {static_cast<char>(c & 0xFF), static_cast<char>((c >> 8) & 0xFF)};
+    return bytes;
   }
 };
 
 TEST_F(TypeCommandsTest, ListPrintsEachListedTypeAsTheWindowShowsIt) {
   EXPECT_EQ(Run({L"--list"}), 0);
   EXPECT_EQ(out.text,
-            L".txt\ttxtfile\tText Document\t%SystemRoot%\\t.dll,-102\n"
-            L".htm\tBrowser.Html\tThe \"Browser\" \\ page\tC:\\Browser\\b.exe,0\n");
+            L".txt\ttxtfile\tText Document\t%SystemRoot%\\\\t.dll,-102\n"
+            L".htm\tBrowser.Html\tThe \"Browser\" \\\\ page\tC:\\\\Browser\\\\b.exe,0\n");
   EXPECT_EQ(err.text, L"");
   // The first run records the originals, whether it shows a window or not.
   EXPECT_EQ(fake.files.files[L"C:\\Tarrow\\Defaults.dat"],
@@ -264,6 +278,165 @@ TEST_F(TypeCommandsTest, SetRestoreAndExportWorkOnTheTypeTheExtensionShows) {
   EXPECT_EQ(Run({L"--restore", L".HTM"}), 0);
   EXPECT_EQ(fake.registry.Text(kCurrentUser, DefaultIconPath(L"Browser.Html")), L"C:\\Browser\\b.exe,0");
   EXPECT_EQ(Run({L"--set", L".nope", L"C:\\x.dll,2"}), 2);
+}
+
+// Each line is one type with four tab-separated fields, whatever its text
+// holds: tab, CR, LF and backslash are escaped as \t, \r, \n and \\.
+TEST_F(TypeCommandsTest, ListEscapesTabsLineBreaksAndBackslashesInEveryField) {
+  // A class or extension name holds anything but a backslash, a description
+  // or a location anything at all.
+  const struct {
+    const wchar_t* text;
+    const wchar_t* field;
+    bool name;
+  } cases[] = {
+      {L"plain", L"plain", true},
+      {L"a\tb", L"a\\tb", true},
+      {L"two\r\nlines", L"two\\r\\nlines", true},
+      {L"\n", L"\\n", true},
+      {L"back\\slash", L"back\\\\slash", false},
+      {L"typed \\t", L"typed \\\\t", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(Narrow(c.field));
+    fake::FakeOs os;
+    os.registry.CreateKey(kCurrentUser, kClassesKey);
+    const std::wstring name = c.name ? c.text : L"n";
+    const std::wstring nameField = c.name ? c.field : L"n";
+    os.registry.SetText(kLocalMachine, ClassPath(L".e" + name), L"", L"p" + name);
+    os.registry.SetText(kLocalMachine, ClassPath(L"p" + name), L"", c.text);
+    os.registry.SetText(kLocalMachine, DefaultIconPath(L"p" + name), L"",
+                        std::wstring(L"i") + c.text + L",1");
+    StringSink listed, errors;
+    CommandContext here{os.os, listed, errors, L"1.5.0.0", [] { return false; }};
+    EXPECT_EQ(cli::Run(ParseArguments({L"--list"}).arguments, here), 0);
+    EXPECT_EQ(listed.text,
+              L".e" + nameField + L"\tp" + nameField + L"\t" + c.field + L"\ti" + c.field + L",1\n");
+  }
+}
+
+TEST_F(TypeCommandsTest, SetRefusesALocationTheListWouldDropOrNoShellCanDraw) {
+  fake.shell.iconFiles[L"c:\\one.ico"] = 1;
+  fake.shell.iconFiles[L"c:\\windows\\s.dll"] = 2;
+  fake.shell.environment[L"SystemRoot"] = L"C:\\Windows";
+  const struct {
+    std::wstring location;
+    const wchar_t* error;  // empty: taken
+  } cases[] = {
+      {L"%1",
+       L"\"%1\" makes each file its own icon, so the type would have none to list; give a file and an icon "
+       L"index, as in C:\\Icons\\set.dll,3"},
+      {L"C:\\Pictures\\picture.png",
+       L"\"C:\\Pictures\\picture.png\" holds no icons, or cannot be read: give a .dll, .exe or .ico file "
+       L"that "
+       L"holds icons"},
+      {L"C:\\x.dll,3", L"\"C:\\x.dll\" holds 3 icons, numbered from 0 to 2: there is no icon 3"},
+      {L"C:\\one.ico,1", L"\"C:\\one.ico\" holds 1 icon, numbered 0: there is no icon 1"},
+      {L"C:\\x.dll,-5", L"\"C:\\x.dll\" holds no icon with the resource id 5 (the index -5)"},
+      {L"C:\\x.dll,1\r\nC:\\x.dll,2", L"the icon location holds a line break or another control character"},
+      {L",2", L"the icon location names no file"},
+      {L"C:\\x.dll,2", L""},
+      {L"C:\\x.dll,-1", L""},
+      {L"C:\\one.ico", L""},
+      {L"%SystemRoot%\\s.dll,1", L""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(Narrow(c.location));
+    out.text.clear();
+    err.text.clear();
+    const std::size_t writes = fake.registry.writes.size();
+    const int code = Run({L"--set", L".txt", c.location});
+    if (*c.error == L'\0') {
+      EXPECT_EQ(code, 0) << Narrow(err.text);
+      EXPECT_EQ(fake.registry.Text(kLocalMachine, DefaultIconPath(L"txtfile")), c.location);
+      continue;
+    }
+    EXPECT_EQ(code, 2);
+    EXPECT_EQ(err.text, L"tarrow: " + std::wstring(c.error) + L".\n");
+    EXPECT_EQ(out.text, L"");
+    EXPECT_EQ(fake.registry.writes.size(), writes);
+  }
+  EXPECT_EQ(fake.shell.liveIcons(), 0) << "the icon drawn to check a resource id is released";
+}
+
+// A class name can hold anything but a backslash: one holding a line break
+// and "[...]" would add lines of its own to a .reg file.
+TEST_F(TypeCommandsTest, ExportLeavesOutAndNamesAClassNameAFileCannotCarry) {
+  const std::wstring hostile = L"x]\r\n[HKEY_CURRENT_USER]\r\n\"Planted\"=\"1\"";
+  AddType(L".evil", hostile, L"Evil", L"C:\\h.dll,1");
+  fake.files.folders.insert(L"C:\\Out");
+  ASSERT_EQ(Run({L"--set", L".evil", L"C:\\x.dll,1"}), 0) << Narrow(err.text);
+  ASSERT_EQ(Run({L"--set", L".txt", L"C:\\x.dll,2"}), 0) << Narrow(err.text);
+  out.text.clear();
+  EXPECT_EQ(Run({L"--export", L"C:\\Out\\icons.reg"}), 1);
+  EXPECT_EQ(err.text,
+            L"tarrow: the icon of \"x]\\r\\n[HKEY_CURRENT_USER]\\r\\n\"Planted\"=\"1\"\" was left out: its "
+            L"key name "
+            L"holds a line break or another control character, which a .reg file cannot carry.\n");
+  EXPECT_EQ(out.text, L"1 value exported to C:\\Out\\icons.reg.\n");
+  EXPECT_EQ(fake.files.files[L"C:\\Out\\icons.reg"],
+            Bytes(L"\uFEFFWindows Registry Editor Version 5.00\r\n\r\n"
+                  L"[HKEY_LOCAL_MACHINE\\Software\\Classes\\txtfile\\DefaultIcon]\r\n"
+                  L"@=\"C:\\\\x.dll,2\"\r\n\r\n"));
+}
+
+TEST_F(TypeCommandsTest, ExportWithNothingToExportSaysSoAndWritesNoFile) {
+  fake.files.folders.insert(L"C:\\Out");
+  EXPECT_EQ(Run({L"--export", L"C:\\Out\\icons.reg"}), 0);
+  EXPECT_EQ(out.text,
+            L"Nothing to export: Tarrow has changed no icon, so C:\\Out\\icons.reg was not written.\n");
+  EXPECT_EQ(err.text, L"");
+  EXPECT_EQ(fake.files.files.count(L"C:\\Out\\icons.reg"), 0u);
+
+  AddType(L".evil", L"a\nb", L"Evil", L"C:\\h.dll,1");
+  ASSERT_EQ(Run({L"--set", L".evil", L"C:\\x.dll,1"}), 0) << Narrow(err.text);
+  out.text.clear();
+  err.text.clear();
+  EXPECT_EQ(Run({L"--export", L"C:\\Out\\icons.reg"}), 1);
+  EXPECT_EQ(out.text,
+            L"Nothing to export: every value was left out, so C:\\Out\\icons.reg was not written.\n");
+  EXPECT_EQ(fake.files.files.count(L"C:\\Out\\icons.reg"), 0u);
+}
+
+TEST_F(TypeCommandsTest, RestoreFailsWhenARecordCannotBeUsedAndTakesAnEmptyDefaultsDatAsNoTypes) {
+  const std::string bom = "\xEF\xBB\xBF";
+  const struct {
+    std::string defaults;
+    int exitCode;
+  } cases[] = {
+      {bom, 0},
+      {"", 0},
+      {bom + "txtfile,%SystemRoot%\\t.dll,-102\r\n", 0},
+      {bom + "garbage\r\n", 1},
+      {bom + "txtfile,%SystemRoot%\\t.dll,-102\r\ncut,C:\\", 1},
+      {bom + "\r\n", 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.defaults);
+    fake.files.files[L"C:\\Tarrow\\Defaults.dat"] = c.defaults;
+    err.text.clear();
+    EXPECT_EQ(Run({L"--restore"}), c.exitCode);
+    EXPECT_EQ(err.text.find(L"damaged") != std::wstring::npos, c.exitCode == 1) << Narrow(err.text);
+  }
+}
+
+TEST_F(TypeCommandsTest, AProgramChosenByItsFileIsListedAndRecorded) {
+  // "Open with", then a program browsed to: the choice names the program's
+  // class, which has a command and no name or icon of its own.
+  fake.registry.SetText(kCurrentUser, ClassPath(L"Applications\\notepad++.exe\\shell\\open\\command"), L"",
+                        L"\"C:\\Tools\\Notepad++\\notepad++.exe\" \"%1\"");
+  fake.registry.SetText(kCurrentUser,
+                        L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.txt\\UserChoice",
+                        L"ProgId", L"Applications\\notepad++.exe");
+  EXPECT_EQ(Run({L"--list"}), 0);
+  EXPECT_EQ(
+      out.text,
+      L".txt\tApplications\\\\notepad++.exe\tText Document\tC:\\\\Tools\\\\Notepad++\\\\notepad++.exe,0\n"
+      L".htm\tBrowser.Html\tThe \"Browser\" \\\\ page\tC:\\\\Browser\\\\b.exe,0\n");
+  EXPECT_EQ(fake.files.files[L"C:\\Tarrow\\Defaults.dat"],
+            "\xEF\xBB\xBF"
+            "Applications\\notepad++.exe,C:\\Tools\\Notepad++\\notepad++.exe,0\r\n"
+            "Browser.Html,C:\\Browser\\b.exe,0\r\n");
 }
 
 }  // namespace

@@ -86,6 +86,53 @@ TEST(RegExportTest, TextWithALineBreakOrNulIsWrittenAsHexOfItsType) {
                          u"\"c\"=hex(1):78,00,0d,00,79,00,00,00\r\n\r\n"));
 }
 
+TEST(RegExportTest, TextWithATabOrAnyOtherControlCharacterIsWrittenAsHex) {
+  const std::string bytes = RegFileBytes({
+      {L"HKEY_CURRENT_USER\\K", L"", kRegSz, L"a\tb"},
+      {L"HKEY_CURRENT_USER\\K", L"e", kRegSz, L"\x1a"},
+  });
+  EXPECT_EQ(bytes, Bytes(std::u16string(kHeader) + u"\r\n[HKEY_CURRENT_USER\\K]\r\n" +
+                         u"@=hex(1):61,00,09,00,62,00,00,00\r\n"
+                         u"\"e\"=hex(1):1a,00,00,00\r\n\r\n"));
+}
+
+// The registry editor reads a key line up to its "]" and each line on its
+// own, with no escapes in key names: a class name may hold anything but a
+// backslash, and whatever would read back as another key is left out.
+TEST(RegExportTest, ValuesWhoseNamesAFileCannotCarryAreNamedAndLeftOut) {
+  const struct {
+    const wchar_t* key;
+    const wchar_t* name;
+    const wchar_t* problem;
+  } cases[] = {
+      {L"HKEY_CURRENT_USER\\Software\\Classes\\x]\r\n[HKEY_CURRENT_USER]\r\n\"P\"=\"1\"\\DefaultIcon", L"",
+       L"its key name holds a line break or another control character"},
+      {L"HKEY_CURRENT_USER\\Software\\Classes\\a\nb\\DefaultIcon", L"",
+       L"its key name holds a line break or another control character"},
+      {L"HKEY_CURRENT_USER\\Software\\Classes\\a\rb\\DefaultIcon", L"",
+       L"its key name holds a line break or another control character"},
+      {L"HKEY_CURRENT_USER\\Software\\Classes\\a\x01\\DefaultIcon", L"",
+       L"its key name holds a line break or another control character"},
+      {L"HKEY_CURRENT_USER\\Software\\Classes\\a]b\\DefaultIcon", L"", L"its key name holds a \"]\""},
+      {L"HKEY_CURRENT_USER\\Software\\Classes\\\\DefaultIcon", L"", L"its key name has an empty part"},
+      {L"HKEY_CURRENT_USER\\", L"", L"its key name has an empty part"},
+      {L"", L"", L"its key name has an empty part"},
+      {L"-HKEY_CURRENT_USER\\Software", L"", L"its key name starts with \"-\""},
+      {L"HKEY_CURRENT_USER\\K", L"a\r\nb", L"its value name holds a line break or another control character"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "case " << (&c - cases));
+    const RegFileValue value{c.key, c.name, kRegSz, L"x.dll,1"};
+    EXPECT_EQ(RegFileProblem(value), c.problem);
+    EXPECT_EQ(RegFileBytes({value, {L"HKEY_CURRENT_USER\\Ok", L"", kRegSz, L"1"}}),
+              Bytes(std::u16string(kHeader) + u"\r\n[HKEY_CURRENT_USER\\Ok]\r\n@=\"1\"\r\n\r\n"));
+  }
+  // What a key name may hold: the file carries it as it is.
+  const std::wstring odd = L"HKEY_CURRENT_USER\\Software\\Classes\\ [a \"q\";=@ \u00e9 -\\DefaultIcon";
+  EXPECT_EQ(RegFileProblem({odd, L"", kRegSz, L"1"}), L"");
+  EXPECT_EQ(RegFileProblem({odd, L"t\"\\", kRegSz, L"1"}), L"");
+}
+
 TEST(RegExportTest, NothingToWriteIsTheHeaderAlone) {
   EXPECT_EQ(RegFileBytes({}), Bytes(std::u16string(kHeader) + u"\r\n"));
 }

@@ -360,6 +360,122 @@ TEST(TypeResolverTest, IconsDecidedPerFile) {
   }
 }
 
+// "Open with", then a program browsed to, makes the user's choice
+// Applications\<program>. Microsoft's "Application Registration" gives such a
+// class a DefaultIcon only to show "instead of the first icon stored in the
+// .exe file", and FriendlyAppName as the program's name; the class names no
+// file type, so Explorer's Type column goes on to the extension's own class.
+TEST(TypeResolverTest, AProgramChosenByItsFileKeepsItsTypesNameAndShowsTheProgramsIcon) {
+  const std::wstring program = L"Applications\\notepad++.exe";
+  const std::wstring command = program + L"\\shell\\open\\command";
+  const struct {
+    const char* name;
+    const wchar_t* extension;
+    std::function<void(Fixture&)> setUp;
+    const wchar_t* description;
+    const wchar_t* icon;  // empty: none
+    ClassLayer layer;
+    bool programIcon;
+  } cases[] = {
+      {"no DefaultIcon: the program's first icon; the extension's class names the type", L".txt",
+       [&](Fixture& f) {
+         f.TextType();
+         f.User(command, L"\"C:\\Program Files\\Notepad++\\notepad++.exe\" \"%1\"");
+       },
+       L"Text Document", L"C:\\Program Files\\Notepad++\\notepad++.exe,0", ClassLayer::User, true},
+      {"the program's DefaultIcon is shown instead", L".txt",
+       [&](Fixture& f) {
+         f.TextType();
+         f.User(command, L"\"C:\\np\\notepad++.exe\" \"%1\"");
+         f.User(program + L"\\DefaultIcon", L"C:\\icons\\np.ico");
+       },
+       L"Text Document", L"C:\\icons\\np.ico", ClassLayer::User, false},
+      {"an unquoted path with blanks ends at the program's file name", L".txt",
+       [&](Fixture& f) {
+         f.TextType();
+         f.User(command, L"C:\\Program Files\\My Notepad++.exe\\notepad++.EXE %1");
+       },
+       L"Text Document", L"C:\\Program Files\\My Notepad++.exe\\notepad++.EXE,0", ClassLayer::User, true},
+      {"an unquoted command naming another file ends at its first blank", L".txt",
+       [&](Fixture& f) {
+         f.TextType();
+         f.User(command, L"  C:\\np\\np.exe %1");
+       },
+       L"Text Document", L"C:\\np\\np.exe,0", ClassLayer::User, true},
+      {"installed for all users, an expandable command", L".txt",
+       [&](Fixture& f) {
+         f.TextType();
+         f.Machine(command, L"\"%ProgramFiles%\\np\\notepad++.exe\" \"%1\"", kRegExpandSz);
+       },
+       L"Text Document", L"%ProgramFiles%\\np\\notepad++.exe,0", ClassLayer::Machine, true},
+      {"the extension's class hands over by CurVer: its target names the type", L".txt",
+       [&](Fixture& f) {
+         Chain(f, 1);
+         f.User(command, L"\"C:\\np\\notepad++.exe\"");
+       },
+       L"Version 1", L"C:\\np\\notepad++.exe,0", ClassLayer::User, true},
+      {"no class for the extension: the program's FriendlyAppName", L".log",
+       [&](Fixture& f) {
+         f.User(command, L"\"C:\\np\\notepad++.exe\" \"%1\"");
+         f.reg.SetText(kCurrentUser, ClassPath(program), L"FriendlyAppName", L"Notepad++ editor");
+       },
+       L"Notepad++ editor", L"C:\\np\\notepad++.exe,0", ClassLayer::User, true},
+      {"an indirect FriendlyAppName (@file,-id) is not read: the program's file name", L".log",
+       [&](Fixture& f) {
+         f.User(command, L"\"C:\\np\\notepad++.exe\" \"%1\"");
+         f.reg.SetText(kCurrentUser, ClassPath(program), L"FriendlyAppName", L"@C:\\np\\np.dll,-3");
+       },
+       L"notepad++.exe", L"C:\\np\\notepad++.exe,0", ClassLayer::User, true},
+      {"no command and no DefaultIcon: no icon to show", L".txt",
+       [&](Fixture& f) {
+         f.TextType();
+         f.UserKey(program + L"\\shell\\open");
+       },
+       L"Text Document", L"", ClassLayer::User, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Fixture f;
+    c.setUp(f);
+    f.Choice(c.extension, L"UserChoice", program);
+    const ResolvedType type = f.resolver.Resolve(c.extension);
+    EXPECT_EQ(Narrow(type.progId), Narrow(program));
+    EXPECT_STREQ(SourceName(type.source), "UserChoice");
+    EXPECT_EQ(Narrow(type.description), Narrow(c.description));
+    EXPECT_EQ(type.programIcon, c.programIcon);
+    EXPECT_FALSE(type.iconHandler);
+    if (*c.icon == L'\0') {
+      EXPECT_FALSE(type.defaultIcon.has_value());
+      continue;
+    }
+    ASSERT_TRUE(type.defaultIcon.has_value());
+    EXPECT_EQ(Narrow(type.defaultIcon->text), Narrow(c.icon));
+    EXPECT_EQ(type.defaultIcon->layer, c.layer);
+    EXPECT_EQ(f.reg.openHandles(), 0);
+  }
+}
+
+TEST(TypeResolverTest, OnlyApplicationsAndOneFileNameIsAProgramsClass) {
+  EXPECT_TRUE(IsApplicationProgId(L"Applications\\notepad++.exe"));
+  EXPECT_TRUE(IsApplicationProgId(L"APPLICATIONS\\a"));
+  EXPECT_FALSE(IsApplicationProgId(L"Applications\\"));
+  EXPECT_FALSE(IsApplicationProgId(L"Applications\\a\\b"));
+  EXPECT_FALSE(IsApplicationProgId(L"Applicationsx\\a"));
+  EXPECT_FALSE(IsApplicationProgId(L"Applications.a"));
+  EXPECT_FALSE(IsApplicationProgId(L"txtfile"));
+
+  // Another class with a backslash in its name keeps the plain rules: no
+  // name of its own, and so no description.
+  Fixture f;
+  f.TextType();
+  f.User(L"Applications\\a\\b\\shell\\open\\command", L"C:\\a\\b.exe");
+  f.Choice(L".txt", L"UserChoice", L"Applications\\a\\b");
+  const ResolvedType type = f.resolver.Resolve(L".txt");
+  EXPECT_EQ(Narrow(type.progId), "Applications\\a\\b");
+  EXPECT_EQ(Narrow(type.description), "");
+  EXPECT_FALSE(type.defaultIcon.has_value());
+}
+
 TEST(TypeResolverTest, PerUserKeysAreOpenedOnlyWhereTheLayerHasTheClass) {
   Fixture f;
   f.TextType();

@@ -251,6 +251,8 @@ TEST(SnapshotRoundTripTest, EveryRecordedLocationComesBackUnchanged) {
       {L"caf\u00e9", L"C:\\\u00dcbung\\\u4e2d\u6587.ico"},
       {L"far", L"C:\\" + GrinningFace() + L".ico,0"},
       {L"txtfile", L"%SystemRoot%\\system32\\imageres.dll,-102"},
+      // A program chosen by its file: the class name holds a backslash.
+      {L"Applications\\notepad++.exe", L"C:\\Program Files\\Notepad++\\notepad++.exe,0"},
   };
   fake::FakeOs fake;
   SnapshotWriter writer(fake.os);
@@ -268,7 +270,7 @@ TEST(SnapshotRoundTripTest, EveryRecordedLocationComesBackUnchanged) {
   }
 }
 
-TEST(ReadSnapshotTest, AnEmptyCutOrGarbledFileIsDamagedAndNamesItsUnusableLines) {
+TEST(ReadSnapshotTest, ACutOrGarbledFileIsDamagedAndNamesItsUnusableLinesAndAnEmptyOneHoldsNoTypes) {
   fake::FakeOs fake;
   EXPECT_EQ(ReadSnapshot(fake.os).state, SnapshotState::Missing);
   fake.files.files[kBeside] = "a,b\r\n";
@@ -282,10 +284,12 @@ TEST(ReadSnapshotTest, AnEmptyCutOrGarbledFileIsDamagedAndNamesItsUnusableLines)
     std::vector<std::size_t> unusable;
   } cases[] = {
       {"txtfile,a.dll,1\r\n", false, 1, {}},
-      // Nothing to restore is never a snapshot: the writer records every type.
-      {"", true, 0, {}},
-      {kBom, true, 0, {}},
+      // The record of a first run that listed no types: nothing to restore.
+      {"", false, 0, {}},
+      {kBom, false, 0, {}},
+      // Text and no type: the writer never leaves blank lines alone.
       {kBom + "\r\n\r\n", true, 0, {}},
+      {"\r\n", true, 0, {}},
       {std::string("\x01\x02garbage\xff"), true, 0, {1}},
       {kBom + "no commas here\r\n", true, 0, {1}},
       {"garbage\r\nhtmlfile,C:\\x.dll,4\r\n,x\r\n", true, 1, {1, 3}},

@@ -60,6 +60,11 @@ TEST(RegFile, TheRegistryEditorImportsEachValueWithItsTextAndType) {
       {key, L"short expand", REG_EXPAND_SZ, L"%A%"},
       {key, L"two lines", REG_SZ, L"first\r\nsecond"},
       {key, L"empty", REG_SZ, L""},
+      {key, L"tab and bell", REG_SZ, L"a\tb\x07c"},
+      {key, L"a lone CR", REG_SZ, L"a\rb"},
+      {key, L"a NUL inside", REG_SZ, std::wstring(L"a\0b", 3)},
+      {key, L"quote at the end\"", REG_SZ, L"ends in a backslash\\"},
+      {key + L"\\ [odd \"q\";=@ -", L"", REG_SZ, L"x"},
       {icon, L"", REG_EXPAND_SZ, L"%ProgramFiles%\\\u00c4rger\\i.ico,0"},
   };
   std::vector<RegFileValue> export_;
