@@ -11,19 +11,21 @@ void WriteLine(TextSink& sink, std::wstring_view line) {
 }
 
 std::wstring UsageText() {
-  return L"Usage: tarrow.exe [command]\n"
+  return L"Usage: tarrow [command]\n"
          L"Without a command, Tarrow opens its window.\n"
          L"\n"
          L"  --list [--json]       List the file types: extension, ProgID, description and\n"
          L"                        icon location, separated by tabs; --json adds where\n"
          L"                        each value comes from and whether Tarrow changed it.\n"
-         L"  --set .ext LOCATION   Give the type the icon at LOCATION (file,index).\n"
+         L"  --set .ext [.ext ...] LOCATION\n"
+         L"                        Give the types the icon at LOCATION (file,index).\n"
          L"  --restore [.ext ...]  Put back the original icon of the types named, or of\n"
          L"                        every type.\n"
          L"  --export FILE.reg     Write the types' icons to a file regedit imports.\n"
+         L"  --import FILE.reg     Read the icons a .reg file sets, as --export writes it.\n"
          L"  --icons FILE          List the icons of a .dll, .exe or .ico file: the index,\n"
          L"                        a tab, then each image as WIDTHxHEIGHTxBITS.\n"
-         L"  --help                Show this text.\n"
+         L"  --help, -h, /?        Show this text.\n"
          L"  --version             Show the version.\n"
          L"\n"
          L"Exit codes: 0 done, 1 failed, 2 bad arguments or unknown extension,\n"
@@ -53,11 +55,13 @@ int Run(const Arguments& arguments, CommandContext& context) {
     case Action::List:
       return RunList(context, arguments.json);
     case Action::Set:
-      return RunSet(context, arguments.extensions.at(0), arguments.location);
+      return RunSet(context, arguments.extensions, arguments.location);
     case Action::Restore:
       return RunRestore(context, arguments.extensions);
     case Action::Export:
       return RunExport(context, arguments.file);
+    case Action::Import:
+      return RunImport(context, arguments.file);
     case Action::Window:
       break;
   }

@@ -143,24 +143,33 @@ int RunList(CommandContext& context, bool json) {
   return kExitOk;
 }
 
-int RunSet(CommandContext& context, const std::wstring& extension, const std::wstring& location) {
+int RunSet(CommandContext& context, const std::vector<std::wstring>& extensions,
+           const std::wstring& location) {
   const TypeList listed = ListTypes(context.os);
-  const TypeItem* item = Find(context.os.shell, listed, extension);
-  if (!item) return UnknownExtension(context, extension);
-  TakeSnapshotIfNone(context.os, listed);
-  TypeList change;
-  TypeItem changed = *item;
-  changed.pending = location;
-  change.Add(changed);
-  const ApplyOutcome outcome = WriteChanges(context.os, change);
-  const std::wstring message = ApplyMessage(context.os.shell, outcome);
-  if (!message.empty()) {
-    WriteMessage(context.err, message);
-    return kExitFailed;
+  std::vector<const TypeItem*> items;
+  for (const std::wstring& extension : extensions) {
+    items.push_back(Find(context.os.shell, listed, extension));
+    if (!items.back()) UnknownExtension(context, extension);
   }
-  WriteLine(context.out, TypeName(*item) + L": " + location + L" (" +
-                             (outcome.forUser > 0 ? L"for this user only" : L"for all users") + L")");
-  return kExitOk;
+  if (std::find(items.begin(), items.end(), nullptr) != items.end()) return kExitUsage;
+  TakeSnapshotIfNone(context.os, listed);
+  int exitCode = kExitOk;
+  for (const TypeItem* item : items) {
+    TypeList change;
+    TypeItem changed = *item;
+    changed.pending = location;
+    change.Add(changed);
+    const ApplyOutcome outcome = WriteChanges(context.os, change);
+    const std::wstring message = ApplyMessage(context.os.shell, outcome);
+    if (!message.empty()) {
+      WriteMessage(context.err, message);
+      exitCode = kExitFailed;
+      continue;
+    }
+    WriteLine(context.out, TypeName(*item) + L": " + location + L" (" +
+                               (outcome.forUser > 0 ? L"for this user only" : L"for all users") + L")");
+  }
+  return exitCode;
 }
 
 int RunRestore(CommandContext& context, const std::vector<std::wstring>& extensions) {
