@@ -1,6 +1,7 @@
 #include "changes/picture_icon.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace tarrow {
 namespace {
@@ -40,11 +41,14 @@ std::vector<Cover> Covers(int square, int offset, int length, int side) {
 class Sha256 {
  public:
   void Add(std::string_view bytes) {
-    for (const char c : bytes) {
-      block_[filled_++] = static_cast<std::uint8_t>(c);
-      if (filled_ == 64) Compress();
-    }
     length_ += bytes.size();
+    while (!bytes.empty()) {
+      const std::size_t taken = std::min(bytes.size(), block_.size() - filled_);
+      std::memcpy(block_.data() + filled_, bytes.data(), taken);
+      filled_ += taken;
+      bytes.remove_prefix(taken);
+      if (filled_ == block_.size()) Compress();
+    }
   }
   std::array<std::uint8_t, 32> Finish() {
     const std::uint64_t bits = length_ * 8;
