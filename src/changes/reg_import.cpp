@@ -196,14 +196,14 @@ class Reader {
       while (start < data.size()) {
         const auto comma = std::min(data.find(L',', start), data.size());
         const std::wstring_view digits = TrimSpaces(data.substr(start, comma - start));
+        if (digits.empty() || digits.size() > 2)
+          return L"the value's data is not bytes in hex separated by commas";
         int byte = 0;
         for (const wchar_t c : digits) {
           const int digit = HexDigit(c);
           if (digit < 0) return L"the value's data is not bytes in hex separated by commas";
           byte = byte * 16 + digit;
         }
-        if (digits.empty() || digits.size() > 2)
-          return L"the value's data is not bytes in hex separated by commas";
         bytes += static_cast<char>(byte);
         start = comma + 1;
         // A line that goes on ends with its comma; the last does not.
