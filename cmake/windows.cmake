@@ -13,17 +13,24 @@ add_library(tarrow_win32 STATIC ${tarrow_win32_sources})
 target_link_libraries(tarrow_win32 PUBLIC tarrow_core advapi32 shell32 comdlg32 user32 gdi32 comctl32 ole32 shlwapi)
 
 file(GLOB tarrow_app_sources CONFIGURE_DEPENDS src/app/*.cpp)
-list(FILTER tarrow_app_sources EXCLUDE REGEX "/main\\.cpp$")
+list(FILTER tarrow_app_sources EXCLUDE REGEX "/(console_)?main\\.cpp$")
 add_library(tarrow_app STATIC ${tarrow_app_sources})
 target_link_libraries(tarrow_app PUBLIC tarrow_win32)
 
 add_executable(tarrow WIN32 src/app/main.cpp src/app/resources/tarrow.rc)
-target_link_libraries(tarrow PRIVATE tarrow_app)
-if(MINGW)
-  target_link_options(tarrow PRIVATE -municode)
-endif()
+# tarrow.com: the same commands as a console program, which command prompts
+# find before tarrow.exe and wait for.
+add_executable(tarrow_console src/app/console_main.cpp src/app/resources/tarrow.rc)
+set_target_properties(tarrow_console PROPERTIES OUTPUT_NAME tarrow SUFFIX .com)
+set(tarrow_programs tarrow tarrow_console)
+foreach(program IN LISTS tarrow_programs)
+  target_link_libraries(${program} PRIVATE tarrow_app)
+  if(MINGW)
+    target_link_options(${program} PRIVATE -municode)
+  endif()
+endforeach()
 
-# tarrow.exe loads no DLL before wWinMain has limited the search to the
+# tarrow.exe (and tarrow.com) loads no DLL before wWinMain has limited the search to the
 # system folder: a DLL of a system name beside the program (in a Downloads
 # folder) must never be loaded. Windows loads kernel32 and msvcrt from the
 # system folder whatever the search order (they are known DLLs); every other
@@ -31,7 +38,9 @@ endif()
 # itself; mingw's has no such flag, so delay-load libraries with the import
 # libraries' names go first on tarrow.exe's library path.
 if(MSVC)
-  target_link_options(tarrow PRIVATE /DEPENDENTLOADFLAG:0x800)
+  foreach(program IN LISTS tarrow_programs)
+    target_link_options(${program} PRIVATE /DEPENDENTLOADFLAG:0x800)
+  endforeach()
 elseif(MINGW)
   set(delay_dir ${CMAKE_BINARY_DIR}/delay-imports)
   set(delay_libraries)
@@ -46,8 +55,10 @@ elseif(MINGW)
     list(APPEND delay_libraries ${delay_dir}/lib${dll}.a)
   endforeach()
   add_custom_target(tarrow_delay_imports DEPENDS ${delay_libraries})
-  add_dependencies(tarrow tarrow_delay_imports)
-  target_link_directories(tarrow BEFORE PRIVATE ${delay_dir})
+  foreach(program IN LISTS tarrow_programs)
+    add_dependencies(${program} tarrow_delay_imports)
+    target_link_directories(${program} BEFORE PRIVATE ${delay_dir})
+  endforeach()
 endif()
 
 # The Windows-side tests are built where they can run: under Wine when
@@ -104,10 +115,11 @@ foreach(suite_dir IN LISTS tarrow_windows_suites)
   add_executable(${target} ${suite_sources})
   target_include_directories(${target} PRIVATE tests/windows)
   target_link_libraries(${target} PRIVATE tarrow_app gtest_main)
-  add_dependencies(${target} tarrow tarrow_no_resources planted_version planted_imm32)
+  add_dependencies(${target} tarrow tarrow_console tarrow_no_resources planted_version planted_imm32)
   target_compile_definitions(${target} PRIVATE
     TARROW_FIXTURES=L"${TARROW_DRIVE}${CMAKE_SOURCE_DIR}/tests/fixtures"
     TARROW_EXE=L"${TARROW_DRIVE}$<TARGET_FILE:tarrow>"
+    TARROW_COM=L"${TARROW_DRIVE}$<TARGET_FILE:tarrow_console>"
     TARROW_NO_RESOURCES_EXE=L"${TARROW_DRIVE}$<TARGET_FILE:tarrow_no_resources>"
     TARROW_PLANTED_DLLS=L"${TARROW_DRIVE}${CMAKE_BINARY_DIR}/planted")
   add_test(NAME ${suite} COMMAND ${target})

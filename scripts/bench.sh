@@ -22,6 +22,7 @@ if [ "${1:-}" = "--wine-part" ]; then
   wine "$out/bin/grid_winbench.exe" 'Z:'"$out/icons1000/icons1000.dll" 'Z:'"$out/icons10k/icons10k.dll"
   # Peak memory is the process's lifetime high: a process of its own.
   wine "$out/bin/grid_winbench.exe" --peak 'Z:'"$out/icons10k/icons10k.dll"
+  wine "$out/bin/picture_icon_winbench.exe"
   exit 0
 fi
 
@@ -30,11 +31,11 @@ jobs=2
 cmake --preset bench >/dev/null
 cmake --build --preset bench -j "$jobs" --target scan_bench make_icon_library
 cmake --preset windows >/dev/null
-cmake --build --preset windows -j "$jobs" --target tarrow scan_winbench grid_winbench make_classes_root
+cmake --build --preset windows -j "$jobs" --target tarrow scan_winbench grid_winbench picture_icon_winbench make_classes_root
 
 rm -rf "$out"
 mkdir -p "$out/bin" "$out/no-fixtures"
-for program in tarrow scan_winbench grid_winbench make_classes_root; do
+for program in tarrow scan_winbench grid_winbench picture_icon_winbench make_classes_root; do
   cp "build/windows/$program.exe" "$out/bin/"
 done
 

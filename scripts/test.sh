@@ -35,4 +35,17 @@ if ! listed=$(run --list) || [ -z "$listed" ]; then
   echo "The packaged tarrow.exe --list failed or listed nothing" >&2
   exit 1
 fi
-echo "Package $archive: --version ok, --list listed $(printf '%s\n' "$listed" | wc -l) types"
+# Typed at a command prompt in the unpacked folder, "tarrow" is tarrow.com:
+# cmd.exe waits for it and keeps its exit code.
+repo=$PWD
+prompt() { (cd "$unpacked" && "$repo/cmake/wine-run.sh" "$repo/build/windows/wineprefix" cmd /c "$@" </dev/null); }
+if ! prompt "tarrow --list > out.txt" || ! [ -s "$unpacked/out.txt" ]; then
+  echo "\"tarrow --list > out.txt\" at the packaged folder's prompt failed or listed nothing" >&2
+  exit 1
+fi
+if prompt "tarrow --frobnicate 2> err.txt"; then status=0; else status=$?; fi
+if [ "$status" != 2 ]; then
+  echo "\"tarrow --frobnicate\" at the packaged folder's prompt exited $status, not 2" >&2
+  exit 1
+fi
+echo "Package $archive: --version ok, --list listed $(printf '%s\n' "$listed" | wc -l) types, tarrow.com answers at the prompt"

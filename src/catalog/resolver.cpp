@@ -72,12 +72,6 @@ LayerRead ReadOpenLayer(Registry& reg, RegKey key, ClassLayer layer, const std::
 
 constexpr wchar_t kApplicationsPrefix[] = L"Applications\\";
 
-bool AsciiEqualFolded(wchar_t a, wchar_t b) {
-  const auto fold = [](wchar_t c) {
-    return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c;
-  };
-  return fold(a) == fold(b);
-}
 
 // The program file a command starts: the quoted text, or the text up to the
 // program's own file name (an unquoted path may hold blanks), or up to the

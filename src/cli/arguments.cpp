@@ -8,9 +8,17 @@ namespace {
 
 const std::map<std::wstring, Action>& Commands() {
   static const std::map<std::wstring, Action> commands{
-      {L"--help", Action::Help},   {L"--version", Action::Version}, {L"--list", Action::List},
-      {L"--set", Action::Set},     {L"--restore", Action::Restore}, {L"--export", Action::Export},
+      {L"--help", Action::Help},
+      {L"--version", Action::Version},
+      {L"--list", Action::List},
+      {L"--set", Action::Set},
+      {L"--restore", Action::Restore},
+      {L"--export", Action::Export},
+      {L"--import", Action::Import},
       {L"--icons", Action::Icons},
+      // Help as Windows' own tools take it.
+      {L"/?", Action::Help},
+      {L"-h", Action::Help},
   };
   return commands;
 }
@@ -76,10 +84,15 @@ Parsed ParseArguments(const std::vector<std::wstring>& args) {
       error = count(0, L"");
       break;
     case Action::Set:
-      if ((error = count(2, L"an extension and an icon location")).empty()) {
-        parsed.extensions = {operands[0]};
-        parsed.location = operands[1];
-        error = ExtensionProblem(operands[0]);
+      // The extensions, then the one location they all get.
+      if (operands.size() < 2) {
+        error = name + L" needs one or more extensions and an icon location";
+      } else {
+        parsed.extensions.assign(operands.begin(), operands.end() - 1);
+        parsed.location = operands.back();
+        for (const auto& extension : parsed.extensions) {
+          if (!(error = ExtensionProblem(extension)).empty()) break;
+        }
         if (error.empty() && parsed.location.empty()) error = L"the icon location is empty";
         if (error.empty() && parsed.location.size() > kMaxLocationChars)
           error = L"the icon location is longer than " + std::to_wstring(kMaxLocationChars) + L" characters";
@@ -92,6 +105,7 @@ Parsed ParseArguments(const std::vector<std::wstring>& args) {
       parsed.extensions = operands;
       break;
     case Action::Export:
+    case Action::Import:
     case Action::Icons:
       if ((error = count(1, L"one file name")).empty()) {
         parsed.file = operands[0];

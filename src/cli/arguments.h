@@ -17,14 +17,14 @@ inline constexpr std::size_t kMaxLocationChars = 1023;
 // The longest registry key name, which an extension is.
 inline constexpr std::size_t kMaxExtensionChars = 255;
 
-enum class Action { Window, Help, Version, List, Set, Restore, Export, Icons };
+enum class Action { Window, Help, Version, List, Set, Restore, Export, Import, Icons };
 
 struct Arguments {
   Action action = Action::Window;
   bool json = false;                     // --list --json
-  std::vector<std::wstring> extensions;  // --set: one; --restore: none (all) or some
+  std::vector<std::wstring> extensions;  // --set: one or more; --restore: none (all) or some
   std::wstring location;                 // --set
-  std::wstring file;                     // --export, --icons
+  std::wstring file;                     // --export, --import, --icons
 };
 
 // Either the command, or why the arguments are not one: `error` is then what

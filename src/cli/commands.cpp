@@ -11,7 +11,7 @@ void WriteLine(TextSink& sink, std::wstring_view line) {
 }
 
 std::wstring UsageText() {
-  return L"Usage: tarrow.exe [command]\n"
+  return L"Usage: tarrow [command]\n"
          L"Without a command, Tarrow opens its window.\n"
          L"\n"
          L"  --list [--json]       List the file types: extension, ProgID, description and\n"
@@ -19,15 +19,17 @@ std::wstring UsageText() {
          L"                        tab, CR, LF or backslash in them is written \\t, \\r, \\n\n"
          L"                        or \\\\); --json adds where each value comes from and\n"
          L"                        whether Tarrow changed it.\n"
-         L"  --set .ext LOCATION   Give the type the icon at LOCATION (file,index), which\n"
+         L"  --set .ext [.ext ...] LOCATION\n"
+         L"                        Give the types the icon at LOCATION (file,index), which\n"
          L"                        must hold that icon.\n"
          L"  --restore [.ext ...]  Put back the original icon of the types named, or of\n"
          L"                        every type.\n"
          L"  --export FILE.reg     Write the icons Tarrow changed to a file regedit imports;\n"
          L"                        a value whose name the file cannot carry is left out.\n"
+         L"  --import FILE.reg     Read the icons a .reg file sets, as --export writes it.\n"
          L"  --icons FILE          List the icons of a .dll, .exe or .ico file: the index,\n"
          L"                        a tab, then each image as WIDTHxHEIGHTxBITS.\n"
-         L"  --help                Show this text.\n"
+         L"  --help, -h, /?        Show this text.\n"
          L"  --version             Show the version.\n"
          L"\n"
          L"Exit codes: 0 done, 1 failed, 2 bad arguments or unknown extension,\n"
@@ -57,11 +59,13 @@ int Run(const Arguments& arguments, CommandContext& context) {
     case Action::List:
       return RunList(context, arguments.json);
     case Action::Set:
-      return RunSet(context, arguments.extensions.at(0), arguments.location);
+      return RunSet(context, arguments.extensions, arguments.location);
     case Action::Restore:
       return RunRestore(context, arguments.extensions);
     case Action::Export:
       return RunExport(context, arguments.file);
+    case Action::Import:
+      return RunImport(context, arguments.file);
     case Action::Window:
       break;
   }

@@ -3,10 +3,12 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "changes/reg_import.h"
 #include "cli/arguments.h"
 #include "platform/os.h"
 
@@ -53,8 +55,17 @@ int RunIcons(CommandContext& context, const std::wstring& file);
 // The commands over the file types. Run has already checked their operands
 // and, for --set and --restore, that the window is closed.
 int RunList(CommandContext& context, bool json);
-int RunSet(CommandContext& context, const std::wstring& extension, const std::wstring& location);
+// Each type in turn gets the location; an extension that is not listed
+// stops the command before anything is written.
+int RunSet(CommandContext& context, const std::vector<std::wstring>& extensions,
+           const std::wstring& location);
 int RunRestore(CommandContext& context, const std::vector<std::wstring>& extensions);
 int RunExport(CommandContext& context, const std::wstring& file);
+
+// The icons a .reg file sets; nullopt once the user has been told why the
+// file cannot be read (`exitCode` then says how the command ends).
+std::optional<RegIconFile> ReadImportFile(CommandContext& context, const std::wstring& file, int& exitCode);
+// --import: the file's icons, read and shown; nothing is written yet.
+int RunImport(CommandContext& context, const std::wstring& file);
 
 }  // namespace tarrow::cli

@@ -139,7 +139,8 @@ int RunList(CommandContext& context, bool json) {
   return kExitOk;
 }
 
-int RunSet(CommandContext& context, const std::wstring& extension, const std::wstring& location) {
+int RunSet(CommandContext& context, const std::vector<std::wstring>& extensions,
+           const std::wstring& location) {
   // Refused before anything is read or written: a location the list would
   // drop, or that no shell can draw, would leave a type Tarrow cannot show.
   if (const std::wstring problem = LocationProblem(context.os.shell, location); !problem.empty()) {
@@ -147,22 +148,40 @@ int RunSet(CommandContext& context, const std::wstring& extension, const std::ws
     return kExitUsage;
   }
   TypeList listed = ListTypes(context.os);
-  const TypeItem* item = Find(context.os.shell, listed, extension);
-  if (!item) return UnknownExtension(context, extension);
+  // A mistyped extension stops the command before any write.
+  std::vector<std::size_t> named;
+  bool unknown = false;
+  for (const std::wstring& extension : extensions) {
+    const TypeItem* item = Find(context.os.shell, listed, extension);
+    if (item) {
+      named.push_back(static_cast<std::size_t>(item - &listed[0]));
+    } else {
+      UnknownExtension(context, extension);
+      unknown = true;
+    }
+  }
+  if (unknown) return kExitUsage;
   TakeSnapshotIfNone(context.os, listed);
-  const std::wstring name = TypeName(*item);
   ChangeModel changes(context.os, listed);
-  if (!changes.Assign(static_cast<std::size_t>(item - &listed[0]), location)) {
-    WriteLine(context.out, name + L": " + location + L" (already its icon; nothing to change)");
-    return kExitOk;
+  std::vector<std::size_t> assigned;
+  for (const std::size_t index : named) {
+    if (changes.Assign(index, location)) {
+      assigned.push_back(index);
+    } else if (!IsChanged(listed[index])) {
+      WriteLine(context.out, TypeName(listed[index]) + L": " + location + L" (already its icon; nothing to change)");
+    }
   }
   const ApplyOutcome outcome = changes.Write();
+  for (const std::size_t index : assigned) {
+    const TypeItem& item = listed[index];
+    if (IsChanged(item)) continue;  // failed: named in the message below
+    WriteLine(context.out, TypeName(item) + L": " + location + L" (" +
+                               (item.layer == ClassLayer::User ? L"for this user only" : L"for all users") + L")");
+  }
   if (const std::wstring message = ApplyMessage(context.os.shell, outcome); !message.empty()) {
     WriteMessage(context.err, message);
     return outcome.busy ? kExitBusy : kExitFailed;
   }
-  WriteLine(context.out, name + L": " + location + L" (" +
-                             (outcome.forUser > 0 ? L"for this user only" : L"for all users") + L")");
   return kExitOk;
 }
 

@@ -98,6 +98,9 @@ class FileSystem {
   virtual bool Remove(const std::wstring& path) = 0;
   // Creates the folder if it is not there; true when it exists afterwards.
   virtual bool EnsureFolder(const std::wstring& path) = 0;
+  // The file's size in bytes, without reading it; nullopt when it cannot be
+  // opened.
+  virtual std::optional<std::uint64_t> FileSize(const std::wstring& path) = 0;
 };
 
 // An icon handle; 0 is no icon. The owner releases it with Shell::DestroyIcon.
@@ -126,6 +129,25 @@ struct IconDirectory {
   std::vector<std::vector<IconImageSize>> icons;
   // Icons whose own directory is damaged: counted, with no images.
   std::vector<int> damaged;
+};
+
+// A picture as pixels: rows top to bottom, four bytes a pixel (red, green,
+// blue, alpha). Whether alpha is premultiplied is said where one is used.
+struct RgbaImage {
+  int width = 0;
+  int height = 0;
+  std::vector<std::uint8_t> pixels;
+  bool operator==(const RgbaImage&) const = default;
+};
+
+// What decoding a picture found.
+struct DecodedPicture {
+  // The picture's size, as its header gives it; 0 when no decoder reads it.
+  int width = 0;
+  int height = 0;
+  // Its first frame, alpha not premultiplied; nullopt when it cannot be
+  // decoded, or is larger than was asked for.
+  std::optional<RgbaImage> image;
 };
 
 struct OpenDialogRequest {
@@ -182,6 +204,14 @@ class Shell {
   virtual void DestroyIcon(IconHandle icon) = 0;
   // The icons of the file and the sizes of their images, read as data only.
   virtual IconDirectory ReadIconDirectory(const std::wstring& file) = 0;
+
+  // A PNG, JPEG, BMP or GIF picture's first frame as pixels, when neither of
+  // its sides is over `maxSide` pixels; larger, only its size, read from its
+  // header before any pixel is.
+  virtual DecodedPicture DecodePicture(std::string_view bytes, int maxSide) = 0;
+  // The image (alpha not premultiplied) as a PNG file; nullopt when it
+  // cannot be encoded.
+  virtual std::optional<std::string> EncodePng(const RgbaImage& image) = 0;
 
   // The ProgID the shell itself resolves for the extension, honouring a user
   // choice only when its protection hash is valid; nullopt when the system

@@ -30,9 +30,14 @@ TEST(ParseArgumentsTest, RecognisesEachCommandWithItsOperands) {
     Action action;
     bool json;
   } cases[] = {
-      {{L"--help"}, Action::Help, false},           {{L"--version"}, Action::Version, false},
-      {{L"--list"}, Action::List, false},           {{L"--list", L"--json"}, Action::List, true},
-      {{L"--json", L"--list"}, Action::List, true}, {{L"--restore"}, Action::Restore, false},
+      {{L"--help"}, Action::Help, false},
+      {{L"--version"}, Action::Version, false},
+      {{L"--list"}, Action::List, false},
+      {{L"--list", L"--json"}, Action::List, true},
+      {{L"--json", L"--list"}, Action::List, true},
+      {{L"--restore"}, Action::Restore, false},
+      {{L"/?"}, Action::Help, false},
+      {{L"-h"}, Action::Help, false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(Narrow(c.args[0]) + " " + std::to_string(c.args.size()));
@@ -47,6 +52,10 @@ TEST(ParseArgumentsTest, RecognisesEachCommandWithItsOperands) {
   EXPECT_EQ(set.arguments.action, Action::Set);
   EXPECT_EQ(set.arguments.extensions, std::vector<std::wstring>{L".txt"});
   EXPECT_EQ(set.arguments.location, L"%SystemRoot%\\a.dll,-3");
+  const Parsed several = ParseArguments({L"--set", L".a", L".b", L".c", L"x.ico"});
+  ASSERT_TRUE(several.ok());
+  EXPECT_EQ(several.arguments.extensions, (std::vector<std::wstring>{L".a", L".b", L".c"}));
+  EXPECT_EQ(several.arguments.location, L"x.ico");
 
   const Parsed restore = ParseArguments({L"--restore", L".txt", L".\u00e9t\u00e9"});
   ASSERT_TRUE(restore.ok());
@@ -56,6 +65,9 @@ TEST(ParseArgumentsTest, RecognisesEachCommandWithItsOperands) {
   ASSERT_TRUE(icons.ok());
   EXPECT_EQ(icons.arguments.action, Action::Icons);
   EXPECT_EQ(icons.arguments.file, L"C:\\x y\\a.dll");
+  const Parsed imported = ParseArguments({L"--import", L"C:\\in.reg"});
+  EXPECT_EQ(imported.arguments.action, Action::Import);
+  EXPECT_EQ(imported.arguments.file, L"C:\\in.reg");
   const Parsed exported = ParseArguments({L"--export", L"out.reg"});
   EXPECT_EQ(exported.arguments.action, Action::Export);
   EXPECT_EQ(exported.arguments.file, L"out.reg");
@@ -68,7 +80,9 @@ TEST(ParseArgumentsTest, RefusesWhatIsNotACommandWithAReason) {
     std::vector<std::wstring> args;
     const wchar_t* error;
   } cases[] = {
-      {{L"/?"}, L"unknown command \"/?\""},
+      {{L"/h"}, L"unknown command \"/h\""},
+      {{L"-?"}, L"unknown command \"-?\""},
+      {{L"/?", L"x"}, L"/? takes nothing more, not \"x\""},
       {{L"--LIST"}, L"unknown command \"--LIST\""},
       {{L"list"}, L"unknown command \"list\""},
       {{L""}, L"unknown command \"\""},
@@ -77,9 +91,12 @@ TEST(ParseArgumentsTest, RefusesWhatIsNotACommandWithAReason) {
       {{L"--list", L"--json", L"--json"}, L"--list takes nothing more, not \"--json\""},
       {{L"--help", L"x"}, L"--help takes nothing more, not \"x\""},
       {{L"--version", L"--help"}, L"--version takes nothing more, not \"--help\""},
-      {{L"--set"}, L"--set needs an extension and an icon location"},
-      {{L"--set", L".txt"}, L"--set needs an extension and an icon location"},
-      {{L"--set", L".txt", L"a.dll", L"b"}, L"--set takes an extension and an icon location only, not \"b\""},
+      {{L"--set"}, L"--set needs one or more extensions and an icon location"},
+      {{L"--set", L".txt"}, L"--set needs one or more extensions and an icon location"},
+      {{L"--set", L".txt", L"a.dll", L"b"},
+       L"\"a.dll\" is not an extension: it must start with a dot, as in .txt"},
+      {{L"--set", L".a", L".b\\c", L"a.dll"},
+       L"\".b\\c\" is not an extension: it holds a backslash or a control character"},
       {{L"--set", L"txt", L"a.dll"}, L"\"txt\" is not an extension: it must start with a dot, as in .txt"},
       {{L"--set", L"", L"a.dll"}, L"the extension is empty"},
       {{L"--set", L".", L"a.dll"}, L"the extension \".\" has no name after its dot"},
@@ -93,6 +110,8 @@ TEST(ParseArgumentsTest, RefusesWhatIsNotACommandWithAReason) {
       {{L"--restore", L".txt", L"doc"}, L"\"doc\" is not an extension: it must start with a dot, as in .txt"},
       {{L"--export"}, L"--export needs one file name"},
       {{L"--export", L""}, L"the file name is empty"},
+      {{L"--import"}, L"--import needs one file name"},
+      {{L"--import", L"a.reg", L"b.reg"}, L"--import takes one file name only, not \"b.reg\""},
       {{L"--icons", L"a.dll", L"b.dll"}, L"--icons takes one file name only, not \"b.dll\""},
       {{L"--icons", longest + L"x"}, L"an argument is longer than 32767 characters"},
       {{L"--help", longest + L"x"}, L"an argument is longer than 32767 characters"},
@@ -135,7 +154,7 @@ TEST_F(CommandsTest, VersionIsOneLineWithTheFileVersion) {
 
 TEST_F(CommandsTest, HelpGoesToOutputAndAUsageErrorToTheErrorStreamWithExitTwo) {
   EXPECT_EQ(Run({L"--help"}), 0);
-  EXPECT_EQ(out.text.rfind(L"Usage: tarrow.exe [command]\n", 0), 0u);
+  EXPECT_EQ(out.text.rfind(L"Usage: tarrow [command]\n", 0), 0u);
   EXPECT_TRUE(out.text.ends_with(L"3 Tarrow's window is open (close it first).\n"));
   EXPECT_FALSE(out.text.ends_with(L"\n\n"));
   EXPECT_EQ(err.text, L"");
@@ -437,6 +456,68 @@ TEST_F(TypeCommandsTest, AProgramChosenByItsFileIsListedAndRecorded) {
             "\xEF\xBB\xBF"
             "Applications\\notepad++.exe,C:\\Tools\\Notepad++\\notepad++.exe,0\r\n"
             "Browser.Html,C:\\Browser\\b.exe,0\r\n");
+}
+
+TEST_F(TypeCommandsTest, SetGivesEachTypeNamedTheLocationAndReportsEachOneThatFailed) {
+  fake.shell.iconFiles[L"c:\\x.dll"] = 3;
+  fake.shell.iconFiles[L"c:\\y.dll"] = 3;
+  EXPECT_EQ(Run({L"--set", L".txt", L".nope", L".zip", L"C:\\x.dll,2"}), 2);
+  EXPECT_EQ(
+      err.text,
+      L"tarrow: .nope is not a file type Tarrow lists.\ntarrow: .zip is not a file type Tarrow lists.\n");
+  EXPECT_TRUE(fake.registry.writes.empty()) << "a mistyped extension stops the command before any write";
+
+  err.text.clear();
+  EXPECT_EQ(Run({L"--set", L".txt", L".htm", L"C:\\x.dll,2"}), 0);
+  EXPECT_EQ(fake.registry.Text(kLocalMachine, DefaultIconPath(L"txtfile")), L"C:\\x.dll,2");
+  EXPECT_EQ(fake.registry.Text(kCurrentUser, DefaultIconPath(L"Browser.Html")), L"C:\\x.dll,2");
+  EXPECT_EQ(out.text,
+            L"Text Document (.txt): C:\\x.dll,2 (for all users)\n"
+            L"The \"Browser\" \\ page (.htm): C:\\x.dll,2 (for this user only)\n");
+
+  // One type that cannot be written does not keep the next from its icon.
+  out.text.clear();
+  fake.registry.SetReadOnly(kCurrentUser, DefaultIconPath(L"Browser.Html"));
+  EXPECT_EQ(Run({L"--set", L".htm", L".txt", L"C:\\y.dll,1"}), 1);
+  EXPECT_EQ(fake.registry.Text(kLocalMachine, DefaultIconPath(L"txtfile")), L"C:\\y.dll,1");
+  EXPECT_EQ(out.text, L"Text Document (.txt): C:\\y.dll,1 (for all users)\n");
+  EXPECT_NE(err.text.find(L"Browser"), std::wstring::npos) << Narrow(err.text);
+}
+
+TEST_F(CommandsTest, ImportShowsTheIconsAFileSetsOrTheLineThatStopsIt) {
+  auto unicode = [](const std::u16string& text) {
+    std::string bytes = "\xFF\xFE";
+    for (const char16_t unit : text) bytes += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+    return bytes;
+  };
+  EXPECT_EQ(Run({L"--import", L"C:\\missing.reg"}), 1);
+  EXPECT_EQ(err.text, L"tarrow: C:\\missing.reg cannot be read; nothing was imported.\n");
+
+  err.text.clear();
+  fake.files.files[L"C:\\bad.reg"] = unicode(
+      u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CLASSES_ROOT\\k\\DefaultIcon]\r\n@=\"a\"\r\n"
+      u"[HKEY_CLASSES_ROOT\\k\\shell\\open\\command]\r\n@=\"evil.exe\"\r\n");
+  EXPECT_EQ(Run({L"--import", L"C:\\bad.reg"}), 2);
+  EXPECT_EQ(
+      err.text,
+      L"tarrow: C:\\bad.reg, line 5: the key \"HKEY_CLASSES_ROOT\\k\\shell\\open\\command\" is not a file "
+      L"type's icon key (...\\Software\\Classes\\TYPE\\DefaultIcon). Nothing was imported.\n");
+  EXPECT_EQ(out.text, L"");
+
+  err.text.clear();
+  fake.files.files[L"C:\\good.reg"] = unicode(
+      u"Windows Registry Editor Version 5.00\r\n\r\n"
+      u"[HKEY_CURRENT_USER\\Software\\Classes\\txtfile\\DefaultIcon]\r\n@=\"C:\\\\a.dll,3\"\r\n"
+      u"[HKEY_LOCAL_MACHINE\\Software\\Classes\\b\\DefaultIcon]\r\n@=\"b.ico\"\r\n"
+      u"[HKEY_CLASSES_ROOT\\c\\DefaultIcon]\r\n@=\"c.ico\"\r\n");
+  EXPECT_EQ(Run({L"--import", L"C:\\good.reg"}), 1);
+  EXPECT_EQ(out.text,
+            L"txtfile: C:\\a.dll,3 (for this user)\nb: b.ico (for all users)\n"
+            L"c: c.ico (where the type's icon takes effect)\n");
+  EXPECT_EQ(
+      err.text,
+      L"tarrow: C:\\good.reg sets 3 icons; importing them is not available yet, so nothing was written.\n");
+  EXPECT_TRUE(fake.registry.writes.empty());
 }
 
 }  // namespace

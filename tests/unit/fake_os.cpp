@@ -414,7 +414,35 @@ bool FakeFileSystem::EnsureFolder(const std::wstring& path) {
   return true;
 }
 
+std::optional<std::uint64_t> FakeFileSystem::FileSize(const std::wstring& path) {
+  if (!CanOpenForRead(path)) return std::nullopt;
+  return files[path].size();
+}
+
 // ---- shell
+
+DecodedPicture FakeShell::DecodePicture(std::string_view bytes, int maxSide) {
+  const auto it = pictures.find(std::string(bytes));
+  if (it == pictures.end()) return {};
+  const RgbaImage& picture = it->second;
+  DecodedPicture decoded{picture.width, picture.height, std::nullopt};
+  const bool whole = picture.pixels.size() ==
+                     static_cast<std::size_t>(picture.width) * static_cast<std::size_t>(picture.height) * 4;
+  // As the system's decoders: no picture of no pixels, and the size is
+  // known before the pixels are read.
+  if (picture.width <= 0 || picture.height <= 0) return {};
+  if (whole && picture.width <= maxSide && picture.height <= maxSide) decoded.image = picture;
+  return decoded;
+}
+
+std::optional<std::string> FakeShell::EncodePng(const RgbaImage& image) {
+  const bool whole = image.pixels.size() ==
+                     static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height) * 4;
+  if (failPngEncoding || image.width <= 0 || image.height <= 0 || !whole) return std::nullopt;
+  std::string bytes = "PNG" + std::to_string(image.width) + "x" + std::to_string(image.height) + ":";
+  bytes.append(image.pixels.begin(), image.pixels.end());
+  return bytes;
+}
 
 std::wstring FakeShell::ExpandEnvironment(const std::wstring& text) {
   std::wstring result;

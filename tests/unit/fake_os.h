@@ -140,6 +140,7 @@ class FakeFileSystem : public FileSystem {
   bool Replace(const std::wstring& from, const std::wstring& to) override;
   bool Remove(const std::wstring& path) override;
   bool EnsureFolder(const std::wstring& path) override;
+  std::optional<std::uint64_t> FileSize(const std::wstring& path) override;
 };
 
 // Icon files hold icons named by text; a handle remembers file and index so
@@ -163,6 +164,12 @@ class FakeShell : public Shell {
   std::set<std::wstring> nonIconFiles;
   // The icon directories of files (lower case); any other file is unreadable.
   std::map<std::wstring, IconDirectory> iconDirectories;
+  // Pictures the decoder reads, by their file's bytes; any other bytes are
+  // not a picture. A size without pixels is a picture whose header reads
+  // but whose data is damaged.
+  std::map<std::string, RgbaImage> pictures;
+  // The PNG encoder fails, as when the system is out of memory.
+  bool failPngEncoding = false;
   int notifications = 0;
   int extractCalls = 0;
   int invalidDestroys = 0;  // DestroyIcon on a handle that is not live
@@ -193,6 +200,9 @@ class FakeShell : public Shell {
   std::vector<IconHandle> ExtractIcons(const std::wstring& file, int first, int count, int sizePx) override;
   void DestroyIcon(IconHandle icon) override;
   IconDirectory ReadIconDirectory(const std::wstring& file) override;
+  DecodedPicture DecodePicture(std::string_view bytes, int maxSide) override;
+  // "PNG" and the image's size and pixels, a stand-in the tests can read back.
+  std::optional<std::string> EncodePng(const RgbaImage& image) override;
   std::optional<std::wstring> AssociatedProgId(const std::wstring& extension) override;
   void NotifyAssociationsChanged() override { ++notifications; }
   std::optional<std::wstring> ShowOpenDialog(const OpenDialogRequest& request) override;

@@ -410,6 +410,14 @@ bool Win32FileSystem::EnsureFolder(const std::wstring& path) {
          !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
+std::optional<std::uint64_t> Win32FileSystem::FileSize(const std::wstring& path) {
+  UniqueFile file(::CreateFileW(LongPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  LARGE_INTEGER size{};
+  if (!file.valid() || !::GetFileSizeEx(file.get(), &size)) return std::nullopt;
+  return static_cast<std::uint64_t>(size.QuadPart);
+}
+
 // ---- shell
 
 std::wstring Win32Shell::SystemDirectory() {

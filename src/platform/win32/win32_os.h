@@ -39,6 +39,7 @@ class Win32FileSystem : public FileSystem {
   bool Replace(const std::wstring& from, const std::wstring& to) override;
   bool Remove(const std::wstring& path) override;
   bool EnsureFolder(const std::wstring& path) override;
+  std::optional<std::uint64_t> FileSize(const std::wstring& path) override;
 };
 
 class Win32Shell : public Shell {
@@ -56,6 +57,9 @@ class Win32Shell : public Shell {
   std::vector<IconHandle> ExtractIcons(const std::wstring& file, int first, int count, int sizePx) override;
   void DestroyIcon(IconHandle icon) override;
   IconDirectory ReadIconDirectory(const std::wstring& file) override;
+  // Through the Windows Imaging Component (platform/win32/pictures.cpp).
+  DecodedPicture DecodePicture(std::string_view bytes, int maxSide) override;
+  std::optional<std::string> EncodePng(const RgbaImage& image) override;
   std::optional<std::wstring> AssociatedProgId(const std::wstring& extension) override;
   void NotifyAssociationsChanged() override;
   std::optional<std::wstring> ShowOpenDialog(const OpenDialogRequest& request) override;

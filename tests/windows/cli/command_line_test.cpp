@@ -82,7 +82,7 @@ TEST(CommandLine, BadArgumentsExitTwoWithTheUsageOnTheErrorStream) {
     EXPECT_EQ(ran.exitCode, 2u);
     EXPECT_EQ(ran.out, "");
     EXPECT_EQ(ran.err.rfind("tarrow: ", 0), 0u) << ran.err;
-    EXPECT_NE(ran.err.find("\nUsage: tarrow.exe [command]\n"), std::string::npos) << ran.err;
+    EXPECT_NE(ran.err.find("\nUsage: tarrow [command]\n"), std::string::npos) << ran.err;
   }
 }
 

@@ -1,6 +1,6 @@
-// A DLL with a system DLL's name placed beside tarrow.exe is never loaded: the
-// program limits the search to the system folder before it loads any DLL
-// that could pull one in.
+// A DLL with a system DLL's name placed beside tarrow.exe (or tarrow.com) is
+// never loaded: the program limits the search to the system folder before it
+// loads any DLL that could pull one in.
 #include <windows.h>
 
 #include <filesystem>
@@ -62,7 +62,9 @@ TEST(PlantedDlls, NoneBesideTarrowIsLoaded) {
   ASSERT_TRUE(::CopyFileW(self, (folder / L"unguarded.exe").c_str(), FALSE));
   const std::wstring exe = folder / L"tarrow.exe";
   ASSERT_TRUE(::CopyFileW(ExePath().c_str(), exe.c_str(), FALSE));
-  const PreferDllsBesideTheProgram prefer({L"tarrow.exe", L"unguarded.exe"});
+  const std::wstring com = folder / L"tarrow.com";
+  ASSERT_TRUE(::CopyFileW(WindowsPath(TARROW_COM).c_str(), com.c_str(), FALSE));
+  const PreferDllsBesideTheProgram prefer({L"tarrow.exe", L"tarrow.com", L"unguarded.exe"});
 
   // This test program loads its DLLs as programs usually do: it shows whether
   // the stand-ins get loaded at all here.
@@ -76,6 +78,9 @@ TEST(PlantedDlls, NoneBesideTarrowIsLoaded) {
   EXPECT_EQ(version.exitCode, 0u);
   EXPECT_EQ(version.out, "Tarrow 1.5 (file version 1.5.0.0)\n");
   EXPECT_EQ(LoadedMarkers(folder.path()), std::vector<std::string>{}) << "after --version";
+  const Ran companion = RunCommand(com, L"--list");
+  EXPECT_EQ(companion.exitCode, 0u);
+  EXPECT_EQ(LoadedMarkers(folder.path()), std::vector<std::string>{}) << "after tarrow.com --list";
 
   // The window loads more of the system (common controls, themes, the shell).
   Tarrow window(exe);
