@@ -160,14 +160,29 @@ TEST_F(CommandsTest, IconsOfAFileWithoutIconsPrintsNothingAndFails) {
   EXPECT_EQ(Run({L"--icons", L"C:\\none.exe"}), 1);
   EXPECT_EQ(out.text, L"");
   EXPECT_EQ(err.text, L"tarrow: \"C:\\none.exe\" holds no icons.\n");
+}
 
-  err.text.clear();
-  EXPECT_EQ(Run({L"--icons", L"C:\\missing.dll"}), 1);
-  EXPECT_EQ(out.text, L"");
-  EXPECT_EQ(
-      err.text,
-      L"tarrow: cannot read icons from \"C:\\missing.dll\": it is missing, damaged, or not a program or "
-      L"icon file.\n");
+TEST_F(CommandsTest, IconsTellsAMissingFileFromAnUnreadableOrADamagedOne) {
+  fake.files.files[L"C:\\locked.dll"] = "MZ";
+  fake.files.unreadable.insert(L"C:\\locked.dll");
+  fake.files.files[L"C:\\damaged.ico"] = std::string("\0\0\1\0", 4);  // no reader can list it
+  const struct {
+    const wchar_t* file;
+    const wchar_t* why;
+  } cases[] = {
+      {L"C:\\missing.dll", L"there is no file by this name."},
+      {L"C:\\locked.dll", L"it cannot be read."},
+      {L"C:\\damaged.ico", L"it is damaged, or not a program or icon file."},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << std::wstring(c.file).size());
+    out.text.clear();
+    err.text.clear();
+    EXPECT_EQ(Run({L"--icons", c.file}), 1);
+    EXPECT_EQ(out.text, L"");
+    EXPECT_EQ(err.text,
+              L"tarrow: cannot read icons from \"" + std::wstring(c.file) + L"\": " + c.why + L"\n");
+  }
 }
 
 TEST_F(CommandsTest, IconsKeepsADamagedIconsPlaceAndReportsIt) {

@@ -164,7 +164,15 @@ IconDirectory ProgramIcons(const std::wstring& path) {
     const HGLOBAL loaded = found ? ::LoadResource(module.get(), found) : nullptr;
     const void* bytes = loaded ? ::LockResource(loaded) : nullptr;
     const DWORD size = found ? ::SizeofResource(module.get(), found) : 0;
-    auto images = bytes ? ParseIconGroup({static_cast<const char*>(bytes), size}) : std::nullopt;
+    // An image's own size, for the entries whose byte cannot hold it.
+    const IconImageById imageOf = [&module](int id) -> std::optional<std::string_view> {
+      const HRSRC image = ::FindResourceW(module.get(), MAKEINTRESOURCEW(id), RT_ICON);
+      const HGLOBAL loadedImage = image ? ::LoadResource(module.get(), image) : nullptr;
+      const void* imageBytes = loadedImage ? ::LockResource(loadedImage) : nullptr;
+      if (!imageBytes) return std::nullopt;
+      return std::string_view(static_cast<const char*>(imageBytes), ::SizeofResource(module.get(), image));
+    };
+    auto images = bytes ? ParseIconGroup({static_cast<const char*>(bytes), size}, imageOf) : std::nullopt;
     if (!images) directory.damaged.push_back(static_cast<int>(directory.icons.size()));
     directory.icons.push_back(images.value_or(std::vector<IconImageSize>{}));
   }
