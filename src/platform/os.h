@@ -173,6 +173,11 @@ class Shell {
   // cannot answer (older systems, Wine).
   virtual std::optional<std::wstring> AssociatedProgId(const std::wstring& extension) = 0;
 
+  // The icon location the shell itself gives a file of the extension
+  // ("file,index"), after every layer and choice it follows; empty when it
+  // names none, nullopt when it cannot answer.
+  virtual std::optional<std::wstring> ShellIconLocation(const std::wstring& extension) = 0;
+
   // Tells the shell that file associations changed.
   virtual void NotifyAssociationsChanged() = 0;
   // The file the user chose; nullopt when cancelled.

@@ -134,6 +134,17 @@ class FakeShell : public Shell {
   std::set<std::wstring> nonIconFiles;
   // The icon directories of files (lower case); any other file is unreadable.
   std::map<std::wstring, IconDirectory> iconDirectories;
+  // The shell's own icon answers (ShellIconLocation) set by a test, by
+  // extension (lower case); nullopt where it cannot answer. Any other
+  // extension is answered from `classes` as Windows documents it: the
+  // user's valid choice of program (`associations`) first, else the
+  // extension's class, each value read from the user's layer over the
+  // machine's. With `machineLayerOnly`, as Wine: the machine layer alone,
+  // and no user choice.
+  std::map<std::wstring, std::optional<std::wstring>> shellIcons;
+  const FakeRegistry* classes = nullptr;
+  bool machineLayerOnly = false;
+  int shellIconQueries = 0;
   int notifications = 0;
   int extractCalls = 0;
   int invalidDestroys = 0;  // DestroyIcon on a handle that is not live
@@ -160,6 +171,7 @@ class FakeShell : public Shell {
   void DestroyIcon(IconHandle icon) override;
   IconDirectory ReadIconDirectory(const std::wstring& file) override;
   std::optional<std::wstring> AssociatedProgId(const std::wstring& extension) override;
+  std::optional<std::wstring> ShellIconLocation(const std::wstring& extension) override;
   void NotifyAssociationsChanged() override { ++notifications; }
   std::optional<std::wstring> ShowOpenDialog(const OpenDialogRequest& request) override;
   int MessageBox(const std::wstring& text, unsigned style) override;
@@ -174,6 +186,9 @@ class FakeShell : public Shell {
 
 // All three, wired together.
 struct FakeOs {
+  FakeOs() { shell.classes = &registry; }
+  FakeOs(const FakeOs&) = delete;
+  FakeOs& operator=(const FakeOs&) = delete;
   FakeRegistry registry;
   FakeFileSystem files;
   FakeShell shell;

@@ -440,6 +440,35 @@ std::optional<std::wstring> Win32Shell::AssociatedProgId(const std::wstring& ext
   return std::wstring(progId);
 }
 
+std::optional<std::wstring> Win32Shell::ShellIconLocation(const std::wstring& extension) {
+  // The association's DefaultIcon as the shell merges it, after the user's
+  // choice of program.
+  std::wstring location(MAX_PATH, L'\0');
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    DWORD chars = static_cast<DWORD>(location.size());
+    const HRESULT result = ::AssocQueryStringW(ASSOCF_NOTRUNCATE, ASSOCSTR_DEFAULTICON, extension.c_str(),
+                                               nullptr, location.data(), &chars);
+    if (result == E_POINTER) {
+      location.resize(std::max<std::size_t>(chars, location.size() * 2));
+      continue;
+    }
+    if (result == S_OK) {
+      location.resize(wcsnlen(location.c_str(), location.size()));
+      return location;
+    }
+    break;
+  }
+  // No DefaultIcon of its own: what the shell draws for a file of the type,
+  // asked of a name alone, so that no file is touched.
+  const std::wstring name = L"x" + extension;
+  SHFILEINFOW info{};
+  if (!::SHGetFileInfoW(name.c_str(), FILE_ATTRIBUTE_NORMAL, &info, sizeof info,
+                        SHGFI_USEFILEATTRIBUTES | SHGFI_ICONLOCATION))
+    return std::nullopt;
+  if (info.szDisplayName[0] == L'\0') return std::wstring();
+  return std::wstring(info.szDisplayName) + L"," + std::to_wstring(info.iIcon);
+}
+
 void Win32Shell::NotifyAssociationsChanged() {
   // 0x2000: the shell handles the notice without the caller waiting for it.
   ::SHChangeNotify(SHCNE_ASSOCCHANGED, 0x2000, nullptr, nullptr);

@@ -54,6 +54,7 @@ class Win32Shell : public Shell {
   void DestroyIcon(IconHandle icon) override;
   IconDirectory ReadIconDirectory(const std::wstring& file) override;
   std::optional<std::wstring> AssociatedProgId(const std::wstring& extension) override;
+  std::optional<std::wstring> ShellIconLocation(const std::wstring& extension) override;
   void NotifyAssociationsChanged() override;
   std::optional<std::wstring> ShowOpenDialog(const OpenDialogRequest& request) override;
   int MessageBox(const std::wstring& text, unsigned style) override;
