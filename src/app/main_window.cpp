@@ -9,6 +9,7 @@
 #include "catalog/icon_location.h"
 #include "catalog/type_view.h"
 #include "changes/apply.h"
+#include "changes/shell_check.h"
 #include "picker/grid_text.h"
 #include "platform/registry.h"
 #include "platform/win32/win32_os.h"
@@ -356,6 +357,7 @@ void MainWindow::OnExit() {
 
 void MainWindow::OnApply() {
   if (types_.scanning() || CountPendingTypes(types_) == 0) return;
+  const std::vector<WrittenIcon> pending = PendingIcons(types_);
   const ApplyOutcome outcome = ApplyChanges(os_, types_);
   std::vector<std::wstring> failed;
   for (const auto& failure : outcome.failures) failed.push_back(failure.progId);
@@ -366,19 +368,26 @@ void MainWindow::OnApply() {
     }
   }
   SettleApply(types_, failed, pictureSwaps_);
-  lastOutcome_ = ApplySummary(outcome);
+  const ShellCheck check = CheckWithShell(os_, AppliedIcons(pending, outcome));
+  lastOutcome_ = WithShellCheck(ApplySummary(outcome), check);
   list_.Repaint();
   UpdateStatus();
   UpdateCommands();
+  if (const auto doubt = ShellCheckMessage(check); !doubt.empty())
+    os_.shell.MessageBox(doubt, kMbOk | kMbIconWarning);
 }
 
 void MainWindow::OnRestoreDefaults() {
   if (types_.scanning()) return;
   const HWND focus = ::GetFocus();
+  const std::set<std::wstring> journaled = JournaledProgIds(os_);
   const auto outcome = RestoreDefaults(os_, *this, types_);
   if (!outcome) return;
-  lastOutcome_ = RestoreSummary(*outcome);
+  const ShellCheck check = CheckWithShell(os_, IconsOfProgIds(os_.shell, types_, journaled));
+  lastOutcome_ = WithShellCheck(RestoreSummary(*outcome), check);
   UpdateStatus();
+  if (const auto doubt = ShellCheckMessage(check); !doubt.empty())
+    os_.shell.MessageBox(doubt, kMbOk | kMbIconWarning);
   UpdateCommands();
   if (focus && ::IsWindow(focus) && ::IsChild(hwnd_, focus) && ::IsWindowEnabled(focus)) ::SetFocus(focus);
 }
@@ -529,6 +538,9 @@ void MainWindow::OnIconFramed(std::int64_t cell) {
 void MainWindow::OnIconChosen(std::int64_t cell) {
   const auto selected = SelectedItem();
   if (!selected) return;
+  if (types_[*selected].iconHandler &&
+      os_.shell.MessageBox(IconHandlerQuestion(types_[*selected]), kMbYesNo | kMbIconQuestion) != kIdYes)
+    return;
   const std::wstring previous = types_[*selected].picture;
   if (!AssignIcon(os_.shell, picker_, types_, images_, selected, IconFileText(), cell, typeImages_.sizePx()))
     return;

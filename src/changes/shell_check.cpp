@@ -32,16 +32,22 @@ std::wstring DoubtText(const ShellMismatch& mismatch) {
 
 bool SameIconLocation(Shell& shell, const std::wstring& a, const std::wstring& b) {
   const IconLocation first = SplitIconLocation(a), second = SplitIconLocation(b);
-  return first.index == second.index &&
-         shell.LowerCase(IconFileForExtraction(shell, first.file)) ==
-             shell.LowerCase(IconFileForExtraction(shell, second.file));
+  return first.index == second.index && shell.LowerCase(IconFileForExtraction(shell, first.file)) ==
+                                            shell.LowerCase(IconFileForExtraction(shell, second.file));
+}
+
+std::wstring IconHandlerQuestion(const TypeItem& item) {
+  return L"An icon handler decides the icons of " + TypeName(item) +
+         L": Explorer may keep drawing each file's own icon, whatever icon the type is given.\r\n\r\n"
+         L"Give it this icon all the same?";
 }
 
 std::vector<WrittenIcon> PendingIcons(const TypeList& types) {
   std::vector<WrittenIcon> icons;
   for (const TypeItem& item : types) {
     if (IsChanged(item))
-      icons.push_back({item.extension, TypeName(item), item.progId, *item.pending, item.source, item.iconHandler});
+      icons.push_back(
+          {item.extension, TypeName(item), item.progId, *item.pending, item.source, item.iconHandler});
   }
   return icons;
 }
@@ -51,14 +57,22 @@ std::vector<WrittenIcon> IconsOfProgIds(Shell& shell, const TypeList& types,
   std::vector<WrittenIcon> icons;
   for (const TypeItem& item : types) {
     if (lowerProgIds.count(shell.LowerCase(item.progId)))
-      icons.push_back({item.extension, TypeName(item), item.progId, item.location, item.source, item.iconHandler});
+      icons.push_back(
+          {item.extension, TypeName(item), item.progId, item.location, item.source, item.iconHandler});
   }
   return icons;
 }
 
-std::set<std::wstring> JournaledProgIds(Os& os) {
+std::set<std::wstring> JournaledProgIds(Os& os, const std::optional<std::set<std::wstring>>& only) {
+  std::set<std::wstring> wanted;
+  if (only) {
+    for (const std::wstring& progId : *only) wanted.insert(os.shell.LowerCase(progId));
+  }
   std::set<std::wstring> progIds;
-  for (const JournalEntry& entry : LoadJournal(os).entries) progIds.insert(os.shell.LowerCase(entry.progId));
+  for (const JournalEntry& entry : LoadJournal(os).entries) {
+    const std::wstring progId = os.shell.LowerCase(entry.progId);
+    if (!only || wanted.count(progId)) progIds.insert(progId);
+  }
   return progIds;
 }
 
@@ -107,11 +121,17 @@ ShellCheck CheckWithShell(Os& os, const std::vector<WrittenIcon>& icons) {
 
 std::wstring ShellCheckSummary(const ShellCheck& check) {
   if (check.checked == 0) return {};
-  if (!check.shellAnswers && check.mismatches.empty()) return L"The shell could not say which icons it shows.";
+  if (!check.shellAnswers && check.mismatches.empty())
+    return L"The shell could not say which icons it shows.";
   if (check.mismatches.empty())
     return check.checked == 1 ? L"Explorer shows the new icon." : L"Explorer shows the new icons.";
   return L"Explorer will not show " + std::to_wstring(check.mismatches.size()) + L" of " +
          std::to_wstring(check.checked) + L" as changed.";
+}
+
+std::wstring WithShellCheck(const std::wstring& outcome, const ShellCheck& check) {
+  const std::wstring summary = ShellCheckSummary(check);
+  return summary.empty() ? outcome : outcome + L" " + summary;
 }
 
 std::wstring ShellCheckMessage(const ShellCheck& check, std::size_t namedAtMost) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -41,8 +42,8 @@ struct ShellMismatch {
 };
 
 struct ShellCheck {
-  std::size_t checked = 0;  // types the shell was asked about
-  bool shellAnswers = true;  // false when the shell cannot say for any type
+  std::size_t checked = 0;                // types the shell was asked about
+  bool shellAnswers = true;               // false when the shell cannot say for any type
   std::vector<ShellMismatch> mismatches;  // in the order the types came
 };
 
@@ -51,6 +52,9 @@ struct ShellCheck {
 // and the same index.
 bool SameIconLocation(Shell& shell, const std::wstring& a, const std::wstring& b);
 
+// Asked before a type whose icons a handler decides is given an icon.
+std::wstring IconHandlerQuestion(const TypeItem& item);
+
 // The changed items' pending icons, as they are about to be applied.
 std::vector<WrittenIcon> PendingIcons(const TypeList& types);
 
@@ -58,9 +62,10 @@ std::vector<WrittenIcon> PendingIcons(const TypeList& types);
 std::vector<WrittenIcon> IconsOfProgIds(Shell& shell, const TypeList& types,
                                         const std::set<std::wstring>& lowerProgIds);
 
-// The ProgIDs (lower case) whose originals the journal holds: what a restore
-// of everything puts back.
-std::set<std::wstring> JournaledProgIds(Os& os);
+// The ProgIDs (lower case) whose originals the journal holds, of all or, given
+// `only`, of those: what a restore puts back.
+std::set<std::wstring> JournaledProgIds(Os& os,
+                                        const std::optional<std::set<std::wstring>>& only = std::nullopt);
 
 // Asks the shell about every icon and compares.
 ShellCheck CheckWithShell(Os& os, const std::vector<WrittenIcon>& icons);
@@ -71,6 +76,8 @@ std::vector<WrittenIcon> AppliedIcons(std::vector<WrittenIcon> pending, const Ap
 
 // A short sentence for the status line; empty when nothing was checked.
 std::wstring ShellCheckSummary(const ShellCheck& check);
+// The outcome of an Apply or restore with the check's sentence after it.
+std::wstring WithShellCheck(const std::wstring& outcome, const ShellCheck& check);
 
 // The message naming each type Explorer will not show as changed and why;
 // empty when all is well.

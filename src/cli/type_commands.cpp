@@ -11,6 +11,7 @@
 #include "changes/journal.h"
 #include "changes/reg_export.h"
 #include "changes/restore.h"
+#include "changes/shell_check.h"
 #include "cli/commands.h"
 #include "platform/files.h"
 
@@ -136,7 +137,8 @@ int RunList(CommandContext& context, bool json) {
             JsonString(item.location) + L", \"layer\": \"" +
             (item.layer == ClassLayer::User ? L"user" : L"machine") + L"\", \"source\": \"" +
             SourceName(item.source) + L"\", \"changed\": " + (changed.Changed(item) ? L"true" : L"false") +
-            L"}";
+            L", \"iconHandler\": " + (item.iconHandler ? L"true" : L"false") + L", \"shellIcon\": " +
+            JsonString(context.os.shell.ShellIconLocation(item.extension).value_or(L"")) + L"}";
   }
   text += first ? L"]" : L"\n]";
   WriteLine(context.out, text);
@@ -158,6 +160,9 @@ int RunSet(CommandContext& context, const std::wstring& extension, const std::ws
     WriteMessage(context.err, message);
     return kExitFailed;
   }
+  // A warning only: the value is set all the same.
+  if (const auto doubt = ShellCheckMessage(CheckWithShell(context.os, PendingIcons(change))); !doubt.empty())
+    WriteMessage(context.err, doubt);
   WriteLine(context.out, TypeName(*item) + L": " + location + L" (" +
                              (outcome.forUser > 0 ? L"for this user only" : L"for all users") + L")");
   return kExitOk;
@@ -174,12 +179,16 @@ int RunRestore(CommandContext& context, const std::vector<std::wstring>& extensi
       only->insert(item->progId);
     }
   }
+  const std::set<std::wstring> journaled = JournaledProgIds(context.os, only);
   const RestoreOutcome outcome = RestoreOriginals(context.os, listed, only);
   // As the window's scan after a restore does: the icons as they are now
   // become the record when there was none.
-  TakeSnapshotIfNone(context.os, ListTypes(context.os));
+  const TypeList restored = ListTypes(context.os);
+  TakeSnapshotIfNone(context.os, restored);
   const std::wstring message = RestoreMessage(context.os, outcome);
   if (!message.empty()) WriteMessage(context.err, message);
+  const ShellCheck check = CheckWithShell(context.os, IconsOfProgIds(context.os.shell, restored, journaled));
+  if (const auto doubt = ShellCheckMessage(check); !doubt.empty()) WriteMessage(context.err, doubt);
   WriteLine(context.out, RestoreSummary(outcome));
   const bool failed = !outcome.failures.empty() || outcome.refusedEntries > 0 ||
                       outcome.journal == JournalState::Damaged || outcome.journal == JournalState::Unreadable;

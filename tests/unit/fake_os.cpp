@@ -450,12 +450,14 @@ std::optional<std::wstring> FakeShell::ShellIconLocation(const std::wstring& ext
   auto merged = [&](const std::wstring& path) -> std::wstring {
     for (const RegKey root : {kCurrentUser, kLocalMachine}) {
       if (machineLayerOnly && root == kCurrentUser) continue;
-      if (classes->Find(root, L"Software\\Classes\\" + path, L"")) return classes->Text(root, L"Software\\Classes\\" + path);
+      if (classes->Find(root, L"Software\\Classes\\" + path, L""))
+        return classes->Text(root, L"Software\\Classes\\" + path);
     }
     return {};
   };
   std::wstring progId = merged(extension);
-  if (const auto chosen = associations.find(Lower(extension)); chosen != associations.end() && !machineLayerOnly)
+  if (const auto chosen = associations.find(Lower(extension));
+      chosen != associations.end() && !machineLayerOnly)
     progId = chosen->second;
   return progId.empty() ? std::wstring() : merged(progId + L"\\DefaultIcon");
 }

@@ -1,8 +1,7 @@
 #include "changes/shell_check.h"
 
-#include <gtest/gtest.h>
-
 #include <functional>
+#include <gtest/gtest.h>
 #include <optional>
 
 #include "fake_os.h"
@@ -40,8 +39,8 @@ TEST(ShellCheckTest, SaysWhichTypesExplorerWillNotShowAsChangedAndWhy) {
          os.shell.shellIcons[L".doc"] = L"C:\\WINDOWS\\New.DLL, 1";
        },
        machine, std::nullopt},
-      {"answered from the merged classes", [&](fake::FakeOs& os) { machineValue(os, machine.location); }, machine,
-       std::nullopt},
+      {"answered from the merged classes", [&](fake::FakeOs& os) { machineValue(os, machine.location); },
+       machine, std::nullopt},
       {"another index", [&](fake::FakeOs& os) { os.shell.shellIcons[L".doc"] = L"C:\\Windows\\new.dll,2"; },
        machine, ShellDoubt::Other},
       {"an icon handler, whatever the shell says",
@@ -63,14 +62,16 @@ TEST(ShellCheckTest, SaysWhichTypesExplorerWillNotShowAsChangedAndWhy) {
       {"the chosen program's class, which the shell does not follow",
        [&](fake::FakeOs& os) {
          machineValue(os, L"C:\\old.dll,0");
-         os.registry.SetText(kLocalMachine, std::wstring(kClasses) + L"chosen\\DefaultIcon", L"", chosen.location);
+         os.registry.SetText(kLocalMachine, std::wstring(kClasses) + L"chosen\\DefaultIcon", L"",
+                             chosen.location);
          os.shell.machineLayerOnly = true;
        },
        chosen, ShellDoubt::UserChoice},
       {"the chosen program's class, followed",
        [&](fake::FakeOs& os) {
          machineValue(os, L"C:\\old.dll,0");
-         os.registry.SetText(kLocalMachine, std::wstring(kClasses) + L"chosen\\DefaultIcon", L"", chosen.location);
+         os.registry.SetText(kLocalMachine, std::wstring(kClasses) + L"chosen\\DefaultIcon", L"",
+                             chosen.location);
          os.shell.associations[L".doc"] = L"chosen";
        },
        chosen, std::nullopt},
@@ -118,8 +119,9 @@ TEST(ShellCheckTest, TheStatusLineSaysTheOutcomeAndOnlyAMismatchMakesAMessage) {
   const ShellCheck mixed = CheckWithShell(os.os, {a, b, c});
   EXPECT_TRUE(mixed.shellAnswers);
   EXPECT_EQ(ShellCheckSummary(mixed), L"Explorer will not show 1 of 3 as changed.");
-  EXPECT_EQ(ShellCheckMessage(mixed),
-            L"Explorer will not show this type with its new icon:\r\n\r\nB (.b): the shell reads C:\\other.dll,4.");
+  EXPECT_EQ(
+      ShellCheckMessage(mixed),
+      L"Explorer will not show this type with its new icon:\r\n\r\nB (.b): the shell reads C:\\other.dll,4.");
   EXPECT_EQ(ShellCheckMessage(CheckWithShell(os.os, {b, b, b}), 2),
             L"Explorer will not show these types with their new icons:\r\n\r\nB (.b): the shell reads "
             L"C:\\other.dll,4.\r\nB (.b): the shell reads C:\\other.dll,4.\r\n...and 1 more.");
