@@ -115,6 +115,7 @@ bool MainWindow::Create() {
   if (auto* shell = dynamic_cast<win32::Win32Shell*>(&os_.shell)) shell->SetOwner(hwnd_);
   dpi_ = DpiOf(hwnd_);
   CreateControls();
+  preview_.Create(hwnd_, 0);
   OnDpiChanged();
   SetClientSize(hwnd_, DefaultClientWidth(static_cast<int>(dpi_)),
                 DefaultClientHeight(static_cast<int>(dpi_)));
@@ -175,6 +176,7 @@ void MainWindow::UpdateFonts() {
     ::SendMessageW(control(c.id), WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
   }
   list_.SetFonts(font_.get(), boldFont_.get());
+  preview_.SetFont(font_.get());
 }
 
 // Everything that depends on the scale: fonts, icons, pictures.
@@ -194,6 +196,7 @@ void MainWindow::OnDpiChanged() {
     RequestListPictures();
   }
   grid_.SetDpi(dpi_);
+  preview_.SetDpi(dpi_);
 }
 
 void MainWindow::Layout() {
@@ -215,6 +218,8 @@ void MainWindow::Layout() {
                      SWP_NOZORDER | SWP_NOACTIVATE);
     }
   }
+  const Box preview = at(Part::Preview);
+  preview_.Place(preview.left, preview.top, preview.width, preview.height);
   ::InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
@@ -533,6 +538,7 @@ void MainWindow::OnIconsCounted(std::int64_t count) {
 
 void MainWindow::OnIconFramed(std::int64_t cell) {
   FrameCell(picker_, cell);
+  preview_.Show(IconFileText(), static_cast<int>(cell) - 1);
 }
 
 void MainWindow::OnIconChosen(std::int64_t cell) {

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "app/icon_grid.h"
+#include "app/icon_preview.h"
 #include "app/image_list.h"
 #include "app/progress_window.h"
 #include "app/type_list_view.h"
@@ -79,6 +80,7 @@ class MainWindow : public Window<MainWindow>,
   const ImageStore& images() const { return images_; }
   const PickerState& picker() const { return picker_; }
   IconGrid& iconGrid() { return grid_; }
+  IconPreview& preview() { return preview_; }
   TypeListView& typeList() { return list_; }
   ProgressWindow& progress() { return progress_; }
   // Whether icons of the list or the grid are still being drawn.
@@ -168,6 +170,7 @@ class MainWindow : public Window<MainWindow>,
   ProgressWindow progress_;
   TypeListView list_{types_, images_};
   IconGrid grid_;
+  IconPreview preview_{os_.shell};
 
   HWND panel_ = nullptr;
   std::array<HWND, kControlEnd - kFirstControl> controls_{};
