@@ -996,5 +996,51 @@ TEST_F(MainWindowTest, TheScrollBarStepsByRowsAndPagesWithAThumbForTheView) {
   EXPECT_EQ(window_->iconGrid().scrollValue(), 1230);
 }
 
+// ---- the preview of the framed icon
+
+// four-sizes.ico holds 16, 32, 48 and 256 pixels (the 256 as PNG),
+// only-32.ico one image of 32: both made with ImageMagick's icon:auto-resize.
+TEST_F(MainWindowTest, ThePreviewFollowsTheFramedIconAndSaysWhichSizesTheFileHolds) {
+  if (DpiOf(window_->hwnd()) != 96) GTEST_SKIP() << "the prefix is not at 96 DPI";
+  ASSERT_TRUE(window_->OnLoad(false));
+  Settle();
+  IconPreview& preview = window_->preview();
+  const auto settlePreview = [&] {
+    EXPECT_TRUE(tarrow::testing::PumpUntil([&] { return !preview.loading(); }));
+  };
+  const std::wstring four = tarrow::testing::Fixture(L"four-sizes.ico");
+  window_->SetIconFileText(four);
+  Settle();
+  EXPECT_EQ(preview.index(), -1) << "nothing framed yet";
+  window_->iconGrid().Frame(1);
+  settlePreview();
+  EXPECT_EQ(preview.file(), four);
+  EXPECT_EQ(preview.index(), 0);
+  const wchar_t* held[] = {L"16 px: held", L"32 px: held", L"48 px: held", L"256 px: held"};
+  for (std::size_t k = 0; k < 4; ++k) {
+    SCOPED_TRACE(k);
+    EXPECT_TRUE(preview.HasPicture(k));
+    EXPECT_EQ(preview.Caption(k), held[k]);
+  }
+  EXPECT_EQ(preview.heldText(), L"Holds 16, 32, 48 and 256 pixels.");
+
+  const std::wstring one = tarrow::testing::Fixture(L"only-32.ico");
+  window_->SetIconFileText(one);
+  Settle();
+  EXPECT_EQ(preview.index(), -1) << "another file: nothing framed";
+  EXPECT_FALSE(preview.HasPicture(1));
+  window_->iconGrid().Frame(1);
+  settlePreview();
+  EXPECT_EQ(preview.file(), one);
+  const wchar_t* scaled[] = {L"16 px: scaled from 32", L"32 px: held", L"48 px: scaled from 32",
+                             L"256 px: scaled from 32"};
+  for (std::size_t k = 0; k < 4; ++k) {
+    SCOPED_TRACE(k);
+    EXPECT_TRUE(preview.HasPicture(k));
+    EXPECT_EQ(preview.Caption(k), scaled[k]);
+  }
+  EXPECT_EQ(preview.heldText(), L"Holds 32 pixels only.");
+}
+
 }  // namespace
 }  // namespace tarrow::app
