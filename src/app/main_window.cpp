@@ -373,6 +373,7 @@ void MainWindow::OnApply() {
     }
   }
   SettleApply(types_, failed, pictureSwaps_);
+  RedrawUnmovedIcons(os_.shell, AppliedIcons(pending, outcome));
   const ShellCheck check = CheckWithShell(os_, AppliedIcons(pending, outcome));
   lastOutcome_ = WithShellCheck(ApplySummary(outcome), check);
   list_.Repaint();

@@ -46,8 +46,8 @@ std::vector<WrittenIcon> PendingIcons(const TypeList& types) {
   std::vector<WrittenIcon> icons;
   for (const TypeItem& item : types) {
     if (IsChanged(item))
-      icons.push_back(
-          {item.extension, TypeName(item), item.progId, *item.pending, item.source, item.iconHandler});
+      icons.push_back({item.extension, TypeName(item), item.progId, *item.pending, item.location, item.source,
+                       item.iconHandler});
   }
   return icons;
 }
@@ -57,8 +57,8 @@ std::vector<WrittenIcon> IconsOfProgIds(Shell& shell, const TypeList& types,
   std::vector<WrittenIcon> icons;
   for (const TypeItem& item : types) {
     if (lowerProgIds.count(shell.LowerCase(item.progId)))
-      icons.push_back(
-          {item.extension, TypeName(item), item.progId, item.location, item.source, item.iconHandler});
+      icons.push_back({item.extension, TypeName(item), item.progId, item.location, item.location, item.source,
+                       item.iconHandler});
   }
   return icons;
 }
@@ -83,6 +83,12 @@ std::vector<WrittenIcon> AppliedIcons(std::vector<WrittenIcon> pending, const Ap
                        [&](const WriteFailure& failure) { return failure.progId == icon.progId; });
   });
   return pending;
+}
+
+void RedrawUnmovedIcons(Shell& shell, const std::vector<WrittenIcon>& icons) {
+  for (const WrittenIcon& icon : icons) {
+    if (SameIconLocation(shell, icon.previous, icon.location)) shell.NotifyIconImageChanged(icon.extension);
+  }
 }
 
 ShellCheck CheckWithShell(Os& os, const std::vector<WrittenIcon>& icons) {

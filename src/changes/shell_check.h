@@ -20,7 +20,8 @@ struct WrittenIcon {
   std::wstring extension;
   std::wstring name;  // as messages name it
   std::wstring progId;
-  std::wstring location;  // what the type's icon is now meant to be
+  std::wstring location;       // what the type's icon is now meant to be
+  std::wstring previous = {};  // what it was before
   ProgIdSource source = ProgIdSource::Default;
   bool iconHandler = false;
 };
@@ -66,6 +67,11 @@ std::vector<WrittenIcon> IconsOfProgIds(Shell& shell, const TypeList& types,
 // `only`, of those: what a restore puts back.
 std::set<std::wstring> JournaledProgIds(Os& os,
                                         const std::optional<std::set<std::wstring>>& only = std::nullopt);
+
+// Tells the shell to read again the image of each icon written at the
+// location it had already (an icon file changed in place): the notice of
+// changed associations redraws only the types whose location changed.
+void RedrawUnmovedIcons(Shell& shell, const std::vector<WrittenIcon>& icons);
 
 // Asks the shell about every icon and compares.
 ShellCheck CheckWithShell(Os& os, const std::vector<WrittenIcon>& icons);

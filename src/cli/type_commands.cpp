@@ -160,6 +160,7 @@ int RunSet(CommandContext& context, const std::wstring& extension, const std::ws
     WriteMessage(context.err, message);
     return kExitFailed;
   }
+  RedrawUnmovedIcons(context.os.shell, PendingIcons(change));
   // A warning only: the value is set all the same.
   if (const auto doubt = ShellCheckMessage(CheckWithShell(context.os, PendingIcons(change))); !doubt.empty())
     WriteMessage(context.err, doubt);

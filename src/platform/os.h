@@ -180,6 +180,10 @@ class Shell {
 
   // Tells the shell that file associations changed.
   virtual void NotifyAssociationsChanged() = 0;
+  // Tells the shell that the image at the icon location it uses for the
+  // extension changed, so that it reads the file again: a notice of changed
+  // associations leaves an image it holds for an unchanged location as it is.
+  virtual void NotifyIconImageChanged(const std::wstring& extension) = 0;
   // The file the user chose; nullopt when cancelled.
   virtual std::optional<std::wstring> ShowOpenDialog(const OpenDialogRequest& request) = 0;
   // Shows a message box titled with the program's name; returns the answer.

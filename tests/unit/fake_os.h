@@ -145,6 +145,7 @@ class FakeShell : public Shell {
   const FakeRegistry* classes = nullptr;
   bool machineLayerOnly = false;
   int shellIconQueries = 0;
+  std::vector<std::wstring> imageNotices;  // NotifyIconImageChanged, in order
   int notifications = 0;
   int extractCalls = 0;
   int invalidDestroys = 0;  // DestroyIcon on a handle that is not live
@@ -173,6 +174,7 @@ class FakeShell : public Shell {
   std::optional<std::wstring> AssociatedProgId(const std::wstring& extension) override;
   std::optional<std::wstring> ShellIconLocation(const std::wstring& extension) override;
   void NotifyAssociationsChanged() override { ++notifications; }
+  void NotifyIconImageChanged(const std::wstring& extension) override { imageNotices.push_back(extension); }
   std::optional<std::wstring> ShowOpenDialog(const OpenDialogRequest& request) override;
   int MessageBox(const std::wstring& text, unsigned style) override;
 

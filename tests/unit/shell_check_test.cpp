@@ -25,7 +25,8 @@ TEST(ShellCheckTest, SaysWhichTypesExplorerWillNotShowAsChangedAndWhy) {
   const WrittenIcon machine{L".doc", L"Document (.doc)", L"docfile", L"%SystemRoot%\\new.dll,1"};
   WrittenIcon handler = machine;
   handler.iconHandler = true;
-  WrittenIcon chosen{L".doc", L"Document (.doc)", L"chosen", L"C:\\chosen.dll,0", ProgIdSource::UserChoice};
+  WrittenIcon chosen{L".doc", L"Document (.doc)",      L"chosen", L"C:\\chosen.dll,0",
+                     L"",     ProgIdSource::UserChoice};
   auto machineValue = [](fake::FakeOs& os, const std::wstring& location) {
     os.registry.SetText(kLocalMachine, std::wstring(kClasses) + L"docfile\\DefaultIcon", L"", location);
   };
@@ -127,6 +128,17 @@ TEST(ShellCheckTest, TheStatusLineSaysTheOutcomeAndOnlyAMismatchMakesAMessage) {
             L"C:\\other.dll,4.\r\nB (.b): the shell reads C:\\other.dll,4.\r\n...and 1 more.");
 }
 
+TEST(ShellCheckTest, AnIconWrittenAtTheLocationItHadIsReadAgainByTheShell) {
+  fake::FakeShell shell;
+  shell.environment[L"SystemRoot"] = L"C:\\Windows";
+  // The same icon as Windows compares paths: the file changed in place.
+  const WrittenIcon unmoved{L".a", L"A", L"afile", L"C:\\WINDOWS\\edited.ico,0",
+                            L"%SystemRoot%\\edited.ico, 0"};
+  const WrittenIcon moved{L".b", L"B", L"bfile", L"C:\\new.dll,1", L"C:\\new.dll,2"};
+  RedrawUnmovedIcons(shell, {unmoved, moved});
+  EXPECT_EQ(shell.imageNotices, std::vector<std::wstring>{L".a"});
+}
+
 TEST(ShellCheckTest, OnlyTheIconsApplyWroteAreChecked) {
   TypeList types;
   auto add = [&](const wchar_t* extension, const wchar_t* progId, const wchar_t* location,
@@ -146,6 +158,7 @@ TEST(ShellCheckTest, OnlyTheIconsApplyWroteAreChecked) {
   const std::vector<WrittenIcon> pending = PendingIcons(types);
   ASSERT_EQ(pending.size(), 2u);
   EXPECT_EQ(pending[0].location, L"C:\\new.dll,2");
+  EXPECT_EQ(pending[0].previous, L"C:\\old.dll,0");
   ApplyOutcome outcome;
   outcome.failures.push_back({L"cfile", L"C", kErrorAccessDenied});
   const auto applied = AppliedIcons(pending, outcome);

@@ -474,6 +474,20 @@ void Win32Shell::NotifyAssociationsChanged() {
   ::SHChangeNotify(SHCNE_ASSOCCHANGED, 0x2000, nullptr, nullptr);
 }
 
+void Win32Shell::NotifyIconImageChanged(const std::wstring& extension) {
+  // The old icon's location and its place in the system image list, as
+  // SHUpdateImage wants them; asked of a name alone, touching no file.
+  const std::wstring name = L"x" + extension;
+  SHFILEINFOW where{}, image{};
+  if (!::SHGetFileInfoW(name.c_str(), FILE_ATTRIBUTE_NORMAL, &where, sizeof where,
+                        SHGFI_USEFILEATTRIBUTES | SHGFI_ICONLOCATION) ||
+      where.szDisplayName[0] == L'\0' ||
+      !::SHGetFileInfoW(name.c_str(), FILE_ATTRIBUTE_NORMAL, &image, sizeof image,
+                        SHGFI_USEFILEATTRIBUTES | SHGFI_SYSICONINDEX))
+    return;
+  ::SHUpdateImageW(where.szDisplayName, where.iIcon, 0, image.iIcon);
+}
+
 std::optional<std::wstring> Win32Shell::ShowOpenDialog(const OpenDialogRequest& request) {
   // Room for the longest path the file system allows.
   std::wstring file(32768, L'\0');

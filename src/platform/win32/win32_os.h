@@ -56,6 +56,7 @@ class Win32Shell : public Shell {
   std::optional<std::wstring> AssociatedProgId(const std::wstring& extension) override;
   std::optional<std::wstring> ShellIconLocation(const std::wstring& extension) override;
   void NotifyAssociationsChanged() override;
+  void NotifyIconImageChanged(const std::wstring& extension) override;
   std::optional<std::wstring> ShowOpenDialog(const OpenDialogRequest& request) override;
   int MessageBox(const std::wstring& text, unsigned style) override;
 
