@@ -25,6 +25,7 @@ constexpr ULONGLONG kYieldIntervalMs = 10;
 constexpr ULONGLONG kProgressDelayMs = 500;
 constexpr UINT kListIconsDone = WM_APP + 1;    // the list's loader has results
 constexpr UINT kListIconsWanted = WM_APP + 2;  // rows on screen wait for icons
+constexpr UINT kShellChecked = WM_APP + 3;     // the shell answered for the icons written
 constexpr UINT_PTR kListDeliveryTimer = 1;
 
 struct ControlDesign {
@@ -374,12 +375,20 @@ void MainWindow::OnApply() {
   }
   SettleApply(types_, failed, pictureSwaps_);
   RedrawUnmovedIcons(os_.shell, AppliedIcons(pending, outcome));
-  const ShellCheck check = CheckWithShell(os_, AppliedIcons(pending, outcome));
-  lastOutcome_ = WithShellCheck(ApplySummary(outcome), check);
+  lastOutcome_ = ApplySummary(outcome);
+  shellCheck_.Start(AppliedIcons(pending, outcome), lastOutcome_, hwnd_, kShellChecked);
   list_.Repaint();
   UpdateStatus();
   UpdateCommands();
-  if (const auto doubt = ShellCheckMessage(check); !doubt.empty())
+}
+
+void MainWindow::OnShellChecked() {
+  // Answers for an outcome the status line no longer shows are old news.
+  const auto done = shellCheck_.Take();
+  if (!done || done->outcome != lastOutcome_) return;
+  lastOutcome_ = WithShellCheck(lastOutcome_, done->check);
+  UpdateStatus();
+  if (const auto doubt = ShellCheckMessage(done->check); !doubt.empty())
     os_.shell.MessageBox(doubt, kMbOk | kMbIconWarning);
 }
 
@@ -389,11 +398,9 @@ void MainWindow::OnRestoreDefaults() {
   const std::set<std::wstring> journaled = JournaledProgIds(os_);
   const auto outcome = RestoreDefaults(os_, *this, types_);
   if (!outcome) return;
-  const ShellCheck check = CheckWithShell(os_, IconsOfProgIds(os_.shell, types_, journaled));
-  lastOutcome_ = WithShellCheck(RestoreSummary(*outcome), check);
+  lastOutcome_ = RestoreSummary(*outcome);
+  shellCheck_.Start(IconsOfProgIds(os_.shell, types_, journaled), lastOutcome_, hwnd_, kShellChecked);
   UpdateStatus();
-  if (const auto doubt = ShellCheckMessage(check); !doubt.empty())
-    os_.shell.MessageBox(doubt, kMbOk | kMbIconWarning);
   UpdateCommands();
   if (focus && ::IsWindow(focus) && ::IsChild(hwnd_, focus) && ::IsWindowEnabled(focus)) ::SetFocus(focus);
 }
@@ -610,6 +617,9 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       return 0;
     case kListIconsWanted:
       OnListIconsWanted();
+      return 0;
+    case kShellChecked:
+      OnShellChecked();
       return 0;
     case WM_COMMAND:
       switch (LOWORD(wp)) {

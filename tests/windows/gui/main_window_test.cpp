@@ -766,7 +766,10 @@ TEST_F(MainWindowTest, ChangesAreMarkedCountedAndSharedUntilApplied) {
   Settle();
   EXPECT_EQ(RegReadValue(os_->registry, kClassesRoot, key, L""), shell32 + L",5");
   EXPECT_TRUE(shell_.shown.empty()) << "success needs no message box";
+  EXPECT_EQ(window_->StatusText(), total + L" types, no changes waiting.  2 types for all users.")
+      << "Apply does not wait for the shell";
   // Wine's shell answers for the machine layer, where these were written.
+  EXPECT_TRUE(tarrow::testing::PumpUntil([&] { return !window_->checkingShell(); }));
   EXPECT_EQ(window_->StatusText(),
             total + L" types, no changes waiting.  2 types for all users. Explorer shows the new icons.");
   EXPECT_EQ(RowText(window_->typeList().RowOf(a), 0), L"Tarrow Type A");
