@@ -397,6 +397,7 @@ TEST_F(MainWindowTest, TheGridShowsEveryIconOfTheFileAndAssignsOne) {
   window_->SelectItem(b);
   window_->iconGrid().Frame(4);
   EXPECT_EQ(window_->picker().framedCell, 4);
+  Settle();  // the preview's icons too
   const long live = win32::Win32Shell::LiveIcons();
   window_->OnIconChosen(4);
   const TypeItem& item = window_->types()[b];
@@ -1043,6 +1044,47 @@ TEST_F(MainWindowTest, ThePreviewFollowsTheFramedIconAndSaysWhichSizesTheFileHol
     EXPECT_EQ(preview.Caption(k), scaled[k]);
   }
   EXPECT_EQ(preview.heldText(), L"Holds 32 pixels only.");
+}
+
+TEST_F(MainWindowTest, ATypeWhoseIconsAHandlerDecidesIsMarkedAndAskedAboutFirst) {
+  constexpr wchar_t kHandler[] = L"Software\\Classes\\Tarrow.TypeB\\shellex";
+  win32::UniqueHkey key;
+  ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, (std::wstring(kHandler) + L"\\IconHandler").c_str(), 0,
+                              nullptr, 0, KEY_SET_VALUE, nullptr, key.put(), nullptr),
+            0);
+  key.reset();
+  struct Cleanup {
+    const wchar_t* path;
+    ~Cleanup() { ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, path); }
+  } cleanup{kHandler};
+  ASSERT_TRUE(window_->OnLoad(false));
+  Settle();
+  const auto b = IndexOfText(L"Tarrow Type B  [.tarrowb]");
+  const auto a = IndexOfText(L"Tarrow Type A  [.tarrowa]");
+  ASSERT_NE(b, std::wstring::npos);
+  EXPECT_EQ(RowText(window_->typeList().RowOf(b), 2), L"(per file) C:\\windows\\system32\\shell32.dll,-4");
+  EXPECT_EQ(RowText(window_->typeList().RowOf(a), 2).rfind(L"%SystemRoot%", 0), 0u)
+      << "no mark without a handler";
+
+  window_->SetIconFileText(tarrow::testing::SystemFile(L"shell32.dll"));
+  Settle();
+  window_->SelectItem(b);
+  shell_.answers = {kIdNo};
+  window_->OnIconChosen(4);
+  ASSERT_EQ(shell_.shown.size(), 1u);
+  EXPECT_NE(shell_.shown[0].first.find(L"Explorer may keep drawing each file's own icon"),
+            std::wstring::npos);
+  EXPECT_EQ(shell_.shown[0].second, kMbYesNo | kMbIconQuestion);
+  EXPECT_FALSE(window_->types()[b].pending) << "No keeps the icon it has";
+  shell_.answers = {kIdYes};
+  window_->OnIconChosen(4);
+  EXPECT_TRUE(window_->types()[b].pending);
+
+  shell_.shown.clear();
+  window_->SelectItem(a);
+  window_->OnIconChosen(5);
+  EXPECT_TRUE(shell_.shown.empty()) << "no question without a handler";
+  EXPECT_TRUE(window_->types()[a].pending);
 }
 
 }  // namespace
