@@ -34,6 +34,10 @@ TEST(PreviewSizesTest, EachOfExplorersSizesIsHeldOrScaledFromTheLargestNotAboveI
        Images{{194, 313, 32}, {48, 48, 8}},
        96,
        {{{16, false, 48}, {32, false, 48}, {48, true, 0}, {256, false, 48}}}},
+      {"at 110 DPI each size rounds to the nearest pixel",
+       all,
+       110,
+       {{{18, false, 16}, {37, false, 32}, {55, false, 48}, {293, false, 256}}}},
       {"no image at all", Images{}, 96, {{{16, false, 0}, {32, false, 0}, {48, false, 0}, {256, false, 0}}}},
   };
   for (const auto& c : cases) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <optional>
 
+#include "changes/journal.h"
 #include "fake_os.h"
 
 namespace tarrow {
@@ -137,6 +138,19 @@ TEST(ShellCheckTest, AnIconWrittenAtTheLocationItHadIsReadAgainByTheShell) {
   const WrittenIcon moved{L".b", L"B", L"bfile", L"C:\\new.dll,1", L"C:\\new.dll,2"};
   RedrawUnmovedIcons(shell, {unmoved, moved});
   EXPECT_EQ(shell.imageNotices, std::vector<std::wstring>{L".a"});
+}
+
+TEST(ShellCheckTest, ARestoreChecksTheClassesTheJournalHoldsOfThoseItPutsBack) {
+  fake::FakeOs os;
+  JournalEntry a, b;
+  a.progId = L"AFile";
+  b.progId = L"bfile";
+  b.layer = ClassLayer::Machine;
+  ASSERT_TRUE(SaveJournal(os.os, {a, b}));
+  EXPECT_EQ(JournaledProgIds(os.os), (std::set<std::wstring>{L"afile", L"bfile"}));
+  EXPECT_EQ(JournaledProgIds(os.os, std::set<std::wstring>{L"afile", L"cfile"}),
+            std::set<std::wstring>{L"afile"});
+  EXPECT_TRUE(JournaledProgIds(os.os, std::set<std::wstring>{}).empty());
 }
 
 TEST(ShellCheckTest, OnlyTheIconsApplyWroteAreChecked) {
