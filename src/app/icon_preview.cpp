@@ -66,9 +66,11 @@ void IconPreview::SetFont(HFONT font) {
 }
 
 void IconPreview::Place(int left, int top, int width, int height) {
-  const bool room = width > 0 && height > 0;
+  room_ = width > 0 && height > 0;
   ::SetWindowPos(hwnd_, nullptr, left, top, width, height,
-                 SWP_NOZORDER | SWP_NOACTIVATE | (room ? SWP_SHOWWINDOW : SWP_HIDEWINDOW));
+                 SWP_NOZORDER | SWP_NOACTIVATE | (room_ ? SWP_SHOWWINDOW : SWP_HIDEWINDOW));
+  // What was framed while there was no room is drawn once there is.
+  if (room_ && !requested_ && !file_.empty() && index_ >= 0) Request();
 }
 
 void IconPreview::Show(const std::wstring& file, int index) {
@@ -83,12 +85,15 @@ void IconPreview::Show(const std::wstring& file, int index) {
   sizes_ = PreviewSizes({}, static_cast<int>(dpi_));
   sizesKnown_ = false;
   heldText_.clear();
+  requested_ = false;
   if (!sameFile) directory_.reset();
-  if (!file_.empty() && index_ >= 0) Request();
+  // Hidden, it draws nothing: a narrow window costs no extraction.
+  if (room_ && !file_.empty() && index_ >= 0) Request();
   ::InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
 void IconPreview::Request() {
+  requested_ = true;
   // The pictures first: the file's image sizes may take a pass over all of
   // its icons, and are read once per file.
   for (const PreviewSize& size : sizes_) {

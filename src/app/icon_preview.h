@@ -50,7 +50,8 @@ class IconPreview : public Window<IconPreview> {
   bool Create(HWND parent, int id);
   void SetDpi(UINT dpi);
   void SetFont(HFONT font);
-  // Moves the preview (pixels in its parent); hidden while it has no room.
+  // Moves the preview (pixels in its parent); hidden while it has no room,
+  // when it asks for no pictures.
   void Place(int left, int top, int width, int height);
   // Shows icon `index` (from 0) of `file` (as stored: resolved here); a
   // negative index, or no file, shows nothing. Returns at once.
@@ -83,7 +84,9 @@ class IconPreview : public Window<IconPreview> {
   HFONT font_ = nullptr;
   std::wstring file_;
   int index_ = -1;
-  int waiting_ = 0;  // pictures asked for and not come
+  int waiting_ = 0;         // pictures asked for and not come
+  bool room_ = false;       // placed where it shows
+  bool requested_ = false;  // the framed icon's pictures were asked for
   std::array<ImageListSink, kExplorerIconSizes.size()> images_;
   std::array<int, kExplorerIconSizes.size()> pictures_{-1, -1, -1, -1};
   std::array<PreviewSize, kExplorerIconSizes.size()> sizes_{};

@@ -1012,6 +1012,17 @@ TEST_F(MainWindowTest, ThePreviewFollowsTheFramedIconAndSaysWhichSizesTheFileHol
   const auto settlePreview = [&] {
     EXPECT_TRUE(tarrow::testing::PumpUntil([&] { return !preview.loading(); }));
   };
+  // Hidden in a narrow window, it asks for nothing; wide enough, it shows.
+  window_->SetIconFileText(tarrow::testing::SystemFile(L"shell32.dll"));
+  Settle();
+  window_->iconGrid().Frame(2);
+  EXPECT_FALSE(preview.loading());
+  EXPECT_FALSE(preview.HasPicture(0));
+  SetClientSize(window_->hwnd(), DefaultClientWidth(96) + 272, DefaultClientHeight(96));
+  EXPECT_TRUE(::GetWindowLongPtrW(preview.hwnd(), GWL_STYLE) & WS_VISIBLE);
+  settlePreview();
+  EXPECT_TRUE(preview.HasPicture(0)) << "drawn once there is room";
+
   const std::wstring four = tarrow::testing::Fixture(L"four-sizes.ico");
   window_->SetIconFileText(four);
   Settle();
