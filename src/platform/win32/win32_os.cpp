@@ -179,6 +179,21 @@ IconDirectory ProgramIcons(const std::wstring& path) {
   return directory;
 }
 
+// COM on the calling thread for the length of a call that wants it
+// (SHGetFileInfoW, by its documentation), unless the thread has it already.
+class ComForCall {
+ public:
+  ComForCall() : result_(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)) {}
+  ~ComForCall() {
+    if (SUCCEEDED(result_)) ::CoUninitialize();
+  }
+  ComForCall(const ComForCall&) = delete;
+  ComForCall& operator=(const ComForCall&) = delete;
+
+ private:
+  HRESULT result_;
+};
+
 }  // namespace
 
 std::wstring LongPath(const std::wstring& path) {
@@ -461,6 +476,7 @@ std::optional<std::wstring> Win32Shell::ShellIconLocation(const std::wstring& ex
   // No DefaultIcon of its own: what the shell draws for a file of the type,
   // asked of a name alone, so that no file is touched.
   const std::wstring name = L"x" + extension;
+  const ComForCall com;
   SHFILEINFOW info{};
   if (!::SHGetFileInfoW(name.c_str(), FILE_ATTRIBUTE_NORMAL, &info, sizeof info,
                         SHGFI_USEFILEATTRIBUTES | SHGFI_ICONLOCATION))
@@ -478,6 +494,7 @@ void Win32Shell::NotifyIconImageChanged(const std::wstring& extension) {
   // The old icon's location and its place in the system image list, as
   // SHUpdateImage wants them; asked of a name alone, touching no file.
   const std::wstring name = L"x" + extension;
+  const ComForCall com;
   SHFILEINFOW where{}, image{};
   if (!::SHGetFileInfoW(name.c_str(), FILE_ATTRIBUTE_NORMAL, &where, sizeof where,
                         SHGFI_USEFILEATTRIBUTES | SHGFI_ICONLOCATION) ||
