@@ -19,10 +19,12 @@ if [ "${1:-}" = "--wine-part" ]; then
   wine "$out/bin/make_classes_root.exe" 'Z:'"$out/classes-root.reg" | sed 's/^/note|registry: /'
   wine regedit /s 'Z:'"$out/classes-root.reg" </dev/null >/dev/null 2>&1
   wine "$out/bin/scan_winbench.exe"
+  wine "$out/bin/shell_check_winbench.exe"
   wine "$out/bin/grid_winbench.exe" 'Z:'"$out/icons1000/icons1000.dll" 'Z:'"$out/icons10k/icons10k.dll"
   # Peak memory is the process's lifetime high: a process of its own.
   wine "$out/bin/grid_winbench.exe" --peak 'Z:'"$out/icons10k/icons10k.dll"
   wine "$out/bin/picture_icon_winbench.exe"
+  wine "$out/bin/preview_winbench.exe" 'Z:'"$out/icons10k/icons10k.dll"
   exit 0
 fi
 
@@ -31,11 +33,13 @@ jobs=2
 cmake --preset bench >/dev/null
 cmake --build --preset bench -j "$jobs" --target scan_bench make_icon_library
 cmake --preset windows >/dev/null
-cmake --build --preset windows -j "$jobs" --target tarrow scan_winbench grid_winbench picture_icon_winbench make_classes_root
+cmake --build --preset windows -j "$jobs" --target tarrow scan_winbench grid_winbench preview_winbench \
+  shell_check_winbench picture_icon_winbench make_classes_root
 
 rm -rf "$out"
 mkdir -p "$out/bin" "$out/no-fixtures"
-for program in tarrow scan_winbench grid_winbench picture_icon_winbench make_classes_root; do
+for program in tarrow scan_winbench grid_winbench preview_winbench shell_check_winbench picture_icon_winbench \
+  make_classes_root; do
   cp "build/windows/$program.exe" "$out/bin/"
 done
 

@@ -9,6 +9,7 @@
 #include "catalog/icon_location.h"
 #include "catalog/type_view.h"
 #include "changes/apply.h"
+#include "changes/shell_check.h"
 #include "picker/grid_text.h"
 #include "platform/registry.h"
 #include "platform/win32/win32_os.h"
@@ -24,6 +25,7 @@ constexpr ULONGLONG kYieldIntervalMs = 10;
 constexpr ULONGLONG kProgressDelayMs = 500;
 constexpr UINT kListIconsDone = WM_APP + 1;    // the list's loader has results
 constexpr UINT kListIconsWanted = WM_APP + 2;  // rows on screen wait for icons
+constexpr UINT kShellChecked = WM_APP + 3;     // the shell answered for the icons written
 constexpr UINT_PTR kListDeliveryTimer = 1;
 
 struct ControlDesign {
@@ -114,6 +116,7 @@ bool MainWindow::Create() {
   if (auto* shell = dynamic_cast<win32::Win32Shell*>(&os_.shell)) shell->SetOwner(hwnd_);
   dpi_ = DpiOf(hwnd_);
   CreateControls();
+  preview_.Create(hwnd_, 0);
   OnDpiChanged();
   SetClientSize(hwnd_, DefaultClientWidth(static_cast<int>(dpi_)),
                 DefaultClientHeight(static_cast<int>(dpi_)));
@@ -174,6 +177,7 @@ void MainWindow::UpdateFonts() {
     ::SendMessageW(control(c.id), WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
   }
   list_.SetFonts(font_.get(), boldFont_.get());
+  preview_.SetFont(font_.get());
 }
 
 // Everything that depends on the scale: fonts, icons, pictures.
@@ -193,6 +197,7 @@ void MainWindow::OnDpiChanged() {
     RequestListPictures();
   }
   grid_.SetDpi(dpi_);
+  preview_.SetDpi(dpi_);
 }
 
 void MainWindow::Layout() {
@@ -214,6 +219,8 @@ void MainWindow::Layout() {
                      SWP_NOZORDER | SWP_NOACTIVATE);
     }
   }
+  const Box preview = at(Part::Preview);
+  preview_.Place(preview.left, preview.top, preview.width, preview.height);
   ::InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
@@ -356,6 +363,7 @@ void MainWindow::OnExit() {
 
 void MainWindow::OnApply() {
   if (types_.scanning() || CountPendingTypes(types_) == 0) return;
+  const std::vector<WrittenIcon> pending = PendingIcons(types_);
   const ApplyOutcome outcome = ApplyChanges(os_, types_);
   std::vector<std::wstring> failed;
   for (const auto& failure : outcome.failures) failed.push_back(failure.progId);
@@ -366,18 +374,32 @@ void MainWindow::OnApply() {
     }
   }
   SettleApply(types_, failed, pictureSwaps_);
+  RedrawUnmovedIcons(os_.shell, AppliedIcons(pending, outcome));
   lastOutcome_ = ApplySummary(outcome);
+  shellCheck_.Start(AppliedIcons(pending, outcome), lastOutcome_, hwnd_, kShellChecked);
   list_.Repaint();
   UpdateStatus();
   UpdateCommands();
 }
 
+void MainWindow::OnShellChecked() {
+  // Answers for an outcome the status line no longer shows are old news.
+  const auto done = shellCheck_.Take();
+  if (!done || done->outcome != lastOutcome_) return;
+  lastOutcome_ = WithShellCheck(lastOutcome_, done->check);
+  UpdateStatus();
+  if (const auto doubt = ShellCheckMessage(done->check); !doubt.empty())
+    os_.shell.MessageBox(doubt, kMbOk | kMbIconWarning);
+}
+
 void MainWindow::OnRestoreDefaults() {
   if (types_.scanning()) return;
   const HWND focus = ::GetFocus();
+  const std::set<std::wstring> journaled = JournaledProgIds(os_);
   const auto outcome = RestoreDefaults(os_, *this, types_);
   if (!outcome) return;
   lastOutcome_ = RestoreSummary(*outcome);
+  shellCheck_.Start(IconsOfProgIds(os_.shell, types_, journaled), lastOutcome_, hwnd_, kShellChecked);
   UpdateStatus();
   UpdateCommands();
   if (focus && ::IsWindow(focus) && ::IsChild(hwnd_, focus) && ::IsWindowEnabled(focus)) ::SetFocus(focus);
@@ -524,11 +546,15 @@ void MainWindow::OnIconsCounted(std::int64_t count) {
 
 void MainWindow::OnIconFramed(std::int64_t cell) {
   FrameCell(picker_, cell);
+  preview_.Show(IconFileText(), static_cast<int>(cell) - 1);
 }
 
 void MainWindow::OnIconChosen(std::int64_t cell) {
   const auto selected = SelectedItem();
   if (!selected) return;
+  if (types_[*selected].iconHandler &&
+      os_.shell.MessageBox(IconHandlerQuestion(types_[*selected]), kMbYesNo | kMbIconQuestion) != kIdYes)
+    return;
   const std::wstring previous = types_[*selected].picture;
   if (!AssignIcon(os_.shell, picker_, types_, images_, selected, IconFileText(), cell, typeImages_.sizePx()))
     return;
@@ -591,6 +617,9 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       return 0;
     case kListIconsWanted:
       OnListIconsWanted();
+      return 0;
+    case kShellChecked:
+      OnShellChecked();
       return 0;
     case WM_COMMAND:
       switch (LOWORD(wp)) {

@@ -15,8 +15,10 @@
 #include <vector>
 
 #include "app/icon_grid.h"
+#include "app/icon_preview.h"
 #include "app/image_list.h"
 #include "app/progress_window.h"
+#include "app/shell_check_task.h"
 #include "app/type_list_view.h"
 #include "app/window.h"
 #include "catalog/icon_loader.h"
@@ -73,16 +75,21 @@ class MainWindow : public Window<MainWindow>,
   void OnIconFramed(std::int64_t cell) override;
   void OnIconChosen(std::int64_t cell) override;
   void OnIconsCounted(std::int64_t count) override;
+  // The shell answered for the icons Apply or a restore wrote.
+  void OnShellChecked();
 
   // What tests and the other copy look at.
   const TypeList& types() const { return types_; }
   const ImageStore& images() const { return images_; }
   const PickerState& picker() const { return picker_; }
   IconGrid& iconGrid() { return grid_; }
+  IconPreview& preview() { return preview_; }
+  // Whether the shell is still being asked about the icons just written.
+  bool checkingShell() const { return shellCheck_.running(); }
   TypeListView& typeList() { return list_; }
   ProgressWindow& progress() { return progress_; }
   // Whether icons of the list or the grid are still being drawn.
-  bool loadingIcons() const { return listPictures_.loading() || grid_.loading(); }
+  bool loadingIcons() const { return listPictures_.loading() || grid_.loading() || preview_.loading(); }
   HWND control(int id) const;
   HWND panel() const { return panel_; }
   std::optional<std::size_t> SelectedItem() const { return list_.Selected(); }
@@ -168,6 +175,8 @@ class MainWindow : public Window<MainWindow>,
   ProgressWindow progress_;
   TypeListView list_{types_, images_};
   IconGrid grid_;
+  IconPreview preview_{os_.shell};
+  ShellCheckTask shellCheck_{os_};
 
   HWND panel_ = nullptr;
   std::array<HWND, kControlEnd - kFirstControl> controls_{};

@@ -19,6 +19,11 @@ constexpr ColumnDesign kColumns[] = {
 };
 // A changed type's description starts with this mark until it is applied.
 constexpr wchar_t kChangedMark[] = L"* ";
+// The icon of a type whose icons a handler decides file by file.
+constexpr wchar_t kHandlerMark[] = L"(per file) ";
+constexpr wchar_t kHandlerTip[] =
+    L"An icon handler draws each file of this type with its own icon: Explorer may not show the icon "
+    L"chosen here.";
 
 }  // namespace
 
@@ -30,7 +35,8 @@ bool TypeListView::Create(HWND parent, int id) {
                             0, 0, 0, 0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                             ::GetModuleHandleW(nullptr), nullptr);
   if (!hwnd_) return false;
-  ListView_SetExtendedListViewStyle(hwnd_, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER | LVS_EX_LABELTIP);
+  ListView_SetExtendedListViewStyle(
+      hwnd_, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER | LVS_EX_LABELTIP | LVS_EX_INFOTIP);
   for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i) {
     LVCOLUMNW column{};
     column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
@@ -207,7 +213,9 @@ bool TypeListView::OnNotify(const NMHDR& header, LRESULT& result) {
       const TypeFields fields = FieldsOf(type);
       if (item.mask & LVIF_TEXT && item.cchTextMax > 0) {
         const auto column = kColumns[std::clamp(item.iSubItem, 0, 2)].column;
-        text_.assign(column == TypeColumn::Description && IsChanged(type) ? kChangedMark : L"");
+        text_.assign(column == TypeColumn::Description && IsChanged(type) ? kChangedMark
+                     : column == TypeColumn::Location && type.iconHandler ? kHandlerMark
+                                                                          : L"");
         text_.append(ColumnText(fields, column));
         wcsncpy_s(item.pszText, static_cast<std::size_t>(item.cchTextMax), text_.c_str(), _TRUNCATE);
       }
@@ -219,6 +227,19 @@ bool TypeListView::OnNotify(const NMHDR& header, LRESULT& result) {
           wanted_.push_back(type.picture);
         }
       }
+      return true;
+    }
+    case LVN_GETINFOTIPW: {
+      // Says why a type is marked; the tip starts with the row's text when
+      // it is cut short.
+      auto& tip = const_cast<NMLVGETINFOTIPW&>(reinterpret_cast<const NMLVGETINFOTIPW&>(header));
+      if (tip.iItem < 0 || static_cast<std::size_t>(tip.iItem) >= rows_.size() || tip.cchTextMax <= 0)
+        return true;
+      const std::size_t index = rows_[static_cast<std::size_t>(tip.iItem)];
+      if (index >= types_.size() || !types_[index].iconHandler) return true;
+      std::wstring text = tip.dwFlags & LVGIT_UNFOLDED ? L"" : std::wstring(tip.pszText) + L"\r\n";
+      text += kHandlerTip;
+      wcsncpy_s(tip.pszText, static_cast<std::size_t>(tip.cchTextMax), text.c_str(), _TRUNCATE);
       return true;
     }
     case LVN_ODFINDITEMW: {

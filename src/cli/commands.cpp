@@ -1,5 +1,6 @@
 #include "cli/commands.h"
 
+#include "picker/grid_text.h"
 #include "platform/icon_directory.h"
 
 namespace tarrow::cli {
@@ -88,8 +89,19 @@ int RunVersion(CommandContext& context) {
 int RunIcons(CommandContext& context, const std::wstring& file) {
   const IconDirectory directory = context.os.shell.ReadIconDirectory(file);
   if (!directory.readable) {
-    WriteLine(context.err, L"tarrow: cannot read icons from \"" + file +
-                               L"\": it is missing, damaged, or not a program or icon file.");
+    // Told apart as the window's empty grid tells them apart.
+    const wchar_t* why = L"it is damaged, or not a program or icon file.";
+    switch (CheckIconFile(context.os.shell, context.os.files, file)) {
+      case IconFileState::Missing:
+        why = L"there is no file by this name.";
+        break;
+      case IconFileState::Unreadable:
+        why = L"it cannot be read.";
+        break;
+      case IconFileState::Present:
+        break;
+    }
+    WriteLine(context.err, L"tarrow: cannot read icons from \"" + file + L"\": " + why);
     return kExitFailed;
   }
   if (directory.icons.empty()) {

@@ -13,6 +13,7 @@
 #include "changes/journal.h"
 #include "changes/reg_export.h"
 #include "changes/restore.h"
+#include "changes/shell_check.h"
 #include "cli/commands.h"
 #include "platform/files.h"
 
@@ -132,7 +133,8 @@ int RunList(CommandContext& context, bool json) {
             JsonString(item.location) + L", \"layer\": \"" +
             (item.layer == ClassLayer::User ? L"user" : L"machine") + L"\", \"source\": \"" +
             SourceName(item.source) + L"\", \"changed\": " + (changed.Changed(item) ? L"true" : L"false") +
-            L"}";
+            L", \"iconHandler\": " + (item.iconHandler ? L"true" : L"false") + L", \"shellIcon\": " +
+            JsonString(context.os.shell.ShellIconLocation(item.extension).value_or(L"")) + L"}";
   }
   text += first ? L"]" : L"\n]";
   WriteLine(context.out, text);
@@ -171,6 +173,7 @@ int RunSet(CommandContext& context, const std::vector<std::wstring>& extensions,
       WriteLine(context.out, TypeName(listed[index]) + L": " + location + L" (already its icon; nothing to change)");
     }
   }
+  const std::vector<WrittenIcon> pending = PendingIcons(listed);
   const ApplyOutcome outcome = changes.Write();
   for (const std::size_t index : assigned) {
     const TypeItem& item = listed[index];
@@ -182,6 +185,11 @@ int RunSet(CommandContext& context, const std::vector<std::wstring>& extensions,
     WriteMessage(context.err, message);
     return outcome.busy ? kExitBusy : kExitFailed;
   }
+  const std::vector<WrittenIcon> written = AppliedIcons(pending, outcome);
+  RedrawUnmovedIcons(context.os.shell, written);
+  // A warning only: the value is set all the same.
+  if (const auto doubt = ShellCheckMessage(CheckWithShell(context.os, written)); !doubt.empty())
+    WriteMessage(context.err, doubt);
   return kExitOk;
 }
 
@@ -196,12 +204,16 @@ int RunRestore(CommandContext& context, const std::vector<std::wstring>& extensi
       only->insert(item->progId);
     }
   }
+  const std::set<std::wstring> journaled = JournaledProgIds(context.os, only);
   const RestoreOutcome outcome = RestoreOriginals(context.os, listed, only);
   // As the window's scan after a restore does: the icons as they are now
   // become the record when there was none.
-  if (!outcome.busy) TakeSnapshotIfNone(context.os, ListTypes(context.os));
+  const TypeList restored = ListTypes(context.os);
+  if (!outcome.busy) TakeSnapshotIfNone(context.os, restored);
   const std::wstring message = RestoreMessage(context.os, outcome);
   if (!message.empty()) WriteMessage(context.err, message);
+  const ShellCheck check = CheckWithShell(context.os, IconsOfProgIds(context.os.shell, restored, journaled));
+  if (const auto doubt = ShellCheckMessage(check); !doubt.empty()) WriteMessage(context.err, doubt);
   WriteLine(context.out, RestoreSummary(outcome));
   if (outcome.busy) return kExitBusy;
   return RestoreFell(outcome) ? kExitFailed : kExitOk;

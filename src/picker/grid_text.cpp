@@ -4,11 +4,23 @@
 
 namespace tarrow {
 
+IconFileState CheckIconFile(Shell& shell, FileSystem& files, const std::wstring& file) {
+  const std::wstring resolved = IconFileForExtraction(shell, file);
+  if (!files.Exists(resolved)) return IconFileState::Missing;
+  if (!files.CanOpenForRead(resolved)) return IconFileState::Unreadable;
+  return IconFileState::Present;
+}
+
 std::wstring EmptyGridText(Shell& shell, FileSystem& files, const std::wstring& file, int iconCount) {
   if (file.empty() || iconCount > 0) return {};
-  const std::wstring resolved = IconFileForExtraction(shell, file);
-  if (!files.Exists(resolved)) return L"There is no file by this name.";
-  if (!files.CanOpenForRead(resolved)) return L"This file cannot be read.";
+  switch (CheckIconFile(shell, files, file)) {
+    case IconFileState::Missing:
+      return L"There is no file by this name.";
+    case IconFileState::Unreadable:
+      return L"This file cannot be read.";
+    case IconFileState::Present:
+      break;
+  }
   // Damaged files count no icons either: the system cannot tell them apart.
   return L"This file holds no icons, or they cannot be read.";
 }

@@ -9,6 +9,10 @@
 
 namespace tarrow {
 
+// Whether an icon file named as typed is there to be read.
+enum class IconFileState { Missing, Unreadable, Present };
+IconFileState CheckIconFile(Shell& shell, FileSystem& files, const std::wstring& file);
+
 // The line shown where the grid is when `file` (as typed) gives no icons;
 // empty when no file is named or it gave some.
 std::wstring EmptyGridText(Shell& shell, FileSystem& files, const std::wstring& file, int iconCount);

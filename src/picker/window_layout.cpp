@@ -36,6 +36,7 @@ constexpr std::array<PartDesign, kPartCount> kDesign = {{
     {{3960, 4985, 615, 375}, Across::Move, Down::Move},               // Exit
     {{0, 5520, 4695, 255}, Across::Grow, Down::Move},                 // Credit
     {{0, 5790, 4725, 300}, Across::Grow, Down::Move},                 // Status
+    {{4725, 0, 4080, 6090}, Across::Move, Down::Grow},                // Preview: 256 pixels and a margin
 }};
 
 int Px(int twips, int dpi) {
@@ -56,11 +57,15 @@ int DefaultClientHeight(int dpi) {
 }
 
 WindowLayout LayOutWindow(int width, int height, int dpi) {
-  const int dx = std::max(0, width - DefaultClientWidth(dpi));
+  const int previewWidth = Px(DesignBox(Part::Preview).width, dpi);
+  int dx = std::max(0, width - DefaultClientWidth(dpi));
+  const bool previewShown = dx >= previewWidth;
+  if (previewShown) dx -= previewWidth;
   const int dy = std::max(0, height - DefaultClientHeight(dpi));
   const int upper = dy / 2, lower = dy - upper;
   WindowLayout layout;
   for (std::size_t i = 0; i < kPartCount; ++i) {
+    if (static_cast<Part>(i) == Part::Preview && !previewShown) continue;
     const PartDesign& part = kDesign[i];
     Box box{Px(part.twips.left, dpi), Px(part.twips.top, dpi), Px(part.twips.width, dpi),
             Px(part.twips.height, dpi)};

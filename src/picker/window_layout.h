@@ -35,6 +35,7 @@ enum class Part : std::size_t {
   Exit,
   Credit,
   Status,
+  Preview,  // the framed icon at Explorer's sizes, right of everything; only in a window wide enough
   Count,
 };
 inline constexpr std::size_t kPartCount = static_cast<std::size_t>(Part::Count);
@@ -53,6 +54,9 @@ int DefaultClientHeight(int dpi);
 
 // Every part's box in pixels for a client area of `width` x `height` pixels
 // at `dpi`. A client area smaller than the default lays out as the default.
+// Once the area is wider than the default by the preview's width, the
+// preview takes that much on the right, at the full height, and the other
+// parts grow by the rest; until then its box is empty.
 WindowLayout LayOutWindow(int width, int height, int dpi);
 
 // Where the user left the window, remembered between runs: its normal place

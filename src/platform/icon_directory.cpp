@@ -16,6 +16,12 @@ std::uint32_t Little(std::string_view bytes, std::size_t at, std::size_t width) 
   return value;
 }
 
+std::uint32_t Big(std::string_view bytes, std::size_t at) {
+  std::uint32_t value = 0;
+  for (std::size_t i = 0; i < 4; ++i) value = value << 8 | static_cast<unsigned char>(bytes[at + i]);
+  return value;
+}
+
 // The count of entries the header announces; nullopt when it is no icon
 // header or the entries do not fit in the bytes.
 std::optional<std::size_t> EntryCount(std::string_view bytes, std::size_t entryBytes) {
@@ -25,10 +31,16 @@ std::optional<std::size_t> EntryCount(std::string_view bytes, std::size_t entryB
   return count;
 }
 
-IconImageSize ImageSize(std::string_view entry) {
-  // A byte cannot hold 256: 0 stands for it.
-  const int width = static_cast<unsigned char>(entry[0]);
-  const int height = static_cast<unsigned char>(entry[1]);
+// The entry's image, with its own size where the entry's bytes say 0 (256
+// or more); `image` is empty when its bytes are not at hand.
+IconImageSize ImageSize(std::string_view entry, std::string_view image) {
+  int width = static_cast<unsigned char>(entry[0]);
+  int height = static_cast<unsigned char>(entry[1]);
+  if (width == 0 || height == 0) {
+    const auto own = ImagePixelSize(image);
+    if (width == 0) width = own ? own->first : 256;
+    if (height == 0) height = own ? own->second : 256;
+  }
   const int colours = static_cast<unsigned char>(entry[2]);
   int bits = static_cast<int>(Little(entry, 6, 2));
   if (bits == 0) {
@@ -38,21 +50,49 @@ IconImageSize ImageSize(std::string_view entry) {
     while (colours != 0 && (1 << bits) < colours) ++bits;
     if (colours == 0) bits = 8;
   }
-  return {width == 0 ? 256 : width, height == 0 ? 256 : height, bits};
+  return {width, height, bits};
 }
 
 }  // namespace
+
+std::optional<std::pair<int, int>> ImagePixelSize(std::string_view image) {
+  // Beyond this an image is no icon anyone draws; it keeps areas within a long.
+  constexpr std::int64_t kMostPixels = 1 << 16;
+  auto size = [](std::int64_t width, std::int64_t height) -> std::optional<std::pair<int, int>> {
+    if (width <= 0 || height <= 0 || width > kMostPixels || height > kMostPixels) return std::nullopt;
+    return std::pair{static_cast<int>(width), static_cast<int>(height)};
+  };
+  constexpr std::string_view kPngSignature("\x89PNG\r\n\x1a\n", 8);
+  if (image.substr(0, 8) == kPngSignature) {
+    // The first chunk is the header: length, "IHDR", width, height.
+    if (image.size() < 24 || image.substr(12, 4) != "IHDR") return std::nullopt;
+    return size(Big(image, 16), Big(image, 20));
+  }
+  constexpr std::uint32_t kInfoHeaderBytes = 40;
+  if (image.size() < kInfoHeaderBytes || Little(image, 0, 4) != kInfoHeaderBytes) return std::nullopt;
+  const auto width = static_cast<std::int32_t>(Little(image, 4, 4));
+  const auto height = static_cast<std::int32_t>(Little(image, 8, 4));
+  // The colour rows, then as many rows of the mask.
+  return size(width, std::int64_t{height} / 2);
+}
 
 bool LooksLikeIconFile(std::string_view bytes) {
   return bytes.size() >= kHeaderBytes && Little(bytes, 0, 2) == 0 && Little(bytes, 2, 2) == 1;
 }
 
-std::optional<std::vector<IconImageSize>> ParseIconGroup(std::string_view bytes) {
+std::optional<std::vector<IconImageSize>> ParseIconGroup(std::string_view bytes,
+                                                         const IconImageById& imageOf) {
   const auto count = EntryCount(bytes, kGroupEntryBytes);
   if (!count) return std::nullopt;
   std::vector<IconImageSize> images;
-  for (std::size_t i = 0; i < *count; ++i)
-    images.push_back(ImageSize(bytes.substr(kHeaderBytes + i * kGroupEntryBytes, kGroupEntryBytes)));
+  for (std::size_t i = 0; i < *count; ++i) {
+    const std::string_view entry = bytes.substr(kHeaderBytes + i * kGroupEntryBytes, kGroupEntryBytes);
+    std::string_view image;
+    if ((entry[0] == 0 || entry[1] == 0) && imageOf) {
+      if (const auto found = imageOf(static_cast<int>(Little(entry, 12, 2)))) image = *found;
+    }
+    images.push_back(ImageSize(entry, image));
+  }
   return images;
 }
 
@@ -67,7 +107,7 @@ std::optional<std::vector<IconImageSize>> ParseIconFile(std::string_view bytes) 
     // The system's reader trusts these: an image past the end is a damaged
     // file, never to be handed on.
     if (offset + size > bytes.size()) return std::nullopt;
-    images.push_back(ImageSize(entry));
+    images.push_back(ImageSize(entry, bytes.substr(offset, size)));
   }
   return images;
 }

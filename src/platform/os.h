@@ -218,8 +218,17 @@ class Shell {
   // cannot answer (older systems, Wine).
   virtual std::optional<std::wstring> AssociatedProgId(const std::wstring& extension) = 0;
 
+  // The icon location the shell itself gives a file of the extension
+  // ("file,index"), after every layer and choice it follows; empty when it
+  // names none, nullopt when it cannot answer.
+  virtual std::optional<std::wstring> ShellIconLocation(const std::wstring& extension) = 0;
+
   // Tells the shell that file associations changed.
   virtual void NotifyAssociationsChanged() = 0;
+  // Tells the shell that the image at the icon location it uses for the
+  // extension changed, so that it reads the file again: a notice of changed
+  // associations leaves an image it holds for an unchanged location as it is.
+  virtual void NotifyIconImageChanged(const std::wstring& extension) = 0;
   // The file the user chose; nullopt when cancelled.
   virtual std::optional<std::wstring> ShowOpenDialog(const OpenDialogRequest& request) = 0;
   // Shows a message box titled with the program's name; returns the answer.

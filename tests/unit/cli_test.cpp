@@ -179,14 +179,29 @@ TEST_F(CommandsTest, IconsOfAFileWithoutIconsPrintsNothingAndFails) {
   EXPECT_EQ(Run({L"--icons", L"C:\\none.exe"}), 1);
   EXPECT_EQ(out.text, L"");
   EXPECT_EQ(err.text, L"tarrow: \"C:\\none.exe\" holds no icons.\n");
+}
 
-  err.text.clear();
-  EXPECT_EQ(Run({L"--icons", L"C:\\missing.dll"}), 1);
-  EXPECT_EQ(out.text, L"");
-  EXPECT_EQ(
-      err.text,
-      L"tarrow: cannot read icons from \"C:\\missing.dll\": it is missing, damaged, or not a program or "
-      L"icon file.\n");
+TEST_F(CommandsTest, IconsTellsAMissingFileFromAnUnreadableOrADamagedOne) {
+  fake.files.files[L"C:\\locked.dll"] = "MZ";
+  fake.files.unreadable.insert(L"C:\\locked.dll");
+  fake.files.files[L"C:\\damaged.ico"] = std::string("\0\0\1\0", 4);  // no reader can list it
+  const struct {
+    const wchar_t* file;
+    const wchar_t* why;
+  } cases[] = {
+      {L"C:\\missing.dll", L"there is no file by this name."},
+      {L"C:\\locked.dll", L"it cannot be read."},
+      {L"C:\\damaged.ico", L"it is damaged, or not a program or icon file."},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << std::wstring(c.file).size());
+    out.text.clear();
+    err.text.clear();
+    EXPECT_EQ(Run({L"--icons", c.file}), 1);
+    EXPECT_EQ(out.text, L"");
+    EXPECT_EQ(err.text,
+              L"tarrow: cannot read icons from \"" + std::wstring(c.file) + L"\": " + c.why + L"\n");
+  }
 }
 
 TEST_F(CommandsTest, IconsKeepsADamagedIconsPlaceAndReportsIt) {
@@ -255,20 +270,41 @@ TEST_F(TypeCommandsTest, ListPrintsEachListedTypeAsTheWindowShowsIt) {
 }
 
 TEST_F(TypeCommandsTest, JsonSaysWhereEachValueComesFromAndWhatTarrowChanged) {
+  // A type whose icons a handler decides, file by file.
+  fake.registry.SetText(kLocalMachine, ClassPath(L".pic"), L"", L"picfile");
+  fake.registry.SetText(kLocalMachine, ClassPath(L"picfile"), L"", L"Picture");
+  fake.registry.SetText(kLocalMachine, DefaultIconPath(L"picfile"), L"", L"C:\\p.dll,0");
+  fake.registry.SetText(kLocalMachine, ClassPath(L"picfile\\shellex\\IconHandler"), L"", L"{0}");
+  fake.shell.iconFiles[L"c:\\p.dll"] = 2;
   ASSERT_EQ(Run({L"--set", L".txt", L"C:\\new.dll,3"}), 0);
+  EXPECT_EQ(err.text, L"");
   out.text.clear();
   EXPECT_EQ(Run({L"--list", L"--json"}), 0);
+  // The shell's own answer: as Wine's, which follows no user choice.
   EXPECT_EQ(
       out.text,
       L"[\n"
       L"  {\"extension\": \".txt\", \"progId\": \"txtfile\", \"description\": \"Text Document\", "
       L"\"location\": \"C:\\\\new.dll,3\", \"layer\": \"machine\", \"source\": \"default\", \"changed\": "
-      L"true},\n"
+      L"true, \"iconHandler\": false, \"shellIcon\": \"C:\\\\new.dll,3\"},\n"
       L"  {\"extension\": \".htm\", \"progId\": \"Browser.Html\", \"description\": \"The \\\"Browser\\\" "
       L"\\\\ "
       L"page\", \"location\": \"C:\\\\Browser\\\\b.exe,0\", \"layer\": \"user\", \"source\": \"userChoice\", "
-      L"\"changed\": false}\n"
+      L"\"changed\": false, \"iconHandler\": false, \"shellIcon\": \"C:\\\\h.dll,1\"},\n"
+      L"  {\"extension\": \".pic\", \"progId\": \"picfile\", \"description\": \"Picture\", \"location\": "
+      L"\"C:\\\\p.dll,0\", \"layer\": \"machine\", \"source\": \"default\", \"changed\": false, "
+      L"\"iconHandler\": true, \"shellIcon\": \"C:\\\\p.dll,0\"}\n"
       L"]\n");
+
+  // Set all the same, with a warning.
+  out.text.clear();
+  EXPECT_EQ(Run({L"--set", L".pic", L"C:\\p.dll,1"}), 0);
+  EXPECT_EQ(out.text, L"Picture (.pic): C:\\p.dll,1 (for all users)\n");
+  EXPECT_EQ(
+      err.text,
+      L"tarrow: Explorer will not show this type with its new icon:\n\nPicture (.pic): an icon handler draws "
+      L"each file's own icon.\n");
+  EXPECT_EQ(fake.registry.Text(kLocalMachine, DefaultIconPath(L"picfile")), L"C:\\p.dll,1");
 }
 
 TEST_F(TypeCommandsTest, SetRestoreAndExportWorkOnTheTypeTheExtensionShows) {

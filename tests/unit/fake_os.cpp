@@ -507,6 +507,25 @@ std::optional<std::wstring> FakeShell::AssociatedProgId(const std::wstring& exte
   return it->second;
 }
 
+std::optional<std::wstring> FakeShell::ShellIconLocation(const std::wstring& extension) {
+  ++shellIconQueries;
+  if (const auto set = shellIcons.find(Lower(extension)); set != shellIcons.end()) return set->second;
+  if (!classes) return std::nullopt;
+  auto merged = [&](const std::wstring& path) -> std::wstring {
+    for (const RegKey root : {kCurrentUser, kLocalMachine}) {
+      if (machineLayerOnly && root == kCurrentUser) continue;
+      if (classes->Find(root, L"Software\\Classes\\" + path, L""))
+        return classes->Text(root, L"Software\\Classes\\" + path);
+    }
+    return {};
+  };
+  std::wstring progId = merged(extension);
+  if (const auto chosen = associations.find(Lower(extension));
+      chosen != associations.end() && !machineLayerOnly)
+    progId = chosen->second;
+  return progId.empty() ? std::wstring() : merged(progId + L"\\DefaultIcon");
+}
+
 void FakeShell::DestroyIcon(IconHandle icon) {
   std::lock_guard lock(iconsMutex_);
   if (live_.erase(icon) == 0) ++invalidDestroys;

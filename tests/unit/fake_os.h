@@ -170,6 +170,18 @@ class FakeShell : public Shell {
   std::map<std::string, RgbaImage> pictures;
   // The PNG encoder fails, as when the system is out of memory.
   bool failPngEncoding = false;
+  // The shell's own icon answers (ShellIconLocation) set by a test, by
+  // extension (lower case); nullopt where it cannot answer. Any other
+  // extension is answered from `classes` as Windows documents it: the
+  // user's valid choice of program (`associations`) first, else the
+  // extension's class, each value read from the user's layer over the
+  // machine's. With `machineLayerOnly`, as Wine: the machine layer alone,
+  // and no user choice.
+  std::map<std::wstring, std::optional<std::wstring>> shellIcons;
+  const FakeRegistry* classes = nullptr;
+  bool machineLayerOnly = false;
+  int shellIconQueries = 0;
+  std::vector<std::wstring> imageNotices;  // NotifyIconImageChanged, in order
   int notifications = 0;
   int extractCalls = 0;
   int invalidDestroys = 0;  // DestroyIcon on a handle that is not live
@@ -204,7 +216,9 @@ class FakeShell : public Shell {
   // "PNG" and the image's size and pixels, a stand-in the tests can read back.
   std::optional<std::string> EncodePng(const RgbaImage& image) override;
   std::optional<std::wstring> AssociatedProgId(const std::wstring& extension) override;
+  std::optional<std::wstring> ShellIconLocation(const std::wstring& extension) override;
   void NotifyAssociationsChanged() override { ++notifications; }
+  void NotifyIconImageChanged(const std::wstring& extension) override { imageNotices.push_back(extension); }
   std::optional<std::wstring> ShowOpenDialog(const OpenDialogRequest& request) override;
   int MessageBox(const std::wstring& text, unsigned style) override;
   bool IsElevated() override { return elevated; }
@@ -220,15 +234,18 @@ class FakeShell : public Shell {
 
 // All three, wired together.
 struct FakeOs {
+  FakeOs() {
+    shell.classes = &registry;
+    registry.crash = &crash;
+    files.crash = &crash;
+  }
+  FakeOs(const FakeOs&) = delete;
+  FakeOs& operator=(const FakeOs&) = delete;
   FakeRegistry registry;
   FakeFileSystem files;
   FakeShell shell;
   Os os{registry, files, shell};
   CrashPlan crash;
-  FakeOs() {
-    registry.crash = &crash;
-    files.crash = &crash;
-  }
   // A user without administrator rights.
   void StandardUser() {
     registry.elevated = false;

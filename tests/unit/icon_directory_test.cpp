@@ -26,8 +26,25 @@ std::string Common(int width, int height, int colours, int bits, unsigned bytes)
          Word(1) + Word(bits) + Dword(bytes);
 }
 
-std::string GroupEntry(int width, int height, int colours, int bits) {
-  return Common(width, height, colours, bits, 40) + Word(7);
+std::string GroupEntry(int width, int height, int colours, int bits, int id = 7) {
+  return Common(width, height, colours, bits, 40) + Word(id);
+}
+
+std::string BigDword(unsigned value) {
+  return {static_cast<char>(value >> 24), static_cast<char>(value >> 16), static_cast<char>(value >> 8),
+          static_cast<char>(value)};
+}
+
+// A PNG's signature and the start of its header chunk.
+std::string Png(unsigned width, unsigned height) {
+  return std::string("\x89PNG\r\n\x1a\n", 8) + BigDword(13) + "IHDR" + BigDword(width) + BigDword(height) +
+         std::string("\x08\x06\0\0\0", 5);
+}
+
+// A BITMAPINFOHEADER: its height counts the colour rows and the mask rows.
+std::string Bitmap(int width, int doubledHeight, unsigned headerBytes = 40) {
+  return Dword(headerBytes) + Dword(static_cast<unsigned>(width)) +
+         Dword(static_cast<unsigned>(doubledHeight)) + Word(1) + Word(32) + std::string(24, '\0');
 }
 
 std::string FileEntry(int width, int height, int colours, int bits, unsigned bytes, unsigned offset) {
@@ -83,6 +100,47 @@ TEST(IconDirectoryTest, FileImagesMustLieWithinTheFile) {
   EXPECT_FALSE(ParseIconFile(Header(1, 1) + GroupEntry(32, 32, 0, 32))) << "an entry two bytes short";
   EXPECT_TRUE(LooksLikeIconFile(Header(1, 0)));
   EXPECT_FALSE(LooksLikeIconFile("MZ\x90\0\3\0"));
+}
+
+TEST(IconDirectoryTest, AnEntryThatSays0TakesTheSizeTheImageItselfGives) {
+  const struct {
+    const char* name;
+    int width, height;  // the entry's bytes
+    std::string image;
+    IconImageSize expected;
+  } cases[] = {
+      {"PNG", 0, 0, Png(256, 256), {256, 256, 32}},
+      {"PNG larger than 256", 0, 0, Png(300, 200), {300, 200, 32}},
+      {"bitmap, height doubled for the mask", 0, 0, Bitmap(194, 626), {194, 313, 32}},
+      {"only the height says 0", 48, 0, Bitmap(48, 600), {48, 300, 32}},
+      {"only the width says 0", 0, 48, Png(320, 48), {320, 48, 32}},
+      {"a byte that holds the size wins", 48, 48, Png(300, 300), {48, 48, 32}},
+      {"an image that says nothing", 0, 0, std::string(40, 'x'), {256, 256, 32}},
+      {"a PNG cut in its header", 0, 0, Png(300, 300).substr(0, 23), {256, 256, 32}},
+      {"an older, smaller bitmap header", 0, 0, Bitmap(194, 626, 12), {256, 256, 32}},
+      {"a bitmap of no rows", 0, 0, Bitmap(194, 1), {256, 256, 32}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string file = Header(1, 1) +
+                             FileEntry(c.width, c.height, 0, 32, static_cast<unsigned>(c.image.size()), 22) +
+                             c.image;
+    const auto fromFile = ParseIconFile(file);
+    ASSERT_TRUE(fromFile.has_value());
+    EXPECT_EQ(*fromFile, (std::vector<IconImageSize>{c.expected}));
+
+    // A program's group names its image by resource id, here 9.
+    const auto fromGroup = ParseIconGroup(
+        Header(1, 1) + GroupEntry(c.width, c.height, 0, 32, 9),
+        [&](int id) { return id == 9 ? std::optional<std::string_view>(c.image) : std::nullopt; });
+    ASSERT_TRUE(fromGroup.has_value());
+    EXPECT_EQ(*fromGroup, (std::vector<IconImageSize>{c.expected}));
+  }
+  // Without its image, or with no image of that id, a 0 stays 256.
+  EXPECT_EQ(ParseIconGroup(Header(1, 1) + GroupEntry(0, 0, 0, 32, 9)),
+            (std::vector<IconImageSize>{{256, 256, 32}}));
+  EXPECT_EQ(ParseIconGroup(Header(1, 1) + GroupEntry(0, 0, 0, 32, 9), [](int) { return std::nullopt; }),
+            (std::vector<IconImageSize>{{256, 256, 32}}));
 }
 
 TEST(IconDirectoryTest, LargestFirstByAreaThenByBitsKeepingTiesInOrder) {

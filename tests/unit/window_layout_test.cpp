@@ -55,6 +55,25 @@ TEST(WindowLayoutTest, TheListAndTheGridShareWhatTheWindowGains) {
   EXPECT_EQ(At(layout, Part::Panel), (Box{0, 0, 413, 462}));
 }
 
+TEST(WindowLayoutTest, ThePreviewShowsOnlyWhereTheWindowIsWideEnoughAndTakesNothingFromTheRest) {
+  // The preview is 272 pixels wide at 96 DPI.
+  EXPECT_EQ(At(LayOutWindow(315, 406, 96), Part::Preview), (Box{}));
+  const WindowLayout short1 = LayOutWindow(315 + 271, 406, 96);
+  EXPECT_EQ(At(short1, Part::Preview), (Box{}));
+  EXPECT_EQ(At(short1, Part::TypeList).width, 297 + 271);
+
+  const WindowLayout exact = LayOutWindow(315 + 272, 406, 96);
+  EXPECT_EQ(At(exact, Part::Preview), (Box{315, 0, 272, 406}));
+  EXPECT_EQ(exact[static_cast<std::size_t>(Part::TypeList)], (Box{8, 48, 297, 145}));
+
+  const WindowLayout wider = LayOutWindow(315 + 272 + 100, 507, 96);
+  EXPECT_EQ(At(wider, Part::Preview), (Box{415, 0, 272, 507}));
+  EXPECT_EQ(At(wider, Part::TypeList), (Box{8, 48, 397, 195}));
+  EXPECT_EQ(At(wider, Part::Status), (Box{0, 487, 415, 20}));
+
+  EXPECT_EQ(At(LayOutWindow(473 + 408, 609, 144), Part::Preview), (Box{473, 0, 408, 609}));
+}
+
 TEST(WindowLayoutTest, ASmallerAreaLaysOutAsTheDefault) {
   EXPECT_EQ(LayOutWindow(100, 100, 96), LayOutWindow(315, 406, 96));
   EXPECT_EQ(LayOutWindow(315, 300, 96), LayOutWindow(315, 406, 96));

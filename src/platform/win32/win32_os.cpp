@@ -185,12 +185,35 @@ IconDirectory ProgramIcons(const std::wstring& path) {
     const HGLOBAL loaded = found ? ::LoadResource(module.get(), found) : nullptr;
     const void* bytes = loaded ? ::LockResource(loaded) : nullptr;
     const DWORD size = found ? ::SizeofResource(module.get(), found) : 0;
-    auto images = bytes ? ParseIconGroup({static_cast<const char*>(bytes), size}) : std::nullopt;
+    // An image's own size, for the entries whose byte cannot hold it.
+    const IconImageById imageOf = [&module](int id) -> std::optional<std::string_view> {
+      const HRSRC image = ::FindResourceW(module.get(), MAKEINTRESOURCEW(id), RT_ICON);
+      const HGLOBAL loadedImage = image ? ::LoadResource(module.get(), image) : nullptr;
+      const void* imageBytes = loadedImage ? ::LockResource(loadedImage) : nullptr;
+      if (!imageBytes) return std::nullopt;
+      return std::string_view(static_cast<const char*>(imageBytes), ::SizeofResource(module.get(), image));
+    };
+    auto images = bytes ? ParseIconGroup({static_cast<const char*>(bytes), size}, imageOf) : std::nullopt;
     if (!images) directory.damaged.push_back(static_cast<int>(directory.icons.size()));
     directory.icons.push_back(images.value_or(std::vector<IconImageSize>{}));
   }
   return directory;
 }
+
+// COM on the calling thread for the length of a call that wants it
+// (SHGetFileInfoW, by its documentation), unless the thread has it already.
+class ComForCall {
+ public:
+  ComForCall() : result_(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)) {}
+  ~ComForCall() {
+    if (SUCCEEDED(result_)) ::CoUninitialize();
+  }
+  ComForCall(const ComForCall&) = delete;
+  ComForCall& operator=(const ComForCall&) = delete;
+
+ private:
+  HRESULT result_;
+};
 
 }  // namespace
 
@@ -541,9 +564,54 @@ std::optional<std::wstring> Win32Shell::AssociatedProgId(const std::wstring& ext
   return std::wstring(progId);
 }
 
+std::optional<std::wstring> Win32Shell::ShellIconLocation(const std::wstring& extension) {
+  // The association's DefaultIcon as the shell merges it, after the user's
+  // choice of program.
+  std::wstring location(MAX_PATH, L'\0');
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    DWORD chars = static_cast<DWORD>(location.size());
+    const HRESULT result = ::AssocQueryStringW(ASSOCF_NOTRUNCATE, ASSOCSTR_DEFAULTICON, extension.c_str(),
+                                               nullptr, location.data(), &chars);
+    if (result == E_POINTER) {
+      location.resize(std::max<std::size_t>(chars, location.size() * 2));
+      continue;
+    }
+    if (result == S_OK) {
+      location.resize(wcsnlen(location.c_str(), location.size()));
+      return location;
+    }
+    break;
+  }
+  // No DefaultIcon of its own: what the shell draws for a file of the type,
+  // asked of a name alone, so that no file is touched.
+  const std::wstring name = L"x" + extension;
+  const ComForCall com;
+  SHFILEINFOW info{};
+  if (!::SHGetFileInfoW(name.c_str(), FILE_ATTRIBUTE_NORMAL, &info, sizeof info,
+                        SHGFI_USEFILEATTRIBUTES | SHGFI_ICONLOCATION))
+    return std::nullopt;
+  if (info.szDisplayName[0] == L'\0') return std::wstring();
+  return std::wstring(info.szDisplayName) + L"," + std::to_wstring(info.iIcon);
+}
+
 void Win32Shell::NotifyAssociationsChanged() {
   // 0x2000: the shell handles the notice without the caller waiting for it.
   ::SHChangeNotify(SHCNE_ASSOCCHANGED, 0x2000, nullptr, nullptr);
+}
+
+void Win32Shell::NotifyIconImageChanged(const std::wstring& extension) {
+  // The old icon's location and its place in the system image list, as
+  // SHUpdateImage wants them; asked of a name alone, touching no file.
+  const std::wstring name = L"x" + extension;
+  const ComForCall com;
+  SHFILEINFOW where{}, image{};
+  if (!::SHGetFileInfoW(name.c_str(), FILE_ATTRIBUTE_NORMAL, &where, sizeof where,
+                        SHGFI_USEFILEATTRIBUTES | SHGFI_ICONLOCATION) ||
+      where.szDisplayName[0] == L'\0' ||
+      !::SHGetFileInfoW(name.c_str(), FILE_ATTRIBUTE_NORMAL, &image, sizeof image,
+                        SHGFI_USEFILEATTRIBUTES | SHGFI_SYSICONINDEX))
+    return;
+  ::SHUpdateImageW(where.szDisplayName, where.iIcon, 0, image.iIcon);
 }
 
 std::optional<std::wstring> Win32Shell::ShowOpenDialog(const OpenDialogRequest& request) {

@@ -61,7 +61,9 @@ class Win32Shell : public Shell {
   DecodedPicture DecodePicture(std::string_view bytes, int maxSide) override;
   std::optional<std::string> EncodePng(const RgbaImage& image) override;
   std::optional<std::wstring> AssociatedProgId(const std::wstring& extension) override;
+  std::optional<std::wstring> ShellIconLocation(const std::wstring& extension) override;
   void NotifyAssociationsChanged() override;
+  void NotifyIconImageChanged(const std::wstring& extension) override;
   std::optional<std::wstring> ShowOpenDialog(const OpenDialogRequest& request) override;
   int MessageBox(const std::wstring& text, unsigned style) override;
   bool IsElevated() override;

@@ -67,10 +67,8 @@ TEST(CommandLine, ErrorsAreUtf8WhenRedirected) {
   const Ran ran = RunCommand(ExePath(), L"--icons \"" + missing + L"\"");
   EXPECT_EQ(ran.exitCode, 1u);
   EXPECT_EQ(ran.out, "");
-  EXPECT_EQ(ran.err,
-            "tarrow: cannot read icons from \"" + Utf8(folder.path()) +
-                "\\\xC3\x84\xE4\xB8\xAD\xF0\x9F\x98\x80.ico\": it is missing, damaged, or not a program "
-                "or icon file.\n");
+  EXPECT_EQ(ran.err, "tarrow: cannot read icons from \"" + Utf8(folder.path()) +
+                         "\\\xC3\x84\xE4\xB8\xAD\xF0\x9F\x98\x80.ico\": there is no file by this name.\n");
 }
 
 TEST(CommandLine, BadArgumentsExitTwoWithTheUsageOnTheErrorStream) {

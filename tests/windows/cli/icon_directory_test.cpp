@@ -40,6 +40,17 @@ TEST(ReadIconDirectory, AProgramsIconGroupAsTheResourceCompilerWroteIt) {
   EXPECT_TRUE(none.icons.empty());
 }
 
+TEST(ReadIconDirectory, AnImageOf256OrMoreHasTheSizeTheImageItselfGives) {
+  // Wine's winecfg.exe: its second icon's images say 0 in their group, and
+  // are 194 pixels wide and 313 high; listed as the group lists them.
+  win32::Win32Shell shell;
+  const IconDirectory directory = shell.ReadIconDirectory(SystemFile(L"winecfg.exe"));
+  ASSERT_TRUE(directory.readable);
+  ASSERT_GE(directory.icons.size(), 2u);
+  EXPECT_EQ(directory.icons[1], (Images{{194, 313, 4}, {194, 313, 8}, {194, 313, 32}}));
+  EXPECT_EQ(directory.icons[0][0], (IconImageSize{256, 256, 32}));
+}
+
 TEST(ReadIconDirectory, CountsTheIconsExtractionCounts) {
   win32::Win32Shell shell;
   for (const wchar_t* name : {L"shell32.dll", L"user32.dll", L"comctl32.dll"}) {

@@ -294,7 +294,8 @@ TEST_F(MainWindowTest, TenThousandIconsComeInTheBackgroundAndAnotherFileOrExitDr
   // The window closed in the middle of loading: no thread, no icon is left.
   window_->SetIconFileText(many);
   window_.reset();
-  EXPECT_EQ(ThreadsOfThisProcess(), threadsBefore - 3) << "the list's loader and the grid's two";
+  EXPECT_EQ(ThreadsOfThisProcess(), threadsBefore - 4)
+      << "the list's loader, the grid's two and the preview's";
   EXPECT_EQ(win32::Win32Shell::LiveIcons(), 0);
   ::DeleteFileW(many.c_str());
 }
@@ -396,6 +397,7 @@ TEST_F(MainWindowTest, TheGridShowsEveryIconOfTheFileAndAssignsOne) {
   window_->SelectItem(b);
   window_->iconGrid().Frame(4);
   EXPECT_EQ(window_->picker().framedCell, 4);
+  Settle();  // the preview's icons too
   const long live = win32::Win32Shell::LiveIcons();
   window_->OnIconChosen(4);
   const TypeItem& item = window_->types()[b];
@@ -642,9 +644,15 @@ TEST_F(MainWindowTest, TheListAndTheGridGrowWithTheWindowAndNothingOverlaps) {
   ::GetClientRect(window_->hwnd(), &client);
   ASSERT_EQ(client.right, 700);
   ASSERT_EQ(client.bottom, 900);
-  // 385 wider and 494 taller than the design: 247 more each for list and grid.
+  // 385 wider and 494 taller than the design: the preview takes 272 on the
+  // right, the list and the grid grow by the other 113, and 247 more each
+  // in height.
+  const RECT preview = RectIn(window_->preview().hwnd(), window_->hwnd());
+  EXPECT_TRUE(::IsWindowVisible(window_->preview().hwnd()));
+  EXPECT_EQ(preview.left, 700 - 272);
+  EXPECT_EQ(preview.bottom - preview.top, 900);
   const RECT list = RectIn(window_->control(MainWindow::kTypeList), window_->hwnd());
-  EXPECT_EQ(list.right - list.left, 297 + 385);
+  EXPECT_EQ(list.right - list.left, 297 + 113);
   // Up to 145 + 247 pixels, ending below its last whole row.
   const HWND listWindow = window_->control(MainWindow::kTypeList);
   RECT row{}, header{}, inside{};
@@ -657,12 +665,12 @@ TEST_F(MainWindowTest, TheListAndTheGridGrowWithTheWindowAndNothingOverlaps) {
       << "a row cut in half";
   const RECT grid = RectIn(window_->control(MainWindow::kIconGrid), window_->hwnd());
   EXPECT_EQ(grid.top, 240 + 247);
-  EXPECT_EQ(grid.right - grid.left, 278 + 385);
+  EXPECT_EQ(grid.right - grid.left, 278 + 113);
   EXPECT_EQ(grid.bottom - grid.top, 87 + 247);
-  // 659 pixels inside the grid's frame are 9,885 twips: 16 cells of 585.
-  EXPECT_EQ(window_->iconGrid().metrics().columns, 16);
+  // 387 pixels inside the grid's frame are 5,805 twips: 9 cells of 585.
+  EXPECT_EQ(window_->iconGrid().metrics().columns, 9);
   const RECT exit = RectIn(window_->control(MainWindow::kExit), window_->hwnd());
-  EXPECT_EQ(exit.left, 264 + 385);
+  EXPECT_EQ(exit.left, 264 + 113);
   EXPECT_EQ(exit.top, 332 + 494);
 
   std::vector<int> ids;
@@ -759,7 +767,12 @@ TEST_F(MainWindowTest, ChangesAreMarkedCountedAndSharedUntilApplied) {
   Settle();
   EXPECT_EQ(RegReadValue(os_->registry, kClassesRoot, key, L""), shell32 + L",5");
   EXPECT_TRUE(shell_.shown.empty()) << "success needs no message box";
-  EXPECT_EQ(window_->StatusText(), total + L" types, no changes waiting.  2 types for all users.");
+  EXPECT_EQ(window_->StatusText(), total + L" types, no changes waiting.  2 types for all users.")
+      << "Apply does not wait for the shell";
+  // Wine's shell answers for the machine layer, where these were written.
+  EXPECT_TRUE(tarrow::testing::PumpUntil([&] { return !window_->checkingShell(); }));
+  EXPECT_EQ(window_->StatusText(),
+            total + L" types, no changes waiting.  2 types for all users. Explorer shows the new icons.");
   EXPECT_EQ(RowText(window_->typeList().RowOf(a), 0), L"Tarrow Type A");
   EXPECT_FALSE(::IsWindowEnabled(window_->control(MainWindow::kApply)));
 }
@@ -985,6 +998,104 @@ TEST_F(MainWindowTest, TheScrollBarStepsByRowsAndPagesWithAThumbForTheView) {
   EXPECT_EQ(window_->iconGrid().scrollValue(), 615 + 1230);
   send(SB_LINEUP);
   EXPECT_EQ(window_->iconGrid().scrollValue(), 1230);
+}
+
+// ---- the preview of the framed icon
+
+// four-sizes.ico holds 16, 32, 48 and 256 pixels (the 256 as PNG),
+// only-32.ico one image of 32: both made with ImageMagick's icon:auto-resize.
+TEST_F(MainWindowTest, ThePreviewFollowsTheFramedIconAndSaysWhichSizesTheFileHolds) {
+  if (DpiOf(window_->hwnd()) != 96) GTEST_SKIP() << "the prefix is not at 96 DPI";
+  ASSERT_TRUE(window_->OnLoad(false));
+  Settle();
+  IconPreview& preview = window_->preview();
+  const auto settlePreview = [&] {
+    EXPECT_TRUE(tarrow::testing::PumpUntil([&] { return !preview.loading(); }));
+  };
+  // Hidden in a narrow window, it asks for nothing; wide enough, it shows.
+  window_->SetIconFileText(tarrow::testing::SystemFile(L"shell32.dll"));
+  Settle();
+  window_->iconGrid().Frame(2);
+  EXPECT_FALSE(preview.loading());
+  EXPECT_FALSE(preview.HasPicture(0));
+  SetClientSize(window_->hwnd(), DefaultClientWidth(96) + 272, DefaultClientHeight(96));
+  EXPECT_TRUE(::GetWindowLongPtrW(preview.hwnd(), GWL_STYLE) & WS_VISIBLE);
+  settlePreview();
+  EXPECT_TRUE(preview.HasPicture(0)) << "drawn once there is room";
+
+  const std::wstring four = tarrow::testing::Fixture(L"four-sizes.ico");
+  window_->SetIconFileText(four);
+  Settle();
+  EXPECT_EQ(preview.index(), -1) << "nothing framed yet";
+  window_->iconGrid().Frame(1);
+  settlePreview();
+  EXPECT_EQ(preview.file(), four);
+  EXPECT_EQ(preview.index(), 0);
+  const wchar_t* held[] = {L"16 px: held", L"32 px: held", L"48 px: held", L"256 px: held"};
+  for (std::size_t k = 0; k < 4; ++k) {
+    SCOPED_TRACE(k);
+    EXPECT_TRUE(preview.HasPicture(k));
+    EXPECT_EQ(preview.Caption(k), held[k]);
+  }
+  EXPECT_EQ(preview.heldText(), L"Holds 16, 32, 48 and 256 pixels.");
+
+  const std::wstring one = tarrow::testing::Fixture(L"only-32.ico");
+  window_->SetIconFileText(one);
+  Settle();
+  EXPECT_EQ(preview.index(), -1) << "another file: nothing framed";
+  EXPECT_FALSE(preview.HasPicture(1));
+  window_->iconGrid().Frame(1);
+  settlePreview();
+  EXPECT_EQ(preview.file(), one);
+  const wchar_t* scaled[] = {L"16 px: scaled from 32", L"32 px: held", L"48 px: scaled from 32",
+                             L"256 px: scaled from 32"};
+  for (std::size_t k = 0; k < 4; ++k) {
+    SCOPED_TRACE(k);
+    EXPECT_TRUE(preview.HasPicture(k));
+    EXPECT_EQ(preview.Caption(k), scaled[k]);
+  }
+  EXPECT_EQ(preview.heldText(), L"Holds 32 pixels only.");
+}
+
+TEST_F(MainWindowTest, ATypeWhoseIconsAHandlerDecidesIsMarkedAndAskedAboutFirst) {
+  constexpr wchar_t kHandler[] = L"Software\\Classes\\Tarrow.TypeB\\shellex";
+  win32::UniqueHkey key;
+  ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, (std::wstring(kHandler) + L"\\IconHandler").c_str(), 0,
+                              nullptr, 0, KEY_SET_VALUE, nullptr, key.put(), nullptr),
+            0);
+  key.reset();
+  struct Cleanup {
+    const wchar_t* path;
+    ~Cleanup() { ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, path); }
+  } cleanup{kHandler};
+  ASSERT_TRUE(window_->OnLoad(false));
+  Settle();
+  const auto b = IndexOfText(L"Tarrow Type B  [.tarrowb]");
+  const auto a = IndexOfText(L"Tarrow Type A  [.tarrowa]");
+  ASSERT_NE(b, std::wstring::npos);
+  EXPECT_EQ(RowText(window_->typeList().RowOf(b), 2), L"(per file) C:\\windows\\system32\\shell32.dll,-4");
+  EXPECT_EQ(RowText(window_->typeList().RowOf(a), 2).rfind(L"%SystemRoot%", 0), 0u)
+      << "no mark without a handler";
+
+  window_->SetIconFileText(tarrow::testing::SystemFile(L"shell32.dll"));
+  Settle();
+  window_->SelectItem(b);
+  shell_.answers = {kIdNo};
+  window_->OnIconChosen(4);
+  ASSERT_EQ(shell_.shown.size(), 1u);
+  EXPECT_NE(shell_.shown[0].first.find(L"Explorer may keep drawing each file's own icon"),
+            std::wstring::npos);
+  EXPECT_EQ(shell_.shown[0].second, kMbYesNo | kMbIconQuestion);
+  EXPECT_FALSE(window_->types()[b].pending) << "No keeps the icon it has";
+  shell_.answers = {kIdYes};
+  window_->OnIconChosen(4);
+  EXPECT_TRUE(window_->types()[b].pending);
+
+  shell_.shown.clear();
+  window_->SelectItem(a);
+  window_->OnIconChosen(5);
+  EXPECT_TRUE(shell_.shown.empty()) << "no question without a handler";
+  EXPECT_TRUE(window_->types()[a].pending);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <gtest/gtest.h>
+#include <optional>
 
 #include "platform/files.h"
 #include "platform/registry.h"
@@ -239,6 +240,17 @@ TEST(Win32Shell, ExpandsEnvironmentReferences) {
   EXPECT_EQ(os().shell.ExpandEnvironment(L"%SystemRoot%\\x.dll,1"), std::wstring(root, n) + L"\\x.dll,1");
   EXPECT_EQ(os().shell.ExpandEnvironment(L"%NoSuchTarrowVar%\\x"), L"%NoSuchTarrowVar%\\x");
   EXPECT_EQ(os().shell.LowerCase(L"C:\\\u00c4BC.DLL"), L"c:\\\u00e4bc.dll");
+}
+
+TEST(Win32Shell, SaysWhichIconTheShellGivesAnExtension) {
+  // Wine's own association, as its shell reads it (the machine layer).
+  EXPECT_EQ(os().shell.ShellIconLocation(L".chm"), std::optional<std::wstring>(L"C:\\windows\\hh.exe,0"));
+  // No association at all: Wine's shell has no answer (Windows' names the
+  // icon of a file of no known type).
+  EXPECT_EQ(os().shell.ShellIconLocation(L".tarrownosuchtype"), std::nullopt);
+  // Asked again with the image re-read: nothing changes in the answer.
+  os().shell.NotifyIconImageChanged(L".chm");
+  EXPECT_EQ(os().shell.ShellIconLocation(L".chm"), std::optional<std::wstring>(L"C:\\windows\\hh.exe,0"));
 }
 
 }  // namespace
