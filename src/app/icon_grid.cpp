@@ -6,7 +6,6 @@
 #include <limits>
 #include <utility>
 
-#include "app/icon_delivery.h"
 #include "app/layout.h"
 #include "catalog/icon_location.h"
 #include "picker/grid_text.h"
@@ -23,14 +22,7 @@ constexpr int kGridWorkers = 2;
 }  // namespace
 
 IconGrid::IconGrid(Shell& shell, IconGridListener& listener)
-    : listener_(listener),
-      iconSource_(shell),
-      loader_(
-          iconSource_,
-          [this] {
-            if (const HWND window = wakeWindow_.load()) ::PostMessageW(window, kIconsDone, 0, 0);
-          },
-          kGridWorkers) {}
+    : listener_(listener), iconSource_(shell), feed_(iconSource_, kIconsDone, kDeliveryTimer, kGridWorkers) {}
 
 bool IconGrid::Create(HWND parent, int id, HWND scrollBar) {
   RegisterClassOnce(kIconGridClass, &Proc, ::GetSysColorBrush(COLOR_WINDOW), nullptr, CS_DBLCLKS);
@@ -39,7 +31,7 @@ bool IconGrid::Create(HWND parent, int id, HWND scrollBar) {
                     parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ::GetModuleHandleW(nullptr),
                     this);
   if (!hwnd_) return false;
-  wakeWindow_ = hwnd_;
+  feed_.Attach(hwnd_);
   dpi_ = DpiOf(hwnd_);
   ApplyScrollSettings();
   Announce();
@@ -106,13 +98,13 @@ void IconGrid::Load(const std::wstring& file) {
     // wait for nothing else: as many cells as the top of the grid shows.
     const auto [first, last] = VisibleCells(metrics_, std::numeric_limits<int>::max(), 0);
     firstRun_ = static_cast<int>(std::max<std::int64_t>(last, 0));
-    runs_[0] = loader_.Request({file, 0, firstRun_, IconPx(), true});
+    runs_[0] = feed_.loader().Request({file, 0, firstRun_, IconPx(), true});
   }
   Frame(0);
 }
 
 void IconGrid::CancelLoading() {
-  loader_.Cancel();
+  feed_.loader().Cancel();
   counting_ = false;
   drawn_ = iconCount_;
   wanted_.clear();
@@ -132,8 +124,8 @@ void IconGrid::OnCounted(int total) {
   auto [first, last] = VisibleCells(metrics_, count(), scrollValue_);
   first = std::max<std::int64_t>(first, asked + 1);
   if (first <= last) {
-    runs_[static_cast<int>(first - 1)] =
-        loader_.Request({file_, static_cast<int>(first - 1), static_cast<int>(last - first + 1), IconPx()});
+    runs_[static_cast<int>(first - 1)] = feed_.loader().Request(
+        {file_, static_cast<int>(first - 1), static_cast<int>(last - first + 1), IconPx()});
   }
   for (int start = asked; start < total;) {
     int end = std::min(start + kChunkIcons, total);
@@ -146,7 +138,7 @@ void IconGrid::OnCounted(int total) {
         continue;
       }
     }
-    runs_[start] = loader_.Request({file_, start, end - start, IconPx()});
+    runs_[start] = feed_.loader().Request({file_, start, end - start, IconPx()});
     start = end;
   }
   Announce();
@@ -154,7 +146,7 @@ void IconGrid::OnCounted(int total) {
 }
 
 void IconGrid::OnIconsDone() {
-  std::vector<IconResult> results = loader_.TakeResults(kIconsPerSlice);
+  std::vector<IconResult> results = feed_.loader().TakeResults(kIconsPerSlice);
   std::vector<IconHandle> icons;
   std::vector<const IconPixels*> pixels;
   std::vector<std::size_t> cells;
@@ -163,7 +155,7 @@ void IconGrid::OnIconsDone() {
     for (std::size_t k = 0; k < result.icons.size(); ++k) {
       const auto cell = static_cast<std::size_t>(result.request.first) + k;
       if (cell >= pictures_.size()) {
-        loader_.Release(result.icons[k]);
+        feed_.loader().Release(result.icons[k]);
         continue;
       }
       icons.push_back(result.icons[k]);
@@ -176,7 +168,7 @@ void IconGrid::OnIconsDone() {
   const std::vector<int> where = images_.AddPictures(icons, pixels);
   for (std::size_t i = 0; i < cells.size(); ++i) {
     pictures_[cells[i]] = where[i];
-    loader_.Release(icons[i]);
+    feed_.loader().Release(icons[i]);
   }
   drawn_ += static_cast<std::int64_t>(cells.size());
   ::InvalidateRect(hwnd_, nullptr, FALSE);
@@ -198,7 +190,7 @@ void IconGrid::WantCellsInView() {
 
 void IconGrid::OnIconsWanted() {
   wantedPosted_ = false;
-  loader_.Prioritise(std::exchange(wanted_, {}));
+  feed_.loader().Prioritise(std::exchange(wanted_, {}));
 }
 
 void IconGrid::Clear() {
@@ -399,20 +391,13 @@ void IconGrid::OnKey(WPARAM key) {
 }
 
 LRESULT IconGrid::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+  if (feed_.HandleMessage(msg, wp, [this] { OnIconsDone(); })) return 0;
   switch (msg) {
-    case kIconsDone:
-      ArmIconTimer(hwnd_, kDeliveryTimer);
-      DeliverIcons(hwnd_, kDeliveryTimer, loader_, [this] { OnIconsDone(); });
-      return 0;
-    case WM_TIMER:
-      if (wp != kDeliveryTimer) break;
-      DeliverIcons(hwnd_, kDeliveryTimer, loader_, [this] { OnIconsDone(); });
-      return 0;
     case kIconsWanted:
       OnIconsWanted();
       return 0;
     case WM_DESTROY:
-      wakeWindow_ = nullptr;
+      feed_.Detach();
       CancelLoading();
       break;
     case WM_PAINT: {

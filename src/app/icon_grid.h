@@ -13,12 +13,12 @@
 
 #include <windows.h>
 
-#include <atomic>
 #include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "app/icon_feed.h"
 #include "app/image_list.h"
 #include "app/window.h"
 #include "catalog/icon_loader.h"
@@ -107,8 +107,7 @@ class IconGrid : public Window<IconGrid> {
 
   IconGridListener& listener_;
   DrawingIconSource iconSource_;
-  std::atomic<HWND> wakeWindow_{nullptr};  // read on the loader's thread
-  IconLoader loader_;
+  IconFeed feed_;
   std::map<int, IconJobId> runs_;  // the request drawing each run of cells, by its first (from 0)
   std::int64_t drawn_ = 0;         // cells whose icon came, drawn or not
   bool counting_ = false;
