@@ -97,6 +97,7 @@ void IconLoader::Cancel() {
     schedule_.Clear();
     dropped.swap(results_);
     untakenIcons_ = 0;
+    inHand_ = 0;
     woken_ = false;
     changed_.notify_all();
   }
@@ -170,7 +171,6 @@ void IconLoader::Work() {
     }
 
     lock.lock();
-    --inHand_;
     if (round != round_) {
       // Cancelled while in hand: nobody wants it.
       lock.unlock();
@@ -179,6 +179,7 @@ void IconLoader::Work() {
       lock.lock();
       continue;
     }
+    --inHand_;
     untakenIcons_ += result.icons.size();
     results_.push_back(std::move(result));
     if (!std::exchange(woken_, true)) {

@@ -126,7 +126,8 @@ class IconLoader {
   void Release(IconHandle icon) {
     if (IsIcon(icon)) source_.Release(icon);
   }
-  // Nothing queued, in hand or waiting to be taken.
+  // Nothing of this round queued, in hand or waiting to be taken. A request
+  // cancelled while in hand does not count: it ends without a wake-up.
   bool idle() const;
   // Cancels, and waits for the worker to end: after it, no icon is alive
   // that the loader made and nobody took.
@@ -148,7 +149,7 @@ class IconLoader {
   std::vector<IconResult> results_;
   std::size_t untakenIcons_ = 0;
   std::uint64_t round_ = 0;
-  int inHand_ = 0;
+  int inHand_ = 0;  // requests of this round being worked on
   bool stopping_ = false;
   bool woken_ = false;
   std::vector<std::thread> workers_;  // last: they start once everything above is ready
