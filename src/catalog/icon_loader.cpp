@@ -1,6 +1,7 @@
 #include "catalog/icon_loader.h"
 
 #include <iterator>
+#include <unordered_set>
 
 #include "catalog/icon_location.h"
 
@@ -50,6 +51,18 @@ void IconSchedule::Prioritise(const std::vector<IconJobId>& ids) {
   }
 }
 
+void IconSchedule::Forget(const std::vector<IconJobId>& ids) {
+  const std::unordered_set<IconJobId> forgotten(ids.begin(), ids.end());
+  std::erase_if(known_, [&](const auto& request) { return forgotten.contains(request.second); });
+  for (const IconJobId id : forgotten) {
+    const auto place = place_.find(id);
+    if (place == place_.end()) continue;
+    queue_.erase(place->second);
+    place_.erase(place);
+    queued_.erase(id);
+  }
+}
+
 std::optional<std::pair<IconJobId, IconRequest>> IconSchedule::Take() {
   if (queue_.empty()) return std::nullopt;
   const IconJobId id = queue_.begin()->second;
@@ -87,6 +100,11 @@ IconJobId IconLoader::Request(const IconRequest& request) {
 void IconLoader::Prioritise(const std::vector<IconJobId>& ids) {
   std::lock_guard lock(mutex_);
   schedule_.Prioritise(ids);
+}
+
+void IconLoader::Withdraw(const std::vector<IconJobId>& ids) {
+  std::lock_guard lock(mutex_);
+  schedule_.Forget(ids);
 }
 
 void IconLoader::Cancel() {

@@ -85,6 +85,9 @@ class IconSchedule {
   std::pair<IconJobId, bool> Add(const IconRequest& request);
   // Moves the requests still queued to the front, the first named first.
   void Prioritise(const std::vector<IconJobId>& ids);
+  // Forgets these requests: those queued are taken off, and any of them
+  // asked for again is new.
+  void Forget(const std::vector<IconJobId>& ids);
   // The request to work on next, taken off the queue.
   std::optional<std::pair<IconJobId, IconRequest>> Take();
   // Forgets every request; ids are never given twice.
@@ -113,6 +116,10 @@ class IconLoader {
   // The request's id; queued at the back unless made already this round.
   IconJobId Request(const IconRequest& request);
   void Prioritise(const std::vector<IconJobId>& ids);
+  // Withdraws requests no longer wanted: those queued are never worked on,
+  // and asking for one again makes a new job. One in hand or done still
+  // comes, under its old id.
+  void Withdraw(const std::vector<IconJobId>& ids);
   // Drops every request and every result not taken, without waiting: the
   // request in hand finishes and its icons are released unseen.
   void Cancel();

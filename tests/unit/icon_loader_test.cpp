@@ -41,6 +41,24 @@ TEST(IconScheduleTest, EachRequestIsQueuedOnceAndTheRowsOnScreenGoFirst) {
   EXPECT_GT(again.first, d);
 }
 
+TEST(IconScheduleTest, AForgottenRequestIsNotWorkedOnAndAskingAgainMakesANewOne) {
+  IconSchedule schedule;
+  const IconJobId a = schedule.Add(At(L"a.dll", 0)).first;
+  const IconJobId b = schedule.Add(At(L"b.dll", 0)).first;
+  const IconJobId c = schedule.Add(At(L"c.dll", 0)).first;
+  EXPECT_EQ(schedule.Take()->first, a);
+  // The grid scrolled away from a (done) and b (queued).
+  schedule.Forget({a, b, 99});
+  EXPECT_EQ(schedule.Take()->first, c);
+  EXPECT_TRUE(schedule.empty());
+  const auto again = schedule.Add(At(L"a.dll", 0));
+  EXPECT_TRUE(again.second) << "scrolled back: a is drawn again";
+  EXPECT_GT(again.first, c);
+  EXPECT_EQ(schedule.Add(At(L"c.dll", 0)), std::pair(c, false)) << "c was not forgotten";
+  EXPECT_EQ(schedule.Take()->first, again.first);
+  EXPECT_FALSE(schedule.Take());
+}
+
 // Hands out numbered icons, holding back any extraction from `heldFile`
 // until released; counts the icons alive.
 class HeldSource : public IconSource {
