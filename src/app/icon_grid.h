@@ -34,7 +34,7 @@ namespace tarrow::app {
 
 inline constexpr wchar_t kIconGridClass[] = L"TarrowIconGrid";
 // Cells drawn together: one pass over the file for each run of them.
-inline constexpr int kRunCells = 32;
+inline constexpr int kRunCells = 16;
 
 class IconGridListener {
  public:

@@ -91,8 +91,8 @@ TEST_F(IconGridTest, ScrollingFarInTenThousandIconsDrawsTheCellsInViewAndKeepsAF
   EXPECT_GE(atTop, 21) << "the first screen, 7 cells by 3 rows";
 
   // A view of 7 columns shows up to 4 rows; with three screens either side
-  // that is 196 cells, across no more than 8 runs of 32.
-  constexpr int kMostHeld = 8 * 32;
+  // that is 196 cells, across no more than 14 runs of 16.
+  constexpr int kMostHeld = 14 * 16;
   grid_.SetScrollValue(grid_.layout().scroll.Max / 2);
   Settle();
   EXPECT_TRUE(EveryCellInViewDrawn()) << "the middle";
