@@ -99,8 +99,10 @@ void IconGrid::Load(const std::wstring& file) {
   // Counting is quick, and done beside the first runs rather than before
   // them, so that the first screen waits for nothing else.
   counting_ = !file.empty();
-  if (counting_) feed_.loader().Request({file, 0, 0, IconPx()});
+  const IconJobId count = counting_ ? feed_.loader().Request({file, 0, 0, IconPx()}) : 0;
   LayOut();
+  // Ahead even of the cells in view: they show once the cells are laid out.
+  if (counting_) feed_.loader().Prioritise({count});
   Frame(0);
 }
 

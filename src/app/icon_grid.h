@@ -13,7 +13,8 @@
 // icon and spaces icons no closer than its own minimum, so it cannot show the
 // design's touching 585 x 615 twip cells with the picked one framed by a
 // single line, nor step its scroll bar by whole rows. A screen reader gets the
-// framed icon from the window's text ("Icon 5 of 184").
+// framed icon from the window's text ("Icon 5 of 184"), and from an empty
+// grid the reason it shows on screen.
 #pragma once
 
 #include <windows.h>
