@@ -96,13 +96,12 @@ void IconGrid::Load(const std::wstring& file) {
   scrollValue_ = 0;
   frameWhenCounted_ = 0;
   scrollWhenCounted_ = 0;
-  // Counting is quick, and done beside the first runs rather than before
-  // them, so that the first screen waits for nothing else.
+  // The count comes with the first run, in one trip through a worker, while
+  // the other worker draws the next: the first screen waits for nothing
+  // else.
   counting_ = !file.empty();
-  const IconJobId count = counting_ ? feed_.loader().Request({file, 0, 0, IconPx()}) : 0;
+  if (counting_) runs_[0].job = feed_.loader().Request({file, 0, kRunCells, IconPx(), true});
   LayOut();
-  // Ahead even of the cells in view: they show once the cells are laid out.
-  if (counting_) feed_.loader().Prioritise({count});
   Frame(0);
 }
 
@@ -134,6 +133,7 @@ void IconGrid::RequestRunsAroundView() {
   // Withdrawn, drawn or not: asked for again, a run is drawn again.
   std::vector<IconJobId> dropped;
   for (const std::int64_t run : plan.drop) {
+    if (counting_ && run == 0) continue;  // it brings the count
     const auto found = runs_.find(run);
     dropped.push_back(found->second.job);
     runs_.erase(found);
@@ -162,11 +162,8 @@ void IconGrid::OnCounted(int total) {
 
 void IconGrid::OnIconsDone() {
   for (IconResult& result : feed_.loader().TakeResults(kIconsPerSlice)) {
-    if (result.counted()) {
-      OnCounted(result.total);
-    } else {
-      OnRunDone(result);
-    }
+    if (result.counted()) OnCounted(result.total);
+    OnRunDone(result);
   }
 }
 
