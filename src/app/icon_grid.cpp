@@ -139,14 +139,24 @@ void IconGrid::RequestRunsAroundView() {
     runs_.erase(found);
   }
   if (!dropped.empty()) loader.Withdraw(dropped);
+  // The runs around the view wait until the view is drawn: until then the
+  // workers, and the machine's cores, are the view's alone.
+  const auto inView = [&plan](std::int64_t run) {
+    return std::find(plan.inView.begin(), plan.inView.end(), run) != plan.inView.end();
+  };
+  const bool viewDrawn = std::all_of(plan.inView.begin(), plan.inView.end(), [this](std::int64_t run) {
+    const auto found = runs_.find(run);
+    return found != runs_.end() && found->second.drawn;
+  });
   for (const std::int64_t run : plan.request) {
+    if (!viewDrawn && !inView(run)) continue;
     runs_[run].job = loader.Request({file_, static_cast<int>(run * kRunCells), kRunCells, IconPx()});
   }
-  std::vector<IconJobId> inView;
+  std::vector<IconJobId> viewFirst;
   for (const std::int64_t run : plan.inView) {
-    if (const Run& r = runs_[run]; !r.drawn) inView.push_back(r.job);
+    if (const Run& r = runs_[run]; !r.drawn) viewFirst.push_back(r.job);
   }
-  loader.Prioritise(inView);
+  loader.Prioritise(viewFirst);
 }
 
 void IconGrid::OnCounted(int total) {
@@ -180,6 +190,8 @@ void IconGrid::OnRunDone(IconResult& result) {
     const auto [first, last] = VisibleCells(metrics_, count(), scrollValue_);
     if (result.request.first < last && result.request.first + result.request.count >= first) {
       ::InvalidateRect(hwnd_, nullptr, FALSE);
+      // The last of the view's runs lets those around it go to the workers.
+      RequestRunsAroundView();
     }
   }
   // Scrolled away from, or drawn: either way the icons are done with.
