@@ -8,7 +8,6 @@
 #include <utility>
 
 #include "app/layout.h"
-#include "catalog/icon_location.h"
 #include "picker/grid_runs.h"
 #include "picker/grid_text.h"
 
