@@ -62,10 +62,13 @@ echo "Running the benchmarks (a few minutes) ..."
 awk -F'|' '
   $1 == "note" { notes = notes "  " $2 "\n" }
   $1 == "time" { times = times sprintf("%-58s %12s %12s %7s %7s\n", $2, $3, $4, $5, $6) }
+  $1 == "limit" { limits = limits sprintf("%-58s %12s %12s %12s\n", $2, $3, $4, $5) }
   $1 == "count" { counts = counts sprintf("%-44s %14s %14s %8s\n", $2, $3, $4, $5) }
   END {
     printf "%-58s %12s %12s %7s %7s\n", "Time", "measured", "floor", "ratio", "target"
     printf "%s\n", times
+    printf "%-58s %12s %12s %12s\n", "Memory", "measured", "before", "target"
+    printf "%s\n", limits
     printf "%-44s %14s %14s %8s\n", "Resources", "after 1", "after 50", "change"
     printf "%s\n", counts
     printf "Notes\n%s", notes

@@ -4,42 +4,38 @@
 
 #include <algorithm>
 #include <limits>
+#include <set>
 #include <utility>
 
-#include "app/icon_delivery.h"
 #include "app/layout.h"
-#include "catalog/icon_location.h"
+#include "picker/grid_runs.h"
 #include "picker/grid_text.h"
 
 namespace tarrow::app {
 
 namespace {
-constexpr UINT kIconsDone = WM_APP + 1;    // the loader has results
-constexpr UINT kIconsWanted = WM_APP + 2;  // cells in view wait for icons
+constexpr UINT kIconsDone = WM_APP + 1;  // the loader has results
 constexpr UINT_PTR kDeliveryTimer = 1;
 // Extracting and reading a big file's icons is the grid's whole cost: two
 // threads share it.
 constexpr int kGridWorkers = 2;
+// Screens drawn ahead on each side of the view, so that a page or a few rows
+// either way show at once; and screens kept before pictures are let go, so
+// that scrolling back and forth draws nothing twice.
+constexpr std::int64_t kScreensAhead = 2;
+constexpr std::int64_t kScreensKept = 3;
 }  // namespace
 
 IconGrid::IconGrid(Shell& shell, IconGridListener& listener)
-    : listener_(listener),
-      iconSource_(shell),
-      loader_(
-          iconSource_,
-          [this] {
-            if (const HWND window = wakeWindow_.load()) ::PostMessageW(window, kIconsDone, 0, 0);
-          },
-          kGridWorkers) {}
+    : listener_(listener), iconSource_(shell), feed_(iconSource_, kIconsDone, kDeliveryTimer, kGridWorkers) {}
 
-bool IconGrid::Create(HWND parent, int id, HWND scrollBar) {
+bool IconGrid::Create(HWND parent, int id) {
   RegisterClassOnce(kIconGridClass, &Proc, ::GetSysColorBrush(COLOR_WINDOW), nullptr, CS_DBLCLKS);
-  scrollBar_ = scrollBar;
-  ::CreateWindowExW(WS_EX_CLIENTEDGE, kIconGridClass, L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 0, 0, 0, 0,
-                    parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ::GetModuleHandleW(nullptr),
-                    this);
+  ::CreateWindowExW(WS_EX_CLIENTEDGE, kIconGridClass, L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL, 0,
+                    0, 0, 0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                    ::GetModuleHandleW(nullptr), this);
   if (!hwnd_) return false;
-  wakeWindow_ = hwnd_;
+  feed_.Attach(hwnd_);
   dpi_ = DpiOf(hwnd_);
   ApplyScrollSettings();
   Announce();
@@ -71,6 +67,7 @@ void IconGrid::LayOut() {
   metrics_.viewportHeight = twips(outer.bottom - outer.top);
   layout_ = LayOutGrid(metrics_, iconCount_);
   ApplyScrollSettings();
+  RequestRunsAroundView();
   ::InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
@@ -79,134 +76,147 @@ void IconGrid::ApplyScrollSettings() {
   if (layout_.scroll.LargeChange) largeChange_ = *layout_.scroll.LargeChange;
   if (layout_.scroll.SmallChange) smallChange_ = *layout_.scroll.SmallChange;
   scrollValue_ = std::clamp<std::int64_t>(scrollValue_, 0, layout_.scroll.Max);
+  // Disabled rather than hidden without a range: a bar that came and went
+  // would change the width the columns are laid out in.
   SCROLLINFO si{sizeof si, SIF_ALL | SIF_DISABLENOSCROLL, 0, 0, 0, 0, 0};
   // Win32 counts the page into the range; the value runs from 0 to Max.
   si.nPage = static_cast<UINT>(std::max<std::int64_t>(layout_.scroll.Page, 1));
   si.nMax = static_cast<int>(layout_.scroll.Max + si.nPage - 1);
   si.nPos = static_cast<int>(scrollValue_);
-  ::SetScrollInfo(scrollBar_, SB_CTL, &si, TRUE);
+  ::SetScrollInfo(hwnd_, SB_VERT, &si, TRUE);
 }
 
 void IconGrid::Load(const std::wstring& file) {
   CancelLoading();
   file_ = file;
-  images_.Reset(IconPx());
-  pictures_.clear();
   runs_.clear();
   iconCount_ = 0;
-  drawn_ = 0;
   emptyText_.clear();
   scrollValue_ = 0;
   frameWhenCounted_ = 0;
   scrollWhenCounted_ = 0;
+  // The count comes with the first run, in one trip through a worker, while
+  // the other worker draws the next: the first screen waits for nothing
+  // else.
   counting_ = !file.empty();
+  if (counting_) runs_[0].job = feed_.loader().Request({file, 0, kRunCells, IconPx(), true});
   LayOut();
-  if (counting_) {
-    // The count and the first screen in one request, so that the first icons
-    // wait for nothing else: as many cells as the top of the grid shows.
-    const auto [first, last] = VisibleCells(metrics_, std::numeric_limits<int>::max(), 0);
-    firstRun_ = static_cast<int>(std::max<std::int64_t>(last, 0));
-    runs_[0] = loader_.Request({file, 0, firstRun_, IconPx(), true});
-  }
   Frame(0);
 }
 
+bool IconGrid::loading() const {
+  return counting_ ||
+         std::any_of(runs_.begin(), runs_.end(), [](const auto& run) { return !run.second.drawn; });
+}
+
 void IconGrid::CancelLoading() {
-  loader_.Cancel();
+  feed_.loader().Cancel();
   counting_ = false;
-  drawn_ = iconCount_;
-  wanted_.clear();
+  // What was drawn stays; what was not never comes.
+  std::erase_if(runs_, [](const auto& run) { return !run.second.drawn; });
+}
+
+void IconGrid::RequestRunsAroundView() {
+  if (file_.empty() || !hwnd_) return;
+  // While counting: as many cells as the view could show.
+  const std::int64_t cells = counting_ ? std::numeric_limits<int>::max() : iconCount_;
+  const std::int64_t scroll = counting_ ? scrollWhenCounted_ : scrollValue_;
+  const auto [first, last] = VisibleCells(metrics_, cells, scroll);
+  const std::int64_t screen = std::max<std::int64_t>(last - first + 1, 0);
+  std::set<std::int64_t> asked;
+  for (const auto& run : runs_) asked.insert(run.first);
+  const RunPlan plan =
+      PlanRuns(cells, {first - 1, last - 1}, asked, kRunCells, kScreensAhead * screen, kScreensKept * screen);
+
+  IconLoader& loader = feed_.loader();
+  // Withdrawn, drawn or not: asked for again, a run is drawn again.
+  std::vector<IconJobId> dropped;
+  for (const std::int64_t run : plan.drop) {
+    if (counting_ && run == 0) continue;  // it brings the count
+    const auto found = runs_.find(run);
+    dropped.push_back(found->second.job);
+    runs_.erase(found);
+  }
+  if (!dropped.empty()) loader.Withdraw(dropped);
+  // The runs around the view wait until the view is drawn: until then the
+  // workers, and the machine's cores, are the view's alone.
+  const auto inView = [&plan](std::int64_t run) {
+    return std::find(plan.inView.begin(), plan.inView.end(), run) != plan.inView.end();
+  };
+  const bool viewDrawn = std::all_of(plan.inView.begin(), plan.inView.end(), [this](std::int64_t run) {
+    const auto found = runs_.find(run);
+    return found != runs_.end() && found->second.drawn;
+  });
+  for (const std::int64_t run : plan.request) {
+    if (!viewDrawn && !inView(run)) continue;
+    runs_[run].job = loader.Request({file_, static_cast<int>(run * kRunCells), kRunCells, IconPx()});
+  }
+  std::vector<IconJobId> viewFirst;
+  for (const std::int64_t run : plan.inView) {
+    if (const Run& r = runs_[run]; !r.drawn) viewFirst.push_back(r.job);
+  }
+  loader.Prioritise(viewFirst);
 }
 
 void IconGrid::OnCounted(int total) {
   counting_ = false;
   iconCount_ = std::max(total, 0);
-  pictures_.assign(static_cast<std::size_t>(iconCount_), -1);
+  scrollValue_ = scrollWhenCounted_;
   LayOut();
   SetScrollValue(scrollWhenCounted_);
   if (frameWhenCounted_) Frame(frameWhenCounted_);
-  // The cells in view first, just those, unless the count brought them;
-  // then the rest in order, in runs. Cells scrolled to are moved to the
-  // front as they come into view.
-  const int asked = std::clamp(total, 0, firstRun_);
-  auto [first, last] = VisibleCells(metrics_, count(), scrollValue_);
-  first = std::max<std::int64_t>(first, asked + 1);
-  if (first <= last) {
-    runs_[static_cast<int>(first - 1)] =
-        loader_.Request({file_, static_cast<int>(first - 1), static_cast<int>(last - first + 1), IconPx()});
-  }
-  for (int start = asked; start < total;) {
-    int end = std::min(start + kChunkIcons, total);
-    if (first <= last && start < last && end > first - 1) {
-      // Around the screen already asked for: the cells before it, then on.
-      if (start < first - 1) {
-        end = static_cast<int>(first - 1);
-      } else {
-        start = static_cast<int>(last);
-        continue;
-      }
-    }
-    runs_[start] = loader_.Request({file_, start, end - start, IconPx()});
-    start = end;
-  }
   Announce();
   listener_.OnIconsCounted(iconCount_);
 }
 
 void IconGrid::OnIconsDone() {
-  std::vector<IconResult> results = loader_.TakeResults(kIconsPerSlice);
-  std::vector<IconHandle> icons;
-  std::vector<const IconPixels*> pixels;
-  std::vector<std::size_t> cells;
-  for (IconResult& result : results) {
+  for (IconResult& result : feed_.loader().TakeResults(kIconsPerSlice)) {
     if (result.counted()) OnCounted(result.total);
-    for (std::size_t k = 0; k < result.icons.size(); ++k) {
-      const auto cell = static_cast<std::size_t>(result.request.first) + k;
-      if (cell >= pictures_.size()) {
-        loader_.Release(result.icons[k]);
-        continue;
-      }
-      icons.push_back(result.icons[k]);
-      pixels.push_back(k < result.pixels.size() && result.pixels[k] ? &*result.pixels[k] : nullptr);
-      cells.push_back(cell);
+    OnRunDone(result);
+  }
+}
+
+void IconGrid::OnRunDone(IconResult& result) {
+  const auto found = runs_.find(result.request.first / kRunCells);
+  if (found != runs_.end() && found->second.job == result.id) {
+    Run& run = found->second;
+    std::vector<const IconPixels*> pixels;
+    for (const auto& drawn : result.pixels) pixels.push_back(drawn ? &*drawn : nullptr);
+    // The list copies them, so the icons can go at once.
+    run.images.Reset(IconPx());
+    run.pictures = run.images.AddPictures(result.icons, pixels);
+    run.drawn = true;
+    const auto [first, last] = VisibleCells(metrics_, count(), scrollValue_);
+    if (result.request.first < last && result.request.first + result.request.count >= first) {
+      ::InvalidateRect(hwnd_, nullptr, FALSE);
+      // The last of the view's runs lets those around it go to the workers.
+      RequestRunsAroundView();
     }
   }
-  if (cells.empty()) return;
-  // All that came in one go; the list copies them, so the icons go at once.
-  const std::vector<int> where = images_.AddPictures(icons, pixels);
-  for (std::size_t i = 0; i < cells.size(); ++i) {
-    pictures_[cells[i]] = where[i];
-    loader_.Release(icons[i]);
+  // Scrolled away from, or drawn: either way the icons are done with.
+  for (const IconHandle icon : result.icons) feed_.loader().Release(icon);
+}
+
+bool IconGrid::HasPicture(std::int64_t cell) const {
+  if (cell < 1 || cell > count()) return false;
+  const auto found = runs_.find((cell - 1) / kRunCells);
+  if (found == runs_.end() || !found->second.drawn) return false;
+  const auto& pictures = found->second.pictures;
+  const auto k = static_cast<std::size_t>((cell - 1) % kRunCells);
+  return k < pictures.size() && pictures[k] >= 0;
+}
+
+int IconGrid::picturesHeld() const {
+  int held = 0;
+  for (const auto& run : runs_) {
+    if (run.second.images.get()) held += ::ImageList_GetImageCount(run.second.images.get());
   }
-  drawn_ += static_cast<std::int64_t>(cells.size());
-  ::InvalidateRect(hwnd_, nullptr, FALSE);
-}
-
-// The cells in view that wait for their icons: their runs go first.
-void IconGrid::WantCellsInView() {
-  const auto [first, last] = VisibleCells(metrics_, count(), scrollValue_);
-  for (std::int64_t k = first; k <= last; ++k) {
-    if (pictures_[static_cast<std::size_t>(k - 1)] >= 0) continue;
-    // The run that holds the cell.
-    const auto run = runs_.upper_bound(static_cast<int>(k - 1));
-    if (run == runs_.begin()) continue;
-    const IconJobId id = std::prev(run)->second;
-    if (wanted_.empty() || wanted_.back() != id) wanted_.push_back(id);
-  }
-  if (!wanted_.empty() && !std::exchange(wantedPosted_, true)) ::PostMessageW(hwnd_, kIconsWanted, 0, 0);
-}
-
-void IconGrid::OnIconsWanted() {
-  wantedPosted_ = false;
-  loader_.Prioritise(std::exchange(wanted_, {}));
-}
-
-void IconGrid::Clear() {
-  Load(L"");
+  return held;
 }
 
 void IconGrid::SetEmptyText(const std::wstring& text) {
   emptyText_ = text;
+  Announce();
   ::InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
@@ -229,8 +239,11 @@ void IconGrid::Frame(std::int64_t cell) {
 }
 
 void IconGrid::Announce() {
-  // The window's text is the name a screen reader reads for the control.
-  ::SetWindowTextW(hwnd_, GridAccessibleName(framed_, count()).c_str());
+  // The window's text is the name a screen reader reads for the control:
+  // an empty grid says why, as it does on screen.
+  const std::wstring name =
+      count() == 0 && !emptyText_.empty() ? emptyText_ : GridAccessibleName(framed_, count());
+  ::SetWindowTextW(hwnd_, name.c_str());
   ::NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, hwnd_, OBJID_CLIENT, CHILDID_SELF);
 }
 
@@ -256,13 +269,15 @@ void IconGrid::SetScrollValue(std::int64_t value) {
   value = std::clamp<std::int64_t>(value, 0, layout_.scroll.Max);
   const bool changed = value != scrollValue_;
   scrollValue_ = value;
-  ::SetScrollPos(scrollBar_, SB_CTL, static_cast<int>(value), TRUE);
-  if (changed) ::InvalidateRect(hwnd_, nullptr, TRUE);
+  ::SetScrollPos(hwnd_, SB_VERT, static_cast<int>(value), TRUE);
+  if (!changed) return;
+  ::InvalidateRect(hwnd_, nullptr, TRUE);
+  RequestRunsAroundView();
 }
 
-void IconGrid::OnScrollBar(WPARAM wp) {
+void IconGrid::OnScroll(WPARAM wp) {
   SCROLLINFO si{sizeof si, SIF_TRACKPOS, 0, 0, 0, 0, 0};
-  ::GetScrollInfo(scrollBar_, SB_CTL, &si);
+  ::GetScrollInfo(hwnd_, SB_VERT, &si);
   std::int64_t value = scrollValue_;
   switch (LOWORD(wp)) {
     case SB_LINEUP:
@@ -311,19 +326,21 @@ std::int64_t IconGrid::CellAt(POINT pt) const {
   return 0;
 }
 
+void IconGrid::PaintEmptyText(HDC dc) {
+  RECT text;
+  ::GetClientRect(hwnd_, &text);
+  ::InflateRect(&text, -DipToPx(8, dpi_), -DipToPx(8, dpi_));
+  const HGDIOBJ old = font_ ? ::SelectObject(dc, font_) : nullptr;
+  ::SetBkMode(dc, TRANSPARENT);
+  ::SetTextColor(dc, ::GetSysColor(COLOR_GRAYTEXT));
+  ::DrawTextW(dc, emptyText_.c_str(), static_cast<int>(emptyText_.size()), &text,
+              DT_CENTER | DT_WORDBREAK | DT_NOPREFIX);
+  if (old) ::SelectObject(dc, old);
+}
+
 void IconGrid::Paint(HDC dc, const RECT& clip) {
   if (count() == 0) {
-    if (emptyText_.empty()) return;
-    RECT text;
-    ::GetClientRect(hwnd_, &text);
-    ::InflateRect(&text, -DipToPx(8, dpi_), -DipToPx(8, dpi_));
-    const HFONT font = reinterpret_cast<HFONT>(::SendMessageW(::GetParent(hwnd_), WM_GETFONT, 0, 0));
-    const HGDIOBJ old = font ? ::SelectObject(dc, font) : nullptr;
-    ::SetBkMode(dc, TRANSPARENT);
-    ::SetTextColor(dc, ::GetSysColor(COLOR_GRAYTEXT));
-    ::DrawTextW(dc, emptyText_.c_str(), static_cast<int>(emptyText_.size()), &text,
-                DT_CENTER | DT_WORDBREAK | DT_NOPREFIX);
-    if (old) ::SelectObject(dc, old);
+    if (!emptyText_.empty()) PaintEmptyText(dc);
     return;
   }
   if (framed_ == 0 && ::GetFocus() == hwnd_) {
@@ -334,15 +351,15 @@ void IconGrid::Paint(HDC dc, const RECT& clip) {
     ::DrawFocusRect(dc, &focus);
   }
   const int offset = DipToPx(main_design::kIconOffsetPx, dpi_);
-  if (loading()) WantCellsInView();
   const auto [first, last] = VisibleCells(metrics_, count(), scrollValue_);
   for (std::int64_t k = first; k <= last; ++k) {
     const RECT cell = CellRect(k);
     RECT visible;
     if (!::IntersectRect(&visible, &cell, &clip)) continue;
-    const int picture = pictures_[static_cast<std::size_t>(k - 1)];
-    if (picture >= 0) {
-      ::ImageList_Draw(images_.get(), picture, dc, cell.left + offset, cell.top + offset, ILD_TRANSPARENT);
+    if (HasPicture(k)) {
+      const Run& run = runs_.at((k - 1) / kRunCells);
+      const int picture = run.pictures[static_cast<std::size_t>((k - 1) % kRunCells)];
+      ::ImageList_Draw(run.images.get(), picture, dc, cell.left + offset, cell.top + offset, ILD_TRANSPARENT);
     }
     if (k == framed_) {
       // The framed cell's single line, and inside it the focus.
@@ -399,20 +416,10 @@ void IconGrid::OnKey(WPARAM key) {
 }
 
 LRESULT IconGrid::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+  if (feed_.HandleMessage(msg, wp, [this] { OnIconsDone(); })) return 0;
   switch (msg) {
-    case kIconsDone:
-      ArmIconTimer(hwnd_, kDeliveryTimer);
-      DeliverIcons(hwnd_, kDeliveryTimer, loader_, [this] { OnIconsDone(); });
-      return 0;
-    case WM_TIMER:
-      if (wp != kDeliveryTimer) break;
-      DeliverIcons(hwnd_, kDeliveryTimer, loader_, [this] { OnIconsDone(); });
-      return 0;
-    case kIconsWanted:
-      OnIconsWanted();
-      return 0;
     case WM_DESTROY:
-      wakeWindow_ = nullptr;
+      feed_.Detach();
       CancelLoading();
       break;
     case WM_PAINT: {
@@ -422,9 +429,25 @@ LRESULT IconGrid::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       ::EndPaint(hwnd_, &ps);
       return 0;
     }
+    case WM_PRINTCLIENT: {
+      // Into another's device context: a window shown in a picture of it.
+      RECT client;
+      ::GetClientRect(hwnd_, &client);
+      Paint(reinterpret_cast<HDC>(wp), client);
+      return 0;
+    }
     case WM_SIZE:
       LayOut();
       return 0;
+    case WM_VSCROLL:
+      OnScroll(wp);
+      return 0;
+    case WM_SETFONT:
+      font_ = reinterpret_cast<HFONT>(wp);
+      if (LOWORD(lp)) ::InvalidateRect(hwnd_, nullptr, TRUE);
+      return 0;
+    case WM_GETFONT:
+      return reinterpret_cast<LRESULT>(font_);
     case WM_LBUTTONDOWN:
       ::SetFocus(hwnd_);
       // A new press: a release that ended a double-click outside the grid

@@ -50,7 +50,6 @@ const ControlDesign kControls[] = {
     {W::kIconFileLabel, true, WC_STATICW, L"&Icon File:", SS_LEFT, 0, Part::IconFileLabel},
     {W::kIconFile, true, WC_EDITW, L"", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, Part::IconFile},
     {W::kBrowse, true, WC_BUTTONW, L"&Browse...", WS_TABSTOP | BS_PUSHBUTTON, 0, Part::Browse},
-    {W::kGridScroll, true, WC_SCROLLBARW, L"", SBS_VERT, 0, Part::GridScroll},
     {W::kIconGrid, true, nullptr, L"", 0, 0, Part::IconGrid},
     {W::kRestore, true, WC_BUTTONW, L"&Restore Defaults", WS_TABSTOP | BS_PUSHBUTTON, 0, Part::Restore},
     {W::kRefresh, true, WC_BUTTONW, L"Re&fresh", WS_TABSTOP | BS_PUSHBUTTON, 0, Part::Refresh},
@@ -137,7 +136,7 @@ void MainWindow::CreateControls() {
       list_.Create(parent, c.id);
       control = list_.hwnd();
     } else if (c.id == kIconGrid) {
-      grid_.Create(parent, c.id, this->control(kGridScroll));
+      grid_.Create(parent, c.id);
       control = grid_.hwnd();
     } else {
       control =
@@ -213,7 +212,9 @@ void MainWindow::Layout() {
     if (c.id == kTypeList) {
       list_.Place(box.left, box.top, box.width, box.height, dpi_);
     } else if (c.id == kIconGrid) {
-      grid_.Place(box.left, box.top, box.width, box.height);
+      // The grid's scroll bar is its own: the grid reaches across the bar's place.
+      const Box bar = at(Part::GridScroll);
+      grid_.Place(box.left, box.top, bar.left + bar.width - box.left, box.height);
     } else {
       ::SetWindowPos(control(c.id), nullptr, box.left, box.top, box.width, box.height,
                      SWP_NOZORDER | SWP_NOACTIVATE);
@@ -657,9 +658,6 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       return 0;
     case WM_NOTIFY:
       return OnNotify(*reinterpret_cast<const NMHDR*>(lp));
-    case WM_VSCROLL:
-      if (reinterpret_cast<HWND>(lp) == control(kGridScroll)) grid_.OnScrollBar(wp);
-      return 0;
     case WM_NEXTDLGCTL: {
       // The dialog keys move the focus this way, as a label's access key
       // does: to the given control, or the next (previous) one in tab order.

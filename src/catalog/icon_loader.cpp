@@ -1,6 +1,7 @@
 #include "catalog/icon_loader.h"
 
 #include <iterator>
+#include <unordered_set>
 
 #include "catalog/icon_location.h"
 
@@ -50,6 +51,18 @@ void IconSchedule::Prioritise(const std::vector<IconJobId>& ids) {
   }
 }
 
+void IconSchedule::Forget(const std::vector<IconJobId>& ids) {
+  const std::unordered_set<IconJobId> forgotten(ids.begin(), ids.end());
+  std::erase_if(known_, [&](const auto& request) { return forgotten.contains(request.second); });
+  for (const IconJobId id : forgotten) {
+    const auto place = place_.find(id);
+    if (place == place_.end()) continue;
+    queue_.erase(place->second);
+    place_.erase(place);
+    queued_.erase(id);
+  }
+}
+
 std::optional<std::pair<IconJobId, IconRequest>> IconSchedule::Take() {
   if (queue_.empty()) return std::nullopt;
   const IconJobId id = queue_.begin()->second;
@@ -89,6 +102,11 @@ void IconLoader::Prioritise(const std::vector<IconJobId>& ids) {
   schedule_.Prioritise(ids);
 }
 
+void IconLoader::Withdraw(const std::vector<IconJobId>& ids) {
+  std::lock_guard lock(mutex_);
+  schedule_.Forget(ids);
+}
+
 void IconLoader::Cancel() {
   std::vector<IconResult> dropped;
   {
@@ -97,6 +115,7 @@ void IconLoader::Cancel() {
     schedule_.Clear();
     dropped.swap(results_);
     untakenIcons_ = 0;
+    inHand_ = 0;
     woken_ = false;
     changed_.notify_all();
   }
@@ -170,7 +189,6 @@ void IconLoader::Work() {
     }
 
     lock.lock();
-    --inHand_;
     if (round != round_) {
       // Cancelled while in hand: nobody wants it.
       lock.unlock();
@@ -179,6 +197,7 @@ void IconLoader::Work() {
       lock.lock();
       continue;
     }
+    --inHand_;
     untakenIcons_ += result.icons.size();
     results_.push_back(std::move(result));
     if (!std::exchange(woken_, true)) {

@@ -85,6 +85,9 @@ class IconSchedule {
   std::pair<IconJobId, bool> Add(const IconRequest& request);
   // Moves the requests still queued to the front, the first named first.
   void Prioritise(const std::vector<IconJobId>& ids);
+  // Forgets these requests: those queued are taken off, and any of them
+  // asked for again is new.
+  void Forget(const std::vector<IconJobId>& ids);
   // The request to work on next, taken off the queue.
   std::optional<std::pair<IconJobId, IconRequest>> Take();
   // Forgets every request; ids are never given twice.
@@ -113,6 +116,10 @@ class IconLoader {
   // The request's id; queued at the back unless made already this round.
   IconJobId Request(const IconRequest& request);
   void Prioritise(const std::vector<IconJobId>& ids);
+  // Withdraws requests no longer wanted: those queued are never worked on,
+  // and asking for one again makes a new job. One in hand or done still
+  // comes, under its old id.
+  void Withdraw(const std::vector<IconJobId>& ids);
   // Drops every request and every result not taken, without waiting: the
   // request in hand finishes and its icons are released unseen.
   void Cancel();
@@ -126,7 +133,8 @@ class IconLoader {
   void Release(IconHandle icon) {
     if (IsIcon(icon)) source_.Release(icon);
   }
-  // Nothing queued, in hand or waiting to be taken.
+  // Nothing of this round queued, in hand or waiting to be taken. A request
+  // cancelled while in hand does not count: it ends without a wake-up.
   bool idle() const;
   // Cancels, and waits for the worker to end: after it, no icon is alive
   // that the loader made and nobody took.
@@ -148,7 +156,7 @@ class IconLoader {
   std::vector<IconResult> results_;
   std::size_t untakenIcons_ = 0;
   std::uint64_t round_ = 0;
-  int inHand_ = 0;
+  int inHand_ = 0;  // requests of this round being worked on
   bool stopping_ = false;
   bool woken_ = false;
   std::vector<std::thread> workers_;  // last: they start once everything above is ready

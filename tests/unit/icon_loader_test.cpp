@@ -41,6 +41,24 @@ TEST(IconScheduleTest, EachRequestIsQueuedOnceAndTheRowsOnScreenGoFirst) {
   EXPECT_GT(again.first, d);
 }
 
+TEST(IconScheduleTest, AForgottenRequestIsNotWorkedOnAndAskingAgainMakesANewOne) {
+  IconSchedule schedule;
+  const IconJobId a = schedule.Add(At(L"a.dll", 0)).first;
+  const IconJobId b = schedule.Add(At(L"b.dll", 0)).first;
+  const IconJobId c = schedule.Add(At(L"c.dll", 0)).first;
+  EXPECT_EQ(schedule.Take()->first, a);
+  // The grid scrolled away from a (done) and b (queued).
+  schedule.Forget({a, b, 99});
+  EXPECT_EQ(schedule.Take()->first, c);
+  EXPECT_TRUE(schedule.empty());
+  const auto again = schedule.Add(At(L"a.dll", 0));
+  EXPECT_TRUE(again.second) << "scrolled back: a is drawn again";
+  EXPECT_GT(again.first, c);
+  EXPECT_EQ(schedule.Add(At(L"c.dll", 0)), std::pair(c, false)) << "c was not forgotten";
+  EXPECT_EQ(schedule.Take()->first, again.first);
+  EXPECT_FALSE(schedule.Take());
+}
+
 // Hands out numbered icons, holding back any extraction from `heldFile`
 // until released; counts the icons alive.
 class HeldSource : public IconSource {
@@ -150,6 +168,44 @@ TEST(IconLoaderTest, CancelDoesNotWaitForTheIconInHandAndNothingOfTheOldRoundArr
   EXPECT_TRUE(first[0].icons.empty());
   loader.Stop();
   EXPECT_EQ(source.live(), first.size() == 2 ? 3u : 0u) << "only icons the window took are alive";
+}
+
+// With two workers, one can still hold a cancelled request when the other
+// has delivered everything of the new round: that one ends without a
+// wake-up, so the loader must be idle already, or the window would wait for
+// a wake-up that never comes.
+TEST(IconLoaderTest, WithTwoWorkersACancelledRequestInHandLeavesTheNewRoundIdleOnceTaken) {
+  HeldSource source;
+  source.heldFile = L"slow.dll";
+  LoaderWakes wakes;
+  IconLoader loader(source, wakes.Callback(), 2);
+  loader.Request(At(L"slow.dll", 0));
+  source.WaitInHand();
+  loader.Cancel();
+  EXPECT_TRUE(loader.idle()) << "nothing of the new round yet";
+
+  int seen = wakes.count();
+  const IconJobId fresh = loader.Request(At(L"fresh.dll", 0));
+  wakes.WaitBeyond(seen);  // the other worker is done with it
+  const std::vector<IconResult> results = loader.TakeResults();
+  ASSERT_EQ(results.size(), 1u);
+  EXPECT_EQ(results[0].id, fresh);
+  EXPECT_TRUE(loader.idle()) << "only the cancelled request is in hand";
+
+  // The new round goes on while the old request is still held, and is
+  // woken for as before.
+  seen = wakes.count();
+  const IconJobId next = loader.Request(At(L"next.dll", 0));
+  EXPECT_FALSE(loader.idle());
+  wakes.WaitBeyond(seen);
+  EXPECT_EQ(loader.TakeResults().at(0).id, next);
+  EXPECT_TRUE(loader.idle());
+
+  seen = wakes.count();
+  source.ReleaseHeld();
+  loader.Stop();
+  EXPECT_EQ(wakes.count(), seen) << "the cancelled request woke nobody";
+  EXPECT_EQ(source.live(), 2u) << "its icon released; the two taken are the test's";
 }
 
 TEST(IconLoaderTest, ResultsAreTakenASliceAtATime) {

@@ -11,6 +11,7 @@
 #include "catalog/icon_location.h"
 #include "catalog/snapshot.h"
 #include "changes/journal.h"
+#include "icon_program.h"
 #include "picker/grid.h"
 #include "platform/registry.h"
 #include "platform/win32/win32_os.h"
@@ -20,6 +21,7 @@
 namespace tarrow::app {
 namespace {
 
+using tarrow::testing::ProgramWithIcons;
 using tarrow::testing::SystemFile;
 using tarrow::testing::TestShell;
 using tarrow::testing::WindowsPath;
@@ -109,8 +111,8 @@ TEST_F(MainWindowTest, ControlsFollowTheDesignAtEveryScale) {
       {W::kIconFileLabel, {8, 200, 137, 17}, {12, 300, 206, 26}, L"&Icon File:"},
       {W::kIconFile, {8, 217, 225, 19}, {12, 326, 338, 29}, L""},
       {W::kBrowse, {240, 216, 65, 19}, {360, 324, 98, 29}, L"&Browse..."},
-      {W::kIconGrid, {8, 240, 278, 87}, {12, 360, 417, 131}, nullptr},
-      {W::kGridScroll, {285, 241, 20, 87}, {428, 362, 30, 131}, L""},
+      // Across its scroll bar's place: {285, 241, 20, 87} and {428, 362, 30, 131}.
+      {W::kIconGrid, {8, 240, 297, 87}, {12, 360, 446, 131}, nullptr},
       {W::kRestore, {8, 332, 113, 25}, {12, 499, 170, 38}, L"&Restore Defaults"},
       {W::kRefresh, {152, 332, 57, 25}, {228, 499, 86, 38}, L"Re&fresh"},
       {W::kApply, {216, 332, 41, 25}, {324, 499, 62, 38}, L"&Apply"},
@@ -203,39 +205,6 @@ TEST_F(MainWindowTest, LoadScansSetsTheCaptionAndRefreshRebuilds) {
   EXPECT_STREQ(caption, L"Tarrow - Version 1.5");
 }
 
-// A program holding `count` icons, all of one small picture: a copy of the
-// program without resources, given them as a resource compiler would.
-std::wstring ProgramWithIcons(int count) {
-  wchar_t folder[MAX_PATH];
-  ::GetTempPathW(MAX_PATH, folder);
-  const std::wstring path = std::wstring(folder) + L"tarrow-icons-" + std::to_wstring(count) + L".exe";
-  if (!::CopyFileW(WindowsPath(TARROW_NO_RESOURCES_EXE).c_str(), path.c_str(), FALSE)) return {};
-  constexpr int kSide = 16;
-  std::vector<BYTE> image(sizeof(BITMAPINFOHEADER) + kSide * kSide * 4 + kSide * 4, 0);
-  BITMAPINFOHEADER header{sizeof header, kSide, 2 * kSide, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-  std::memcpy(image.data(), &header, sizeof header);
-  for (int p = 0; p < kSide * kSide; ++p) {
-    const DWORD blue = 0xFF2060C0;
-    std::memcpy(image.data() + sizeof header + p * 4, &blue, 4);
-  }
-#pragma pack(push, 2)
-  struct Group {
-    WORD reserved, type, count;
-    BYTE width, height, colours, zero;
-    WORD planes, bits;
-    DWORD bytes;
-    WORD id;
-  } group{0, 1, 1, kSide, kSide, 0, 0, 1, 32, static_cast<DWORD>(image.size()), 1};
-#pragma pack(pop)
-  const HANDLE update = ::BeginUpdateResourceW(path.c_str(), FALSE);
-  if (!update) return {};
-  bool done = ::UpdateResourceW(update, RT_ICON, MAKEINTRESOURCEW(1), 0, image.data(),
-                                static_cast<DWORD>(image.size()));
-  for (int k = 1; done && k <= count; ++k)
-    done = ::UpdateResourceW(update, RT_GROUP_ICON, MAKEINTRESOURCEW(k), 0, &group, sizeof group);
-  return ::EndUpdateResourceW(update, !done) && done ? path : std::wstring();
-}
-
 int ThreadsOfThisProcess() {
   const HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
   THREADENTRY32 entry{};
@@ -273,10 +242,10 @@ TEST_F(MainWindowTest, TenThousandIconsComeInTheBackgroundAndAnotherFileOrExitDr
   EXPECT_EQ(grid.count(), 0) << "counted on the window's thread";
   Settle();
   ASSERT_EQ(grid.count(), 10000);
-  const auto drawn = [&](std::int64_t cell) {
-    return grid.pictures()[static_cast<std::size_t>(cell - 1)] >= 0;
-  };
-  for (std::int64_t cell : {1, 64, 65, 5000, 10000}) EXPECT_TRUE(drawn(cell)) << cell;
+  // The cells in view and a few screens below them; the others when
+  // scrolled to (see icon_grid_test.cpp).
+  for (std::int64_t cell : {1, 21, 64}) EXPECT_TRUE(grid.HasPicture(cell)) << cell;
+  for (std::int64_t cell : {5000, 10000}) EXPECT_FALSE(grid.HasPicture(cell)) << cell;
   EXPECT_EQ(win32::Win32Shell::LiveIcons(), 0);
 
   // Another file while the first one's icons are coming: none of them stays.
@@ -286,9 +255,8 @@ TEST_F(MainWindowTest, TenThousandIconsComeInTheBackgroundAndAnotherFileOrExitDr
   Settle();
   const int cells = static_cast<int>(grid.count());
   EXPECT_GT(cells, 100);
-  EXPECT_EQ(std::count_if(grid.pictures().begin(), grid.pictures().end(), [](int p) { return p >= 0; }),
-            cells);
-  EXPECT_EQ(ImageList_GetImageCount(grid.imageList()), cells) << "pictures of the file dropped";
+  EXPECT_TRUE(grid.HasPicture(1));
+  EXPECT_LE(grid.picturesHeld(), cells) << "pictures of the file dropped";
   EXPECT_EQ(win32::Win32Shell::LiveIcons(), 0);
 
   // The window closed in the middle of loading: no thread, no icon is left.
@@ -379,18 +347,27 @@ TEST_F(MainWindowTest, TheGridShowsEveryIconOfTheFileAndAssignsOne) {
   ASSERT_GT(count, 35);
   window_->SetIconFileText(shell32);
   Settle();
-  EXPECT_EQ(window_->iconGrid().layout().cells.size(), static_cast<std::size_t>(count));
-  EXPECT_EQ(window_->iconGrid().pictures().size(), static_cast<std::size_t>(count));
-  EXPECT_TRUE(std::all_of(window_->iconGrid().pictures().begin(), window_->iconGrid().pictures().end(),
-                          [](int picture) { return picture >= 0; }));
+  IconGrid& grid = window_->iconGrid();
+  EXPECT_EQ(grid.layout().cells.size(), static_cast<std::size_t>(count));
+  const auto everyCellInViewDrawn = [&grid] {
+    const auto [first, last] = VisibleCells(grid.metrics(), grid.count(), grid.scrollValue());
+    for (std::int64_t k = first; k <= last; ++k)
+      if (!grid.HasPicture(k)) return false;
+    return last >= first;
+  };
+  EXPECT_TRUE(everyCellInViewDrawn());
   const GridLayout expected = LayOutGrid(GridMetrics{}, count);
-  EXPECT_EQ(window_->iconGrid().layout().sheetHeight, expected.sheetHeight);
+  EXPECT_EQ(grid.layout().sheetHeight, expected.sheetHeight);
   SCROLLINFO si{sizeof si, SIF_ALL, 0, 0, 0, 0, 0};
-  ::GetScrollInfo(window_->control(MainWindow::kGridScroll), SB_CTL, &si);
+  ::GetScrollInfo(window_->control(MainWindow::kIconGrid), SB_VERT, &si);
   EXPECT_EQ(si.nMax - static_cast<int>(si.nPage) + 1, expected.scroll.Max);
 
-  window_->iconGrid().SetScrollValue(expected.scroll.Max / 2);
-  EXPECT_EQ(window_->iconGrid().scrollValue(), expected.scroll.Max / 2);
+  grid.SetScrollValue(expected.scroll.Max);
+  EXPECT_EQ(grid.scrollValue(), expected.scroll.Max);
+  Settle();
+  EXPECT_TRUE(everyCellInViewDrawn()) << "the last screen";
+  grid.SetScrollValue(expected.scroll.Max / 2);
+  EXPECT_EQ(grid.scrollValue(), expected.scroll.Max / 2);
 
   const auto b = IndexOfText(L"Tarrow Type B  [.tarrowb]");
   ASSERT_NE(b, std::wstring::npos);
@@ -665,9 +642,13 @@ TEST_F(MainWindowTest, TheListAndTheGridGrowWithTheWindowAndNothingOverlaps) {
       << "a row cut in half";
   const RECT grid = RectIn(window_->control(MainWindow::kIconGrid), window_->hwnd());
   EXPECT_EQ(grid.top, 240 + 247);
-  EXPECT_EQ(grid.right - grid.left, 278 + 113);
+  EXPECT_EQ(grid.right - grid.left, 297 + 113);
   EXPECT_EQ(grid.bottom - grid.top, 87 + 247);
-  // 387 pixels inside the grid's frame are 5,805 twips: 9 cells of 585.
+  // Inside the grid's frame and beside its scroll bar, fewer than 10 cells
+  // of 585 twips fit.
+  RECT cells;
+  ::GetClientRect(window_->control(MainWindow::kIconGrid), &cells);
+  EXPECT_LT(cells.right * 15, 10 * 585);
   EXPECT_EQ(window_->iconGrid().metrics().columns, 9);
   const RECT exit = RectIn(window_->control(MainWindow::kExit), window_->hwnd());
   EXPECT_EQ(exit.left, 264 + 113);
@@ -684,10 +665,6 @@ TEST_F(MainWindowTest, TheListAndTheGridGrowWithTheWindowAndNothingOverlaps) {
     EXPECT_LE(ra.bottom, client.bottom);
     for (int b : ids) {
       if (b <= a) continue;
-      // The grid's scroll bar lies on the grid's frame, one pixel, by design.
-      if ((a == MainWindow::kGridScroll && b == MainWindow::kIconGrid) ||
-          (a == MainWindow::kIconGrid && b == MainWindow::kGridScroll))
-        continue;
       const RECT rb = RectIn(window_->control(b), window_->hwnd());
       RECT overlap;
       EXPECT_FALSE(::IntersectRect(&overlap, &ra, &rb)) << a << " overlaps " << b;
@@ -984,14 +961,12 @@ TEST_F(MainWindowTest, AWheelNotchTowardsTheUserShowsTheNextRow) {
 TEST_F(MainWindowTest, TheScrollBarStepsByRowsAndPagesWithAThumbForTheView) {
   window_->SetIconFileText(tarrow::testing::SystemFile(L"shell32.dll"));
   Settle();
-  const HWND bar = window_->control(MainWindow::kGridScroll);
+  // The grid's own scroll bar, which tells the grid itself.
+  const HWND grid = window_->control(MainWindow::kIconGrid);
   SCROLLINFO si{sizeof si, SIF_ALL, 0, 0, 0, 0, 0};
-  ::GetScrollInfo(bar, SB_CTL, &si);
+  ::GetScrollInfo(grid, SB_VERT, &si);
   EXPECT_EQ(si.nPage, 1245u) << "the view's 1,245 twips";
-  const HWND panel = window_->panel();
-  auto send = [&](WORD code) {
-    ::SendMessageW(panel, WM_VSCROLL, MAKEWPARAM(code, 0), reinterpret_cast<LPARAM>(bar));
-  };
+  auto send = [&](WORD code) { ::SendMessageW(grid, WM_VSCROLL, MAKEWPARAM(code, 0), 0); };
   send(SB_LINEDOWN);
   EXPECT_EQ(window_->iconGrid().scrollValue(), 615);
   send(SB_PAGEDOWN);

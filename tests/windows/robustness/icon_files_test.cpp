@@ -64,14 +64,14 @@ TEST_F(IconFiles, DamagedFilesShowNoIconsInTheGridAndTheScanFallsBack) {
     window_->SetIconFileText(file.path);
     Settle();
     EXPECT_TRUE(window_->iconGrid().layout().cells.empty());
-    EXPECT_TRUE(window_->iconGrid().pictures().empty());
+    EXPECT_EQ(window_->iconGrid().picturesHeld(), 0);
   }
   // The whole file shows its one icon, so an empty grid above means
   // something.
   window_->SetIconFileText(folder_.Put(L"whole.ico", ico_));
   Settle();
-  ASSERT_EQ(window_->iconGrid().pictures().size(), 1u);
-  EXPECT_GE(window_->iconGrid().pictures()[0], 0);
+  ASSERT_EQ(window_->iconGrid().count(), 1);
+  EXPECT_TRUE(window_->iconGrid().HasPicture(1));
   EXPECT_EQ(win32::Win32Shell::LiveIcons(), 0);
 
   // Named by DefaultIcon, each is listed with the picture a missing file
@@ -122,11 +122,11 @@ TEST_F(IconFiles, LongAndNonAsciiPathsAreShownWhereTheSystemCanAndRecordedExactl
 
   window_->SetIconFileText(shortPath);
   Settle();
-  ASSERT_EQ(window_->iconGrid().pictures().size(), 1u);
-  EXPECT_GE(window_->iconGrid().pictures()[0], 0);
+  ASSERT_EQ(window_->iconGrid().count(), 1);
+  EXPECT_TRUE(window_->iconGrid().HasPicture(1));
   window_->SetIconFileText(longPath);
   Settle();
-  EXPECT_LE(window_->iconGrid().pictures().size(), 1u);
+  EXPECT_LE(window_->iconGrid().count(), 1);
 
   const ScratchType shortType(L".tarrownear", L"TarrowTest.Near", L"Near");
   shortType.SetIcon(shortPath + L",0");
