@@ -56,10 +56,6 @@ ScrollSettings ScrollSettingsFor(const GridMetrics& metrics, std::int64_t sheetH
 
 GridLayout LayOutGrid(const GridMetrics& metrics, std::int64_t iconCount);
 
-// numerator / denominator to the nearest integer, a half to the even
-// neighbour. The denominator must be positive.
-std::int64_t DivideRoundingHalfToEven(std::int64_t numerator, std::int64_t denominator);
-
 // Twips to pixels at `dpi` dots per inch, halves away from zero as MulDiv
 // rounds them.
 std::int64_t TwipsToPixels(std::int64_t twips, int dpi);

@@ -91,9 +91,9 @@ TEST_F(Interrupted, ATypeAddedAfterTheFirstRunIsRestoredFromTheJournal) {
   Tarrow tarrow;
   ASSERT_TRUE(tarrow.StartAndWait());
   ASSERT_NO_FATAL_FAILURE(tarrow.AssignIcon(L".tarrowlate", Fixture(L"three-sizes.ico"), 1));
-  tarrow.PostClick(MainWindow::kApply);
+  tarrow.PostClick(Part::Apply);
   ASSERT_TRUE(WaitUntil([&] { return DefaultValue(late.iconKey()) != before; }, kTimeoutMs));
-  tarrow.PostClick(MainWindow::kRestore);
+  tarrow.PostClick(Part::Restore);
   ASSERT_NO_FATAL_FAILURE(Answer(tarrow.WaitForDialog(), IDYES));
   EXPECT_TRUE(WaitUntil([&] { return DefaultValue(late.iconKey()) == before; }, kStartTimeoutMs))
       << "restored as " << Utf8(DefaultText(late.iconKey()));
@@ -139,7 +139,7 @@ TEST_F(Interrupted, AKillDuringApplyLeavesEveryValueOldOrNewAndTheDefaultsAsThey
     // Apply writes in list order, the first of these types first; polled
     // without a pause, since all of Apply takes only milliseconds.
     const std::wstring first = types.front().iconKey();
-    tarrow.PostClick(MainWindow::kApply);
+    tarrow.PostClick(Part::Apply);
     const ULONGLONG end = ::GetTickCount64() + kTimeoutMs;
     while (!(DefaultValue(first) == applied) && ::GetTickCount64() < end) continue;
     tarrow.Kill();
@@ -175,7 +175,7 @@ TEST_F(Interrupted, AKillDuringApplyLeavesEveryValueOldOrNewAndTheDefaultsAsThey
   // Every original is still there to be restored.
   Tarrow next;
   ASSERT_TRUE(next.StartAndWait());
-  next.PostClick(MainWindow::kRestore);
+  next.PostClick(Part::Restore);
   ASSERT_NO_FATAL_FAILURE(Answer(next.WaitForDialog(), IDYES));
   auto restored = [&] {
     for (std::size_t i = 0; i < types.size(); ++i) {

@@ -113,6 +113,7 @@ TEST_F(DamagedSnapshot, RestoresExactlyTheUsableLinesAndNeverTouchesTheFile) {
     shell_.answers = {kIdYes};
 
     window_->OnRestoreDefaults();
+    Settle();
 
     EXPECT_EQ(Differences(ClassesRootIcons(), expected), std::vector<std::string>());
     // The question, then a warning; it says the file is damaged exactly
@@ -160,6 +161,7 @@ TEST_F(DamagedSnapshot, ADamagedJournalIsReportedAndNoneOfItIsUsed) {
   shell_.answers = {kIdYes};
 
   window_->OnRestoreDefaults();
+  Settle();
 
   EXPECT_EQ(DefaultText(a_.key()), plain);
   EXPECT_EQ(DefaultText(b_.key()), L"changed.dll,9") << "a damaged journal was used";
