@@ -221,11 +221,11 @@ bool MainWindow::OnLoad(bool prevInstance) {
 void MainWindow::StartWalk() {
   // Disabling the focused button takes the focus away; it comes back after.
   walkFocus_ = ::GetFocus();
+  list_.BeginRows();  // first: it remembers the selected type and the top row
   listIcons_.Cancel();
   pictureSwaps_.clear();
   types_.Clear();
   images_.Clear();
-  list_.BeginRows();
   feed_.Start();
   UpdateCommands();
   UpdateStatus();

@@ -162,11 +162,16 @@ void TypeListView::AddRows(std::size_t first, bool last) {
   ShowRows(std::move(merged.rows), Selected());
   ScrollTopTo(merged.top);
   if (recall_) {
-    // The remembered types are taken up once each, as they arrive.
+    // The remembered types are taken up as they arrive, the top row once
+    // there are rows enough below it to scroll it there.
     Memory found;
-    if (PositionOfExtension(types_, rows_, recall_->selected)) found.selected = std::move(recall_->selected);
-    if (PositionOfExtension(types_, rows_, recall_->top)) found.top = std::move(recall_->top);
+    if (PositionOfExtension(types_, rows_, recall_->selected))
+      found.selected = std::exchange(recall_->selected, {});
+    found.top = recall_->top;
     Recall(found);
+    if (const auto at = PositionOfExtension(types_, rows_, recall_->top);
+        at && static_cast<std::size_t>(ListView_GetTopIndex(hwnd_)) == *at)
+      recall_->top.clear();
     if (last) recall_.reset();
   }
 }

@@ -10,10 +10,6 @@
 namespace tarrow {
 namespace {
 
-// Types handed over together: few enough that the first rows show at once,
-// enough that the lock is taken rarely.
-constexpr std::size_t kTypesPerHand = 32;
-
 }  // namespace
 
 std::optional<TypeItem> ListedItem(const ResolvedType& type) {
@@ -111,6 +107,11 @@ bool TypeWalk::hasResults() const {
   return !found_.empty() || ended_;
 }
 
+bool TypeWalk::over() const {
+  std::lock_guard lock(mutex_);
+  return ended_;
+}
+
 bool TypeWalk::walking() const {
   std::lock_guard lock(mutex_);
   return walking_;
@@ -149,8 +150,10 @@ void TypeWalk::Walk(std::uint64_t round) {
     auto item = ListedItem(resolver.Resolve(extension));
     if (!item) continue;
     item->picture = L"Index" + std::to_wstring(p);
+    // Handed over at once: a type takes far longer to read than the lock,
+    // and the window shows each as soon as it can.
     found.push_back(std::move(*item));
-    if (found.size() == kTypesPerHand) Hand(round, found, false);
+    Hand(round, found, false);
   }
   Hand(round, found, true);
 }

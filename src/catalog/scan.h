@@ -60,6 +60,8 @@ class TypeWalk {
   WalkBatch Take(std::size_t most = SIZE_MAX);
   // Whether something waits to be taken (types, or the walk's end).
   bool hasResults() const;
+  // The walk's end waits to be taken, behind whatever else it found.
+  bool over() const;
   // A walk was started and its end is not taken yet.
   bool walking() const;
   // Nothing in hand and nothing to take.

@@ -250,11 +250,9 @@ TEST(TypeWalkTest, HandsTheTypesOverInTheRootsOrderAndEndsOnce) {
       const std::wstring extension = L".t" + std::to_wstring(i);
       f.Type(extension.c_str(), (L"type" + std::to_wstring(i)).c_str(), L"Text", L"C:\\Icons\\doc.ico");
     }
-    // Fewer types than the worker hands over together: all come with one
-    // wake-up, so the slices are the taker's alone.
-    const int seen = f.walkWakes.count();
+    // Taken only once the walk is over, so the slices are the taker's alone.
     f.walk.Start();
-    f.walkWakes.WaitBeyond(seen);
+    while (!f.walk.over()) std::this_thread::yield();
     ASSERT_TRUE(f.TakeWalk(c.most));
     EXPECT_EQ(f.batches, c.batches);
     ASSERT_EQ(f.types.size(), static_cast<std::size_t>(c.types));

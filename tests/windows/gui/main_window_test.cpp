@@ -4,7 +4,11 @@
 
 #include <tlhelp32.h>
 
+#include <chrono>
+#include <condition_variable>
+#include <functional>
 #include <gtest/gtest.h>
+#include <mutex>
 #include <thread>
 
 #include "app/layout.h"
@@ -569,6 +573,9 @@ TEST_F(MainWindowTest, ASortedListKeepsTheSelectedTypeAndTheTopRowAcrossRefresh)
   ASSERT_TRUE(window_->OnLoad(false));
   Settle();
   window_->Show();
+  // At the design's size, so that the list has rows to scroll.
+  const int dpi = static_cast<int>(DpiOf(window_->hwnd()));
+  SetClientSize(window_->hwnd(), DefaultClientWidth(dpi), DefaultClientHeight(dpi));
   const HWND list = window_->control(Part::TypeList);
   // Two clicks on the "Extension" header: the list starts sorted by
   // extension, and the second click sorts it the other way round again.
@@ -946,6 +953,337 @@ TEST_F(MainWindowTest, TheScrollBarStepsByRowsAndPagesWithAThumbForTheView) {
   EXPECT_EQ(window_->iconGrid().scrollValue(), 615 + 1230);
   send(SB_LINEUP);
   EXPECT_EQ(window_->iconGrid().scrollValue(), 1230);
+}
+
+// ---- reading the registry on a worker
+
+// The real registry, whose reads on any thread but the test's stop at the
+// `holdAt`-th until released: a walk held at a known point.
+class GatedRegistry : public Registry {
+ public:
+  explicit GatedRegistry(Registry& real) : real_(real), testThread_(::GetCurrentThreadId()) {}
+  void HoldAt(int read, std::function<bool()> releaseWhen = {}) {
+    std::lock_guard lock(mutex_);
+    reads_ = 0;
+    holdAt_ = read;
+    held_ = released_ = false;
+    releaseWhen_ = std::move(releaseWhen);
+  }
+  void Release() {
+    std::lock_guard lock(mutex_);
+    released_ = true;
+    changed_.notify_all();
+  }
+  // Waits until the worker reached the gate; false when it never did.
+  bool WaitUntilHeld() {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, std::chrono::seconds(60), [this] { return held_; });
+  }
+  int reads() {
+    std::lock_guard lock(mutex_);
+    return reads_;
+  }
+
+  Status OpenKey(RegKey root, const std::wstring& path, RegAccess access, RegKey& key) override {
+    Gate();
+    return real_.OpenKey(root, path, access, key);
+  }
+  Status QueryValue(RegKey key, const std::wstring& name, std::uint32_t& type, void* data,
+                    std::uint32_t& bytes) override {
+    Gate();
+    return real_.QueryValue(key, name, type, data, bytes);
+  }
+  Status SetValue(RegKey key, const std::wstring& name, std::uint32_t type, const void* data,
+                  std::uint32_t bytes) override {
+    return real_.SetValue(key, name, type, data, bytes);
+  }
+  Status EnumKey(RegKey key, std::uint32_t index, wchar_t* name, std::uint32_t& chars) override {
+    return real_.EnumKey(key, index, name, chars);
+  }
+  Status CloseKey(RegKey key) override { return real_.CloseKey(key); }
+  Status CreateKey(RegKey root, const std::wstring& path, RegKey& key, bool& created) override {
+    return real_.CreateKey(root, path, key, created);
+  }
+  Status DeleteValue(RegKey key, const std::wstring& name) override { return real_.DeleteValue(key, name); }
+  Status DeleteKey(RegKey root, const std::wstring& path) override { return real_.DeleteKey(root, path); }
+  Status CountEntries(RegKey key, std::uint32_t& subkeys, std::uint32_t& values) override {
+    return real_.CountEntries(key, subkeys, values);
+  }
+
+ private:
+  void Gate() {
+    if (::GetCurrentThreadId() == testThread_) return;
+    std::unique_lock lock(mutex_);
+    if (++reads_ != holdAt_) return;
+    held_ = true;
+    changed_.notify_all();
+    // Polled, as the window being closed says so only by its walk ending.
+    while (!released_ && !(releaseWhen_ && releaseWhen_())) {
+      lock.unlock();
+      std::this_thread::yield();
+      lock.lock();
+    }
+  }
+
+  Registry& real_;
+  const DWORD testThread_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  int reads_ = 0, holdAt_ = 0;
+  bool held_ = false, released_ = false;
+  std::function<bool()> releaseWhen_;
+};
+
+class HeldWalkTest : public MainWindowTest {
+ protected:
+  void SetUp() override {
+    MainWindowTest::SetUp();
+    window_.reset();
+    heldOs_ = std::make_unique<Os>(Os{gate_, win32::RealOs().files, shell_});
+    threadsWithoutWindow_ = ThreadsOfThisProcess();
+    window_ = std::make_unique<MainWindow>(*heldOs_);
+    ASSERT_TRUE(window_->Create());
+  }
+  // The reads of one whole walk, after which the window starts.
+  int ReadsOfAWalk() {
+    EXPECT_TRUE(window_->OnLoad(false));
+    Settle();
+    return gate_.reads();
+  }
+  std::wstring TypeOfRow(int row) {
+    return row < 0 ? L"" : window_->types()[window_->typeList().TypeAt(row)].extension;
+  }
+
+  GatedRegistry gate_{win32::RealOs().registry};
+  std::unique_ptr<Os> heldOs_;
+  int threadsWithoutWindow_ = 0;
+};
+
+TEST_F(HeldWalkTest, TheListFillsAndAnswersWhileTheRegistryIsReadAndKeepsThePlaceOfRowsShown) {
+  const int reads = ReadsOfAWalk();
+  const std::size_t total = window_->types().size();
+  ASSERT_GT(total, 5u);
+  window_->Show();
+  const HWND list = window_->control(Part::TypeList);
+  // By description: the types arrive in another order than they show.
+  NMLISTVIEW click{};
+  click.hdr = {list, static_cast<UINT_PTR>(ControlIdOf(Part::TypeList)), LVN_COLUMNCLICK};
+  click.iItem = -1;
+  click.iSubItem = 0;
+  ::SendMessageW(window_->hwnd(), WM_NOTIFY, click.hdr.idFrom, reinterpret_cast<LPARAM>(&click));
+
+  gate_.HoldAt(reads / 2);
+  window_->OnRefresh();
+  ASSERT_TRUE(gate_.WaitUntilHeld());
+  ASSERT_TRUE(tarrow::testing::PumpUntil([&] { return ListView_GetItemCount(list) >= 2; }, 60000));
+  ASSERT_TRUE(window_->walking());
+  EXPECT_LT(window_->types().size(), total);
+  EXPECT_TRUE(::IsWindowVisible(list));
+  EXPECT_EQ(window_->StatusText(), L"Reading file types\u2026 " + std::to_wstring(window_->types().size()));
+  EXPECT_FALSE(::IsWindowEnabled(window_->control(Part::Apply)));
+
+  // The list answers the keyboard while the walk waits.
+  ::SetFocus(list);
+  window_->SelectItem(window_->typeList().TypeAt(0));
+  Key(list, VK_DOWN);
+  const int selected = ListView_GetNextItem(list, -1, LVNI_SELECTED);
+  ASSERT_EQ(selected, 1) << "the list did not answer";
+  const std::wstring selectedType = TypeOfRow(selected);
+  const std::wstring topType = TypeOfRow(ListView_GetTopIndex(list));
+
+  gate_.Release();
+  Settle();
+  EXPECT_FALSE(window_->walking());
+  EXPECT_EQ(TypeOfRow(ListView_GetNextItem(list, -1, LVNI_SELECTED)), selectedType) << "the selection moved";
+  EXPECT_EQ(TypeOfRow(ListView_GetTopIndex(list)), topType) << "the top row moved";
+  ASSERT_EQ(static_cast<std::size_t>(ListView_GetItemCount(list)), total);
+  for (int row = 1; row < static_cast<int>(total); ++row) {
+    SCOPED_TRACE(row);
+    EXPECT_LE(_wcsicmp(RowText(row - 1, 0).c_str(), RowText(row, 0).c_str()), 0);
+  }
+}
+
+TEST_F(HeldWalkTest, ClosingTheWindowMidWalkStopsTheWorkerAndLeavesNoThread) {
+  const int reads = ReadsOfAWalk();
+  MainWindow* const window = window_.get();
+  // The worker goes on only once the window has asked it to stop.
+  gate_.HoldAt(reads / 2, [window] { return !window->walking(); });
+  window_->OnRefresh();
+  ASSERT_TRUE(gate_.WaitUntilHeld());
+  const HWND hwnd = window_->hwnd();
+  ::SendMessageW(hwnd, WM_CLOSE, 0, 0);
+  EXPECT_FALSE(::IsWindow(hwnd));
+  EXPECT_LT(gate_.reads(), reads) << "the walk went on to its end";
+  window_.reset();
+  EXPECT_EQ(ThreadsOfThisProcess(), threadsWithoutWindow_);
+  MSG quit;
+  EXPECT_TRUE(::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "the loop was asked to end";
+}
+
+// ---- what a new user met
+
+// Watches, from another thread, for the popup menu the test's thread opens,
+// records its first item, and chooses it or closes the menu.
+class MenuWatcher {
+ public:
+  explicit MenuWatcher(bool choose)
+      : thread_([this, choose] {
+          for (int i = 0; i < 400; ++i) {
+            if (const HWND menu = ::FindWindowW(L"#32768", nullptr); menu && ::IsWindowVisible(menu)) {
+              const auto popup = reinterpret_cast<HMENU>(::SendMessageW(menu, MN_GETHMENU, 0, 0));
+              wchar_t text[64] = {};
+              ::GetMenuStringW(popup, 0, text, 64, MF_BYPOSITION);
+              item = text;
+              enabled = !(::GetMenuState(popup, 0, MF_BYPOSITION) & (MF_GRAYED | MF_DISABLED));
+              if (choose) {
+                ::PostMessageW(menu, WM_KEYDOWN, VK_DOWN, 0);
+                ::PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
+              } else {
+                ::PostMessageW(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+              }
+              return;
+            }
+            ::Sleep(25);
+          }
+        }) {}
+  ~MenuWatcher() { Join(); }
+  void Join() {
+    if (thread_.joinable()) thread_.join();
+  }
+  std::wstring item;
+  bool enabled = false;
+
+ private:
+  std::thread thread_;
+};
+
+TEST_F(MainWindowTest, TheListsContextMenuOpensFromTheMouseAndTheKeyboard) {
+  ASSERT_TRUE(window_->OnLoad(false));
+  Settle();
+  window_->Show();
+  const HWND list = window_->control(Part::TypeList);
+  ASSERT_TRUE(window_->SelectItem(IndexOf(L".tarrowc")));
+  const int row = window_->typeList().RowOf(IndexOf(L".tarrowc"));
+  RECT cell{};
+  ListView_GetItemRect(list, row, &cell, LVIR_LABEL);
+  POINT screen{(cell.left + cell.right) / 2, (cell.top + cell.bottom) / 2};
+  ::ClientToScreen(list, &screen);
+  struct Way {
+    const char* name;
+    std::function<void()> open;
+  } ways[] = {
+      {"a right click",
+       [&] {
+         const LPARAM at = MAKELPARAM((cell.left + cell.right) / 2, (cell.top + cell.bottom) / 2);
+         ::PostMessageW(list, WM_RBUTTONDOWN, MK_RBUTTON, at);
+         ::PostMessageW(list, WM_RBUTTONUP, 0, at);
+       }},
+      {"the menu key or Shift+F10",
+       [&] { ::PostMessageW(list, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list), -1); }},
+      {"the pointer's place",
+       [&] {
+         ::PostMessageW(list, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list), MAKELPARAM(screen.x, screen.y));
+       }},
+  };
+  for (const Way& way : ways) {
+    SCOPED_TRACE(way.name);
+    MenuWatcher watcher(false);
+    way.open();
+    tarrow::testing::PumpUntil([&] { return !watcher.item.empty(); }, 20000);
+    Pump();
+    watcher.Join();
+    EXPECT_EQ(watcher.item, L"&Restore original icon\tDel");
+    EXPECT_TRUE(watcher.enabled);
+  }
+}
+
+TEST_F(MainWindowTest, TheContextMenuRestoresTheSelectedTypesOriginalIcon) {
+  ASSERT_TRUE(window_->OnLoad(false));
+  Settle();
+  window_->Show();
+  const std::wstring key = L"Tarrow.TypeC\\DefaultIcon";
+  const tarrow::testing::KeptValue kept(key);
+  const auto c = IndexOf(L".tarrowc");
+  window_->SelectItem(c);
+  window_->SetIconFileText(tarrow::testing::SystemFile(L"shell32.dll"));
+  Settle();
+  window_->OnIconChosen(2);
+  window_->OnApply();
+  ASSERT_NE(tarrow::testing::DefaultValue(key), kept.original());
+
+  const HWND list = window_->control(Part::TypeList);
+  MenuWatcher watcher(true);
+  ::PostMessageW(list, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list), -1);
+  tarrow::testing::PumpUntil([&] { return tarrow::testing::DefaultValue(key) == kept.original(); }, 20000);
+  watcher.Join();
+  EXPECT_EQ(tarrow::testing::DefaultValue(key), kept.original()) << "the menu's command did nothing";
+  Settle();
+  EXPECT_EQ(window_->StatusText(),
+            std::to_wstring(window_->types().size()) + L" types, no changes waiting.  1 icon restored.");
+}
+
+TEST_F(MainWindowTest, AfterASizeChangeEveryControlIsPaintedAgain) {
+  ASSERT_TRUE(window_->OnLoad(false));
+  Settle();
+  window_->Show();
+  Pump();
+  ::UpdateWindow(window_->hwnd());
+  RECT r;
+  ::GetWindowRect(window_->hwnd(), &r);
+  ::SetWindowPos(window_->hwnd(), nullptr, 0, 0, r.right - r.left + 120, r.bottom - r.top + 90,
+                 SWP_NOMOVE | SWP_NOZORDER);
+  for (Part part : {Part::Restore, Part::Refresh, Part::Exit, Part::Credit, Part::Status, Part::TypeCount}) {
+    SCOPED_TRACE(ControlIdOf(part));
+    EXPECT_TRUE(::GetUpdateRect(window_->control(part), nullptr, FALSE)) << "left as it was";
+  }
+}
+
+TEST_F(MainWindowTest, AFirstRunOpensLargerThanTheDesignWithinTwoThirdsOfTheScreen) {
+  window_->Show();
+  RECT client, frame;
+  ::GetClientRect(window_->hwnd(), &client);
+  ::GetWindowRect(window_->hwnd(), &frame);
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  ::GetMonitorInfoW(::MonitorFromWindow(window_->hwnd(), MONITOR_DEFAULTTOPRIMARY), &monitor);
+  const RECT& work = monitor.rcWork;
+  const int dpi = static_cast<int>(DpiOf(window_->hwnd()));
+  EXPECT_GT(client.right, DefaultClientWidth(dpi));
+  EXPECT_GT(client.bottom, DefaultClientHeight(dpi));
+  EXPECT_LE(frame.right - frame.left, (work.right - work.left) * 2 / 3);
+  EXPECT_LE(frame.bottom - frame.top, (work.bottom - work.top) * 2 / 3);
+  EXPECT_GE(window_->iconGrid().metrics().viewportInnerHeight / 615, 2 + 1) << "more rows of icons";
+}
+
+TEST_F(MainWindowTest, TheColumnsShareAWideListAndACutCellsTipShowsItAll) {
+  ASSERT_TRUE(window_->OnLoad(false));
+  Settle();
+  window_->Show();
+  ::ShowWindow(window_->hwnd(), SW_MAXIMIZE);
+  const HWND list = window_->control(Part::TypeList);
+  const int description = ListView_GetColumnWidth(list, 0), location = ListView_GetColumnWidth(list, 2);
+  EXPECT_GT(location, description / 2) << "the icon location has no room";
+
+  const auto a = IndexOf(L".tarrowa");
+  wchar_t text[512] = {};
+  NMLVGETINFOTIPW tip{};
+  tip.hdr = {list, static_cast<UINT_PTR>(ControlIdOf(Part::TypeList)), LVN_GETINFOTIPW};
+  tip.pszText = text;
+  tip.cchTextMax = 512;
+  tip.iItem = window_->typeList().RowOf(a);
+  ::SendMessageW(window_->hwnd(), WM_NOTIFY, tip.hdr.idFrom, reinterpret_cast<LPARAM>(&tip));
+  EXPECT_STREQ(text, L"Tarrow Type A\r\n.tarrowa\r\n%SystemRoot%\\system32\\shell32.dll,3");
+}
+
+TEST_F(MainWindowTest, AFileChosenWithBrowseTakesTheFocusToTheGrid) {
+  window_->Show();
+  const std::wstring shell32 = tarrow::testing::SystemFile(L"shell32.dll");
+  shell_.dialogAnswer = shell32;
+  ::SetFocus(window_->control(Part::Browse));
+  ::SendMessageW(window_->control(Part::Browse), BM_CLICK, 0, 0);
+  EXPECT_EQ(window_->IconFileText(), os_->shell.LowerCase(shell32));
+  EXPECT_EQ(::GetFocus(), window_->control(Part::IconGrid));
+  Settle();
 }
 
 }  // namespace
