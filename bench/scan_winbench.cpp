@@ -185,7 +185,7 @@ bool RefreshAndSettle(app::MainWindow& window) {
 // Scrolls the list down, a page and then a few rows at a time, back to the
 // top at the end, pumping between steps, until the icons are all drawn.
 void ScrollWhileLoading(app::MainWindow& window) {
-  const HWND list = window.control(app::MainWindow::kTypeList);
+  const HWND list = window.control(Part::TypeList);
   int step = 0;
   bench::PumpUntil([&] {
     if (!window.loadingIcons()) return true;

@@ -1059,37 +1059,66 @@ class HeldWalkTest : public MainWindowTest {
   int threadsWithoutWindow_ = 0;
 };
 
+// Forty types whose descriptions run the other way round from their
+// extensions, deleted again after the test.
+class ManyTypes {
+ public:
+  ManyTypes() {
+    for (int i = 0; i < kCount; ++i) {
+      const std::wstring n = (i < 10 ? L"0" : L"") + std::to_wstring(i);
+      const std::wstring back = (kCount - 1 - i < 10 ? L"0" : L"") + std::to_wstring(kCount - 1 - i);
+      keys_.emplace_back(std::make_unique<tarrow::testing::ScratchKey>(L".tarrowh" + n));
+      keys_.back()->SetText(L"", L"Tarrow.Held" + n);
+      keys_.emplace_back(std::make_unique<tarrow::testing::ScratchKey>(L"Tarrow.Held" + n));
+      keys_.back()->SetText(L"", L"Held type " + back);
+      keys_.back()->SetText(L"DefaultIcon", L"shell32.dll,1");
+    }
+  }
+  static constexpr int kCount = 40;
+
+ private:
+  std::vector<std::unique_ptr<tarrow::testing::ScratchKey>> keys_;
+};
+
 TEST_F(HeldWalkTest, TheListFillsAndAnswersWhileTheRegistryIsReadAndKeepsThePlaceOfRowsShown) {
+  const ManyTypes many;
   const int reads = ReadsOfAWalk();
   const std::size_t total = window_->types().size();
-  ASSERT_GT(total, 5u);
+  ASSERT_GT(total, static_cast<std::size_t>(ManyTypes::kCount));
   window_->Show();
+  const int dpi = static_cast<int>(DpiOf(window_->hwnd()));
+  SetClientSize(window_->hwnd(), DefaultClientWidth(dpi), DefaultClientHeight(dpi));
   const HWND list = window_->control(Part::TypeList);
-  // By description: the types arrive in another order than they show.
+  // By description: the types arrive the other way round from how they show.
   NMLISTVIEW click{};
   click.hdr = {list, static_cast<UINT_PTR>(ControlIdOf(Part::TypeList)), LVN_COLUMNCLICK};
   click.iItem = -1;
   click.iSubItem = 0;
   ::SendMessageW(window_->hwnd(), WM_NOTIFY, click.hdr.idFrom, reinterpret_cast<LPARAM>(&click));
 
-  gate_.HoldAt(reads / 2);
+  // Held in the middle of the forty.
+  gate_.HoldAt(reads * 3 / 4);
   window_->OnRefresh();
   ASSERT_TRUE(gate_.WaitUntilHeld());
-  ASSERT_TRUE(tarrow::testing::PumpUntil([&] { return ListView_GetItemCount(list) >= 2; }, 60000));
+  ASSERT_TRUE(tarrow::testing::PumpUntil([&] { return ListView_GetItemCount(list) >= 12; }, 60000));
   ASSERT_TRUE(window_->walking());
   EXPECT_LT(window_->types().size(), total);
   EXPECT_TRUE(::IsWindowVisible(list));
   EXPECT_EQ(window_->StatusText(), L"Reading file types\u2026 " + std::to_wstring(window_->types().size()));
   EXPECT_FALSE(::IsWindowEnabled(window_->control(Part::Apply)));
 
-  // The list answers the keyboard while the walk waits.
+  // The list answers the keyboard and the wheel while the walk waits.
   ::SetFocus(list);
-  window_->SelectItem(window_->typeList().TypeAt(0));
+  window_->SelectItem(window_->typeList().TypeAt(3));
   Key(list, VK_DOWN);
   const int selected = ListView_GetNextItem(list, -1, LVNI_SELECTED);
-  ASSERT_EQ(selected, 1) << "the list did not answer";
+  ASSERT_EQ(selected, 4) << "the list did not answer";
+  RECT item{};
+  ListView_GetItemRect(list, 0, &item, LVIR_BOUNDS);
+  ListView_Scroll(list, 0, 2 * (item.bottom - item.top));
+  ASSERT_EQ(ListView_GetTopIndex(list), 2);
   const std::wstring selectedType = TypeOfRow(selected);
-  const std::wstring topType = TypeOfRow(ListView_GetTopIndex(list));
+  const std::wstring topType = TypeOfRow(2);
 
   gate_.Release();
   Settle();
@@ -1114,6 +1143,8 @@ TEST_F(HeldWalkTest, ClosingTheWindowMidWalkStopsTheWorkerAndLeavesNoThread) {
   ::SendMessageW(hwnd, WM_CLOSE, 0, 0);
   EXPECT_FALSE(::IsWindow(hwnd));
   EXPECT_LT(gate_.reads(), reads) << "the walk went on to its end";
+  EXPECT_EQ(ThreadsOfThisProcess(), threadsWithoutWindow_ + 2)
+      << "only the grid's loaders, until the object goes";
   window_.reset();
   EXPECT_EQ(ThreadsOfThisProcess(), threadsWithoutWindow_);
   MSG quit;
