@@ -242,16 +242,20 @@ void MainWindow::OnTypesFound(std::vector<TypeItem> found, bool done) {
 }
 
 void MainWindow::OnWalkEnded() {
-  TakeSnapshotIfNone(os_, types_);
+  const bool snapshotTaken = TakeSnapshotIfNone(os_, types_);
   UpdateCommands();
   const HWND focus = std::exchange(walkFocus_, nullptr);
   if (focus && ::IsWindow(focus) && ::IsChild(hwnd_, focus) && !::GetFocus())
     ::SetFocus(::IsWindowEnabled(focus) ? focus : list_.hwnd());
   if (!restored_) return;
-  // Told only now, over the rebuilt list.
+  // Told only now, over the rebuilt list, whose walk takes a new snapshot
+  // when there was none.
   const RestoreOutcome outcome = *std::exchange(restored_, std::nullopt);
-  if (const std::wstring message = RestoreMessage(os_, outcome); !message.empty())
-    os_.shell.MessageBox(message, kMbOk | kMbIconWarning);
+  std::wstring message = RestoreMessage(os_, outcome);
+  if (outcome.snapshot == SnapshotState::Missing && snapshotTaken)
+    message += L"\r\n\r\nThe icons as they are now have been saved as the new defaults; Restore Defaults will "
+               L"put them back.";
+  if (!message.empty()) os_.shell.MessageBox(message, kMbOk | kMbIconWarning);
 }
 
 void MainWindow::OnListPicturesArrived() {

@@ -14,8 +14,8 @@ struct GridMetrics {
   std::int64_t cellWidth = 585;   // twips, the design cell
   std::int64_t cellHeight = 615;  // twips
   std::int64_t columns = 7;
-  std::int64_t viewportHeight = 1305;       // Border.Height, its outer height
-  std::int64_t viewportInnerHeight = 1245;  // Border.ScaleHeight
+  std::int64_t viewportHeight = 1305;       // the viewport with its frame
+  std::int64_t viewportInnerHeight = 1245;  // inside its frame
 };
 
 struct CellPosition {
