@@ -253,8 +253,9 @@ void MainWindow::OnWalkEnded() {
   const RestoreOutcome outcome = *std::exchange(restored_, std::nullopt);
   std::wstring message = RestoreMessage(os_, outcome);
   if (outcome.snapshot == SnapshotState::Missing && snapshotTaken)
-    message += L"\r\n\r\nThe icons as they are now have been saved as the new defaults; Restore Defaults will "
-               L"put them back.";
+    message +=
+        L"\r\n\r\nThe icons as they are now have been saved as the new defaults; Restore Defaults will "
+        L"put them back.";
   if (!message.empty()) os_.shell.MessageBox(message, kMbOk | kMbIconWarning);
 }
 

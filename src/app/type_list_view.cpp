@@ -319,13 +319,14 @@ LRESULT TypeListView::OnNotify(const NMHDR& header) {
       return 0;
     }
     case LVN_GETINFOTIPW: {
-      // A cell cut short shows its whole text: the row's, one cell a line.
+      // A cell cut short shows its whole text: the row's, one cell a line,
+      // and what a double-click does.
       auto& tip = const_cast<NMLVGETINFOTIPW&>(reinterpret_cast<const NMLVGETINFOTIPW&>(header));
       if (tip.iItem < 0 || static_cast<std::size_t>(tip.iItem) >= rows_.size() || tip.cchTextMax <= 0)
         return 0;
       const TypeFields fields = FieldsOf(types_[rows_[static_cast<std::size_t>(tip.iItem)]]);
       text_.assign(fields.description).append(L"\r\n").append(fields.extension).append(L"\r\n");
-      text_.append(fields.location);
+      text_.append(fields.location).append(L"\r\nDouble Click to Change Icon");
       wcsncpy_s(tip.pszText, static_cast<std::size_t>(tip.cchTextMax), text_.c_str(), _TRUNCATE);
       return 0;
     }

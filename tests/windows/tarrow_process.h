@@ -171,9 +171,9 @@ class Tarrow {
     return true;
   }
 
-  // The main window, once it is shown and has read the registry, as a user
-  // waits for the status line to stop counting.
-  bool WaitForWindow() {
+  // The main window, once it is shown and, unless told not to, has read the
+  // registry, as a user waits for the status line to stop counting.
+  bool WaitForWindow(bool wholeList = true) {
     WaitUntil(
         [this] {
           const HWND found = VisibleWindowOf(id_, app::kMainWindowClass);
@@ -181,7 +181,7 @@ class Tarrow {
           return window_ || !running();
         },
         kStartTimeoutMs);
-    return window_ && WaitForList();
+    return window_ && (!wholeList || WaitForList());
   }
 
   // Whether the status line says the registry is being read.

@@ -1303,7 +1303,9 @@ TEST_F(MainWindowTest, TheColumnsShareAWideListAndACutCellsTipShowsItAll) {
   tip.cchTextMax = 512;
   tip.iItem = window_->typeList().RowOf(a);
   ::SendMessageW(window_->hwnd(), WM_NOTIFY, tip.hdr.idFrom, reinterpret_cast<LPARAM>(&tip));
-  EXPECT_STREQ(text, L"Tarrow Type A\r\n.tarrowa\r\n%SystemRoot%\\system32\\shell32.dll,3");
+  EXPECT_STREQ(
+      text,
+      L"Tarrow Type A\r\n.tarrowa\r\n%SystemRoot%\\system32\\shell32.dll,3\r\nDouble Click to Change Icon");
 }
 
 TEST_F(MainWindowTest, AFileChosenWithBrowseTakesTheFocusToTheGrid) {
