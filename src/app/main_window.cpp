@@ -92,27 +92,10 @@ bool MainWindow::Create() {
 }
 
 void MainWindow::CreateControls() {
-  const HINSTANCE instance = ::GetModuleHandleW(nullptr);
-  for (const auto& c : kControls) {
-    const int id = ControlIdOf(c.part);
-    HWND& control = controls_[static_cast<std::size_t>(c.part)];
-    if (c.part == Part::TypeList) {
-      list_.Create(hwnd_, id);
-      control = list_.hwnd();
-    } else if (c.part == Part::IconGrid) {
-      grid_.Create(hwnd_, id, this->control(Part::GridScroll));
-      control = grid_.hwnd();
-    } else {
-      control =
-          ::CreateWindowExW(c.exStyle, c.windowClass, c.text, WS_CHILD | WS_VISIBLE | c.style, 0, 0, 0, 0,
-                            hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
-    }
-  }
-  ::SendMessageW(control(Part::Search), EM_SETCUEBANNER, TRUE,
-                 reinterpret_cast<LPARAM>(L"Description, extension or ProgID"));
-  // The list's own rows say what a double-click does, in their info tips.
+  controls_.Create(hwnd_);
+  // The list's rows say what a double-click does in their own tips.
   tooltip_ = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, 0, 0, 0, 0,
-                               hwnd_, nullptr, instance, nullptr);
+                               hwnd_, nullptr, ::GetModuleHandleW(nullptr), nullptr);
   TOOLINFOW tool{};
   tool.cbSize = sizeof tool;
   tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
@@ -129,11 +112,7 @@ int MainWindow::SmallIconPx() const {
 // Everything that depends on the scale: fonts, icons, pictures.
 void MainWindow::UpdateScale() {
   fonts_.Update(dpi_);
-  for (const auto& c : kControls) {
-    const HFONT font = c.part == Part::Credit ? fonts_.bold() : fonts_.normal();
-    ::SendMessageW(control(c.part), WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
-  }
-  list_.SetFonts(fonts_.normal(), fonts_.bold());
+  controls_.SetFonts(fonts_);
   bigIcon_.reset(LoadProgramIcon(::GetSystemMetricsForDpi(SM_CXICON, dpi_)));
   smallIcon_.reset(LoadProgramIcon(SmallIconPx()));
   ::SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.get()));
@@ -151,50 +130,13 @@ void MainWindow::UpdateScale() {
 }
 
 void MainWindow::OnSize() {
-  RECT client;
-  ::GetClientRect(hwnd_, &client);
-  const WindowLayout layout = LayOutWindow(client.right, client.bottom, static_cast<int>(dpi_));
-  for (const auto& c : kControls) {
-    const Box box = layout[static_cast<std::size_t>(c.part)];
-    if (c.part == Part::TypeList) {
-      list_.Place(box.left, box.top, box.width, box.height, dpi_);
-    } else if (c.part == Part::IconGrid) {
-      grid_.Place(box.left, box.top, box.width, box.height);
-    } else {
-      ::SetWindowPos(control(c.part), nullptr, box.left, box.top, box.width, box.height,
-                     SWP_NOZORDER | SWP_NOACTIVATE);
-    }
-  }
-  // Every child, not only the window: a control that moved is not always
-  // repainted where it lands.
-  ::RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
-}
-
-void MainWindow::OnMinMaxInfo(MINMAXINFO& info) {
-  // Every control stays usable: the window is never smaller than its
-  // design. The frame as it is, as SetClientSize measures it.
-  RECT window, client;
-  ::GetWindowRect(hwnd_, &window);
-  ::GetClientRect(hwnd_, &client);
-  info.ptMinTrackSize = {
-      DefaultClientWidth(static_cast<int>(dpi_)) + (window.right - window.left) - client.right,
-      DefaultClientHeight(static_cast<int>(dpi_)) + (window.bottom - window.top) - client.bottom};
+  controls_.Place(hwnd_, dpi_);
 }
 
 void MainWindow::OnDpiChanged(UINT dpi, const RECT& suggested) {
   const UINT old = std::exchange(dpi_, dpi);
   UpdateScale();
-  // The same share of the screen at the new scale, never below the design;
-  // the suggested place keeps it under the pointer that moved it.
-  RECT client;
-  ::GetClientRect(hwnd_, &client);
-  const int width = std::max(::MulDiv(client.right, static_cast<int>(dpi_), static_cast<int>(old)),
-                             DefaultClientWidth(static_cast<int>(dpi_)));
-  const int height = std::max(::MulDiv(client.bottom, static_cast<int>(dpi_), static_cast<int>(old)),
-                              DefaultClientHeight(static_cast<int>(dpi_)));
-  ::SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, 0, 0,
-                 SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOSIZE);
-  SetClientSize(hwnd_, width, height);
+  WindowPlacement::Rescale(hwnd_, old, dpi_, suggested);
   OnSize();
 }
 
@@ -527,7 +469,7 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       OnSize();
       return 0;
     case WM_GETMINMAXINFO:
-      OnMinMaxInfo(*reinterpret_cast<MINMAXINFO*>(lp));
+      WindowPlacement::KeepDesignMinimum(hwnd_, dpi_, *reinterpret_cast<MINMAXINFO*>(lp));
       return 0;
     case WM_DPICHANGED:
       OnDpiChanged(HIWORD(wp), *reinterpret_cast<const RECT*>(lp));

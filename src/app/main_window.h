@@ -8,7 +8,6 @@
 
 #include <windows.h>
 
-#include <array>
 #include <optional>
 #include <string>
 #include <vector>
@@ -17,6 +16,7 @@
 #include "app/icon_grid.h"
 #include "app/image_list.h"
 #include "app/list_icon_feed.h"
+#include "app/main_controls.h"
 #include "app/type_feed.h"
 #include "app/type_list_view.h"
 #include "app/window.h"
@@ -83,7 +83,7 @@ class MainWindow : public Window<MainWindow>,
   bool walking() const { return feed_.walking(); }
   // Whether the registry is being read, or icons of the list or the grid drawn.
   bool loadingIcons() const { return walking() || listIcons_.loading() || grid_.loading(); }
-  HWND control(Part part) const { return controls_[static_cast<std::size_t>(part)]; }
+  HWND control(Part part) const { return controls_[part]; }
   std::optional<std::size_t> SelectedItem() const { return list_.Selected(); }
   bool SelectItem(std::size_t index) { return list_.Select(index); }
   void SetIconFileText(const std::wstring& text);
@@ -97,7 +97,6 @@ class MainWindow : public Window<MainWindow>,
   void OnSize();
   void OnDpiChanged(UINT dpi, const RECT& suggested);
   void UpdateScale();
-  void OnMinMaxInfo(MINMAXINFO& info);
   void OnActivate(bool active);
   void OnCommand(int id, int code);
   void OnEnterKey();
@@ -132,7 +131,7 @@ class MainWindow : public Window<MainWindow>,
   TypeFeed feed_;
   WindowPlacement placement_;
   UiFonts fonts_;
-  std::array<HWND, kPartCount> controls_{};
+  MainControls controls_{list_, grid_};
   HWND tooltip_ = nullptr;
   HWND focus_ = nullptr;      // the control that had the focus when the window was left
   HWND walkFocus_ = nullptr;  // the control that had it when the walk began

@@ -1,5 +1,7 @@
 #include "app/window_placement.h"
 
+#include <algorithm>
+
 #include "app/window.h"
 #include "picker/window_layout.h"
 #include "platform/registry.h"
@@ -67,6 +69,29 @@ void WindowPlacement::Save(HWND window, UINT dpi) const {
   registry_.SetValue(key, kPlacementValue, kRegSz, text.c_str(),
                      static_cast<std::uint32_t>((text.size() + 1) * sizeof(wchar_t)));
   registry_.CloseKey(key);
+}
+
+void WindowPlacement::KeepDesignMinimum(HWND window, UINT dpi, MINMAXINFO& info) {
+  // The frame as it is, as SetClientSize measures it.
+  RECT frame, client;
+  ::GetWindowRect(window, &frame);
+  ::GetClientRect(window, &client);
+  info.ptMinTrackSize = {
+      DefaultClientWidth(static_cast<int>(dpi)) + (frame.right - frame.left) - client.right,
+      DefaultClientHeight(static_cast<int>(dpi)) + (frame.bottom - frame.top) - client.bottom};
+}
+
+void WindowPlacement::Rescale(HWND window, UINT oldDpi, UINT newDpi, const RECT& suggested) {
+  RECT client;
+  ::GetClientRect(window, &client);
+  const auto scaled = [&](LONG px) {
+    return ::MulDiv(px, static_cast<int>(newDpi), static_cast<int>(oldDpi));
+  };
+  const int width = std::max(scaled(client.right), DefaultClientWidth(static_cast<int>(newDpi)));
+  const int height = std::max(scaled(client.bottom), DefaultClientHeight(static_cast<int>(newDpi)));
+  ::SetWindowPos(window, nullptr, suggested.left, suggested.top, 0, 0,
+                 SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOSIZE);
+  SetClientSize(window, width, height);
 }
 
 }  // namespace tarrow::app

@@ -1,6 +1,7 @@
-// Where the main window opens: where the user left it last time (kept per
-// user under HKEY_CURRENT_USER), or on a first run centred and as large as
-// the work asks within two thirds of the screen.
+// Where the main window is and how large: where the user left it last time
+// (kept per user under HKEY_CURRENT_USER), or on a first run centred and as
+// large as the work asks within two thirds of the screen; never smaller than
+// its design, at any scale.
 #pragma once
 
 #include <windows.h>
@@ -21,6 +22,12 @@ class WindowPlacement {
   void Show(HWND window, UINT dpi);
   // Remembers the window's place; only of a window the user saw.
   void Save(HWND window, UINT dpi) const;
+
+  // Every control stays usable: the window is never smaller than its design.
+  static void KeepDesignMinimum(HWND window, UINT dpi, MINMAXINFO& info);
+  // On a screen of another scale: the same share of it, never below the
+  // design, where the system suggests (under the pointer that moved it).
+  static void Rescale(HWND window, UINT oldDpi, UINT newDpi, const RECT& suggested);
 
  private:
   Registry& registry_;
