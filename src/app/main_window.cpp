@@ -13,35 +13,6 @@
 namespace tarrow::app {
 namespace {
 
-struct ControlDesign {
-  Part part;
-  const wchar_t* windowClass;  // nullptr: a view of the window's own
-  const wchar_t* text;
-  DWORD style;
-  DWORD exStyle;
-};
-
-// In the layout's order, which is the tab order.
-const ControlDesign kControls[] = {
-    {Part::SearchLabel, WC_STATICW, L"&Search:", SS_LEFT, 0},
-    {Part::Search, WC_EDITW, L"", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
-    {Part::TypesLabel, WC_STATICW, L"Registered File &Types:", SS_LEFT, 0},
-    {Part::TypeList, nullptr, L"", 0, 0},
-    {Part::TypeCount, WC_STATICW, L"", SS_RIGHT | SS_NOPREFIX, 0},
-    {Part::IconFileLabel, WC_STATICW, L"&Icon File:", SS_LEFT, 0},
-    {Part::IconFile, WC_EDITW, L"", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
-    {Part::Browse, WC_BUTTONW, L"&Browse...", WS_TABSTOP | BS_PUSHBUTTON, 0},
-    {Part::GridScroll, WC_SCROLLBARW, L"", SBS_VERT, 0},
-    {Part::IconGrid, nullptr, L"", 0, 0},
-    {Part::Restore, WC_BUTTONW, L"&Restore Defaults", WS_TABSTOP | BS_PUSHBUTTON, 0},
-    {Part::Refresh, WC_BUTTONW, L"Re&fresh", WS_TABSTOP | BS_PUSHBUTTON, 0},
-    {Part::Apply, WC_BUTTONW, L"&Apply", WS_TABSTOP | BS_PUSHBUTTON, 0},
-    {Part::Exit, WC_BUTTONW, L"E&xit", WS_TABSTOP | BS_PUSHBUTTON, 0},
-    {Part::Credit, WC_STATICW, L"Every file type with the icon you want", SS_CENTER | SS_NOPREFIX, 0},
-    {Part::Status, WC_STATICW, L"", SS_LEFTNOWORDWRAP | SS_NOPREFIX | SS_CENTERIMAGE, WS_EX_STATICEDGE},
-};
-static_assert(std::size(kControls) == kPartCount);
-
 std::wstring TextOf(HWND window) {
   std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
   text.resize(static_cast<std::size_t>(::GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));

@@ -6,7 +6,7 @@ namespace tarrow::app {
 namespace {
 
 // Rows added in one slice: about what the list takes in a few ms.
-constexpr std::size_t kTypesPerSlice = 256;
+constexpr std::size_t kTypesPerSlice = 64;
 
 }  // namespace
 

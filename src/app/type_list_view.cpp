@@ -134,15 +134,19 @@ void TypeListView::Recall(const Memory& memory) {
 }
 
 void TypeListView::ShowRows(std::vector<std::size_t> rows, std::optional<std::size_t> selected) {
+  const bool first = rows_.empty();
+  const int before = ListView_GetNextItem(hwnd_, -1, LVNI_SELECTED);
   rows_ = std::move(rows);
   // The list keeps its selection by row: it follows its type to its new row.
-  ListView_SetItemState(hwnd_, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+  const int row = selected ? RowOf(*selected) : -1;
+  if (before != row) ListView_SetItemState(hwnd_, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
   ListView_SetItemCountEx(hwnd_, static_cast<int>(rows_.size()), LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
-  if (const int row = selected ? RowOf(*selected) : -1; row >= 0) {
+  if (row >= 0 && before != row) {
     ListView_SetItemState(hwnd_, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
     ListView_SetSelectionMark(hwnd_, row);
   }
-  FitWholeRows();
+  // The rows' height is known once there are rows.
+  if (first) FitWholeRows();
   ::InvalidateRect(hwnd_, nullptr, TRUE);
 }
 

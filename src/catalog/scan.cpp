@@ -8,9 +8,6 @@
 #include "platform/system.h"
 
 namespace tarrow {
-namespace {
-
-}  // namespace
 
 std::optional<TypeItem> ListedItem(const ResolvedType& type) {
   if (type.progId.empty() || !type.defaultIcon || type.description.empty()) return std::nullopt;
