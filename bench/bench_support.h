@@ -1,9 +1,12 @@
-// What the benchmarks share: a scan without windows, and timing.
+// What the benchmarks share: a walk without windows, and timing.
 #pragma once
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
+#include <mutex>
+#include <utility>
 #include <vector>
 
 #include "catalog/scan.h"
@@ -11,17 +14,32 @@
 
 namespace tarrow::bench {
 
-// A scan with nothing to show: what remains is the scan's own work.
-class NoHost : public ScanHost {
- public:
-  void ShowProgress() override {}
-  void SetProgressMax(int) override {}
-  void SetProgressValue(int) override {}
-  void HideProgress() override {}
-  void DoEvents() override {}
-  void ListChanged() override {}
-  void SetMousePointer(int) override {}
-};
+// The registry walk with nothing to show it: each batch taken as it comes,
+// then the snapshot when there is none, as the window does.
+inline void WalkAll(Os& os, TypeList& types, ImageStore& images) {
+  std::mutex mutex;
+  std::condition_variable changed;
+  bool woken = false;
+  TypeWalk walk(os.registry, os.shell, [&] {
+    std::lock_guard lock(mutex);
+    woken = true;
+    changed.notify_all();
+  });
+  types.Clear();
+  images.Clear();
+  walk.Start();
+  for (;;) {
+    WalkBatch batch = walk.Take();
+    const bool empty = batch.types.empty();
+    AddWalked(std::move(batch.types), types, images);
+    if (batch.done) break;
+    if (!empty) continue;
+    std::unique_lock lock(mutex);
+    changed.wait(lock, [&] { return woken; });
+    woken = false;
+  }
+  TakeSnapshotIfNone(os, types);
+}
 
 class NoSink : public PictureSink {
  public:

@@ -1,18 +1,20 @@
-// Times the file-type scan over the registry of the machine it runs on, each
+// Times the file-type walk over the registry of the machine it runs on, each
 // figure beside its floor in the same run:
-//  - the program's start-up to its list on the screen and answering, against
-//    a bare process doing the same registry reads and then showing an empty
-//    window;
-//  - Refresh in the main window (shown) until every row has its icon, against
-//    a bare loop doing the same reads and one extraction per distinct icon;
-//  - the longest the window leaves a message unanswered while the scan and
-//    its icons run, and while the list is scrolled as they load;
-//  - the process's memory and objects after one scan and after fifty.
+//  - the program's start-up to its window on the screen and answering,
+//    against a bare process showing an empty window, and against one doing
+//    the walk's registry reads first;
+//  - Refresh in the main window (shown) until the list is whole, against the
+//    same walk with no window, and until every row has its icon, against a
+//    bare loop doing the reads and one extraction per distinct icon;
+//  - the longest the window leaves a message unanswered during start-up,
+//    Refresh, Restore Defaults, and while the list is scrolled as icons load;
+//  - the process's memory and objects after one walk and after fifty.
 // Prints table lines for scripts/bench.sh; asserts nothing.
 //
 // usage: scan_winbench                  (with tarrow.exe beside it)
-//        scan_winbench --floor-window   (the start-up floor: the reads, then
-//                                         an empty window until closed)
+//        scan_winbench --floor-window   (the reads, then an empty window
+//                                         until closed)
+//        scan_winbench --empty-window   (an empty window until closed)
 #include <windows.h>
 
 #include <commctrl.h>
@@ -101,11 +103,11 @@ LRESULT CALLBACK FloorWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   return ::DefWindowProcW(hwnd, msg, wp, lp);
 }
 
-// The start-up floor: the reads, then an empty top-level window, shown and
-// answering until closed.
-int FloorWindow(Shell& shell) {
+// A start-up floor: the reads when asked for, then an empty top-level window,
+// shown and answering until closed.
+int FloorWindow(Shell& shell, bool reads) {
   ::SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
-  ReadFloor(shell);
+  if (reads) ReadFloor(shell);
   WNDCLASSEXW windowClass{};
   windowClass.cbSize = sizeof windowClass;
   windowClass.lpfnWndProc = FloorWindowProc;
@@ -182,10 +184,16 @@ bool RefreshAndSettle(app::MainWindow& window) {
   return bench::PumpUntil([&] { return !window.loadingIcons(); });
 }
 
+// The real shell, its questions answered Yes without a box on the screen.
+class YesShell : public win32::Win32Shell {
+ public:
+  int MessageBox(const std::wstring&, unsigned style) override { return style & kMbYesNo ? kIdYes : IDOK; }
+};
+
 // Scrolls the list down, a page and then a few rows at a time, back to the
 // top at the end, pumping between steps, until the icons are all drawn.
 void ScrollWhileLoading(app::MainWindow& window) {
-  const HWND list = window.control(app::MainWindow::kTypeList);
+  const HWND list = window.control(Part::TypeList);
   int step = 0;
   bench::PumpUntil([&] {
     if (!window.loadingIcons()) return true;
@@ -201,8 +209,10 @@ void ScrollWhileLoading(app::MainWindow& window) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  Os& os = win32::RealOs();
-  if (argc == 2 && std::wstring(argv[1]) == L"--floor-window") return FloorWindow(os.shell);
+  YesShell shell;
+  Os os{win32::RealOs().registry, win32::RealOs().files, shell};
+  if (argc == 2 && std::wstring(argv[1]) == L"--floor-window") return FloorWindow(os.shell, true);
+  if (argc == 2 && std::wstring(argv[1]) == L"--empty-window") return FloorWindow(os.shell, false);
   // The program runs from this program's folder, so that its Defaults.dat is
   // the one this benchmark makes and deletes.
   const std::wstring self = ThisProgram();
@@ -215,8 +225,9 @@ int wmain(int argc, wchar_t** argv) {
 
   // Start-up, taking the snapshot and with one present, against a process
   // that does the reads and shows an empty window.
-  std::vector<double> firstStarts, starts, floorStarts;
+  std::vector<double> firstStarts, starts, floorStarts, emptyStarts;
   for (int r = 0; r < kRounds; ++r) {
+    emptyStarts.push_back(StartMs(self, L"--empty-window", kFloorWindowClass));
     floorStarts.push_back(StartMs(self, L"--floor-window", kFloorWindowClass));
     ::DeleteFileW(snapshot.c_str());
     firstStarts.push_back(StartMs(program, L"", app::kMainWindowClass));
@@ -228,46 +239,52 @@ int wmain(int argc, wchar_t** argv) {
       return 1;
     }
 
-  // The scan in the main window, shown, so that the rows on screen are
-  // asked for first as they are in use.
+  // The main window in this process, its start-up probed, shown so that the
+  // rows on screen are asked for first as they are in use.
   app::MainWindow window(os);
   if (!window.Create()) return 1;
-  ::ShowWindow(window.hwnd(), SW_SHOWNOACTIVATE);
-  ::UpdateWindow(window.hwnd());
-  if (!RefreshAndSettle(window)) {
-    std::fprintf(stderr, "scan_winbench: the list's icons were still loading after two minutes\n");
-    return 1;
+  const double idleAnswer = bench::IdleAnswerMs(window.hwnd());
+  double startAnswer = 0;
+  {
+    bench::AnswerProbe probe(window.hwnd());
+    window.OnLoad(false);
+    ::ShowWindow(window.hwnd(), SW_SHOWNOACTIVATE);
+    if (!bench::PumpUntil([&] { return !window.loadingIcons(); })) {
+      std::fprintf(stderr, "scan_winbench: the list's icons were still loading after two minutes\n");
+      return 1;
+    }
+    startAnswer = probe.Stop();
   }
   const bench::Resources afterOne = bench::MeasureResources();
-  std::vector<double> readFloors, floors, walks, settled;
+  std::vector<double> floors, walks, settled;
   FloorWork work;
   for (int r = 0; r < kRounds; ++r) {
-    readFloors.push_back(TimeMs([&] { ReadFloor(os.shell); }));
     floors.push_back(TimeMs([&] { work = ScanFloor(os.shell); }));
     const auto start = std::chrono::steady_clock::now();
     window.OnRefresh();
+    bench::PumpUntil([&] { return !window.walking(); });
     walks.push_back(
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
     bench::PumpUntil([&] { return !window.loadingIcons(); });
     settled.push_back(
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
   }
-  // The same scan with no window to show it, to tell the window's share.
-  bench::NoHost host;
-  app::ImageListSink sink;
-  sink.Reset(::GetSystemMetrics(SM_CXSMICON));
-  ImageStore images(sink);
-  TypeList types;
-  const double windowless = bench::MedianMs(kRounds, [&] { ScanFileTypes(os, host, types, images); });
+  // The bare walk: the same resolver over the same registry, on this thread,
+  // with no window, worker or list.
+  const double windowless = bench::MedianMs(kRounds, [&] { ListTypes(os); });
 
-  // How long the window leaves the user waiting: idle, through a scan and
-  // its icons, and scrolling the list while the icons load.
-  const double idleAnswer = bench::IdleAnswerMs(window.hwnd());
-  double scanAnswer = 0, scrollAnswer = 0;
+  // How long the window leaves the user waiting: through Refresh and its
+  // icons, Restore Defaults and its walk, and scrolling the list while the
+  // icons load.
+  double refreshAnswer = 0, restoreAnswer = 0, scrollAnswer = 0;
   for (int r = 0; r < kRounds; ++r) {
-    bench::AnswerProbe scanProbe(window.hwnd());
+    bench::AnswerProbe refreshProbe(window.hwnd());
     RefreshAndSettle(window);
-    scanAnswer = std::max(scanAnswer, scanProbe.Stop());
+    refreshAnswer = std::max(refreshAnswer, refreshProbe.Stop());
+    bench::AnswerProbe restoreProbe(window.hwnd());
+    window.OnRestoreDefaults();
+    bench::PumpUntil([&] { return !window.loadingIcons(); });
+    restoreAnswer = std::max(restoreAnswer, restoreProbe.Stop());
     window.OnRefresh();
     bench::AnswerProbe scrollProbe(window.hwnd());
     ScrollWhileLoading(window);
@@ -281,19 +298,21 @@ int wmain(int argc, wchar_t** argv) {
                      nullptr, nullptr, nullptr, nullptr);
   std::printf("note|scan: %lu root keys, %zu types listed (floor found %zu), %zu distinct icons\n", rootKeys,
               window.types().size(), work.types, work.icons.size());
-  std::printf("note|scan: the walk takes %.1f ms with no window (progress, yields and list cost the rest)\n",
-              windowless);
+  std::printf("note|scan: the bare walk (ListTypes) takes %.1f ms\n", windowless);
   std::printf(
       "note|unanswered: the longest WM_NULL round trip, asked every 10 ms from another thread; the "
       "floor is an idle window's, the worst of %d rounds\n",
       kRounds);
-  bench::TimeRow("start-up to the list, answering, taking Defaults.dat", Median(firstStarts),
-                 Median(floorStarts), "1.3x");
-  bench::TimeRow("start-up to the list, answering", Median(starts), Median(floorStarts), "1.3x");
-  bench::TimeRow("Refresh: the walk, to the list (floor: reads only)", Median(walks), Median(readFloors),
-                 "-");
+  bench::TimeRow("start-up to the window answering, taking Defaults.dat", Median(firstStarts),
+                 Median(emptyStarts), "1.3x");
+  bench::TimeRow("start-up to the window answering", Median(starts), Median(emptyStarts), "1.3x");
+  bench::TimeRow("start-up: the reads, then an empty window (for scale)", Median(floorStarts),
+                 Median(emptyStarts), "-");
+  bench::TimeRow("Refresh to the whole list (floor: the bare walk)", Median(walks), windowless, "1.2x");
   bench::TimeRow("Refresh to every list icon present", Median(settled), Median(floors), "1.2x");
-  bench::TimeRow("longest unanswered: scan and list icons", scanAnswer, idleAnswer, "<50 ms");
+  bench::TimeRow("longest unanswered: start-up, walk and list icons", startAnswer, idleAnswer, "<50 ms");
+  bench::TimeRow("longest unanswered: Refresh and list icons", refreshAnswer, idleAnswer, "<50 ms");
+  bench::TimeRow("longest unanswered: Restore Defaults and its walk", restoreAnswer, idleAnswer, "<50 ms");
   bench::TimeRow("longest unanswered: scrolling while icons load", scrollAnswer, idleAnswer, "<50 ms");
   bench::ResourceRows("scans (1 vs 50)", afterOne, afterMany);
   ::DeleteFileW(snapshot.c_str());

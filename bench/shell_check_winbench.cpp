@@ -14,6 +14,7 @@
 #include "bench_support.h"
 #include "catalog/scan.h"
 #include "changes/apply.h"
+#include "changes/change_model.h"
 #include "changes/restore.h"
 #include "changes/shell_check.h"
 #include "platform/win32/win32_os.h"

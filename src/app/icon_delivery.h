@@ -23,8 +23,10 @@ inline void ArmIconTimer(HWND window, UINT_PTR timer) {
 // A tick: `takeSlice` runs while results wait, for about one tick, or on
 // while nothing else waits for the window. The timer stops once the loader
 // has nothing in hand (the next wake-up starts it again).
-template <typename TakeSlice>
-void DeliverIcons(HWND window, UINT_PTR timer, const IconLoader& loader, TakeSlice takeSlice) {
+// Any worker's results are taken so: `loader` is anything that says whether
+// results wait and whether it is idle (an IconLoader, a TypeWalk).
+template <typename Loader, typename TakeSlice>
+void DeliverIcons(HWND window, UINT_PTR timer, const Loader& loader, TakeSlice takeSlice) {
   constexpr ULONGLONG kBudgetMs = 15;
   const ULONGLONG start = ::GetTickCount64();
   do {

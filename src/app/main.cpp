@@ -2,23 +2,26 @@
 
 #include "app/command_main.h"
 #include "app/main_window.h"
+#include "app/message_loop.h"
 #include "platform/win32/instance.h"
 #include "platform/win32/win32_os.h"
 
 namespace {
 
-// After the refusal, the copy that runs comes forward. This copy's own hidden
+// After the refusal, the copy that runs comes forward. This copy was just
+// answered, so it may set the foreground window: it lets the other copy do
+// so, which then brings its own window forward. This copy's own hidden
 // window has the same class, so it is passed over.
 void BringOtherCopyForward() {
   HWND other = nullptr;
+  DWORD process = 0;
   while ((other = ::FindWindowExW(nullptr, other, tarrow::app::kMainWindowClass, nullptr))) {
-    DWORD process = 0;
     ::GetWindowThreadProcessId(other, &process);
     if (process != ::GetCurrentProcessId()) break;
   }
-  if (!other || !::IsWindowVisible(other)) return;
-  if (::IsIconic(other)) ::ShowWindow(other, SW_RESTORE);
-  ::SetForegroundWindow(other);
+  if (!other) return;
+  ::AllowSetForegroundWindow(process);
+  ::PostMessageW(other, ::RegisterWindowMessageW(tarrow::app::kComeForwardMessage), 0, 0);
 }
 
 }  // namespace
@@ -40,12 +43,5 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     return 0;
   }
   window.Show();
-
-  MSG msg;
-  while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
-    if (::IsDialogMessageW(window.hwnd(), &msg)) continue;
-    ::TranslateMessage(&msg);
-    ::DispatchMessageW(&msg);
-  }
-  return static_cast<int>(msg.wParam);
+  return tarrow::app::RunMessageLoop();
 }

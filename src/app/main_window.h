@@ -1,31 +1,32 @@
 // The main window: it owns the run-time state as models (the type list, its
 // pictures, the picker's counters) and composes the views that show them:
-// the type list view, the icon grid and the command buttons. Each handler is
+// the type list view, the icon grid and the command buttons. The registry is
+// read on a worker (TypeFeed), the list's icons drawn on another
+// (ListIconFeed). The window procedure maps messages to named handlers, each
 // a few lines that call down into the portable code.
 #pragma once
 
 #include <windows.h>
 
-#include <commctrl.h>
-
-#include <array>
-#include <atomic>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "app/fonts.h"
 #include "app/icon_grid.h"
 #include "app/icon_preview.h"
 #include "app/image_list.h"
-#include "app/progress_window.h"
+#include "app/list_icon_feed.h"
+#include "app/main_controls.h"
 #include "app/shell_check_task.h"
+#include "app/type_feed.h"
 #include "app/type_list_view.h"
 #include "app/window.h"
-#include "catalog/icon_loader.h"
-#include "catalog/list_pictures.h"
-#include "catalog/scan.h"
+#include "app/window_placement.h"
 #include "catalog/type_list.h"
 #include "catalog/type_view.h"
+#include "changes/change_model.h"
 #include "changes/restore.h"
 #include "picker/selection.h"
 #include "picker/window_layout.h"
@@ -35,14 +36,15 @@
 namespace tarrow::app {
 
 inline constexpr wchar_t kMainWindowClass[] = L"TarrowMainWindow";
-// Where the window's place is remembered, under HKEY_CURRENT_USER.
-inline constexpr wchar_t kSettingsKey[] = L"Software\\Tarrow";
-inline constexpr wchar_t kPlacementValue[] = L"Window";
+// Posted by a second copy of the program, which the user just answered:
+// the window comes forward.
+inline constexpr wchar_t kComeForwardMessage[] = L"Tarrow.ComeForward";
 
 class MainWindow : public Window<MainWindow>,
-                   private ScanHost,
-                   private RestoreHost,
-                   private IconGridListener {
+                   private TypeListListener,
+                   private IconGridListener,
+                   private TypeFeedListener,
+                   private ListIconFeedListener {
  public:
   explicit MainWindow(Os& os);
   MainWindow(const MainWindow&) = delete;
@@ -51,30 +53,29 @@ class MainWindow : public Window<MainWindow>,
 
   // Creates the window and its controls, hidden, at the default size.
   bool Create();
-  // The start-up: refuses a second copy, takes the first scan, sets the
-  // caption. False when the program must end (another copy runs).
+  // The start-up: refuses a second copy, starts reading the registry, sets
+  // the caption. False when the program must end (another copy runs).
   bool OnLoad(bool prevInstance);
-  // Shows the window where the user left it last time, or centred on its
-  // monitor at the default size.
+  // Shows the window where the user left it last time, or at its first-run
+  // place.
   void Show();
 
-  // Handlers.
+  // The commands.
   void OnRefresh();
   void OnExit();
-  void OnApply();
-  void OnRestoreDefaults();
   void OnBrowse();
   void OnIconFileChanged();
-  void OnIconFileFocused();
   void OnSearchChanged();
-  void OnTypeActivated();  // Enter or a double-click on a type: its icons in the grid
-  void OnTypeClicked();
-  // "Restore original icon" (the list's context menu, or Delete): puts back
-  // the selected type's original icon and reads the types again.
-  void OnRestoreOriginalIcon();
+  void OnTypeActivated(bool byKeyboard = false) override;
+  void OnTypeClicked() override;
   void OnIconFramed(std::int64_t cell) override;
-  void OnIconChosen(std::int64_t cell) override;
   void OnIconsCounted(std::int64_t count) override;
+
+  // The changes.
+  void OnApply();
+  void OnRestoreDefaults();
+  void OnRestoreOriginalIcon() override;
+  void OnIconChosen(std::int64_t cell) override;
   // The shell answered for the icons Apply or a restore wrote.
   void OnShellChecked();
 
@@ -87,110 +88,71 @@ class MainWindow : public Window<MainWindow>,
   // Whether the shell is still being asked about the icons just written.
   bool checkingShell() const { return shellCheck_.running(); }
   TypeListView& typeList() { return list_; }
-  ProgressWindow& progress() { return progress_; }
-  // Whether icons of the list or the grid are still being drawn.
-  bool loadingIcons() const { return listPictures_.loading() || grid_.loading() || preview_.loading(); }
-  HWND control(int id) const;
-  HWND panel() const { return panel_; }
+  // Whether the registry is being read.
+  bool walking() const { return feed_.walking(); }
+  // Whether the registry is being read, or icons of the list or the grid drawn.
+  bool loadingIcons() const {
+    return walking() || listIcons_.loading() || grid_.loading() || preview_.loading();
+  }
+  HWND control(Part part) const { return controls_[part]; }
   std::optional<std::size_t> SelectedItem() const { return list_.Selected(); }
   bool SelectItem(std::size_t index) { return list_.Select(index); }
-  int mousePointer() const { return mousePointer_; }
   void SetIconFileText(const std::wstring& text);
   std::wstring IconFileText() const;
   std::wstring StatusText() const;
-
-  // Control identifiers; none is IDOK or IDCANCEL, so Enter and Escape press
-  // no button.
-  enum ControlId : int {
-    kFirstControl = 101,
-    kRefresh = kFirstControl,
-    kRestore,
-    kApply,
-    kIconFile,
-    kExit,
-    kBrowse,
-    kIconGrid,
-    kTypeList,
-    kTypesLabel,
-    kIconFileLabel,
-    kCredit,
-    kSearchLabel,
-    kSearch,
-    kTypeCount,
-    kStatus,
-    kControlEnd,
-    kRestoreOriginalCommand = 201,  // of the list's context menu
-  };
 
  private:
   friend class Window<MainWindow>;
   LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
   void CreateControls();
-  void Layout();
-  void OnDpiChanged();
-  void UpdateFonts();
-  void RunScan();
-  void RequestListPictures();
-  void OnListIconsDone();
-  void OnListIconsWanted();
-  void SetBusy(bool busy);
+  void OnSize();
+  void OnDpiChanged(UINT dpi, const RECT& suggested);
+  void UpdateScale();
+  void OnActivate(bool active);
+  void OnCommand(int id, int code);
+  void OnEnterKey();
+  void OnEscapeKey();
+  void OnDestroy();
+  void OnComeForward();
+  LRESULT OnColorStatic(HDC dc, HWND control);
+  // Reads the registry anew on the worker; the list fills as it goes.
+  void StartWalk();
+  void OnTypesFound(std::vector<TypeItem> types, bool done) override;
+  void OnWalkEnded();
+  void OnListPicturesArrived() override;
+  void OnPicturesWanted(const std::vector<std::wstring>& keys) override;
+  void OnRowsChanged() override;
+  bool CanRestoreOriginalIcon() const override;
   void UpdateCommands();
   void UpdateStatus();
   // Asks before unapplied changes are dropped; false when the user chose to
   // stay (or applying them failed).
   bool MayDropChanges(LeavingBy leaving);
-  LRESULT OnNotify(const NMHDR& header);
-  void OnEnter();
-  void ShowTypeMenu(LPARAM at);
-  void SavePlacement();
   int SmallIconPx() const;
-
-  // ScanHost
-  void ShowProgress() override;
-  void SetProgressMax(int max) override;
-  void SetProgressValue(int value) override;
-  void HideProgress() override;
-  void DoEvents() override;
-  void ListChanged() override;
-  void SetMousePointer(int pointer) override;
-  // RestoreHost
-  void HideMainWindow() override;
-  void Rescan() override;
-  void ShowMainWindow() override;
-
-  static LRESULT CALLBACK PanelProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 
   Os& os_;
   TypeList types_;
   ImageListSink typeImages_;
   ImageStore images_{typeImages_};
-  ShellIconSource iconSource_;
-  std::atomic<HWND> wakeWindow_{nullptr};  // read on the loader's thread
-  IconLoader listLoader_;
-  ListPictures listPictures_{images_, listLoader_};
-  bool listIconsWantedPosted_ = false;
   PickerState picker_;
-  StoredPictures pictureSwaps_;  // of the types with a change waiting
-  ProgressWindow progress_;
-  TypeListView list_{types_, images_};
+  ChangeModel changes_{os_, types_, &images_};
+  TypeListView list_{types_, images_, *this};
   IconGrid grid_;
   IconPreview preview_{os_.shell};
   ShellCheckTask shellCheck_{os_};
-
-  HWND panel_ = nullptr;
-  std::array<HWND, kControlEnd - kFirstControl> controls_{};
+  ListIconFeed listIcons_;
+  TypeFeed feed_;
+  WindowPlacement placement_;
+  UiFonts fonts_;
+  MainControls controls_{list_, grid_, preview_};
   HWND tooltip_ = nullptr;
-  HWND focus_ = nullptr;  // the control that had the focus when the window was left
-  win32::UniqueFont font_;
-  win32::UniqueFont boldFont_;
+  HWND focus_ = nullptr;      // the control that had the focus when the window was left
+  HWND walkFocus_ = nullptr;  // the control that had it when the walk began
   win32::UniqueHicon bigIcon_, smallIcon_;
-  std::wstring lastOutcome_;  // of the last Apply or Restore, for the status line
-  int mousePointer_ = 0;
-  ULONGLONG lastYield_ = 0;  // when DoEvents last looked at the queue
-  ULONGLONG scanStart_ = 0;
-  bool progressDue_ = false;  // the progress window shows if the scan lasts
+  std::wstring lastOutcome_;                // of the last Apply or Restore, for the status line
+  std::optional<RestoreOutcome> restored_;  // told once the walk after it is over
+  std::set<std::wstring> restoredClasses_;  // of that restore, checked with the shell after the walk
   bool quitOnDestroy_ = true;
-  bool shown_ = false;  // the place is remembered only of a window the user saw
   UINT dpi_ = 96;
 };
 

@@ -1,8 +1,10 @@
 #include "app/type_list_view.h"
 
+#include <windowsx.h>
+
 #include <algorithm>
 
-#include "app/layout.h"
+#include "picker/window_layout.h"
 
 namespace tarrow::app {
 namespace {
@@ -10,12 +12,11 @@ namespace {
 struct ColumnDesign {
   const wchar_t* title;
   TypeColumn column;
-  int widthDip;  // 0: what the others leave
 };
 constexpr ColumnDesign kColumns[] = {
-    {L"Description", TypeColumn::Description, 0},
-    {L"Extension", TypeColumn::Extension, 68},
-    {L"Icon", TypeColumn::Location, 80},
+    {L"Description", TypeColumn::Description},
+    {L"Extension", TypeColumn::Extension},
+    {L"Icon", TypeColumn::Location},
 };
 // A changed type's description starts with this mark until it is applied.
 constexpr wchar_t kChangedMark[] = L"* ";
@@ -24,6 +25,7 @@ constexpr wchar_t kHandlerMark[] = L"(per file) ";
 constexpr wchar_t kHandlerTip[] =
     L"An icon handler draws each file of this type with its own icon: Explorer may not show the icon "
     L"chosen here.";
+constexpr UINT kRestoreOriginalCommand = 1;
 
 }  // namespace
 
@@ -35,6 +37,9 @@ bool TypeListView::Create(HWND parent, int id) {
                             0, 0, 0, 0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                             ::GetModuleHandleW(nullptr), nullptr);
   if (!hwnd_) return false;
+  // The list's own messages first: its context menu is its own business,
+  // whoever its parent is.
+  ::SetWindowSubclass(hwnd_, &ListProc, 1, reinterpret_cast<DWORD_PTR>(this));
   ListView_SetExtendedListViewStyle(
       hwnd_, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER | LVS_EX_LABELTIP | LVS_EX_INFOTIP);
   for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i) {
@@ -47,6 +52,19 @@ bool TypeListView::Create(HWND parent, int id) {
   }
   ShowSortMark();
   return true;
+}
+
+LRESULT CALLBACK TypeListView::ListProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR self) {
+  switch (msg) {
+    case WM_CONTEXTMENU:
+      // A right click, the menu key or Shift+F10.
+      reinterpret_cast<TypeListView*>(self)->ShowContextMenu(lp);
+      return 0;
+    case WM_NCDESTROY:
+      ::RemoveWindowSubclass(hwnd, &ListProc, 1);
+      break;
+  }
+  return ::DefSubclassProc(hwnd, msg, wp, lp);
 }
 
 void TypeListView::SetImageList(HIMAGELIST images, int placeholder) {
@@ -64,17 +82,11 @@ void TypeListView::Place(int left, int top, int width, int height, UINT dpi) {
   box_ = {left, top, left + width, top + height};
   ::SetWindowPos(hwnd_, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
   FitWholeRows();
-  // The description takes what the other columns leave, so a long one ends
-  // in an ellipsis with its extension still in sight.
   RECT client;
   ::GetClientRect(hwnd_, &client);
-  int rest = client.right - ::GetSystemMetricsForDpi(SM_CXVSCROLL, dpi);
-  for (int i = 1; i < static_cast<int>(std::size(kColumns)); ++i) {
-    const int width = DipToPx(kColumns[i].widthDip, dpi);
-    ListView_SetColumnWidth(hwnd_, i, width);
-    rest -= width;
-  }
-  ListView_SetColumnWidth(hwnd_, 0, std::max(rest, DipToPx(60, dpi)));
+  const auto widths =
+      ListColumnWidths(client.right - ::GetSystemMetricsForDpi(SM_CXVSCROLL, dpi), static_cast<int>(dpi));
+  for (int i = 0; i < static_cast<int>(widths.size()); ++i) ListView_SetColumnWidth(hwnd_, i, widths[i]);
 }
 
 // The list ends below its last whole row rather than cutting one in half.
@@ -105,24 +117,16 @@ TypeListView::Memory TypeListView::Remember() const {
   return memory;
 }
 
-void TypeListView::ResetRows() {
-  rows_ = BuildTypeView(types_, search_, order_);
-  ListView_SetItemState(hwnd_, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
-  ListView_SetItemCountEx(hwnd_, static_cast<int>(rows_.size()), 0);
-  FitWholeRows();
-  ::InvalidateRect(hwnd_, nullptr, TRUE);
+void TypeListView::ScrollTopTo(std::size_t row) {
+  RECT item{};
+  if (!ListView_GetItemRect(hwnd_, 0, &item, LVIR_BOUNDS)) return;
+  const int by = (static_cast<int>(row) - ListView_GetTopIndex(hwnd_)) * (item.bottom - item.top);
+  if (by != 0) ListView_Scroll(hwnd_, 0, by);
 }
 
 void TypeListView::Recall(const Memory& memory) {
   if (!memory.top.empty()) {
-    if (const auto top = PositionOfExtension(types_, rows_, memory.top)) {
-      // Scrolls the remembered top row back to the top.
-      RECT row{};
-      if (ListView_GetItemRect(hwnd_, 0, &row, LVIR_BOUNDS)) {
-        const int by = (static_cast<int>(*top) - ListView_GetTopIndex(hwnd_)) * (row.bottom - row.top);
-        ListView_Scroll(hwnd_, 0, by);
-      }
-    }
+    if (const auto top = PositionOfExtension(types_, rows_, memory.top)) ScrollTopTo(*top);
   }
   if (!memory.selected.empty()) {
     if (const auto selected = PositionOfExtension(types_, rows_, memory.selected)) {
@@ -134,11 +138,63 @@ void TypeListView::Recall(const Memory& memory) {
   }
 }
 
+void TypeListView::ShowRows(std::vector<std::size_t> rows, std::optional<std::size_t> selected) {
+  const bool first = rows_.empty();
+  const int before = ListView_GetNextItem(hwnd_, -1, LVNI_SELECTED);
+  rows_ = std::move(rows);
+  // The list keeps its selection by row: it follows its type to its new row.
+  const int row = selected ? RowOf(*selected) : -1;
+  if (before != row) ListView_SetItemState(hwnd_, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+  ListView_SetItemCountEx(hwnd_, static_cast<int>(rows_.size()), LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
+  if (row >= 0 && before != row) {
+    ListView_SetItemState(hwnd_, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    ListView_SetSelectionMark(hwnd_, row);
+  }
+  // The rows' height is known once there are rows.
+  if (first) FitWholeRows();
+  ::InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+void TypeListView::BeginRows() {
+  if (!recall_) recall_ = Remember();
+  held_.clear();
+  ShowRows({}, std::nullopt);
+}
+
+void TypeListView::AddRows(std::size_t first, bool last) {
+  std::vector<std::size_t> incoming = std::move(held_);
+  for (std::size_t index = first; index < types_.size(); ++index) incoming.push_back(index);
+  const auto top = static_cast<std::size_t>(std::max(ListView_GetTopIndex(hwnd_), 0));
+  const auto visible = last ? 0 : static_cast<std::size_t>(ListView_GetCountPerPage(hwnd_)) + 1;
+  MergedRows merged = MergeRows(types_, rows_, incoming, search_, order_, top, visible);
+  held_ = std::move(merged.held);
+  ShowRows(std::move(merged.rows), Selected());
+  ScrollTopTo(merged.top);
+  if (recall_) {
+    // The remembered types are taken up as they arrive, the top row once
+    // there are rows enough below it to scroll it there.
+    Memory found;
+    if (PositionOfExtension(types_, rows_, recall_->selected))
+      found.selected = std::exchange(recall_->selected, {});
+    found.top = recall_->top;
+    Recall(found);
+    if (const auto at = PositionOfExtension(types_, rows_, recall_->top);
+        at && static_cast<std::size_t>(ListView_GetTopIndex(hwnd_)) == *at)
+      recall_->top.clear();
+    if (last) recall_.reset();
+  }
+}
+
+void TypeListView::Rebuild() {
+  held_.clear();
+  ShowRows(BuildTypeView(types_, search_, order_), std::nullopt);
+}
+
 void TypeListView::SetSearch(const std::wstring& search) {
   if (search == search_) return;
   const Memory memory = Remember();
   search_ = search;
-  ResetRows();
+  Rebuild();
   Recall(memory);
   // A search that hides the selected type leaves the first match ready for
   // Enter.
@@ -156,7 +212,7 @@ void TypeListView::SortBy(TypeColumn column) {
     order_ = {column, true};
   }
   const Memory memory = Remember();
-  ResetRows();
+  Rebuild();
   // The selected type stays in view; the top row means little in a new order.
   Recall({memory.selected, {}});
   ShowSortMark();
@@ -201,14 +257,58 @@ bool TypeListView::Select(std::size_t index) {
   return true;
 }
 
-bool TypeListView::OnNotify(const NMHDR& header, LRESULT& result) {
-  result = 0;
+// At the pointer or, from the keyboard, at the selected type.
+void TypeListView::ShowContextMenu(LPARAM at) {
+  const auto selected = Selected();
+  POINT pt{GET_X_LPARAM(at), GET_Y_LPARAM(at)};
+  if (at == -1) {
+    RECT row{};
+    const int index = selected ? RowOf(*selected) : -1;
+    if (index < 0 || !ListView_GetItemRect(hwnd_, index, &row, LVIR_LABEL)) ::GetClientRect(hwnd_, &row);
+    pt = {row.left, row.bottom};
+    ::ClientToScreen(hwnd_, &pt);
+  }
+  const HMENU menu = ::CreatePopupMenu();
+  if (!menu) return;
+  const bool enabled = selected && listener_.CanRestoreOriginalIcon();
+  ::AppendMenuW(menu, MF_STRING | (enabled ? MF_ENABLED : MF_GRAYED), kRestoreOriginalCommand,
+                L"&Restore original icon\tDel");
+  const UINT command = ::TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, pt.x, pt.y, 0, hwnd_, nullptr);
+  ::DestroyMenu(menu);
+  if (command == kRestoreOriginalCommand) listener_.OnRestoreOriginalIcon();
+}
+
+bool TypeListView::OnCustomDraw(NMLVCUSTOMDRAW& draw, LRESULT& result) {
+  result = CDRF_DODEFAULT;
+  switch (draw.nmcd.dwDrawStage) {
+    case CDDS_PREPAINT:
+      result = CDRF_NOTIFYITEMDRAW | CDRF_NOTIFYPOSTPAINT;
+      return true;
+    case CDDS_ITEMPREPAINT: {
+      // Changed types stand out in bold until they are applied.
+      const auto row = static_cast<std::size_t>(draw.nmcd.dwItemSpec);
+      if (boldFont_ && row < rows_.size() && rows_[row] < types_.size() && IsChanged(types_[rows_[row]])) {
+        ::SelectObject(draw.nmcd.hdc, boldFont_);
+        result = CDRF_NEWFONT;
+      }
+      return true;
+    }
+    case CDDS_POSTPAINT:
+      // The rows just painted asked for the pictures they lack: those first.
+      if (!wanted_.empty()) listener_.OnPicturesWanted(std::exchange(wanted_, {}));
+      return true;
+  }
+  return true;
+}
+
+LRESULT TypeListView::OnNotify(const NMHDR& header) {
+  LRESULT result = 0;
   switch (header.code) {
     case LVN_GETDISPINFOW: {
       auto& item = const_cast<LVITEMW&>(reinterpret_cast<const NMLVDISPINFOW&>(header).item);
-      if (item.iItem < 0 || static_cast<std::size_t>(item.iItem) >= rows_.size()) return true;
+      if (item.iItem < 0 || static_cast<std::size_t>(item.iItem) >= rows_.size()) return 0;
       const std::size_t index = rows_[static_cast<std::size_t>(item.iItem)];
-      if (index >= types_.size()) return true;
+      if (index >= types_.size()) return 0;
       const TypeItem& type = types_[index];
       const TypeFields fields = FieldsOf(type);
       if (item.mask & LVIF_TEXT && item.cchTextMax > 0) {
@@ -227,54 +327,55 @@ bool TypeListView::OnNotify(const NMHDR& header, LRESULT& result) {
           wanted_.push_back(type.picture);
         }
       }
-      return true;
+      return 0;
     }
     case LVN_GETINFOTIPW: {
-      // Says why a type is marked; the tip starts with the row's text when
-      // it is cut short.
+      // A cell cut short shows its whole text: the row's, one cell a line,
+      // and what a double-click does.
       auto& tip = const_cast<NMLVGETINFOTIPW&>(reinterpret_cast<const NMLVGETINFOTIPW&>(header));
       if (tip.iItem < 0 || static_cast<std::size_t>(tip.iItem) >= rows_.size() || tip.cchTextMax <= 0)
-        return true;
-      const std::size_t index = rows_[static_cast<std::size_t>(tip.iItem)];
-      if (index >= types_.size() || !types_[index].iconHandler) return true;
-      std::wstring text = tip.dwFlags & LVGIT_UNFOLDED ? L"" : std::wstring(tip.pszText) + L"\r\n";
-      text += kHandlerTip;
-      wcsncpy_s(tip.pszText, static_cast<std::size_t>(tip.cchTextMax), text.c_str(), _TRUNCATE);
-      return true;
+        return 0;
+      const TypeItem& type = types_[rows_[static_cast<std::size_t>(tip.iItem)]];
+      const TypeFields fields = FieldsOf(type);
+      text_.assign(fields.description).append(L"\r\n").append(fields.extension).append(L"\r\n");
+      text_.append(fields.location).append(L"\r\nDouble Click to Change Icon");
+      // Says why a type is marked.
+      if (type.iconHandler) text_.append(L"\r\n").append(kHandlerTip);
+      wcsncpy_s(tip.pszText, static_cast<std::size_t>(tip.cchTextMax), text_.c_str(), _TRUNCATE);
+      return 0;
     }
     case LVN_ODFINDITEMW: {
       // Typing in the list finds the next type whose description, or
       // extension when the text starts with a dot, begins with what was typed.
       const auto& find = reinterpret_cast<const NMLVFINDITEMW&>(header);
-      result = -1;
-      if (!(find.lvfi.flags & (LVFI_STRING | LVFI_PARTIAL)) || !find.lvfi.psz) return true;
+      if (!(find.lvfi.flags & (LVFI_STRING | LVFI_PARTIAL)) || !find.lvfi.psz) return -1;
       const auto start = static_cast<std::size_t>(std::max(find.iStart, 0));
-      if (const auto row = FindByPrefix(types_, rows_, FindColumnFor(find.lvfi.psz), find.lvfi.psz, start))
-        result = static_cast<LRESULT>(*row);
-      return true;
+      const auto row = FindByPrefix(types_, rows_, FindColumnFor(find.lvfi.psz), find.lvfi.psz, start);
+      return row ? static_cast<LRESULT>(*row) : -1;
     }
     case LVN_COLUMNCLICK: {
       const int column = reinterpret_cast<const NMLISTVIEW&>(header).iSubItem;
       if (column >= 0 && column < static_cast<int>(std::size(kColumns))) SortBy(kColumns[column].column);
-      return true;
+      listener_.OnRowsChanged();
+      return 0;
     }
-    case NM_CUSTOMDRAW: {
-      // Changed types stand out in bold until they are applied.
-      auto& draw = const_cast<NMLVCUSTOMDRAW&>(reinterpret_cast<const NMLVCUSTOMDRAW&>(header));
-      result = CDRF_DODEFAULT;
-      if (draw.nmcd.dwDrawStage == CDDS_PREPAINT) {
-        result = CDRF_NOTIFYITEMDRAW;
-      } else if (draw.nmcd.dwDrawStage == CDDS_ITEMPREPAINT && boldFont_) {
-        const auto row = static_cast<std::size_t>(draw.nmcd.dwItemSpec);
-        if (row < rows_.size() && rows_[row] < types_.size() && IsChanged(types_[rows_[row]])) {
-          ::SelectObject(draw.nmcd.hdc, boldFont_);
-          result = CDRF_NEWFONT;
-        }
-      }
-      return true;
-    }
+    case NM_CUSTOMDRAW:
+      OnCustomDraw(const_cast<NMLVCUSTOMDRAW&>(reinterpret_cast<const NMLVCUSTOMDRAW&>(header)), result);
+      return result;
+    case NM_DBLCLK:
+      listener_.OnTypeActivated(false);
+      return 0;
+    case NM_RETURN:
+      listener_.OnTypeActivated(true);
+      return 0;
+    case NM_CLICK:
+      if (reinterpret_cast<const NMITEMACTIVATE&>(header).iItem >= 0) listener_.OnTypeClicked();
+      return 0;
+    case LVN_KEYDOWN:
+      if (reinterpret_cast<const NMLVKEYDOWN&>(header).wVKey == VK_DELETE) listener_.OnRestoreOriginalIcon();
+      return 0;
   }
-  return false;
+  return 0;
 }
 
 }  // namespace tarrow::app

@@ -1,6 +1,8 @@
 // The list of registered file types: a virtual report list view over the
-// type list, filtered by the search text and sorted by a column. It keeps
-// the selected type and the top row across rebuilds of the list.
+// type list, filtered by the search text and sorted by a column. Rows arrive
+// in batches while the registry is read without moving those on screen; the
+// selected type and the top row hold across rebuilds. Its context menu and
+// keys are its own; what they ask for goes to its listener.
 #pragma once
 
 #include <windows.h>
@@ -17,9 +19,25 @@
 
 namespace tarrow::app {
 
+class TypeListListener {
+ public:
+  virtual ~TypeListListener() = default;
+  // Enter or a double-click on a type: its icons in the grid.
+  virtual void OnTypeActivated(bool byKeyboard) = 0;
+  virtual void OnTypeClicked() = 0;
+  // "Restore original icon", from the context menu or Delete.
+  virtual void OnRestoreOriginalIcon() = 0;
+  virtual bool CanRestoreOriginalIcon() const = 0;
+  // Rows on screen wait for these pictures, the first shown first.
+  virtual void OnPicturesWanted(const std::vector<std::wstring>& keys) = 0;
+  // The order or the rows shown changed.
+  virtual void OnRowsChanged() = 0;
+};
+
 class TypeListView {
  public:
-  TypeListView(const TypeList& types, const ImageStore& images) : types_(types), images_(images) {}
+  TypeListView(const TypeList& types, const ImageStore& images, TypeListListener& listener)
+      : types_(types), images_(images), listener_(listener) {}
   TypeListView(const TypeListView&) = delete;
   TypeListView& operator=(const TypeListView&) = delete;
 
@@ -31,17 +49,12 @@ class TypeListView {
   void SetFonts(HFONT normal, HFONT bold);
   void Place(int left, int top, int width, int height, UINT dpi);
 
-  // Which type is selected and which is the top row, by extension, so that
-  // they can be found again in a rebuilt list.
-  struct Memory {
-    std::wstring selected, top;
-  };
-  Memory Remember() const;
-  // Selects and scrolls to the remembered types where they are still shown.
-  void Recall(const Memory& memory);
-  // Takes the rows from the type list as it is now. Rows of the old list mean
-  // nothing any more (a rescan has begun or ended), so nothing is kept.
-  void ResetRows();
+  // The list is read anew: the rows go, and the selected type and the top
+  // row are found again as their types arrive.
+  void BeginRows();
+  // Types from `first` on were added to the type list. Rows that would move
+  // those on screen wait for a later batch, or for `last`.
+  void AddRows(std::size_t first, bool last);
   // Shows the types that match `search`.
   void SetSearch(const std::wstring& search);
   // Sorts by `column`; the same column again turns the order round.
@@ -61,28 +74,38 @@ class TypeListView {
   std::size_t shown() const { return rows_.size(); }
   TypeOrder order() const { return order_; }
 
-  // The picture keys of rows shown without their picture since the last
-  // call, the first shown first.
-  std::vector<std::wstring> TakeWantedPictures() { return std::exchange(wanted_, {}); }
-  bool wantsPictures() const { return !wanted_.empty(); }
-
-  // Answers the list's notifications that are the view's own business;
-  // false for those its owner handles (activation, clicks, keys).
-  bool OnNotify(const NMHDR& header, LRESULT& result);
+  // Answers the list's notifications to its parent.
+  LRESULT OnNotify(const NMHDR& header);
 
  private:
+  // Which type is selected and which is the top row, by extension, so that
+  // they can be found again in a rebuilt list.
+  struct Memory {
+    std::wstring selected, top;
+  };
+  Memory Remember() const;
+  void Recall(const Memory& memory);
+  void Rebuild();
+  void ScrollTopTo(std::size_t row);
+  void ShowRows(std::vector<std::size_t> rows, std::optional<std::size_t> selected);
   void ShowSortMark();
   void FitWholeRows();
+  void ShowContextMenu(LPARAM at);
+  bool OnCustomDraw(NMLVCUSTOMDRAW& draw, LRESULT& result);
+  static LRESULT CALLBACK ListProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR self);
 
   const TypeList& types_;
   const ImageStore& images_;
+  TypeListListener& listener_;
   HWND hwnd_ = nullptr;
   HFONT normalFont_ = nullptr, boldFont_ = nullptr;
   RECT box_{};  // where the layout placed the list, in its parent
   std::wstring search_;
   TypeOrder order_;
   std::vector<std::size_t> rows_;
-  std::wstring text_;  // the text handed to the list last; it copies it at once
+  std::vector<std::size_t> held_;  // arrived, and waiting for a place off the screen
+  std::optional<Memory> recall_;   // of the list before it was read anew
+  std::wstring text_;              // the text handed to the list last; it copies it at once
   int placeholder_ = -1;
   std::vector<std::wstring> wanted_;
 };

@@ -59,15 +59,4 @@ void CentreOnMonitor(HWND hwnd) {
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void DoEvents() {
-  MSG msg;
-  while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    if (msg.message == WM_QUIT) ::ExitProcess(static_cast<UINT>(msg.wParam));
-    HWND root = msg.hwnd ? ::GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
-    if (root && ::IsDialogMessageW(root, &msg)) continue;
-    ::TranslateMessage(&msg);
-    ::DispatchMessageW(&msg);
-  }
-}
-
 }  // namespace tarrow::app

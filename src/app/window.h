@@ -54,8 +54,4 @@ void SetClientSize(HWND hwnd, int width, int height);
 // Moves a top-level window to the centre of its monitor's work area.
 void CentreOnMonitor(HWND hwnd);
 
-// Runs every pending window event; the program ends at once when it was
-// asked to quit meanwhile.
-void DoEvents();
-
 }  // namespace tarrow::app

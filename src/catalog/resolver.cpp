@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <functional>
-#include <unordered_map>
 #include <utility>
 #include <variant>
 
@@ -23,15 +22,15 @@ constexpr std::size_t kLongestName = 32768;
 // for the buffer does not end the list: the buffer grows, and the names after
 // it are still listed.
 std::vector<std::wstring> SubkeyNames(Registry& reg, RegKey root, const std::wstring& path,
-                                      const std::function<void()>& yield = {}) {
-  // A yield every so many names: listing a big root is a long walk of its own.
-  constexpr std::uint32_t kNamesPerYield = 64;
+                                      const std::function<bool()>& keepGoing = {}) {
+  // Asked every so many names: listing a big root is a long walk of its own.
+  constexpr std::uint32_t kNamesPerAsk = 64;
   std::vector<std::wstring> names;
   RegKey key = 0;
   if (reg.OpenKey(root, path, RegAccess::Read, key) != kSuccess) return names;
   std::vector<wchar_t> buffer(256);
   for (std::uint32_t index = 0;; ++index) {
-    if (yield && index % kNamesPerYield == kNamesPerYield - 1) yield();
+    if (keepGoing && index % kNamesPerAsk == kNamesPerAsk - 1 && !keepGoing()) break;
     std::uint32_t chars = static_cast<std::uint32_t>(buffer.size());
     Status status = reg.EnumKey(key, index, buffer.data(), chars);
     while (status == kErrorMoreData && buffer.size() < kLongestName) {
@@ -160,13 +159,6 @@ class TypeResolver::ClassKey {
 
 TypeResolver::TypeResolver(Registry& registry, Shell& shell) : registry_(registry), shell_(shell) {}
 
-void TypeResolver::Refresh() {
-  userNamesLoaded_ = false;
-  userClassNames_.clear();
-  userClasses_.clear();
-  extensionChoices_.clear();
-}
-
 void TypeResolver::LoadUserNames() {
   if (userNamesLoaded_) return;
   userNamesLoaded_ = true;
@@ -188,8 +180,8 @@ bool TypeResolver::Same(const std::wstring& a, const std::wstring& b) {
   return a.size() == b.size() && shell_.LowerCase(a) == shell_.LowerCase(b);
 }
 
-std::vector<std::wstring> TypeResolver::ClassNames(const std::function<void()>& yield) {
-  std::vector<std::wstring> names = SubkeyNames(registry_, kClassesRoot, L"", yield);
+std::vector<std::wstring> TypeResolver::ClassNames(const std::function<bool()>& keepGoing) {
+  std::vector<std::wstring> names = SubkeyNames(registry_, kClassesRoot, L"", keepGoing);
   LoadUserNames();
   std::unordered_set<std::wstring> listed;
   for (const auto& name : names) listed.insert(shell_.LowerCase(name));
@@ -322,31 +314,6 @@ void TypeResolver::DescribeApplication(ResolvedType& type, ClassKey& program,
   if (file.empty()) return;
   type.defaultIcon = LayeredValue{BuildIconLocation(file, 0), command->type, command->layer};
   type.programIcon = true;
-}
-
-std::vector<std::size_t> ProgIdGroups::Others(std::size_t index) const {
-  std::vector<std::size_t> others;
-  if (index >= groupOf.size() || groupOf[index] == kNone) return others;
-  for (std::size_t member : groups[groupOf[index]]) {
-    if (member != index) others.push_back(member);
-  }
-  return others;
-}
-
-ProgIdGroups GroupByProgId(Shell& shell, const std::vector<ResolvedType>& types) {
-  // Groups rather than a list of partners per type: a thousand types of one
-  // ProgID would otherwise take a million entries.
-  ProgIdGroups result;
-  result.groupOf.assign(types.size(), ProgIdGroups::kNone);
-  std::unordered_map<std::wstring, std::size_t> byProgId;
-  for (std::size_t i = 0; i < types.size(); ++i) {
-    if (types[i].progId.empty()) continue;
-    const auto [it, added] = byProgId.try_emplace(shell.LowerCase(types[i].progId), result.groups.size());
-    if (added) result.groups.emplace_back();
-    result.groups[it->second].push_back(i);
-    result.groupOf[i] = it->second;
-  }
-  return result;
 }
 
 }  // namespace tarrow

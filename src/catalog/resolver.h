@@ -7,7 +7,6 @@
 // value by value, the user's layer winning.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -62,9 +61,10 @@ class TypeResolver {
 
   // HKEY_CLASSES_ROOT's subkey names in its enumeration order, then the names
   // only the per-user layer holds, in that layer's order: a merged root
-  // already shows those, Wine's does not. `yield` runs now and then on the
-  // way, as the names of a big root take a while to list.
-  std::vector<std::wstring> ClassNames(const std::function<void()>& yield = {});
+  // already shows those, Wine's does not. `keepGoing` is asked now and then
+  // on the way, as the names of a big root take a while to list; when it
+  // says no, the names listed so far are returned.
+  std::vector<std::wstring> ClassNames(const std::function<bool()>& keepGoing = {});
 
   ResolvedType Resolve(const std::wstring& extension);
 
@@ -75,9 +75,6 @@ class TypeResolver {
 
   // Whether `path` is a key in either layer.
   bool ClassExists(const std::wstring& path);
-
-  // Forgets the per-user key names read so far; call after writing classes.
-  void Refresh();
 
  private:
   class ClassKey;
@@ -103,16 +100,5 @@ class TypeResolver {
   std::unordered_set<std::wstring>
       extensionChoices_;  // lower case: extensions Explorer keeps per-user data for
 };
-
-// Types grouped by effective ProgID (compared case-insensitively): a change to
-// one type's icon changes every type of its group.
-struct ProgIdGroups {
-  static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
-  std::vector<std::size_t> groupOf;              // per type: its group, or kNone without a ProgID
-  std::vector<std::vector<std::size_t>> groups;  // each group's types, in list order
-  // The other types that share the ProgID of type `index`.
-  std::vector<std::size_t> Others(std::size_t index) const;
-};
-ProgIdGroups GroupByProgId(Shell& shell, const std::vector<ResolvedType>& types);
 
 }  // namespace tarrow

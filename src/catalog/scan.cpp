@@ -1,35 +1,13 @@
 #include "catalog/scan.h"
 
-#include <cstdint>
 #include <string>
 #include <utility>
-#include <vector>
 
 #include "catalog/icon_location.h"
-#include "catalog/resolver.h"
 #include "catalog/snapshot.h"
-#include "platform/registry.h"
 #include "platform/system.h"
 
 namespace tarrow {
-namespace {
-
-constexpr int kPointerDefault = 0;
-constexpr int kPointerHourglass = 11;
-
-// Clears the list's scan mark on every way out.
-class ScanMark {
- public:
-  explicit ScanMark(TypeList& types) : types_(types) { types_.set_scanning(true); }
-  ~ScanMark() { types_.set_scanning(false); }
-  ScanMark(const ScanMark&) = delete;
-  ScanMark& operator=(const ScanMark&) = delete;
-
- private:
-  TypeList& types_;
-};
-
-}  // namespace
 
 std::optional<TypeItem> ListedItem(const ResolvedType& type) {
   if (type.progId.empty() || !type.defaultIcon || type.description.empty()) return std::nullopt;
@@ -64,50 +42,139 @@ bool TakeSnapshotIfNone(Os& os, const TypeList& types) {
   return snapshot.End();
 }
 
-bool ScanFileTypes(Os& os, ScanHost& host, TypeList& types, ImageStore& images) {
-  // A second walk inside the first would interleave both lists' items.
-  if (types.scanning()) return false;
-  const ScanMark mark(types);
+TypeWalk::TypeWalk(Registry& registry, Shell& shell, std::function<void()> wake)
+    : registry_(registry), shell_(shell), wake_(std::move(wake)), worker_([this] { Work(); }) {}
 
-  host.SetMousePointer(kPointerHourglass);
-  host.ShowProgress();
-  host.DoEvents();
+TypeWalk::~TypeWalk() {
+  Stop();
+}
 
-  types.Clear();
-  images.Clear();
-  host.ListChanged();
+void TypeWalk::Start() {
+  std::lock_guard lock(mutex_);
+  ++round_;
+  found_.clear();
+  ended_ = false;
+  walking_ = true;
+  woken_ = false;
+  changed_.notify_all();
+}
 
-  SnapshotWriter snapshot(os);
-  snapshot.Begin();
+void TypeWalk::Cancel() {
+  std::lock_guard lock(mutex_);
+  // A round nobody walks: the worker drops the one in hand at its next key.
+  ++round_;
+  walked_ = round_;
+  found_.clear();
+  ended_ = false;
+  walking_ = false;
+}
 
-  TypeResolver resolver(os.registry, os.shell);
-  const std::vector<std::wstring> names = resolver.ClassNames([&host] { host.DoEvents(); });
-  const auto count = static_cast<std::int32_t>(names.size());
-  host.SetProgressMax(count);
+void TypeWalk::Stop() {
+  {
+    std::lock_guard lock(mutex_);
+    stopping_ = true;
+    walking_ = false;
+    found_.clear();
+    changed_.notify_all();
+  }
+  if (worker_.joinable()) worker_.join();
+}
 
-  for (std::int32_t p = 0; p < count; ++p) {
-    host.SetProgressValue(p);
-    host.DoEvents();
+WalkBatch TypeWalk::Take(std::size_t most) {
+  std::lock_guard lock(mutex_);
+  WalkBatch batch;
+  if (found_.size() <= most) {
+    batch.types = std::exchange(found_, {});
+  } else {
+    const auto cut = found_.begin() + static_cast<std::ptrdiff_t>(most);
+    batch.types.assign(std::make_move_iterator(found_.begin()), std::make_move_iterator(cut));
+    found_.erase(found_.begin(), cut);
+  }
+  if (found_.empty() && ended_) {
+    batch.done = true;
+    ended_ = false;
+    walking_ = false;
+  }
+  woken_ = !found_.empty() || ended_;
+  return batch;
+}
 
-    const std::wstring& extension = names[static_cast<std::size_t>(p)];
+bool TypeWalk::hasResults() const {
+  std::lock_guard lock(mutex_);
+  return !found_.empty() || ended_;
+}
+
+bool TypeWalk::over() const {
+  std::lock_guard lock(mutex_);
+  return ended_;
+}
+
+bool TypeWalk::walking() const {
+  std::lock_guard lock(mutex_);
+  return walking_;
+}
+
+bool TypeWalk::Wanted(std::uint64_t round) const {
+  std::lock_guard lock(mutex_);
+  return round == round_ && !stopping_;
+}
+
+void TypeWalk::Work() {
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    changed_.wait(lock, [this] { return stopping_ || walked_ != round_; });
+    if (stopping_) return;
+    walked_ = round_;
+    const std::uint64_t round = walked_;
+    lock.unlock();
+    Walk(round);
+    lock.lock();
+  }
+}
+
+void TypeWalk::Walk(std::uint64_t round) {
+  // A resolver of the worker's own: it caches what it read of the per-user
+  // layer, and the window's thread has its own for what it writes.
+  TypeResolver resolver(registry_, shell_);
+  const std::vector<std::wstring> names = resolver.ClassNames([&] { return Wanted(round); });
+  std::vector<TypeItem> found;
+  for (std::size_t p = 0; p < names.size(); ++p) {
+    if (!Wanted(round)) return;
+    const std::wstring& extension = names[p];
     if (extension.empty() || extension[0] != L'.') continue;
     // The type as the shell shows it: the ProgID the user's choice or the
     // extension names, and the values of whichever layer wins.
     auto item = ListedItem(resolver.Resolve(extension));
     if (!item) continue;
-    // The picture is drawn later, off the walk: the list needs none to show.
     item->picture = L"Index" + std::to_wstring(p);
-    images.AddWaiting(item->picture, SplitIconLocation(item->location));
-    const TypeItem& added = types.Add(std::move(*item));
-    snapshot.Record(added.progId, added.location);
+    // Handed over at once: a type takes far longer to read than the lock,
+    // and the window shows each as soon as it can.
+    found.push_back(std::move(*item));
+    Hand(round, found, false);
   }
+  Hand(round, found, true);
+}
 
-  host.ListChanged();
-  snapshot.End();
-  host.SetMousePointer(kPointerDefault);
-  host.HideProgress();
-  host.DoEvents();
-  return true;
+void TypeWalk::Hand(std::uint64_t round, std::vector<TypeItem>& found, bool done) {
+  bool wake = false;
+  {
+    std::lock_guard lock(mutex_);
+    if (round != round_ || stopping_) return;
+    found_.insert(found_.end(), std::make_move_iterator(found.begin()), std::make_move_iterator(found.end()));
+    ended_ = ended_ || done;
+    wake = !woken_ && (!found_.empty() || ended_);
+    woken_ = woken_ || wake;
+  }
+  found.clear();
+  if (wake && wake_) wake_();
+}
+
+void AddWalked(std::vector<TypeItem> found, TypeList& types, ImageStore& images) {
+  for (TypeItem& item : found) {
+    // The picture is drawn later, off the walk: the list needs none to show.
+    images.AddWaiting(item.picture, SplitIconLocation(item.location));
+    types.Add(std::move(item));
+  }
 }
 
 IconLocation SystemStandInIcon(Shell& shell) {

@@ -58,10 +58,6 @@ class TypeList {
   bool empty() const { return items_.empty(); }
   TypeItem& operator[](std::size_t i) { return items_[i]; }
   const TypeItem& operator[](std::size_t i) const { return items_[i]; }
-  // Set by the scan while it rebuilds the list, so that a scan asked for
-  // during its yields (a click on "Refresh") can be refused.
-  bool scanning() const { return scanning_; }
-  void set_scanning(bool scanning) { scanning_ = scanning; }
   auto begin() { return items_.begin(); }
   auto end() { return items_.end(); }
   auto begin() const { return items_.begin(); }
@@ -69,7 +65,6 @@ class TypeList {
 
  private:
   std::vector<TypeItem> items_;
-  bool scanning_ = false;
 };
 
 // Where pictures really live: the platform's image list. It keeps its own

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cwctype>
+#include <iterator>
 #include <utility>
 
 namespace tarrow {
@@ -57,18 +58,58 @@ std::wstring_view ColumnText(const TypeFields& fields, TypeColumn column) {
   return fields.description;
 }
 
+namespace {
+
+// The view's order: by the column, then by place in the list, so that types
+// that compare equal keep the list's order whichever way the column runs.
+auto RowOrder(const TypeList& types, TypeOrder order) {
+  return [&types, order](std::size_t a, std::size_t b) {
+    const int c = CompareFolded(ColumnText(FieldsOf(types[a]), order.column),
+                                ColumnText(FieldsOf(types[b]), order.column));
+    if (c != 0) return order.ascending ? c < 0 : c > 0;
+    return a < b;
+  };
+}
+
+}  // namespace
+
 std::vector<std::size_t> BuildTypeView(const TypeList& types, std::wstring_view search, TypeOrder order) {
   std::vector<std::size_t> rows;
   rows.reserve(types.size());
   for (std::size_t i = 0; i < types.size(); ++i) {
     if (MatchesSearch(FieldsOf(types[i]), search)) rows.push_back(i);
   }
-  std::stable_sort(rows.begin(), rows.end(), [&](std::size_t a, std::size_t b) {
-    const int c = CompareFolded(ColumnText(FieldsOf(types[a]), order.column),
-                                ColumnText(FieldsOf(types[b]), order.column));
-    return order.ascending ? c < 0 : c > 0;
-  });
+  std::sort(rows.begin(), rows.end(), RowOrder(types, order));
   return rows;
+}
+
+MergedRows MergeRows(const TypeList& types, const std::vector<std::size_t>& rows,
+                     const std::vector<std::size_t>& incoming, std::wstring_view search, TypeOrder order,
+                     std::size_t top, std::size_t visible) {
+  const auto before = RowOrder(types, order);
+  std::vector<std::size_t> arriving;
+  for (const std::size_t index : incoming) {
+    if (index < types.size() && MatchesSearch(FieldsOf(types[index]), search)) arriving.push_back(index);
+  }
+  std::sort(arriving.begin(), arriving.end(), before);
+  MergedRows merged;
+  merged.top = top;
+  const std::size_t screenEnd = std::min(top + visible, rows.size());
+  std::vector<std::size_t> placed;
+  for (const std::size_t index : arriving) {
+    const auto at =
+        static_cast<std::size_t>(std::lower_bound(rows.begin(), rows.end(), index, before) - rows.begin());
+    if (at > top && at < screenEnd) {
+      merged.held.push_back(index);
+      continue;
+    }
+    // Above the top row: the view scrolls with it, so the screen stays.
+    if (at <= top && !rows.empty()) ++merged.top;
+    placed.push_back(index);
+  }
+  merged.rows.reserve(rows.size() + placed.size());
+  std::merge(rows.begin(), rows.end(), placed.begin(), placed.end(), std::back_inserter(merged.rows), before);
+  return merged;
 }
 
 std::optional<std::size_t> FindByPrefix(const TypeList& types, const std::vector<std::size_t>& view,
@@ -126,6 +167,10 @@ std::wstring StatusLine(std::size_t types, std::size_t pending, const std::wstri
                        : L", " + Count(pending, L" change", L" changes") + L" not applied";
   if (!lastOutcome.empty()) line += L".  " + lastOutcome;
   return line;
+}
+
+std::wstring ReadingTypesText(std::size_t found) {
+  return L"Reading file types\u2026 " + GroupThousands(found);
 }
 
 std::wstring UnappliedChangesQuestion(std::size_t pending, LeavingBy leaving) {

@@ -44,6 +44,22 @@ bool MatchesSearch(const TypeFields& fields, std::wstring_view search);
 // compare equal keep the order of the list, so a re-sort never shuffles them.
 std::vector<std::size_t> BuildTypeView(const TypeList& types, std::wstring_view search, TypeOrder order);
 
+// Where newly listed types go in a view on screen, rows arriving while the
+// registry is read. The view is in its order; `top` is its row on screen
+// first and `visible` how many rows the screen shows. A type whose place is
+// among the rows on screen, below the first, would push rows the user may be
+// pointing at: it is held back, and offered again with the next batch (the
+// screen may have moved). With `visible` 0 nothing is held, and the view is
+// what BuildTypeView gives.
+struct MergedRows {
+  std::vector<std::size_t> rows;
+  std::vector<std::size_t> held;  // new types not placed yet
+  std::size_t top = 0;            // the row that was on top, where it is now
+};
+MergedRows MergeRows(const TypeList& types, const std::vector<std::size_t>& rows,
+                     const std::vector<std::size_t>& incoming, std::wstring_view search, TypeOrder order,
+                     std::size_t top, std::size_t visible);
+
 // The text of a type in a column.
 std::wstring_view ColumnText(const TypeFields& fields, TypeColumn column);
 
@@ -94,6 +110,10 @@ std::wstring ShownTypesText(std::size_t shown, std::size_t total);
 // What the status line says: the number of types, the changes waiting for
 // Apply, and the outcome of the last Apply or Restore, if any.
 std::wstring StatusLine(std::size_t types, std::size_t pending, const std::wstring& lastOutcome);
+
+// What the status line says while the registry is read: "Reading file
+// types… 1,200", the types found so far.
+std::wstring ReadingTypesText(std::size_t found);
 
 // What would drop unapplied changes.
 enum class LeavingBy { Exit, Refresh };

@@ -51,19 +51,6 @@ std::pair<std::int64_t, std::int64_t> VisibleCells(const GridMetrics& metrics, s
   return {first, last};
 }
 
-std::int64_t DivideRoundingHalfToEven(std::int64_t numerator, std::int64_t denominator) {
-  std::int64_t quotient = numerator / denominator;
-  std::int64_t remainder = numerator % denominator;
-  // Floor division, so the remainder is in [0, denominator).
-  if (remainder < 0) {
-    --quotient;
-    remainder += denominator;
-  }
-  const std::int64_t twice = remainder * 2;
-  if (twice > denominator || (twice == denominator && quotient % 2 != 0)) ++quotient;
-  return quotient;
-}
-
 std::int64_t TwipsToPixels(std::int64_t twips, int dpi) {
   const std::int64_t scaled = twips * dpi;
   const std::int64_t half = 720;

@@ -14,8 +14,8 @@ struct GridMetrics {
   std::int64_t cellWidth = 585;   // twips, the design cell
   std::int64_t cellHeight = 615;  // twips
   std::int64_t columns = 7;
-  std::int64_t viewportHeight = 1305;       // Border.Height, its outer height
-  std::int64_t viewportInnerHeight = 1245;  // Border.ScaleHeight
+  std::int64_t viewportHeight = 1305;       // the viewport with its frame
+  std::int64_t viewportInnerHeight = 1245;  // inside its frame
 };
 
 struct CellPosition {
@@ -55,10 +55,6 @@ std::int64_t SheetHeight(const GridMetrics& metrics, std::int64_t iconCount);
 ScrollSettings ScrollSettingsFor(const GridMetrics& metrics, std::int64_t sheetHeight);
 
 GridLayout LayOutGrid(const GridMetrics& metrics, std::int64_t iconCount);
-
-// numerator / denominator to the nearest integer, a half to the even
-// neighbour. The denominator must be positive.
-std::int64_t DivideRoundingHalfToEven(std::int64_t numerator, std::int64_t denominator);
 
 // Twips to pixels at `dpi` dots per inch, halves away from zero as MulDiv
 // rounds them.

@@ -25,7 +25,7 @@ bool AssignIcon(Shell& shell, PickerState& state, TypeList& types, ImageStore& i
                 std::optional<std::size_t> selected, const std::wstring& filename, std::int64_t cell,
                 int iconSizePx) {
   TypeItem* item = ItemAt(types, selected);
-  // Cell 0 is the hidden template; an index below 0 would name a resource.
+  // Cells count from 1; an icon index below 0 would name a resource.
   if (!item || cell < 1 || cell - 1 > std::numeric_limits<int>::max()) return false;
   const int index = static_cast<int>(cell - 1);
 
@@ -35,7 +35,7 @@ bool AssignIcon(Shell& shell, PickerState& state, TypeList& types, ImageStore& i
   ++state.ChangeCounter;
   const std::wstring key = L"Change" + std::to_wstring(state.ChangeCounter);
   // The store keeps its own copy of the picture. Should it fail to take one,
-  // the assignment still stands: the Tag is what Apply writes.
+  // the assignment still stands: the pending location is what Apply writes.
   images.Add(key, icon, {filename, index});
   shell.DestroyIcon(icon);
   item->picture = key;

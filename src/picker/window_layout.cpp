@@ -19,17 +19,16 @@ struct PartDesign {
 };
 
 constexpr std::array<PartDesign, kPartCount> kDesign = {{
-    {{0, 0, 4695, 5415}, Across::Grow, Down::Grow},                   // Panel
-    {{120, 120, 2175, 255}, Across::Stay, Down::Stay},                // TypesLabel
-    {{2295, 120, 2280, 255}, Across::Move, Down::Stay},               // TypeCount
     {{120, 435, 660, 255}, Across::Stay, Down::Stay},                 // SearchLabel
     {{780, 390, 3795, 285}, Across::Grow, Down::Stay},                // Search
+    {{120, 120, 2175, 255}, Across::Stay, Down::Stay},                // TypesLabel
     {{120, 720, 4455, 2175}, Across::Grow, Down::GrowHalf},           // TypeList
+    {{2295, 120, 2280, 255}, Across::Move, Down::Stay},               // TypeCount
     {{120, 3000, 2055, 255}, Across::Stay, Down::MoveHalf},           // IconFileLabel
     {{120, 3255, 3375, 285}, Across::Grow, Down::MoveHalf},           // IconFile
     {{3600, 3240, 975, 285}, Across::Move, Down::MoveHalf},           // Browse
-    {{120, 3600, 4170, 1305}, Across::Grow, Down::MoveHalfGrowRest},  // IconGrid
     {{4275, 3615, 300, 1305}, Across::Move, Down::MoveHalfGrowRest},  // GridScroll
+    {{120, 3600, 4170, 1305}, Across::Grow, Down::MoveHalfGrowRest},  // IconGrid
     {{120, 4985, 1695, 375}, Across::Stay, Down::Move},               // Restore
     {{2280, 4985, 855, 375}, Across::Move, Down::Move},               // Refresh
     {{3240, 4985, 615, 375}, Across::Move, Down::Move},               // Apply
@@ -54,6 +53,24 @@ int DefaultClientWidth(int dpi) {
 }
 int DefaultClientHeight(int dpi) {
   return Px(kDesignClientHeight, dpi);
+}
+
+ClientSize FirstRunClientSize(int mostWidth, int mostHeight, int dpi) {
+  // Eight rows of 615 twips inside the grid, whose design shows 1,245;
+  // the grid gets half of what the window gains in height.
+  constexpr int kGridRowsTwips = 8 * 615 - 1245;
+  constexpr int kWidthTwips = 9600;
+  const int width = std::min(Px(kWidthTwips, dpi), mostWidth);
+  const int height = std::min(Px(kDesignClientHeight + 2 * kGridRowsTwips, dpi), mostHeight);
+  return {std::max(width, DefaultClientWidth(dpi)), std::max(height, DefaultClientHeight(dpi))};
+}
+
+std::array<int, 3> ListColumnWidths(int width, int dpi) {
+  const auto dip = [dpi](int value) { return value * dpi / 96; };
+  const int extension = dip(68);
+  const int rest = std::max(width - extension, 0);
+  const int location = std::max(dip(80), rest * 45 / 100);
+  return {std::max(rest - location, dip(60)), extension, location};
 }
 
 WindowLayout LayOutWindow(int width, int height, int dpi) {

@@ -17,18 +17,19 @@ struct Box {
   bool operator==(const Box&) const = default;
 };
 
+// Every control of the main window, in tab order where it has one: each
+// label just before the control its access key reaches.
 enum class Part : std::size_t {
-  Panel,       // carries every control but the credit and status lines
-  TypesLabel,  // "Registered File Types:"
-  TypeCount,   // how many types are shown
   SearchLabel,
   Search,
+  TypesLabel,  // "Registered File Types:"
   TypeList,
+  TypeCount,      // how many types are shown
   IconFileLabel,  // "Icon File:"
   IconFile,
   Browse,
+  GridScroll,  // created before the grid, which is given it
   IconGrid,
-  GridScroll,
   Restore,
   Refresh,
   Apply,
@@ -42,6 +43,13 @@ inline constexpr std::size_t kPartCount = static_cast<std::size_t>(Part::Count);
 
 using WindowLayout = std::array<Box, kPartCount>;
 
+// A control's identifier is its part's place in the list; none is IDOK or
+// IDCANCEL, so Enter and Escape press no button.
+inline constexpr int kFirstControlId = 101;
+constexpr int ControlIdOf(Part part) {
+  return kFirstControlId + static_cast<int>(part);
+}
+
 // The client area at the design size, in twips.
 inline constexpr int kDesignClientWidth = 4725, kDesignClientHeight = 6090;
 
@@ -51,6 +59,21 @@ Box DesignBox(Part part);
 // The client area's default (and smallest) size in pixels at `dpi`.
 int DefaultClientWidth(int dpi);
 int DefaultClientHeight(int dpi);
+
+// The client area a first run opens with, in pixels at `dpi`: room for
+// eight rows of icons in the grid and wide columns in the list, but no more
+// than `mostWidth` x `mostHeight`, and never less than the default.
+struct ClientSize {
+  int width = 0, height = 0;
+  bool operator==(const ClientSize&) const = default;
+};
+ClientSize FirstRunClientSize(int mostWidth, int mostHeight, int dpi);
+
+// The widths of the list's columns (description, extension, icon location)
+// in a list `width` pixels wide inside, at `dpi`: the extension keeps its
+// width, the icon location takes its share of the rest and the description
+// what is left, so that each grows with the window.
+std::array<int, 3> ListColumnWidths(int width, int dpi);
 
 // Every part's box in pixels for a client area of `width` x `height` pixels
 // at `dpi`. A client area smaller than the default lays out as the default.

@@ -1,4 +1,4 @@
-// The file and dialog procedures of OpenFile32.
+// The file and dialog procedures: the program's only way to files and the open-file dialog.
 #pragma once
 
 #include <memory>

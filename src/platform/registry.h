@@ -1,4 +1,4 @@
-// The registry procedures of OpenFile32: the program's only way into the
+// The registry procedures: the program's only way into the
 // registry. Every outcome is a result; nothing throws.
 #pragma once
 

@@ -1,4 +1,4 @@
-// The system-folder procedure of OpenFile32.
+// The system-folder procedure.
 #pragma once
 
 #include <string>

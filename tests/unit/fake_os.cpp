@@ -87,6 +87,7 @@ FakeRegistry::Node& FakeRegistry::Node::AddChild(const std::wstring& childName) 
 }
 
 FakeRegistry::Node& FakeRegistry::CreateKey(RegKey root, const std::wstring& givenPath) {
+  const std::lock_guard lock(mutex_);
   std::wstring path = givenPath;
   Unalias(root, path);
   auto& slot = roots_[root];
@@ -101,6 +102,7 @@ FakeRegistry::Node& FakeRegistry::CreateKey(RegKey root, const std::wstring& giv
 
 void FakeRegistry::SetRaw(RegKey root, const std::wstring& path, const std::wstring& name, std::uint32_t type,
                           std::vector<unsigned char> bytes) {
+  const std::lock_guard lock(mutex_);
   auto& values = CreateKey(root, path).values;
   const auto it = std::find_if(values.begin(), values.end(),
                                [&](const auto& value) { return SameName(value.first, name); });
@@ -114,12 +116,14 @@ void FakeRegistry::SetRaw(RegKey root, const std::wstring& path, const std::wstr
 
 void FakeRegistry::SetText(RegKey root, const std::wstring& path, const std::wstring& name,
                            const std::wstring& text, std::uint32_t type) {
+  const std::lock_guard lock(mutex_);
   std::vector<unsigned char> bytes((text.size() + 1) * sizeof(wchar_t), 0);
   std::memcpy(bytes.data(), text.data(), text.size() * sizeof(wchar_t));
   SetRaw(root, path, name, type, std::move(bytes));
 }
 
 const StoredValue* FakeRegistry::Find(RegKey root, const std::wstring& path, const std::wstring& name) const {
+  const std::lock_guard lock(mutex_);
   const Node* node = Lookup(root, path);
   if (!node) return nullptr;
   for (const auto& value : node->values) {
@@ -129,6 +133,7 @@ const StoredValue* FakeRegistry::Find(RegKey root, const std::wstring& path, con
 }
 
 std::wstring FakeRegistry::Text(RegKey root, const std::wstring& path, const std::wstring& name) const {
+  const std::lock_guard lock(mutex_);
   const StoredValue* value = Find(root, path, name);
   if (!value) return L"<missing>";
   std::wstring text(value->bytes.size() / sizeof(wchar_t), L'\0');
@@ -158,20 +163,25 @@ void DumpNode(const FakeRegistry::Node& node, const std::wstring& path, std::wst
 }  // namespace
 
 std::wstring FakeRegistry::Dump(RegKey root) const {
+  const std::lock_guard lock(mutex_);
   std::wstring out;
   if (const Node* node = Root(root)) DumpNode(*node, L"", out);
   return out;
 }
 
 bool FakeRegistry::KeyExists(RegKey root, const std::wstring& path) const {
+  const std::lock_guard lock(mutex_);
   return Lookup(root, path) != nullptr;
 }
 
 void FakeRegistry::SetReadOnly(RegKey root, const std::wstring& path, bool readOnly) {
+  const std::lock_guard lock(mutex_);
   CreateKey(root, path).readOnly = readOnly;
 }
 
 Status FakeRegistry::OpenKey(RegKey root, const std::wstring& path, RegAccess access, RegKey& key) {
+  if (beforeRead) beforeRead();
+  const std::lock_guard lock(mutex_);
   Node* node = Lookup(root, path);
   if (!node) return kErrorFileNotFound;
   if (access == RegAccess::SetValue && node->readOnly) return kErrorAccessDenied;
@@ -184,6 +194,8 @@ Status FakeRegistry::OpenKey(RegKey root, const std::wstring& path, RegAccess ac
 
 Status FakeRegistry::QueryValue(RegKey key, const std::wstring& name, std::uint32_t& type, void* data,
                                 std::uint32_t& bytes) {
+  if (beforeRead) beforeRead();
+  const std::lock_guard lock(mutex_);
   const auto open = handles_.find(key);
   if (open == handles_.end()) return 6;  // ERROR_INVALID_HANDLE
   const auto& values = open->second.node->values;
@@ -208,6 +220,7 @@ Status FakeRegistry::QueryValue(RegKey key, const std::wstring& name, std::uint3
 
 Status FakeRegistry::SetValue(RegKey key, const std::wstring& name, std::uint32_t type, const void* data,
                               std::uint32_t bytes) {
+  const std::lock_guard lock(mutex_);
   const auto open = handles_.find(key);
   if (open == handles_.end()) return 6;
   if (open->second.access != RegAccess::SetValue) return kErrorAccessDenied;
@@ -231,6 +244,8 @@ Status FakeRegistry::SetValue(RegKey key, const std::wstring& name, std::uint32_
 }
 
 Status FakeRegistry::EnumKey(RegKey key, std::uint32_t index, wchar_t* name, std::uint32_t& chars) {
+  if (beforeRead) beforeRead();
+  const std::lock_guard lock(mutex_);
   const auto open = handles_.find(key);
   if (open == handles_.end()) return 6;
   const auto& children = open->second.node->children;
@@ -244,6 +259,7 @@ Status FakeRegistry::EnumKey(RegKey key, std::uint32_t index, wchar_t* name, std
 }
 
 Status FakeRegistry::CloseKey(RegKey key) {
+  const std::lock_guard lock(mutex_);
   ++closeCalls;
   return handles_.erase(key) ? kSuccess : 6;
 }
@@ -258,6 +274,7 @@ FakeRegistry::Node* FakeRegistry::Parent(RegKey root, const std::wstring& path, 
 }
 
 Status FakeRegistry::CreateKey(RegKey root, const std::wstring& path, RegKey& key, bool& created) {
+  const std::lock_guard lock(mutex_);
   // As the system does: every missing key is created under its parent, which
   // must allow it; an existing key opens as for setting values.
   // Predefined roots are always there.
@@ -283,6 +300,7 @@ Status FakeRegistry::CreateKey(RegKey root, const std::wstring& path, RegKey& ke
 }
 
 Status FakeRegistry::DeleteValue(RegKey key, const std::wstring& name) {
+  const std::lock_guard lock(mutex_);
   const auto open = handles_.find(key);
   if (open == handles_.end()) return 6;
   if (open->second.access != RegAccess::SetValue) return kErrorAccessDenied;
@@ -298,6 +316,7 @@ Status FakeRegistry::DeleteValue(RegKey key, const std::wstring& name) {
 }
 
 Status FakeRegistry::DeleteKey(RegKey root, const std::wstring& path) {
+  const std::lock_guard lock(mutex_);
   std::wstring leaf;
   Node* parent = Parent(root, path, leaf);
   Node* node = parent ? parent->Child(leaf) : nullptr;
@@ -342,6 +361,7 @@ void FakeRegistry::SetProtected(RegKey root, const std::wstring& path, bool isPr
 }
 
 Status FakeRegistry::CountEntries(RegKey key, std::uint32_t& subkeys, std::uint32_t& values) {
+  const std::lock_guard lock(mutex_);
   const auto open = handles_.find(key);
   if (open == handles_.end()) return 6;
   subkeys = static_cast<std::uint32_t>(open->second.node->children.size());

@@ -9,6 +9,7 @@
 // merges them itself, so the fake need not merge them.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -85,8 +86,14 @@ class FakeRegistry : public Registry {
   CrashPlan* crash = nullptr;
   // Every SetValue that succeeded, in order: "path|name=text".
   std::vector<std::wstring> writes;
-  int openHandles() const { return static_cast<int>(handles_.size()); }
+  int openHandles() const {
+    const std::lock_guard lock(mutex_);
+    return static_cast<int>(handles_.size());
+  }
   int closeCalls = 0;
+  // Runs before each open, read and enumeration, on the thread that calls
+  // it and outside the registry's lock: a test stops a walk at a known point.
+  std::function<void()> beforeRead;
 
   Status OpenKey(RegKey root, const std::wstring& path, RegAccess access, RegKey& key) override;
   Status QueryValue(RegKey key, const std::wstring& name, std::uint32_t& type, void* data,
@@ -115,6 +122,9 @@ class FakeRegistry : public Registry {
   Node* Root(RegKey root) const;
   Node* Parent(RegKey root, const std::wstring& path, std::wstring& leaf) const;
   Node* Lookup(RegKey root, const std::wstring& path) const;
+  // The window's thread and a walk's worker may both use the registry, as
+  // they do Windows's, whose calls are safe from any thread.
+  mutable std::recursive_mutex mutex_;
   std::map<RegKey, std::unique_ptr<Node>> roots_;
   std::map<RegKey, Open> handles_;
   RegKey next_ = 0x1000;

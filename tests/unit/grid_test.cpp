@@ -120,23 +120,6 @@ TEST(GridTest, AsManyColumnsAsWholeCellsFitAcross) {
   EXPECT_EQ(CellPositionOf(wide, 10), (CellPosition{5265, 0}));
 }
 
-TEST(GridTest, HalvesGoToTheEvenNeighbour) {
-  struct Case {
-    std::int64_t numerator;
-    std::int64_t denominator;
-    std::int64_t expected;
-  };
-  const std::vector<Case> cases = {
-      {1215, 10, 122}, {1225, 10, 122}, {5, 10, 0}, {15, 10, 2}, {25, 10, 2},   {24, 10, 2},
-      {26, 10, 3},     {1830, 10, 183}, {0, 10, 0}, {-5, 10, 0}, {-15, 10, -2}, {-16, 10, -2},
-      {-14, 10, -1},   {7, 2, 4},       {9, 2, 4},  {1, 3, 0},   {2, 3, 1},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.numerator << " / " << c.denominator);
-    EXPECT_EQ(DivideRoundingHalfToEven(c.numerator, c.denominator), c.expected);
-  }
-}
-
 TEST(GridTest, TwipsBecomePixelsAtTheWindowsDpi) {
   struct Case {
     std::int64_t twips;

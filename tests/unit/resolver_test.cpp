@@ -487,17 +487,6 @@ TEST(TypeResolverTest, PerUserKeysAreOpenedOnlyWhereTheLayerHasTheClass) {
   EXPECT_EQ(f.reg.opens[kCurrentUser], 2);
 }
 
-TEST(TypeResolverTest, RefreshSeesClassesWrittenSince) {
-  Fixture f;
-  f.TextType();
-  EXPECT_EQ(f.resolver.Resolve(L".txt").defaultIcon->layer, ClassLayer::Machine);
-  f.User(L"txtfile\\DefaultIcon", L"C:\\icons\\text.ico");
-  f.resolver.Refresh();
-  const auto icon = f.resolver.Resolve(L".txt").defaultIcon;
-  EXPECT_EQ(icon->layer, ClassLayer::User);
-  EXPECT_EQ(Narrow(icon->text), "C:\\icons\\text.ico");
-}
-
 TEST(TypeResolverTest, ClassExistsInEitherLayer) {
   Fixture f;
   f.MachineKey(L"Machine.Type");
@@ -534,20 +523,6 @@ TEST(TypeResolverTest, ANameLongerThanTheBufferDoesNotEndTheList) {
   f.UserKey(L".c");
   const std::vector<std::wstring> expected = {L".a", machineLong, L".b", userLong, L".c"};
   EXPECT_EQ(f.resolver.ClassNames(), expected);
-}
-
-TEST(GroupByProgIdTest, TypesOfOneProgIdShareAGroup) {
-  fake::FakeShell shell;
-  std::vector<ResolvedType> types(5);
-  const wchar_t* progIds[] = {L"txtfile", L"TXTFILE", L"", L"jpegfile", L"txtfile"};
-  for (std::size_t i = 0; i < types.size(); ++i) types[i].progId = progIds[i];
-  const ProgIdGroups groups = GroupByProgId(shell, types);
-  EXPECT_EQ(groups.Others(0), (std::vector<std::size_t>{1, 4}));
-  EXPECT_EQ(groups.Others(4), (std::vector<std::size_t>{0, 1}));
-  EXPECT_TRUE(groups.Others(2).empty());  // no ProgID: nothing to share
-  EXPECT_TRUE(groups.Others(3).empty());
-  EXPECT_TRUE(groups.Others(9).empty());
-  EXPECT_EQ(groups.groups.size(), 2u);
 }
 
 }  // namespace

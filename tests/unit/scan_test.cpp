@@ -1,8 +1,11 @@
 #include "catalog/scan.h"
 
 #include <algorithm>
+#include <atomic>
 #include <functional>
+#include <future>
 #include <gtest/gtest.h>
+#include <thread>
 
 #include "catalog/list_pictures.h"
 #include "catalog/type_list.h"
@@ -25,24 +28,6 @@ std::string Narrow(const std::wstring& text) {
   return out;
 }
 
-class RecordingHost : public ScanHost {
- public:
-  std::vector<std::string> events;
-  // Runs inside every yield, as a window event would.
-  std::function<void()> onDoEvents;
-
-  void ShowProgress() override { events.push_back("show"); }
-  void SetProgressMax(int max) override { events.push_back("max " + std::to_string(max)); }
-  void SetProgressValue(int value) override { events.push_back("value " + std::to_string(value)); }
-  void HideProgress() override { events.push_back("hide"); }
-  void DoEvents() override {
-    events.push_back("yield");
-    if (onDoEvents) onDoEvents();
-  }
-  void ListChanged() override { events.push_back("list"); }
-  void SetMousePointer(int pointer) override { events.push_back("pointer " + std::to_string(pointer)); }
-};
-
 // Stands for the platform's image list: remembers which icon each picture was
 // made from, and whether that icon was still alive when it was copied.
 class RecordingSink : public PictureSink {
@@ -61,7 +46,6 @@ class RecordingSink : public PictureSink {
 
 struct ScanFixture {
   fake::FakeOs fake;
-  RecordingHost host;
   RecordingSink sink{fake.shell};
   ImageStore images{sink};
   TypeList types;
@@ -69,17 +53,38 @@ struct ScanFixture {
   ShellIconSource source{fake.shell};
   IconLoader loader{source, wakes.Callback()};
   ListPictures pictures{images, loader};
+  LoaderWakes walkWakes;
+  TypeWalk walk{fake.registry, fake.shell, walkWakes.Callback()};
 
   ScanFixture() {
     fake.shell.environment[L"SystemRoot"] = L"C:\\Windows";
     fake.shell.iconFiles[kShellLibrary] = 5;
   }
-  // A scan, then every picture drawn, as the window's loop takes them.
+  // A walk, its types taken as they come and the snapshot after it, then
+  // every picture drawn, as the window's loop does; false when the walk was
+  // dropped before its end.
   bool Scan() {
     pictures.Cancel();
-    if (!ScanFileTypes(fake.os, host, types, images)) return false;
+    types.Clear();
+    images.Clear();
+    walk.Start();
+    if (!TakeWalk()) return false;
+    TakeSnapshotIfNone(fake.os, types);
     Draw(kIconSize);
     return true;
+  }
+  // Takes the walk's batches, as the window does when woken, until its end.
+  bool TakeWalk(std::size_t most = SIZE_MAX) {
+    while (walk.walking()) {
+      const int seen = walkWakes.count();
+      WalkBatch batch = walk.Take(most);
+      batches.push_back(batch.types.size());
+      const bool empty = batch.types.empty();
+      AddWalked(std::move(batch.types), types, images);
+      if (batch.done) return true;
+      if (empty && walk.walking()) walkWakes.WaitBeyond(seen);
+    }
+    return false;
   }
   void Draw(int sizePx) {
     pictures.RequestMissing(sizePx, SystemStandInIcon(fake.shell));
@@ -109,6 +114,7 @@ struct ScanFixture {
     const auto it = fake.files.files.find(path);
     return it == fake.files.files.end() ? "<missing>" : it->second;
   }
+  std::vector<std::size_t> batches;  // the types of each take
   std::vector<std::wstring> Keys() const {
     std::vector<std::wstring> keys;
     for (const auto& item : types) keys.push_back(item.progId + L"," + item.picture.substr(5));
@@ -224,35 +230,39 @@ TEST(ScanFileTypesTest, TypesWithoutAnyIconToDrawStayListedAndRecordedWithoutAPi
   EXPECT_EQ(f.fake.shell.invalidDestroys, 0);
 }
 
-TEST(ScanFileTypesTest, ShowsProgressForEveryKeyAndYieldsAtTheStatedPoints) {
+TEST(TypeWalkTest, HandsTheTypesOverInTheRootsOrderAndEndsOnce) {
   const struct {
     const char* name;
-    bool withKeys;
-    std::vector<std::string> events;
-    std::string snapshot;
+    int types;
+    std::size_t most;
+    std::vector<std::size_t> batches;  // the types of each take
   } cases[] = {
-      {"empty root",
-       false,
-       {"pointer 11", "show", "yield", "list", "max 0", "list", "pointer 0", "hide", "yield"},
-       kBom},
-      {"three keys",
-       true,
-       {"pointer 11", "show", "yield", "list", "max 3", "value 0", "yield", "value 1", "yield", "value 2",
-        "yield", "list", "pointer 0", "hide", "yield"},
-       kBom + "txtfile,C:\\Icons\\doc.ico\r\n"},
+      {"empty root", 0, SIZE_MAX, {0}},
+      {"one type", 1, SIZE_MAX, {1}},
+      {"a slice at a time", 7, 3, {3, 3, 1}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     ScanFixture f;
     f.fake.shell.iconFiles[L"c:\\icons\\doc.ico"] = 1;
-    if (c.withKeys) {
-      f.fake.registry.CreateKey(kClassesRoot, L"*");
-      f.Type(L".txt", L"txtfile", L"Text", L"C:\\Icons\\doc.ico");
+    f.fake.registry.CreateKey(kClassesRoot, L"*");
+    for (int i = 0; i < c.types; ++i) {
+      const std::wstring extension = L".t" + std::to_wstring(i);
+      f.Type(extension.c_str(), (L"type" + std::to_wstring(i)).c_str(), L"Text", L"C:\\Icons\\doc.ico");
     }
-    ASSERT_TRUE(f.Scan());
-    EXPECT_EQ(f.host.events, c.events);
-    EXPECT_EQ(f.Snapshot(), c.snapshot);
-    EXPECT_EQ(f.types.size(), c.withKeys ? 1u : 0u);
+    // Taken only once the walk is over, so the slices are the taker's alone.
+    f.walk.Start();
+    while (!f.walk.over()) std::this_thread::yield();
+    ASSERT_TRUE(f.TakeWalk(c.most));
+    EXPECT_EQ(f.batches, c.batches);
+    ASSERT_EQ(f.types.size(), static_cast<std::size_t>(c.types));
+    for (int i = 0; i < c.types; ++i) {
+      EXPECT_EQ(f.types[static_cast<std::size_t>(i)].extension, L".t" + std::to_wstring(i));
+      // "*" is key 0; each type takes its extension's and its ProgID's keys.
+      EXPECT_EQ(f.types[static_cast<std::size_t>(i)].picture, L"Index" + std::to_wstring(1 + 2 * i));
+    }
+    EXPECT_FALSE(f.walk.walking());
+    EXPECT_FALSE(f.walk.hasResults()) << "the end is taken once";
   }
 }
 
@@ -302,53 +312,77 @@ TEST(ScanFileTypesTest, ReadOnlyProgramFolderTakesThePerUserSnapshotOnce) {
   EXPECT_EQ(f.fake.files.files.size(), 1u);
 }
 
-TEST(ScanFileTypesTest, AScanAskedForDuringTheScanIsRefusedAndTheListStaysWhole) {
+TEST(TypeWalkTest, AWalkStartedAgainMidWayDropsTheFirstAndListsEachTypeOnce) {
   ScanFixture reference;
   FillRegistry(reference);
   ASSERT_TRUE(reference.Scan());
 
   ScanFixture f;
   FillRegistry(f);
-  int attempts = 0;
-  int refused = 0;
-  f.host.onDoEvents = [&] {
-    if (++attempts <= 3 && !ScanFileTypes(f.fake.os, f.host, f.types, f.images)) ++refused;
+  int reads = 0;
+  // As Refresh pressed while the first walk reads its tenth value.
+  f.fake.registry.beforeRead = [&] {
+    if (++reads == 10) f.walk.Start();
   };
-  const auto eventsBefore = f.host.events.size();
   ASSERT_TRUE(f.Scan());
-  EXPECT_EQ(refused, 3);
-  EXPECT_EQ(f.host.events.size() - eventsBefore, reference.host.events.size())
-      << "nested scans did something";
+  f.fake.registry.beforeRead = nullptr;
+  EXPECT_GT(reads, 10);
   EXPECT_EQ(f.Keys(), reference.Keys());
   EXPECT_EQ(f.images.keys(), reference.images.keys());
   EXPECT_EQ(f.Snapshot(), reference.Snapshot());
   EXPECT_EQ(f.fake.shell.liveIcons(), 0);
-
-  f.host.onDoEvents = nullptr;
-  EXPECT_TRUE(f.Scan());
 }
 
-TEST(ScanFileTypesTest, AScanThatNeverFinishesLeavesNoSnapshot) {
-  struct Interrupted {};
+TEST(TypeWalkTest, AWalkDroppedMidWayEndsWithoutItsTypesAndLeavesNoSnapshot) {
   ScanFixture f;
   FillRegistry(f);
-  int yields = 0;
-  bool snapshotSeenEarly = false;
-  f.host.onDoEvents = [&] {
-    if (f.fake.files.files.count(kBeside)) snapshotSeenEarly = true;
-    if (++yields == 20) throw Interrupted{};
+  int reads = 0;
+  std::promise<void> dropped;
+  f.fake.registry.beforeRead = [&] {
+    if (++reads == 20) {
+      f.walk.Cancel();
+      dropped.set_value();
+    }
   };
-  EXPECT_THROW(f.Scan(), Interrupted);
-  EXPECT_FALSE(snapshotSeenEarly);
+  f.walk.Start();
+  dropped.get_future().wait();
+  EXPECT_FALSE(f.walk.walking());
+  EXPECT_FALSE(f.TakeWalk());
+  EXPECT_TRUE(f.types.empty());
   EXPECT_TRUE(f.fake.files.files.empty()) << "neither Defaults.dat nor its temporary file";
-  EXPECT_FALSE(f.types.scanning());
-  EXPECT_EQ(f.fake.shell.liveIcons(), 0);
 
-  f.host.onDoEvents = nullptr;
+  f.fake.registry.beforeRead = nullptr;
   ASSERT_TRUE(f.Scan());
   const std::string snapshot = f.Snapshot();
-  EXPECT_NE(snapshot, "<missing>");
   EXPECT_EQ(std::count(snapshot.begin(), snapshot.end(), '\n'), static_cast<long>(f.types.size()));
+}
+
+TEST(TypeWalkTest, StoppingMidWayEndsTheWorkerBeforeTheWalksEnd) {
+  int walkReads = 0;
+  {
+    ScanFixture whole;
+    FillRegistry(whole);
+    whole.fake.registry.beforeRead = [&] { ++walkReads; };
+    ASSERT_TRUE(whole.Scan());
+    whole.fake.registry.beforeRead = nullptr;
+  }
+  ScanFixture f;
+  FillRegistry(f);
+  std::atomic<int> reads = 0;
+  std::promise<void> reached;
+  f.fake.registry.beforeRead = [&] {
+    if (++reads != 20) return;
+    reached.set_value();
+    // Goes on only once Stop has asked the walk to end, as closing the
+    // window does while the worker reads.
+    while (f.walk.walking()) std::this_thread::yield();
+  };
+  f.walk.Start();
+  reached.get_future().wait();
+  f.walk.Stop();
+  EXPECT_LT(reads.load(), walkReads) << "the worker read to the end after Stop";
+  EXPECT_FALSE(f.walk.hasResults());
+  f.fake.registry.beforeRead = nullptr;
 }
 
 TEST(ScanFileTypesTest, RepeatedScansReleaseEveryIcon) {

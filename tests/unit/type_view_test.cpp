@@ -98,6 +98,94 @@ TEST(TypeViewTest, EveryColumnSortsBothWaysAndTiesKeepTheListOrder) {
   }
 }
 
+// Types named by letters: ".a" described "Type A", in the order given.
+TypeList LetterTypes(std::wstring_view letters) {
+  TypeList types;
+  for (const wchar_t letter : letters) {
+    const wchar_t upper = static_cast<wchar_t>(letter - L'a' + L'A');
+    types.Add({.extension = std::wstring(L".") + letter,
+               .progId = std::wstring(L"file") + letter,
+               .description = std::wstring(L"Type ") + upper,
+               .location = L"x.dll",
+               .pending = {},
+               .picture = {}});
+  }
+  return types;
+}
+
+TEST(TypeViewTest, ArrivingRowsMergeIntoTheViewWithoutMovingTheRowsOnScreen) {
+  // Every letter a type; the view shows some, the walk brings others.
+  const std::wstring kLetters = L"bdfhjlnacegikmo";
+  const TypeList types = LetterTypes(kLetters);
+  const auto indices = [&](std::wstring_view letters) {
+    std::vector<std::size_t> result;
+    for (const wchar_t letter : letters) result.push_back(kLetters.find(letter));
+    return result;
+  };
+  const auto letters = [&](const std::vector<std::size_t>& rows) {
+    std::wstring result;
+    for (const std::size_t row : rows) result += kLetters[row];
+    return result;
+  };
+  const TypeOrder up{TypeColumn::Extension, true}, down{TypeColumn::Extension, false};
+  const struct {
+    const char* name;
+    const wchar_t* rows;
+    const wchar_t* incoming;
+    const wchar_t* search;
+    TypeOrder order;
+    std::size_t top, visible;
+    const wchar_t* merged;
+    const wchar_t* held;
+    std::size_t newTop;
+  } cases[] = {
+      {"an empty view takes every row", L"", L"dba", L"", up, 0, 5, L"abd", L"", 0},
+      {"after the last row, placed", L"bdf", L"hj", L"", up, 0, 5, L"bdfhj", L"", 0},
+      {"among the rows on screen, held", L"bdfhjln", L"c", L"", up, 0, 3, L"bdfhjln", L"c", 0},
+      {"above the top row, placed; the top follows", L"bdfhjln", L"ca", L"", up, 2, 3, L"abcdfhjln", L"", 4},
+      {"just above the top row, placed", L"bdfhjln", L"e", L"", up, 2, 3, L"bdefhjln", L"", 3},
+      {"below the screen, placed", L"bdfhjln", L"mi", L"", up, 0, 3, L"bdfhijlmn", L"", 0},
+      {"once the walk is over nothing waits", L"bdfhjln", L"c", L"", up, 0, 0, L"bcdfhjln", L"", 0},
+      {"the search keeps out what it misses", L"", L"abc", L"type b", up, 0, 5, L"b", L"", 0},
+      {"the other way round", L"nljhfdb", L"amo", L"", down, 0, 3, L"onljhfdba", L"m", 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const MergedRows merged =
+        MergeRows(types, indices(c.rows), indices(c.incoming), c.search, c.order, c.top, c.visible);
+    EXPECT_EQ(letters(merged.rows), c.merged);
+    EXPECT_EQ(letters(merged.held), c.held);
+    EXPECT_EQ(merged.top, c.newTop);
+  }
+}
+
+TEST(TypeViewTest, RowsMergedBatchByBatchEndInTheViewsOwnOrder) {
+  const std::wstring kLetters = L"mkeagcoibdjfhln";
+  const TypeList types = LetterTypes(kLetters);
+  const struct {
+    TypeOrder order;
+    const wchar_t* expected;
+  } cases[] = {
+      {{TypeColumn::Extension, true}, L"abcdefghijklmno"},
+      {{TypeColumn::Description, false}, L"onmlkjihgfedcba"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.expected);
+    std::vector<std::size_t> rows, waiting;
+    for (std::size_t first = 0; first < types.size(); first += 4) {
+      std::vector<std::size_t> batch = waiting;
+      for (std::size_t i = first; i < std::min(first + 4, types.size()); ++i) batch.push_back(i);
+      MergedRows merged = MergeRows(types, rows, batch, L"", c.order, 1, 3);
+      rows = std::move(merged.rows);
+      waiting = std::move(merged.held);
+    }
+    rows = MergeRows(types, rows, waiting, L"", c.order, 1, 0).rows;
+    std::wstring shown;
+    for (const std::size_t row : rows) shown += kLetters[row];
+    EXPECT_EQ(shown, c.expected);
+  }
+}
+
 TEST(TypeViewTest, TypingFindsTheNextRowThatBeginsWithThePrefix) {
   const TypeList types = MakeTypes();
   const std::vector<std::size_t> view =
@@ -162,6 +250,11 @@ TEST(TypeViewTest, CountsAreGroupedByThousands) {
   EXPECT_EQ(ShownTypesText(12, 1500), L"12 of 1,500 types");
   EXPECT_EQ(ShownTypesText(1, 1), L"1 type");
   EXPECT_EQ(ShownTypesText(0, 1), L"0 of 1 type");
+}
+
+TEST(TypeViewTest, WhileTheRegistryIsReadTheStatusLineCountsTheTypesFound) {
+  EXPECT_EQ(ReadingTypesText(0), L"Reading file types\u2026 0");
+  EXPECT_EQ(ReadingTypesText(1200), L"Reading file types\u2026 1,200");
 }
 
 TEST(TypeViewTest, TheStatusLineCountsTypesAndChangesAndSaysTheLastOutcome) {

@@ -52,7 +52,6 @@ TEST(WindowLayoutTest, TheListAndTheGridShareWhatTheWindowGains) {
   EXPECT_EQ(At(layout, Part::Exit), (Box{364, 433, 41, 25}));
   EXPECT_EQ(At(layout, Part::Credit), (Box{0, 469, 413, 17}));
   EXPECT_EQ(At(layout, Part::Status), (Box{0, 487, 415, 20}));
-  EXPECT_EQ(At(layout, Part::Panel), (Box{0, 0, 413, 462}));
 }
 
 TEST(WindowLayoutTest, ThePreviewShowsOnlyWhereTheWindowIsWideEnoughAndTakesNothingFromTheRest) {
@@ -105,6 +104,38 @@ TEST(WindowLayoutTest, APlacementIsReadBackOnlyWhenWhole) {
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << std::string(c.text.begin(), c.text.end()));
     EXPECT_EQ(ParsePlacement(c.text), c.placement);
+  }
+}
+
+TEST(WindowLayoutTest, AFirstRunOpensLargerWhereTheScreenAllows) {
+  const struct {
+    int mostWidth, mostHeight, dpi;
+    ClientSize expected;
+  } cases[] = {
+      {3000, 2000, 96, {640, 896}},  // eight grid rows and wide columns
+      {1066, 773, 96, {640, 773}},   // two thirds of 1600 x 1160
+      {533, 400, 96, {533, 406}},    // never below the design
+      {200, 200, 96, {315, 406}},   {3000, 2000, 144, {960, 1344}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.mostWidth << " x " << c.mostHeight << " at " << c.dpi);
+    EXPECT_EQ(FirstRunClientSize(c.mostWidth, c.mostHeight, c.dpi), c.expected);
+  }
+}
+
+TEST(WindowLayoutTest, TheListsColumnsShareTheWidthTheWindowGains) {
+  const struct {
+    int width, dpi;
+    std::array<int, 3> expected;
+  } cases[] = {
+      {280, 96, {117, 68, 95}},    // the design's list
+      {1560, 96, {821, 68, 671}},  // maximised on 1600 pixels
+      {150, 96, {60, 68, 80}},     // each keeps its least
+      {420, 144, {175, 102, 143}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.width << " at " << c.dpi);
+    EXPECT_EQ(ListColumnWidths(c.width, c.dpi), c.expected);
   }
 }
 

@@ -173,8 +173,9 @@ class Tarrow {
     return true;
   }
 
-  // The main window, once the first scan is over and it is shown.
-  bool WaitForWindow() {
+  // The main window, once it is shown and, unless told not to, has read the
+  // registry, as a user waits for the status line to stop counting.
+  bool WaitForWindow(bool wholeList = true) {
     WaitUntil(
         [this] {
           const HWND found = VisibleWindowOf(id_, app::kMainWindowClass);
@@ -182,7 +183,14 @@ class Tarrow {
           return window_ || !running();
         },
         kStartTimeoutMs);
-    return window_ != nullptr;
+    return window_ && (!wholeList || WaitForList());
+  }
+
+  // Whether the status line says the registry is being read.
+  bool Reading() const { return TextOf(control(Part::Status)).starts_with(L" Reading file types"); }
+  // Waits until the list is whole: the registry read to its end.
+  bool WaitForList() const {
+    return WaitUntil([this] { return !Reading() || !running(); }, kStartTimeoutMs) && running();
   }
 
   bool StartAndWait() { return Start() && WaitForWindow(); }
@@ -217,9 +225,7 @@ class Tarrow {
   DWORD id() const { return id_; }
   HWND window() const { return window_; }
   bool running() const { return ::WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT; }
-  HWND control(int id) const {
-    return ::GetDlgItem(::FindWindowExW(window_, nullptr, L"TarrowPanel", nullptr), id);
-  }
+  HWND control(Part part) const { return ::GetDlgItem(window_, ControlIdOf(part)); }
   HWND Dialog() const { return VisibleWindowOf(id_, L"#32770"); }
   HWND WaitForDialog() const {
     HWND box = nullptr;
@@ -237,10 +243,10 @@ class Tarrow {
     }
     return static_cast<LRESULT>(result);
   }
-  void Click(int id) const { Send(control(id), BM_CLICK, 0, 0); }
+  void Click(Part part) const { Send(control(part), BM_CLICK, 0, 0); }
   // For a button whose handler asks first: a sent click would wait for the
   // answer, so it is posted.
-  void PostClick(int id) const { ::PostMessageW(control(id), BM_CLICK, 0, 0); }
+  void PostClick(Part part) const { ::PostMessageW(control(part), BM_CLICK, 0, 0); }
 
   // The texts of one column: 0 the description, 1 the extension, 2 the icon;
   // by default description "  [" extension "]", as the scan names a type.
@@ -252,7 +258,7 @@ class Tarrow {
         texts[i] += L"  [" + extensions[i] + L"]";
       return texts;
     }
-    const HWND list = control(app::MainWindow::kTypeList);
+    const HWND list = control(Part::TypeList);
     const auto count = static_cast<int>(Send(list, LVM_GETITEMCOUNT, 0, 0));
     constexpr int kChars = 512;
     const RemoteMemory memory(process(), sizeof(LVITEMW) + kChars * sizeof(wchar_t));
@@ -281,7 +287,7 @@ class Tarrow {
 
   // Selects the list item, as a click on it does.
   void SelectItem(int index) const {
-    const HWND list = control(app::MainWindow::kTypeList);
+    const HWND list = control(Part::TypeList);
     const RemoteMemory memory(process(), sizeof(LVITEMW));
     LVITEMW item{};
     item.stateMask = item.state = LVIS_SELECTED | LVIS_FOCUSED;
@@ -293,7 +299,7 @@ class Tarrow {
   void DoubleClickType(const std::wstring& extension) const {
     const int index = IndexOf(extension);
     ASSERT_GE(index, 0) << Utf8(extension) << " is not listed";
-    const HWND list = control(app::MainWindow::kTypeList);
+    const HWND list = control(Part::TypeList);
     SelectItem(index);
     Send(list, LVM_ENSUREVISIBLE, static_cast<WPARAM>(index), FALSE);
     const RemoteMemory memory(process(), sizeof(RECT));
@@ -309,7 +315,7 @@ class Tarrow {
   // The number of cells of the grid, from the name it gives a screen reader
   // ("184 icons", "Icon 5 of 184"); 0 while it counts.
   int GridCells() const {
-    const std::wstring name = TextOf(control(app::MainWindow::kIconGrid));
+    const std::wstring name = TextOf(control(Part::IconGrid));
     const auto of = name.rfind(L" of ");
     return std::wcstol(name.c_str() + (of == std::wstring::npos ? 0 : of + 4), nullptr, 10);
   }
@@ -317,7 +323,7 @@ class Tarrow {
   // Waits, as a user would, for the grid to lay out its cells first.
   void DoubleClickCell(int k) const {
     WaitUntil([&] { return GridCells() >= k; });
-    const HWND grid = control(app::MainWindow::kIconGrid);
+    const HWND grid = control(Part::IconGrid);
     UINT dpi = ::GetDpiForWindow(grid);
     if (dpi == 0) dpi = 96;
     const GridMetrics metrics;
@@ -329,7 +335,7 @@ class Tarrow {
   }
 
   void SetFilename(const std::wstring& file) const {
-    Send(control(app::MainWindow::kIconFile), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(file.c_str()));
+    Send(control(Part::IconFile), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(file.c_str()));
   }
 
   // Picks the type, types the icon file into Filename and double-clicks a cell.

@@ -227,6 +227,11 @@ inline std::vector<DWORD> PictureBits(HIMAGELIST list, int index, COLORREF backg
 // answers first, then No to a question and OK to anything else.
 class TestShell : public win32::Win32Shell {
  public:
+  // The file the open-file dialog gives, when set; the real dialog if not.
+  std::optional<std::wstring> dialogAnswer;
+  std::optional<std::wstring> ShowOpenDialog(const OpenDialogRequest& request) override {
+    return dialogAnswer ? dialogAnswer : win32::Win32Shell::ShowOpenDialog(request);
+  }
   std::deque<int> answers;
   std::vector<std::pair<std::wstring, unsigned>> shown;
   int MessageBox(const std::wstring& text, unsigned style) override {

@@ -404,10 +404,12 @@ std::optional<std::string> Win32FileSystem::ReadAll(const std::wstring& path) {
 std::unique_ptr<OutputFile> Win32FileSystem::Create(const std::wstring& path) {
   UniqueFile folder = HoldFolder(path);
   if (!folder.valid()) return nullptr;
-  // A new file, never one already there: whatever is at the name (a link,
-  // a hard link to another file) goes first, and is not written through.
-  ::DeleteFileW(LongPath(path).c_str());
-  HANDLE file = ::CreateFileW(LongPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+  // A link at the name is removed, not written through.
+  const DWORD existing = ::GetFileAttributesW(LongPath(path).c_str());
+  if (existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_REPARSE_POINT) &&
+      !::DeleteFileW(LongPath(path).c_str()))
+    return nullptr;
+  HANDLE file = ::CreateFileW(LongPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (file == INVALID_HANDLE_VALUE) return nullptr;
   return std::make_unique<Win32OutputFile>(file, std::move(folder));

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -85,7 +86,8 @@ class Win32Shell : public Shell {
     bool whole = true;
   };
   HWND owner_ = nullptr;
-  bool associationsAnswer_ = true;  // false once the system said it cannot
+  // False once the system said it cannot; asked on the walk's worker too.
+  std::atomic<bool> associationsAnswer_{true};
   // Icons are drawn on worker threads too: the list's and the grid's.
   std::mutex checkedIconFilesMutex_;
   std::unordered_map<std::wstring, CheckedFile> checkedIconFiles_;  // by the path found

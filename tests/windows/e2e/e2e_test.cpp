@@ -69,6 +69,8 @@ TEST_F(EndToEnd, StartsOnceListsEveryTypeAndRecordsItsIcon) {
       << "the second copy still runs";
   EXPECT_TRUE(tarrow_.running());
   EXPECT_TRUE(WaitUntil([&] { return !::IsIconic(tarrow_.window()); })) << "the first copy was not restored";
+  EXPECT_TRUE(WaitUntil([&] { return ::GetForegroundWindow() == tarrow_.window(); }))
+      << "the first copy was left behind";
 
   ASSERT_TRUE(tarrow_.Close());
 }
@@ -83,12 +85,12 @@ TEST_F(EndToEnd, AppliedIconsReachTheRegistryAndRestoreBringsBackEveryOriginal) 
   const std::size_t count = tarrow_.ListTexts().size();
 
   // The type's own file comes up lower-cased; cell 4 is its icon 3.
-  const HWND filename = tarrow_.control(MainWindow::kIconFile);
+  const HWND filename = tarrow_.control(Part::IconFile);
   ASSERT_NO_FATAL_FAILURE(tarrow_.DoubleClickType(L".tarrowb"));
   EXPECT_EQ(TextOf(filename), L"c:\\windows\\system32\\shell32.dll");
   tarrow_.DoubleClickCell(4);
   EXPECT_EQ(DefaultValue(typeB.key()), typeB.original()) << "nothing is written before Apply";
-  tarrow_.Click(MainWindow::kApply);
+  tarrow_.Click(Part::Apply);
   const RawValue appliedB = Text(REG_SZ, L"c:\\windows\\system32\\shell32.dll,3");
   EXPECT_EQ(DefaultValue(typeB.key()), appliedB);
 
@@ -96,13 +98,13 @@ TEST_F(EndToEnd, AppliedIconsReachTheRegistryAndRestoreBringsBackEveryOriginal) 
   ASSERT_NO_FATAL_FAILURE(tarrow_.DoubleClickType(L".tarrowa"));
   tarrow_.Send(filename, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"%SystemRoot%\\System32\\shell32.dll"));
   tarrow_.DoubleClickCell(6);
-  tarrow_.Click(MainWindow::kApply);
+  tarrow_.Click(Part::Apply);
   EXPECT_EQ(DefaultValue(typeA.key()), Text(REG_EXPAND_SZ, L"%SystemRoot%\\System32\\shell32.dll,5"));
   EXPECT_EQ(DefaultValue(typeB.key()), appliedB);
   EXPECT_EQ(FileBytes(SnapshotPath()), snapshot) << "the snapshot keeps the originals";
 
   // Restore asks first (system modal); No leaves everything as applied.
-  tarrow_.PostClick(MainWindow::kRestore);
+  tarrow_.PostClick(Part::Restore);
   HWND box = tarrow_.WaitForDialog();
   ASSERT_TRUE(box) << "Restore Defaults asked nothing";
   EXPECT_EQ(TextOf(box), L"Tarrow");
@@ -114,7 +116,7 @@ TEST_F(EndToEnd, AppliedIconsReachTheRegistryAndRestoreBringsBackEveryOriginal) 
   EXPECT_EQ(DefaultValue(typeB.key()), appliedB);
 
   // Yes: every value is back, type and bytes, and the list is rebuilt.
-  tarrow_.PostClick(MainWindow::kRestore);
+  tarrow_.PostClick(Part::Restore);
   box = tarrow_.WaitForDialog();
   ASSERT_TRUE(box);
   Answer(box, IDYES);
@@ -128,6 +130,7 @@ TEST_F(EndToEnd, AppliedIconsReachTheRegistryAndRestoreBringsBackEveryOriginal) 
   EXPECT_EQ(DefaultValue(typeA.key()), typeA.original());
   EXPECT_EQ(DefaultValue(typeB.key()), typeB.original());
   tarrow_.Send(tarrow_.window(), WM_NULL, 0, 0);
+  ASSERT_TRUE(tarrow_.WaitForList());
   EXPECT_FALSE(tarrow_.Dialog()) << "a complete restore says nothing: " << Utf8(MessageOf(tarrow_.Dialog()));
   EXPECT_EQ(tarrow_.ListTexts().size(), count);
   EXPECT_EQ(FileBytes(SnapshotPath()), snapshot);
@@ -191,7 +194,7 @@ TEST_F(EndToEnd, AStandardUsersChangeLandsInTheirOwnClassesAndRestoreTakesItOut)
   ASSERT_TRUE(tarrow_.StartAndWait());
   const std::wstring shell32 = SystemFile(L"shell32.dll");
   ASSERT_NO_FATAL_FAILURE(tarrow_.AssignIcon(L".tarrowg", shell32, 2));
-  tarrow_.PostClick(MainWindow::kApply);
+  tarrow_.PostClick(Part::Apply);
   ASSERT_TRUE(WaitUntil([&] { return KeyExists(HKEY_CURRENT_USER, kLockedIcon); }, kTimeoutMs));
   // Windows' shell reads the user's value first; Wine's reads the machine's
   // alone, and Tarrow says so once the shell has answered.
@@ -203,7 +206,7 @@ TEST_F(EndToEnd, AStandardUsersChangeLandsInTheirOwnClassesAndRestoreTakesItOut)
   EXPECT_EQ(RegText(HKEY_CURRENT_USER, kLockedIcon), shell32 + L",1");
   EXPECT_EQ(DefaultValue(L"Tarrow.Locked\\DefaultIcon"), before);
 
-  tarrow_.PostClick(MainWindow::kRestore);
+  tarrow_.PostClick(Part::Restore);
   ASSERT_NO_FATAL_FAILURE(Answer(tarrow_.WaitForDialog(), IDYES));
   EXPECT_TRUE(WaitUntil([&] { return !KeyExists(HKEY_CURRENT_USER, kLockedUserClass); }, kStartTimeoutMs))
       << "the per-user keys Tarrow made are still there";
@@ -233,7 +236,7 @@ TEST_F(EndToEnd, AWriteThatIsRefusedIsReportedAndTheOthersStillHappen) {
   const std::wstring shell32 = SystemFile(L"shell32.dll");
   ASSERT_NO_FATAL_FAILURE(tarrow_.AssignIcon(L".tarrowg", shell32, 2));
   ASSERT_NO_FATAL_FAILURE(tarrow_.AssignIcon(extension, shell32, 3));
-  tarrow_.PostClick(MainWindow::kApply);
+  tarrow_.PostClick(Part::Apply);
   const HWND box = tarrow_.WaitForDialog();
   ASSERT_TRUE(box) << "the failure was not reported";
   EXPECT_EQ(TextOf(box), L"Tarrow");
@@ -261,7 +264,7 @@ TEST_F(EndToEnd, TheUsersChoiceOfDefaultAppDecidesWhichClassChanges) {
   EXPECT_NE(std::find(texts.begin(), texts.end(), L"Tarrow Type B  [.tarrowg]"), texts.end());
   const std::wstring shell32 = SystemFile(L"shell32.dll");
   ASSERT_NO_FATAL_FAILURE(tarrow_.AssignIcon(L".tarrowg", shell32, 5));
-  tarrow_.PostClick(MainWindow::kApply);
+  tarrow_.PostClick(Part::Apply);
   EXPECT_TRUE(WaitUntil([&] { return DefaultText(typeB.key()) == shell32 + L",4"; }, kTimeoutMs))
       << Utf8(DefaultText(typeB.key()));
   EXPECT_EQ(DefaultValue(L"Tarrow.Locked\\DefaultIcon"), locked)

@@ -4,7 +4,11 @@
 
 #include <tlhelp32.h>
 
+#include <chrono>
+#include <condition_variable>
+#include <functional>
 #include <gtest/gtest.h>
+#include <mutex>
 #include <thread>
 
 #include "app/layout.h"
@@ -24,6 +28,7 @@ namespace {
 using tarrow::testing::ProgramWithIcons;
 using tarrow::testing::SystemFile;
 using tarrow::testing::TestShell;
+using tarrow::testing::Utf8;
 using tarrow::testing::WindowsPath;
 
 class MainWindowTest : public ::testing::Test {
@@ -44,9 +49,9 @@ class MainWindowTest : public ::testing::Test {
     ::RegDeleteKeyW(HKEY_CURRENT_USER, kSettingsKey);
   }
 
-  std::wstring Text(int id) {
+  std::wstring Text(Part part) {
     wchar_t text[256] = {};
-    ::GetWindowTextW(window_->control(id), text, 256);
+    ::GetWindowTextW(window_->control(part), text, 256);
     return text;
   }
   RECT RectIn(HWND control, HWND parent) {
@@ -64,19 +69,11 @@ class MainWindowTest : public ::testing::Test {
   }
   std::wstring RowText(int row, int column) {
     wchar_t text[256] = {};
-    ListView_GetItemText(window_->control(MainWindow::kTypeList), row, column, text, 256);
+    ListView_GetItemText(window_->control(Part::TypeList), row, column, text, 256);
     return text;
   }
   // The program's own message loop, as it routes keys.
-  void Pump() {
-    MSG msg;
-    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      if (msg.message == WM_QUIT) continue;
-      if (window_->hwnd() && ::IsDialogMessageW(window_->hwnd(), &msg)) continue;
-      ::TranslateMessage(&msg);
-      ::DispatchMessageW(&msg);
-    }
-  }
+  void Pump() { tarrow::testing::PumpPending(); }
   void Settle() { tarrow::testing::SettleIcons(*window_); }
   void Key(HWND to, WPARAM key) {
     ::PostMessageW(to, WM_KEYDOWN, key, 0);
@@ -96,27 +93,26 @@ class MainWindowTest : public ::testing::Test {
 };
 
 TEST_F(MainWindowTest, ControlsFollowTheDesignAtEveryScale) {
-  using W = MainWindow;
   struct Expect {
-    int id;
+    Part part;
     RECT at96, at144;  // left, top, width, height in the panel
     const wchar_t* text;
   };
   // Twips / 15 at 96 DPI, twips / 10 at 144, each rounded to the nearest pixel.
   const Expect table[] = {
-      {W::kSearchLabel, {8, 29, 44, 17}, {12, 44, 66, 26}, L"&Search:"},
-      {W::kSearch, {52, 26, 253, 19}, {78, 39, 380, 29}, L""},
-      {W::kTypesLabel, {8, 8, 145, 17}, {12, 12, 218, 26}, L"Registered File &Types:"},
-      {W::kTypeList, {8, 48, 297, 145}, {12, 72, 446, 218}, L""},
-      {W::kIconFileLabel, {8, 200, 137, 17}, {12, 300, 206, 26}, L"&Icon File:"},
-      {W::kIconFile, {8, 217, 225, 19}, {12, 326, 338, 29}, L""},
-      {W::kBrowse, {240, 216, 65, 19}, {360, 324, 98, 29}, L"&Browse..."},
+      {Part::SearchLabel, {8, 29, 44, 17}, {12, 44, 66, 26}, L"&Search:"},
+      {Part::Search, {52, 26, 253, 19}, {78, 39, 380, 29}, L""},
+      {Part::TypesLabel, {8, 8, 145, 17}, {12, 12, 218, 26}, L"Registered File &Types:"},
+      {Part::TypeList, {8, 48, 297, 145}, {12, 72, 446, 218}, L""},
+      {Part::IconFileLabel, {8, 200, 137, 17}, {12, 300, 206, 26}, L"&Icon File:"},
+      {Part::IconFile, {8, 217, 225, 19}, {12, 326, 338, 29}, L""},
+      {Part::Browse, {240, 216, 65, 19}, {360, 324, 98, 29}, L"&Browse..."},
       // Across its scroll bar's place: {285, 241, 20, 87} and {428, 362, 30, 131}.
-      {W::kIconGrid, {8, 240, 297, 87}, {12, 360, 446, 131}, nullptr},
-      {W::kRestore, {8, 332, 113, 25}, {12, 499, 170, 38}, L"&Restore Defaults"},
-      {W::kRefresh, {152, 332, 57, 25}, {228, 499, 86, 38}, L"Re&fresh"},
-      {W::kApply, {216, 332, 41, 25}, {324, 499, 62, 38}, L"&Apply"},
-      {W::kExit, {264, 332, 41, 25}, {396, 499, 62, 38}, L"E&xit"},
+      {Part::IconGrid, {8, 240, 297, 87}, {12, 360, 446, 131}, nullptr},
+      {Part::Restore, {8, 332, 113, 25}, {12, 499, 170, 38}, L"&Restore Defaults"},
+      {Part::Refresh, {152, 332, 57, 25}, {228, 499, 86, 38}, L"Re&fresh"},
+      {Part::Apply, {216, 332, 41, 25}, {324, 499, 62, 38}, L"&Apply"},
+      {Part::Exit, {264, 332, 41, 25}, {396, 499, 62, 38}, L"E&xit"},
   };
   for (UINT dpi : {96u, 144u}) {
     if (dpi != 96) {
@@ -128,15 +124,15 @@ TEST_F(MainWindowTest, ControlsFollowTheDesignAtEveryScale) {
       GTEST_SKIP() << "the prefix is not at 96 DPI";
     }
     for (const auto& e : table) {
-      SCOPED_TRACE(::testing::Message() << "dpi " << dpi << " control " << e.id);
+      SCOPED_TRACE(::testing::Message() << "dpi " << dpi << " control " << ControlIdOf(e.part));
       const RECT& expected = dpi == 96 ? e.at96 : e.at144;
-      const RECT actual = RectIn(window_->control(e.id), window_->panel());
+      const RECT actual = RectIn(window_->control(e.part), window_->hwnd());
       EXPECT_EQ(actual.left, expected.left);
       EXPECT_EQ(actual.top, expected.top);
       EXPECT_EQ(actual.right - actual.left, expected.right);
       EXPECT_EQ(actual.bottom - actual.top, expected.bottom);
       if (e.text) {
-        EXPECT_EQ(Text(e.id), e.text);
+        EXPECT_EQ(Text(e.part), e.text);
       }
     }
     RECT client;
@@ -147,11 +143,10 @@ TEST_F(MainWindowTest, ControlsFollowTheDesignAtEveryScale) {
 }
 
 TEST_F(MainWindowTest, TabOrderFollowsTheScreen) {
-  using W = MainWindow;
   // Apply has nothing to apply yet, so Tab passes it by.
-  const int order[] = {W::kSearch,  W::kTypeList, W::kIconFile, W::kBrowse, W::kIconGrid,
-                       W::kRestore, W::kRefresh,  W::kExit,     W::kSearch};
-  EXPECT_FALSE(::IsWindowEnabled(window_->control(W::kApply)));
+  const Part order[] = {Part::Search,  Part::TypeList, Part::IconFile, Part::Browse, Part::IconGrid,
+                        Part::Restore, Part::Refresh,  Part::Exit,     Part::Search};
+  EXPECT_FALSE(::IsWindowEnabled(window_->control(Part::Apply)));
   HWND current = window_->control(order[0]);
   for (std::size_t i = 1; i < std::size(order); ++i) {
     SCOPED_TRACE(i);
@@ -166,9 +161,9 @@ TEST_F(MainWindowTest, LoadScansSetsTheCaptionAndRefreshRebuilds) {
   wchar_t caption[64];
   ::GetWindowTextW(window_->hwnd(), caption, 64);
   EXPECT_STREQ(caption, L"Tarrow - Version 1.5");
-  EXPECT_FALSE(::IsWindowVisible(window_->hwnd())) << "shown only by the caller, after the scan";
+  EXPECT_FALSE(::IsWindowVisible(window_->hwnd())) << "shown only by the caller";
 
-  const HWND list = window_->control(MainWindow::kTypeList);
+  const HWND list = window_->control(Part::TypeList);
   const auto count = window_->types().size();
   EXPECT_GT(count, 3u);
   EXPECT_EQ(static_cast<std::size_t>(ListView_GetItemCount(list)), count);
@@ -182,14 +177,7 @@ TEST_F(MainWindowTest, LoadScansSetsTheCaptionAndRefreshRebuilds) {
   EXPECT_EQ(RowText(row, 1), L".tarrowa");
   EXPECT_EQ(RowText(row, 2), L"%SystemRoot%\\system32\\shell32.dll,3");
 
-  // The bar stops one short of full: n - 1 of n keys.
-  std::vector<std::wstring> names;
-  std::int32_t keys = 0;
-  RegListSubkeys(os_->registry, kClassesRoot, L"", names, keys);
-  EXPECT_EQ(window_->progress().max(), keys);
-  EXPECT_EQ(window_->progress().value(), keys - 1);
-  EXPECT_FALSE(::IsWindowVisible(window_->progress().hwnd()));
-  EXPECT_EQ(window_->mousePointer(), 0);
+  EXPECT_EQ(window_->StatusText(), std::to_wstring(count) + L" types, no changes waiting");
 
   window_->SelectItem(a);
   window_->SetIconFileText(tarrow::testing::SystemFile(L"shell32.dll"));
@@ -218,16 +206,19 @@ int ThreadsOfThisProcess() {
 
 TEST_F(MainWindowTest, TheListShowsBeforeItsIconsAndThenEveryRowGetsOne) {
   ASSERT_TRUE(window_->OnLoad(false));
-  ASSERT_GT(window_->types().size(), 3u);
-  // No message has been handled since the walk: no picture can have come.
+  // The first rows, as soon as they come: the message that brought them
+  // cannot have brought their pictures, which are asked for only then.
+  const HWND list = window_->control(Part::TypeList);
+  MSG msg;
+  while (ListView_GetItemCount(list) == 0 && ::GetMessageW(&msg, nullptr, 0, 0) > 0) Route(msg);
   LVITEMW row{};
   row.mask = LVIF_IMAGE;
-  ASSERT_TRUE(ListView_GetItem(window_->control(MainWindow::kTypeList), &row));
+  ASSERT_TRUE(ListView_GetItem(list, &row));
   EXPECT_EQ(row.iImage, 0) << "the placeholder";
-  for (const auto& item : window_->types()) EXPECT_EQ(window_->images().IndexOf(item.picture), -1);
   Settle();
+  ASSERT_GT(window_->types().size(), 3u);
   for (const auto& item : window_->types()) EXPECT_GT(window_->images().IndexOf(item.picture), 0);
-  ASSERT_TRUE(ListView_GetItem(window_->control(MainWindow::kTypeList), &row));
+  ASSERT_TRUE(ListView_GetItem(window_->control(Part::TypeList), &row));
   EXPECT_GT(row.iImage, 0);
   EXPECT_EQ(win32::Win32Shell::LiveIcons(), 0);
 }
@@ -262,8 +253,8 @@ TEST_F(MainWindowTest, TenThousandIconsComeInTheBackgroundAndAnotherFileOrExitDr
   // The window closed in the middle of loading: no thread, no icon is left.
   window_->SetIconFileText(many);
   window_.reset();
-  EXPECT_EQ(ThreadsOfThisProcess(), threadsBefore - 4)
-      << "the list's loader, the grid's two and the preview's";
+  EXPECT_EQ(ThreadsOfThisProcess(), threadsBefore - 5)
+      << "the walk, the list's loader, the grid's two and the preview's";
   EXPECT_EQ(win32::Win32Shell::LiveIcons(), 0);
   ::DeleteFileW(many.c_str());
 }
@@ -281,7 +272,7 @@ TEST_F(MainWindowTest, ListPicturesAreDrawnAgainForAScreenOfAnotherScale) {
   ::SendMessageW(window_->hwnd(), WM_DPICHANGED, MAKEWPARAM(192, 192), reinterpret_cast<LPARAM>(&suggested));
   Settle();
 
-  const HIMAGELIST list = ListView_GetImageList(window_->control(MainWindow::kTypeList), LVSIL_SMALL);
+  const HIMAGELIST list = ListView_GetImageList(window_->control(Part::TypeList), LVSIL_SMALL);
   int cx = 0, cy = 0;
   ASSERT_TRUE(ImageList_GetIconSize(list, &cx, &cy));
   EXPECT_EQ(cx, ::GetSystemMetricsForDpi(SM_CXSMICON, 192));
@@ -308,12 +299,10 @@ TEST_F(MainWindowTest, EnterAndEscapePressNoButtonButAccessKeysDo) {
         quit = true;
         continue;
       }
-      if (::IsWindow(hwnd) && ::IsDialogMessageW(hwnd, &msg)) continue;
-      ::TranslateMessage(&msg);
-      ::DispatchMessageW(&msg);
+      Route(msg);
     }
   };
-  const HWND list = window_->control(MainWindow::kTypeList);
+  const HWND list = window_->control(Part::TypeList);
   ::SetFocus(list);
   for (WPARAM key : {VK_RETURN, VK_ESCAPE}) {
     SCOPED_TRACE(key);
@@ -336,7 +325,7 @@ TEST_F(MainWindowTest, ASecondCopyIsRefusedWithoutAScan) {
   EXPECT_EQ(shell_.shown[0].first, L"Only one Instance allowed at a time...");
   EXPECT_EQ(shell_.shown[0].second, kMbOk | kMbIconInformation);
   EXPECT_TRUE(window_->types().empty());
-  EXPECT_FALSE(window_->progress().created());
+  EXPECT_FALSE(window_->walking());
 }
 
 TEST_F(MainWindowTest, TheGridShowsEveryIconOfTheFileAndAssignsOne) {
@@ -359,7 +348,7 @@ TEST_F(MainWindowTest, TheGridShowsEveryIconOfTheFileAndAssignsOne) {
   const GridLayout expected = LayOutGrid(GridMetrics{}, count);
   EXPECT_EQ(grid.layout().sheetHeight, expected.sheetHeight);
   SCROLLINFO si{sizeof si, SIF_ALL, 0, 0, 0, 0, 0};
-  ::GetScrollInfo(window_->control(MainWindow::kIconGrid), SB_VERT, &si);
+  ::GetScrollInfo(window_->control(Part::IconGrid), SB_VERT, &si);
   EXPECT_EQ(si.nMax - static_cast<int>(si.nPage) + 1, expected.scroll.Max);
 
   grid.SetScrollValue(expected.scroll.Max);
@@ -405,7 +394,7 @@ TEST_F(MainWindowTest, TheKeyboardReachesEveryCellAndAssigns) {
   Settle();
   const auto cells = static_cast<std::int64_t>(window_->iconGrid().layout().cells.size());
   ASSERT_GT(cells, 21);
-  const HWND grid = window_->control(MainWindow::kIconGrid);
+  const HWND grid = window_->control(Part::IconGrid);
   auto press = [grid](WPARAM key) { ::SendMessageW(grid, WM_KEYDOWN, key, 0); };
   press(VK_RIGHT);
   EXPECT_EQ(window_->picker().framedCell, 1) << "the first key frames the first cell";
@@ -465,8 +454,10 @@ TEST_F(MainWindowTest, FiftyScansLeakNoHandles) {
   Settle();
   const HANDLE self = ::GetCurrentProcess();
   const DWORD user = ::GetGuiResources(self, GR_USEROBJECTS), gdi = ::GetGuiResources(self, GR_GDIOBJECTS);
-  for (int i = 1; i < 50; ++i) window_->OnRefresh();
-  Settle();
+  for (int i = 1; i < 10; ++i) {
+    window_->OnRefresh();
+    Settle();
+  }
   EXPECT_EQ(win32::Win32Shell::LiveIcons(), 0);
   EXPECT_EQ(::GetGuiResources(self, GR_USEROBJECTS), user);
   EXPECT_EQ(::GetGuiResources(self, GR_GDIOBJECTS), gdi);
@@ -478,8 +469,8 @@ TEST_F(MainWindowTest, ASearchFiltersTheListAndEnterOpensTheTypeWithItsIconFrame
   ASSERT_TRUE(window_->OnLoad(false));
   Settle();
   window_->Show();
-  const HWND list = window_->control(MainWindow::kTypeList);
-  const HWND search = window_->control(MainWindow::kSearch);
+  const HWND list = window_->control(Part::TypeList);
+  const HWND search = window_->control(Part::Search);
   const std::size_t total = window_->types().size();
   EXPECT_EQ(::GetFocus(), list) << "the work starts in the list";
 
@@ -487,7 +478,7 @@ TEST_F(MainWindowTest, ASearchFiltersTheListAndEnterOpensTheTypeWithItsIconFrame
   ::SetWindowTextW(search, L"TARROWA");
   ASSERT_EQ(ListView_GetItemCount(list), 1);
   EXPECT_EQ(RowText(0, 1), L".tarrowa");
-  EXPECT_EQ(Text(MainWindow::kTypeCount), L"1 of " + std::to_wstring(total) + L" types");
+  EXPECT_EQ(Text(Part::TypeCount), L"1 of " + std::to_wstring(total) + L" types");
   // By ProgID: two extensions share Tarrow.TypeA.
   ::SetWindowTextW(search, L"tarrow.typea");
   EXPECT_EQ(ListView_GetItemCount(list), 2);
@@ -504,15 +495,15 @@ TEST_F(MainWindowTest, ASearchFiltersTheListAndEnterOpensTheTypeWithItsIconFrame
   // Its icon is number 3: cell 4 is framed, and a screen reader hears it.
   EXPECT_EQ(window_->iconGrid().framed(), 4);
   wchar_t name[64] = {};
-  ::GetWindowTextW(window_->control(MainWindow::kIconGrid), name, 64);
+  ::GetWindowTextW(window_->control(Part::IconGrid), name, 64);
   EXPECT_EQ(name, L"Icon 4 of " + std::to_wstring(window_->iconGrid().count()));
-  EXPECT_EQ(::GetFocus(), window_->control(MainWindow::kIconGrid)) << "the keyboard goes on in the grid";
+  EXPECT_EQ(::GetFocus(), window_->control(Part::IconGrid)) << "the keyboard goes on in the grid";
 
   // Escape in the search box empties it.
   ::SetFocus(search);
   Key(search, VK_ESCAPE);
   Settle();
-  EXPECT_EQ(Text(MainWindow::kSearch), L"");
+  EXPECT_EQ(Text(Part::Search), L"");
   EXPECT_EQ(static_cast<std::size_t>(ListView_GetItemCount(list)), total);
 
   // The selected type stays selected while the search narrows and widens.
@@ -532,13 +523,11 @@ TEST_F(MainWindowTest, EveryLabelsAccessKeyReachesItsControl) {
   window_->Show();
   struct Case {
     wchar_t key;
-    int control;
+    Part control;
   };
-  for (const Case& c : {Case{L's', MainWindow::kSearch}, Case{L't', MainWindow::kTypeList},
-                        Case{L'i', MainWindow::kIconFile}}) {
+  for (const Case& c : {Case{L's', Part::Search}, Case{L't', Part::TypeList}, Case{L'i', Part::IconFile}}) {
     SCOPED_TRACE(static_cast<char>(c.key));
-    ::SetFocus(
-        window_->control(c.control == MainWindow::kTypeList ? MainWindow::kSearch : MainWindow::kTypeList));
+    ::SetFocus(window_->control(c.control == Part::TypeList ? Part::Search : Part::TypeList));
     ::PostMessageW(::GetFocus(), WM_SYSCHAR, c.key, 1 << 29);
     Pump();
     EXPECT_EQ(::GetFocus(), window_->control(c.control));
@@ -549,7 +538,7 @@ TEST_F(MainWindowTest, TypingInTheListFindsAType) {
   ASSERT_TRUE(window_->OnLoad(false));
   Settle();
   window_->Show();
-  const HWND list = window_->control(MainWindow::kTypeList);
+  const HWND list = window_->control(Part::TypeList);
   ::SetFocus(list);
   // A dot starts a search by extension.
   for (wchar_t c : std::wstring(L".tarrowc")) ::PostMessageW(list, WM_CHAR, c, 1);
@@ -563,11 +552,14 @@ TEST_F(MainWindowTest, ASortedListKeepsTheSelectedTypeAndTheTopRowAcrossRefresh)
   ASSERT_TRUE(window_->OnLoad(false));
   Settle();
   window_->Show();
-  const HWND list = window_->control(MainWindow::kTypeList);
+  // At the design's size, so that the list has rows to scroll.
+  const int dpi = static_cast<int>(DpiOf(window_->hwnd()));
+  SetClientSize(window_->hwnd(), DefaultClientWidth(dpi), DefaultClientHeight(dpi));
+  const HWND list = window_->control(Part::TypeList);
   // Two clicks on the "Extension" header: the list starts sorted by
   // extension, and the second click sorts it the other way round again.
   NMLISTVIEW click{};
-  click.hdr = {list, static_cast<UINT_PTR>(MainWindow::kTypeList), LVN_COLUMNCLICK};
+  click.hdr = {list, static_cast<UINT_PTR>(Part::TypeList), LVN_COLUMNCLICK};
   click.iItem = -1;
   click.iSubItem = 1;
   ::SendMessageW(window_->hwnd(), WM_NOTIFY, click.hdr.idFrom, reinterpret_cast<LPARAM>(&click));
@@ -628,10 +620,10 @@ TEST_F(MainWindowTest, TheListAndTheGridGrowWithTheWindowAndNothingOverlaps) {
   EXPECT_TRUE(::IsWindowVisible(window_->preview().hwnd()));
   EXPECT_EQ(preview.left, 700 - 272);
   EXPECT_EQ(preview.bottom - preview.top, 900);
-  const RECT list = RectIn(window_->control(MainWindow::kTypeList), window_->hwnd());
+  const RECT list = RectIn(window_->control(Part::TypeList), window_->hwnd());
   EXPECT_EQ(list.right - list.left, 297 + 113);
   // Up to 145 + 247 pixels, ending below its last whole row.
-  const HWND listWindow = window_->control(MainWindow::kTypeList);
+  const HWND listWindow = window_->control(Part::TypeList);
   RECT row{}, header{}, inside{};
   ASSERT_TRUE(ListView_GetItemRect(listWindow, 0, &row, LVIR_BOUNDS));
   ::GetWindowRect(ListView_GetHeader(listWindow), &header);
@@ -640,34 +632,34 @@ TEST_F(MainWindowTest, TheListAndTheGridGrowWithTheWindowAndNothingOverlaps) {
   EXPECT_GT(list.bottom - list.top, 145 + 247 - (row.bottom - row.top));
   EXPECT_EQ((inside.bottom - (header.bottom - header.top)) % (row.bottom - row.top), 0)
       << "a row cut in half";
-  const RECT grid = RectIn(window_->control(MainWindow::kIconGrid), window_->hwnd());
+  const RECT grid = RectIn(window_->control(Part::IconGrid), window_->hwnd());
   EXPECT_EQ(grid.top, 240 + 247);
   EXPECT_EQ(grid.right - grid.left, 297 + 113);
   EXPECT_EQ(grid.bottom - grid.top, 87 + 247);
   // Inside the grid's frame and beside its scroll bar, fewer than 10 cells
   // of 585 twips fit.
   RECT cells;
-  ::GetClientRect(window_->control(MainWindow::kIconGrid), &cells);
+  ::GetClientRect(window_->control(Part::IconGrid), &cells);
   EXPECT_LT(cells.right * 15, 10 * 585);
   EXPECT_EQ(window_->iconGrid().metrics().columns, 9);
-  const RECT exit = RectIn(window_->control(MainWindow::kExit), window_->hwnd());
+  const RECT exit = RectIn(window_->control(Part::Exit), window_->hwnd());
   EXPECT_EQ(exit.left, 264 + 113);
   EXPECT_EQ(exit.top, 332 + 494);
 
-  std::vector<int> ids;
-  for (int id = MainWindow::kFirstControl; id < MainWindow::kControlEnd; ++id) ids.push_back(id);
-  for (int a : ids) {
+  std::vector<Part> ids;
+  for (std::size_t part = 0; part < kPartCount; ++part) ids.push_back(static_cast<Part>(part));
+  for (Part a : ids) {
     const RECT ra = RectIn(window_->control(a), window_->hwnd());
-    SCOPED_TRACE(a);
+    SCOPED_TRACE(ControlIdOf(a));
     EXPECT_GE(ra.left, 0);
     EXPECT_GE(ra.top, 0);
     EXPECT_LE(ra.right, client.right);
     EXPECT_LE(ra.bottom, client.bottom);
-    for (int b : ids) {
+    for (Part b : ids) {
       if (b <= a) continue;
       const RECT rb = RectIn(window_->control(b), window_->hwnd());
       RECT overlap;
-      EXPECT_FALSE(::IntersectRect(&overlap, &ra, &rb)) << a << " overlaps " << b;
+      EXPECT_FALSE(::IntersectRect(&overlap, &ra, &rb)) << ControlIdOf(a) << " overlaps " << ControlIdOf(b);
     }
   }
 
@@ -720,7 +712,7 @@ TEST_F(MainWindowTest, ChangesAreMarkedCountedAndSharedUntilApplied) {
   ASSERT_NE(d, std::wstring::npos);
   const std::wstring total = std::to_wstring(window_->types().size());
   EXPECT_EQ(window_->StatusText(), total + L" types, no changes waiting");
-  EXPECT_FALSE(::IsWindowEnabled(window_->control(MainWindow::kApply)));
+  EXPECT_FALSE(::IsWindowEnabled(window_->control(Part::Apply)));
   window_->OnApply();  // nothing to apply: nothing said
   EXPECT_EQ(window_->StatusText(), total + L" types, no changes waiting");
   Settle();
@@ -736,7 +728,7 @@ TEST_F(MainWindowTest, ChangesAreMarkedCountedAndSharedUntilApplied) {
   EXPECT_EQ(RowText(window_->typeList().RowOf(d), 0), L"* Tarrow Type A");
   EXPECT_EQ(RowText(window_->typeList().RowOf(a), 2), shell32 + L",5");
   EXPECT_EQ(window_->StatusText(), total + L" types, 2 changes not applied");
-  EXPECT_TRUE(::IsWindowEnabled(window_->control(MainWindow::kApply)));
+  EXPECT_TRUE(::IsWindowEnabled(window_->control(Part::Apply)));
 
   const std::wstring key = L"Tarrow.TypeA\\DefaultIcon";
   const tarrow::testing::KeptValue kept(key);
@@ -751,7 +743,7 @@ TEST_F(MainWindowTest, ChangesAreMarkedCountedAndSharedUntilApplied) {
   EXPECT_EQ(window_->StatusText(),
             total + L" types, no changes waiting.  2 types for all users. Explorer shows the new icons.");
   EXPECT_EQ(RowText(window_->typeList().RowOf(a), 0), L"Tarrow Type A");
-  EXPECT_FALSE(::IsWindowEnabled(window_->control(MainWindow::kApply)));
+  EXPECT_FALSE(::IsWindowEnabled(window_->control(Part::Apply)));
 }
 
 TEST_F(MainWindowTest, AFileWithoutIconsSaysSoWhereTheGridIs) {
@@ -812,7 +804,7 @@ TEST_F(MainWindowTest, ExitCloseAndRefreshAskBeforeDroppingChanges) {
             tarrow::testing::SystemFile(L"shell32.dll") + L",1");
 }
 
-TEST_F(MainWindowTest, WhileAScanRunsTheButtonsAreDisabledAndApplyIsRefused) {
+TEST_F(MainWindowTest, WhileTheRegistryIsReadTheButtonsAreDisabledAndApplyIsRefused) {
   ASSERT_TRUE(window_->OnLoad(false));
   Settle();
   const auto c = IndexOf(L".tarrowc");
@@ -820,48 +812,25 @@ TEST_F(MainWindowTest, WhileAScanRunsTheButtonsAreDisabledAndApplyIsRefused) {
   window_->SetIconFileText(tarrow::testing::SystemFile(L"shell32.dll"));
   Settle();
   window_->OnIconChosen(2);
-  ASSERT_TRUE(::IsWindowEnabled(window_->control(MainWindow::kApply)));
+  ASSERT_TRUE(::IsWindowEnabled(window_->control(Part::Apply)));
 
-  // A window of the test's own sees the buttons from inside the scan's
-  // yields, and presses Apply there.
-  struct Probe {
-    MainWindow* window;
-    bool ran = false;
-    bool refresh = true, apply = true, restore = true;
-  } probe{window_.get()};
-  static Probe* current = nullptr;
-  current = &probe;
-  RegisterClassOnce(
-      L"TarrowScanProbe",
-      [](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT {
-        if (m == WM_APP && current) {
-          current->ran = true;
-          current->refresh = ::IsWindowEnabled(current->window->control(MainWindow::kRefresh));
-          current->apply = ::IsWindowEnabled(current->window->control(MainWindow::kApply));
-          current->restore = ::IsWindowEnabled(current->window->control(MainWindow::kRestore));
-          ::SendMessageW(current->window->hwnd(), WM_COMMAND, MainWindow::kApply, 0);
-          return 0;
-        }
-        return ::DefWindowProcW(h, m, w, l);
-      },
-      nullptr);
-  const HWND probeWindow = ::CreateWindowExW(0, L"TarrowScanProbe", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                             ::GetModuleHandleW(nullptr), nullptr);
-  ::PostMessageW(probeWindow, WM_APP, 0, 0);
   const std::wstring key = L"Tarrow.TypeC\\DefaultIcon";
   const std::wstring before = RegReadValue(os_->registry, kClassesRoot, key, L"");
-  shell_.answers.push_back(kIdNo);
+  shell_.answers.push_back(kIdNo);  // drop the change
   window_->OnRefresh();
+  ASSERT_TRUE(window_->walking());
+  EXPECT_FALSE(::IsWindowEnabled(window_->control(Part::Refresh)));
+  EXPECT_FALSE(::IsWindowEnabled(window_->control(Part::Apply)));
+  EXPECT_FALSE(::IsWindowEnabled(window_->control(Part::Restore)));
+  EXPECT_TRUE(window_->StatusText().starts_with(L"Reading file types\u2026 ")) << Utf8(window_->StatusText());
+  ::SendMessageW(window_->hwnd(), WM_COMMAND, ControlIdOf(Part::Apply), 0);
+  ::SendMessageW(window_->hwnd(), WM_COMMAND, ControlIdOf(Part::Restore), 0);
+  EXPECT_TRUE(shell_.answers.empty() && shell_.shown.size() == 1) << "a question was asked while reading";
   Settle();
-  ::DestroyWindow(probeWindow);
-  current = nullptr;
-  ASSERT_TRUE(probe.ran) << "the scan never yielded";
-  EXPECT_FALSE(probe.refresh);
-  EXPECT_FALSE(probe.apply);
-  EXPECT_FALSE(probe.restore);
-  EXPECT_EQ(RegReadValue(os_->registry, kClassesRoot, key, L""), before) << "Apply wrote during the scan";
-  EXPECT_TRUE(::IsWindowEnabled(window_->control(MainWindow::kRefresh)));
-  EXPECT_TRUE(::IsWindowEnabled(window_->control(MainWindow::kRestore)));
+  EXPECT_EQ(RegReadValue(os_->registry, kClassesRoot, key, L""), before) << "Apply wrote during the walk";
+  EXPECT_TRUE(::IsWindowEnabled(window_->control(Part::Refresh)));
+  EXPECT_TRUE(::IsWindowEnabled(window_->control(Part::Restore)));
+  EXPECT_EQ(window_->StatusText(), std::to_wstring(window_->types().size()) + L" types, no changes waiting");
 }
 
 TEST_F(MainWindowTest, DeleteInTheListRestoresTheSelectedTypesOriginalIcon) {
@@ -879,9 +848,10 @@ TEST_F(MainWindowTest, DeleteInTheListRestoresTheSelectedTypesOriginalIcon) {
   Settle();
   ASSERT_EQ(RegReadValue(os_->registry, kClassesRoot, key, L""), shell32 + L",1");
 
-  const HWND list = window_->control(MainWindow::kTypeList);
+  const HWND list = window_->control(Part::TypeList);
   ::SendMessageW(list, WM_KEYDOWN, VK_DELETE, 0);
   EXPECT_EQ(tarrow::testing::DefaultValue(key), kept.original()) << "type and bytes as they were";
+  Settle();
   EXPECT_EQ(window_->StatusText(),
             std::to_wstring(window_->types().size()) + L" types, no changes waiting.  1 icon restored.");
   EXPECT_TRUE(shell_.shown.empty()) << "success needs no message box";
@@ -913,14 +883,14 @@ TEST_F(MainWindowTest, AnotherFileClearsTheFrameSoSpaceAssignsNothingUnpicked) {
   Settle();
   EXPECT_EQ(window_->iconGrid().framed(), 0);
   EXPECT_EQ(window_->picker().framedCell, 0);
-  ::SendMessageW(window_->control(MainWindow::kIconGrid), WM_KEYDOWN, VK_SPACE, 0);
+  ::SendMessageW(window_->control(Part::IconGrid), WM_KEYDOWN, VK_SPACE, 0);
   EXPECT_FALSE(IsChanged(window_->types()[c])) << "Space gave an icon nobody picked";
 }
 
 TEST_F(MainWindowTest, ADoubleClickEndingOutsideTheGridCostsNoClick) {
   window_->SetIconFileText(tarrow::testing::SystemFile(L"shell32.dll"));
   Settle();
-  const HWND grid = window_->control(MainWindow::kIconGrid);
+  const HWND grid = window_->control(Part::IconGrid);
   // Cell 1 at (20, 20), cell 3 at (98, 20), at 96 DPI or more.
   const int scale = static_cast<int>(DpiOf(grid));
   const LPARAM cell1 = MAKELPARAM(20 * scale / 96, 20 * scale / 96);
@@ -938,7 +908,7 @@ TEST_F(MainWindowTest, AfterRefreshTheFocusIsWhereItWas) {
   ASSERT_TRUE(window_->OnLoad(false));
   Settle();
   window_->Show();
-  const HWND refresh = window_->control(MainWindow::kRefresh);
+  const HWND refresh = window_->control(Part::Refresh);
   ::SetFocus(refresh);
   ASSERT_EQ(::GetFocus(), refresh);
   window_->OnRefresh();
@@ -949,7 +919,7 @@ TEST_F(MainWindowTest, AfterRefreshTheFocusIsWhereItWas) {
 TEST_F(MainWindowTest, AWheelNotchTowardsTheUserShowsTheNextRow) {
   window_->SetIconFileText(tarrow::testing::SystemFile(L"shell32.dll"));
   Settle();
-  const HWND grid = window_->control(MainWindow::kIconGrid);
+  const HWND grid = window_->control(Part::IconGrid);
   ::SendMessageW(grid, WM_MOUSEWHEEL, MAKEWPARAM(0, -WHEEL_DELTA), 0);
   EXPECT_EQ(window_->iconGrid().scrollValue(), 615);
   ::SendMessageW(grid, WM_MOUSEWHEEL, MAKEWPARAM(0, -WHEEL_DELTA), 0);
@@ -962,7 +932,7 @@ TEST_F(MainWindowTest, TheScrollBarStepsByRowsAndPagesWithAThumbForTheView) {
   window_->SetIconFileText(tarrow::testing::SystemFile(L"shell32.dll"));
   Settle();
   // The grid's own scroll bar, which tells the grid itself.
-  const HWND grid = window_->control(MainWindow::kIconGrid);
+  const HWND grid = window_->control(Part::IconGrid);
   SCROLLINFO si{sizeof si, SIF_ALL, 0, 0, 0, 0, 0};
   ::GetScrollInfo(grid, SB_VERT, &si);
   EXPECT_EQ(si.nPage, 1245u) << "the view's 1,245 twips";

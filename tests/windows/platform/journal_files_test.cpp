@@ -117,13 +117,13 @@ TEST(Win32Files, AWriteToAFullDiskReportsFailure) {
 TEST_F(JournalOnDisk, SavedAndLoadedOverRealFiles) {
   FolderShell shell(folder_);
   Os os{win32::RealOs().registry, files_, shell};
-  ASSERT_TRUE(SaveJournal(os, Entries()));
-  const auto load = LoadJournal(os);
+  ASSERT_TRUE(SaveRecord(os, RecordScope::User, Entries()));
+  const auto load = LoadRecord(os, RecordScope::User);
   EXPECT_EQ(load.state, JournalState::Intact);
   EXPECT_EQ(load.entries, Entries());
   EXPECT_FALSE(files_.Exists(JournalPath(shell) + L".tmp"));
-  ASSERT_TRUE(SaveJournal(os, {}));
-  EXPECT_EQ(LoadJournal(os).state, JournalState::Missing);
+  ASSERT_TRUE(SaveRecord(os, RecordScope::User, {}));
+  EXPECT_EQ(LoadRecord(os, RecordScope::User).state, JournalState::Intact);
 }
 
 TEST_F(JournalOnDisk, AJournalThatMeetsAFullDiskLeavesTheOldOneAndNoTemporaryFile) {
@@ -131,15 +131,15 @@ TEST_F(JournalOnDisk, AJournalThatMeetsAFullDiskLeavesTheOldOneAndNoTemporaryFil
   FolderShell shell(folder_);
   Os real{win32::RealOs().registry, files_, shell};
   const std::vector<JournalEntry> old = {Entries()[0]};
-  ASSERT_TRUE(SaveJournal(real, old));
+  ASSERT_TRUE(SaveRecord(real, RecordScope::User, old));
   const auto before = FileBytes(JournalPath(shell));
   ASSERT_TRUE(before);
 
   Os full{win32::RealOs().registry, fullDisk_, shell};
-  EXPECT_FALSE(SaveJournal(full, Entries()));
+  EXPECT_FALSE(SaveRecord(full, RecordScope::User, Entries()));
   EXPECT_EQ(FileBytes(JournalPath(shell)), before);
   EXPECT_FALSE(files_.Exists(JournalPath(shell) + L".tmp"));
-  EXPECT_EQ(LoadJournal(real).entries, old);
+  EXPECT_EQ(LoadRecord(real, RecordScope::User).entries, old);
 }
 
 TEST_F(JournalOnDisk, ASnapshotThatMeetsAFullDiskLeavesNoFile) {

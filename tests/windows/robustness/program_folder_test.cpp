@@ -37,9 +37,9 @@ TEST(ProgramFolder, DefaultsAreWrittenAndReadBackBesideAProgramAtALongNonAsciiPa
   // A change applied, then every original restored from that file.
   const std::wstring shell32 = SystemFile(L"shell32.dll");
   ASSERT_NO_FATAL_FAILURE(tarrow.AssignIcon(L".tarrowb", shell32, 4));
-  tarrow.Click(MainWindow::kApply);
+  tarrow.Click(Part::Apply);
   ASSERT_EQ(DefaultText(typeB.key()), shell32 + L",3");
-  tarrow.PostClick(MainWindow::kRestore);
+  tarrow.PostClick(Part::Restore);
   ASSERT_NO_FATAL_FAILURE(Answer(tarrow.WaitForDialog(), IDYES));
   EXPECT_TRUE(WaitUntil(
       [&] { return DefaultValue(typeB.key()) == typeB.original() && ::IsWindowVisible(tarrow.window()); },

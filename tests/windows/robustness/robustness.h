@@ -133,7 +133,7 @@ class WindowTest : public ::testing::Test {
   }
   // The picture the list shows for the item.
   std::vector<DWORD> PictureOf(const TypeItem& item) const {
-    const HIMAGELIST list = ListView_GetImageList(window_->control(app::MainWindow::kTypeList), LVSIL_SMALL);
+    const HIMAGELIST list = ListView_GetImageList(window_->control(Part::TypeList), LVSIL_SMALL);
     return PictureBits(list, window_->images().IndexOf(item.picture));
   }
 

@@ -67,8 +67,8 @@ class Soak : public WindowTest {
   Usage Measure() const {
     Usage usage;
     usage.icons = win32::Win32Shell::LiveIcons();
-    usage.listPictures = ::ImageList_GetImageCount(
-        ListView_GetImageList(window_->control(app::MainWindow::kTypeList), LVSIL_SMALL));
+    usage.listPictures =
+        ::ImageList_GetImageCount(ListView_GetImageList(window_->control(Part::TypeList), LVSIL_SMALL));
     usage.gridCells = static_cast<std::size_t>(window_->iconGrid().count());
     usage.gridPictures = window_->iconGrid().picturesHeld();
     usage.handles = KernelHandles();
@@ -94,7 +94,10 @@ TEST_F(Soak, TwoHundredRefreshesAndGridBuildsLeaveNothingBehind) {
     // Every other round scans again and opens a file while the list's icons
     // are still coming, and each round opens another file while the first's
     // are: what is dropped half-way must leave nothing behind either.
-    if (i % 2) window_->OnRefresh();
+    if (i % 2) {
+      PumpUntil([&] { return !window_->walking(); });
+      window_->OnRefresh();
+    }
     window_->SetIconFileText(files[(i + 1) % 2]);
     window_->SetIconFileText(files[i % 2]);
     Settle();

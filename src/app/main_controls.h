@@ -1,0 +1,39 @@
+// The main window's controls as its design lists them (picker/window_layout.h):
+// created in tab order, each with the identifier of its part, placed for a
+// client area and given the program's fonts. The list and the grid are
+// views of their own; they are created and placed here with the others. The
+// grid's part and its scroll bar's make one box: the grid owns its bar.
+#pragma once
+
+#include <windows.h>
+
+#include <array>
+
+#include "app/fonts.h"
+#include "app/icon_grid.h"
+#include "app/icon_preview.h"
+#include "app/type_list_view.h"
+#include "picker/window_layout.h"
+
+namespace tarrow::app {
+
+class MainControls {
+ public:
+  MainControls(TypeListView& list, IconGrid& grid, IconPreview& preview)
+      : list_(list), grid_(grid), preview_(preview) {}
+
+  void Create(HWND parent);
+  HWND operator[](Part part) const { return controls_[static_cast<std::size_t>(part)]; }
+  // Lays every control out for the parent's client area at `dpi`, and has
+  // each painted again there.
+  void Place(HWND parent, UINT dpi);
+  void SetFonts(const UiFonts& fonts);
+
+ private:
+  TypeListView& list_;
+  IconGrid& grid_;
+  IconPreview& preview_;
+  std::array<HWND, kPartCount> controls_{};
+};
+
+}  // namespace tarrow::app
