@@ -4,13 +4,32 @@
 #include "catalog/scan.h"
 
 namespace tarrow::app {
+namespace {
+
+constexpr wchar_t kClassName[] = L"TarrowListIconFeed";
+constexpr UINT kIconsDone = WM_APP + 1;
+constexpr UINT_PTR kDeliveryTimer = 1;
+
+}  // namespace
 
 ListIconFeed::ListIconFeed(Shell& shell, ImageStore& images, ListIconFeedListener& listener)
     : shell_(shell),
       listener_(listener),
       source_(shell),
-      loader_(source_, [this] { delivery_.Wake(); }),
-      pictures_(images, loader_) {}
+      feed_(source_, kIconsDone, kDeliveryTimer),
+      pictures_(images, feed_.loader()) {}
+
+ListIconFeed::~ListIconFeed() {
+  Stop();
+}
+
+bool ListIconFeed::Create() {
+  RegisterClassOnce(kClassName, &Proc, nullptr);
+  ::CreateWindowExW(0, kClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, ::GetModuleHandleW(nullptr),
+                    this);
+  if (hwnd_) feed_.Attach(hwnd_);
+  return hwnd_ != nullptr;
+}
 
 void ListIconFeed::RequestMissing(int sizePx) {
   pictures_.RequestMissing(sizePx, SystemStandInIcon(shell_));
@@ -18,12 +37,17 @@ void ListIconFeed::RequestMissing(int sizePx) {
 
 void ListIconFeed::Stop() {
   pictures_.Cancel();
-  loader_.Stop();
-  delivery_.Close();
+  feed_.Detach();
+  feed_.loader().Stop();
+  if (hwnd_) ::DestroyWindow(hwnd_);
 }
 
-void ListIconFeed::TakeSlice() {
-  if (pictures_.TakeDone(kIconsPerSlice)) listener_.OnListPicturesArrived();
+LRESULT ListIconFeed::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+  if (feed_.HandleMessage(msg, wp, [this] {
+        if (pictures_.TakeDone(kIconsPerSlice)) listener_.OnListPicturesArrived();
+      }))
+    return 0;
+  return Default(msg, wp, lp);
 }
 
 }  // namespace tarrow::app

@@ -1,12 +1,16 @@
 // The type list's icons: drawn on a loader's worker thread and given to the
 // list's pictures a slice at a time on the window's thread, the rows on
-// screen first.
+// screen first. The icons come through an IconFeed to a message-only window
+// of the feed's own, so that no other window routes its messages.
 #pragma once
+
+#include <windows.h>
 
 #include <string>
 #include <vector>
 
-#include "app/delivery.h"
+#include "app/icon_feed.h"
+#include "app/window.h"
 #include "catalog/icon_loader.h"
 #include "catalog/list_pictures.h"
 
@@ -19,10 +23,14 @@ class ListIconFeedListener {
   virtual void OnListPicturesArrived() = 0;
 };
 
-class ListIconFeed : private Delivery::Source {
+class ListIconFeed : public Window<ListIconFeed> {
  public:
   ListIconFeed(Shell& shell, ImageStore& images, ListIconFeedListener& listener);
-  bool Create() { return delivery_.Create(); }
+  ~ListIconFeed();
+  ListIconFeed(const ListIconFeed&) = delete;
+  ListIconFeed& operator=(const ListIconFeed&) = delete;
+
+  bool Create();
   // Asks for the picture of every key of the store without one, at `sizePx`.
   void RequestMissing(int sizePx);
   // The keys of rows on screen: their icons go first.
@@ -34,15 +42,13 @@ class ListIconFeed : private Delivery::Source {
   bool loading() const { return pictures_.loading(); }
 
  private:
-  bool hasResults() const override { return loader_.hasResults(); }
-  bool idle() const override { return loader_.idle(); }
-  void TakeSlice() override;
+  friend class Window<ListIconFeed>;
+  LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
 
   Shell& shell_;
   ListIconFeedListener& listener_;
   ShellIconSource source_;
-  Delivery delivery_{*this};
-  IconLoader loader_;  // after the delivery it wakes
+  IconFeed feed_;
   ListPictures pictures_;
 };
 
