@@ -170,8 +170,8 @@ void MainWindow::OnWalkEnded() {
   // Told only now, over the rebuilt list, whose walk takes a new snapshot
   // when there was none.
   const RestoreOutcome outcome = *std::exchange(restored_, std::nullopt);
-  shellCheck_.Start(IconsOfProgIds(os_.shell, types_, std::exchange(restoredClasses_, {})), lastOutcome_, hwnd_,
-                    kShellChecked);
+  shellCheck_.Start(IconsOfProgIds(os_.shell, types_, std::exchange(restoredClasses_, {})), lastOutcome_,
+                    hwnd_, kShellChecked);
   std::wstring message = RestoreMessage(os_, outcome);
   if (outcome.snapshot == SnapshotState::Missing && snapshotTaken)
     message +=
@@ -232,7 +232,7 @@ void MainWindow::OnSearchChanged() {
 void MainWindow::OnTypeActivated(bool byKeyboard) {
   const auto selected = SelectedItem();
   if (!selected) return;
-  if (const auto file = IconFileOfSelectedType(os_.shell, picker_, types_, selected, IconFileText())) {
+  if (const auto file = IconFileOfSelectedType(os_.shell, types_, selected, IconFileText())) {
     SetIconFileText(*file);
     ::SendMessageW(control(Part::IconFile), EM_SETSEL, 0, -1);
     grid_.SetScrollValue(0);
@@ -244,10 +244,6 @@ void MainWindow::OnTypeActivated(bool byKeyboard) {
     grid_.Frame(static_cast<std::int64_t>(shown.index) + 1);
   // From the keyboard the work goes on in the grid.
   if (byKeyboard && (grid_.count() > 0 || grid_.loading())) ::SetFocus(grid_.hwnd());
-}
-
-void MainWindow::OnTypeClicked() {
-  NoteItemClick(picker_);
 }
 
 std::wstring MainWindow::IconFileText() const {

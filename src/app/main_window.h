@@ -67,7 +67,6 @@ class MainWindow : public Window<MainWindow>,
   void OnIconFileChanged();
   void OnSearchChanged();
   void OnTypeActivated(bool byKeyboard = false) override;
-  void OnTypeClicked() override;
   void OnIconFramed(std::int64_t cell) override;
   void OnIconsCounted(std::int64_t count) override;
 

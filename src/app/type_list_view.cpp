@@ -368,9 +368,6 @@ LRESULT TypeListView::OnNotify(const NMHDR& header) {
     case NM_RETURN:
       listener_.OnTypeActivated(true);
       return 0;
-    case NM_CLICK:
-      if (reinterpret_cast<const NMITEMACTIVATE&>(header).iItem >= 0) listener_.OnTypeClicked();
-      return 0;
     case LVN_KEYDOWN:
       if (reinterpret_cast<const NMLVKEYDOWN&>(header).wVKey == VK_DELETE) listener_.OnRestoreOriginalIcon();
       return 0;

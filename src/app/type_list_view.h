@@ -24,7 +24,7 @@ class TypeListListener {
   virtual ~TypeListListener() = default;
   // Enter or a double-click on a type: its icons in the grid.
   virtual void OnTypeActivated(bool byKeyboard) = 0;
-  virtual void OnTypeClicked() = 0;
+
   // "Restore original icon", from the context menu or Delete.
   virtual void OnRestoreOriginalIcon() = 0;
   virtual bool CanRestoreOriginalIcon() const = 0;

@@ -71,7 +71,6 @@ LayerRead ReadOpenLayer(Registry& reg, RegKey key, ClassLayer layer, const std::
 
 constexpr wchar_t kApplicationsPrefix[] = L"Applications\\";
 
-
 // The program file a command starts: the quoted text, or the text up to the
 // program's own file name (an unquoted path may hold blanks), or up to the
 // first blank.

@@ -181,49 +181,4 @@ std::wstring UnappliedChangesQuestion(std::size_t pending, LeavingBy leaving) {
   return text + L"\r\n\r\nYes applies them, No drops them, Cancel goes back.";
 }
 
-namespace {
-
-bool SameProgId(const TypeItem& a, const TypeItem& b) {
-  return CompareFolded(a.progId, b.progId) == 0;
-}
-
-}  // namespace
-
-void ShareAssignment(TypeList& types, std::size_t index, const std::wstring& previousPicture,
-                     StoredPictures& pictures) {
-  if (index >= types.size()) return;
-  const TypeItem assigned = types[index];
-  for (std::size_t i = 0; i < types.size(); ++i) {
-    TypeItem& item = types[i];
-    if (!SameProgId(item, assigned)) continue;
-    // The picture from before the first assignment is the stored icon's.
-    auto& swap =
-        pictures.try_emplace(item.extension, PictureSwap{i == index ? previousPicture : item.picture, {}})
-            .first->second;
-    swap.pending = assigned.picture;
-    item.pending = assigned.pending;
-    item.picture = assigned.picture;
-  }
-}
-
-void SettleApply(TypeList& types, const std::vector<std::wstring>& failedProgIds, StoredPictures& pictures) {
-  for (auto& item : types) {
-    if (!item.pending) continue;
-    const bool failed =
-        std::any_of(failedProgIds.begin(), failedProgIds.end(),
-                    [&](const std::wstring& progId) { return CompareFolded(progId, item.progId) == 0; });
-    const auto swap = pictures.find(item.extension);
-    if (failed) {
-      // Still waiting, but the system shows the old icon: so does the list.
-      if (swap != pictures.end()) item.picture = swap->second.stored;
-    } else {
-      item.location = *std::exchange(item.pending, std::nullopt);
-      if (swap != pictures.end()) {
-        item.picture = swap->second.pending;
-        pictures.erase(swap);
-      }
-    }
-  }
-}
-
 }  // namespace tarrow

@@ -82,24 +82,6 @@ std::optional<std::size_t> PositionOfExtension(const TypeList& types, const std:
 // marks them (two extensions of one ProgID are two).
 std::size_t CountPendingTypes(const TypeList& types);
 
-// The pictures of a type with a change waiting: the stored icon's, shown
-// again when Apply fails, and the pending one's. By extension.
-struct PictureSwap {
-  std::wstring stored, pending;
-};
-using StoredPictures = std::unordered_map<std::wstring, PictureSwap>;
-
-// After `types[index]` was given a pending location and picture (it showed
-// `previousPicture` before): every type with the same ProgID gets them too,
-// as they share one DefaultIcon key.
-void ShareAssignment(TypeList& types, std::size_t index, const std::wstring& previousPicture,
-                     StoredPictures& pictures);
-
-// After an Apply: types whose ProgID was written hold their pending location
-// as stored now; those whose write failed stay pending and show the stored
-// icon's picture again, as the system still does.
-void SettleApply(TypeList& types, const std::vector<std::wstring>& failedProgIds, StoredPictures& pictures);
-
 // "1,234": thousands grouped as the list's count and status line show them.
 std::wstring GroupThousands(std::size_t number);
 

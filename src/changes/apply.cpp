@@ -34,14 +34,15 @@ ClassLayer TargetLayer(Registry& registry, TypeResolver& resolver, const std::ws
   const bool machineWins =
       winning ? winning->layer == ClassLayer::Machine
               : !RegKeyExists(registry, kCurrentUser, path) && RegKeyExists(registry, kLocalMachine, path);
-  if (machineWins && ScopedKey(registry, kLocalMachine, path, RegAccess::SetValue)) return ClassLayer::Machine;
+  if (machineWins && ScopedKey(registry, kLocalMachine, path, RegAccess::SetValue))
+    return ClassLayer::Machine;
   // A per-user value wins over the machine's for this user, and the user's
   // layer is theirs to write: the change shows without administrator rights.
   return ClassLayer::User;
 }
 
-Status SetIconValue(Registry& registry, ClassLayer layer, const std::wstring& progId, const StoredValue& value,
-                    bool createUserKeys) {
+Status SetIconValue(Registry& registry, ClassLayer layer, const std::wstring& progId,
+                    const StoredValue& value, bool createUserKeys) {
   ScopedKey key(registry);
   if (layer == ClassLayer::User && createUserKeys) {
     key.Create(kCurrentUser, DefaultIconPath(progId));
@@ -102,16 +103,18 @@ std::wstring FailureMessage(const std::vector<WriteFailure>& failures, ChangeKin
     }
   }
   if (denied) {
-    text += L"\r\n\r\nWindows refused access to the registry. Icons of types registered for all users "
-            L"need Tarrow to run as administrator.";
+    text +=
+        L"\r\n\r\nWindows refused access to the registry. Icons of types registered for all users "
+        L"need Tarrow to run as administrator.";
   }
   if (missing) {
     text += L"\r\n\r\nA type's registration changed while Tarrow was working; press Refresh and try again.";
   }
   if (gone) text += L"\r\n\r\nA type is no longer registered on this computer; press Refresh.";
   if (unrecordable) {
-    text += L"\r\n\r\nA type's icon value is not text or could not be read, so its original could not "
-            L"be recorded; Tarrow leaves such a value as it is.";
+    text +=
+        L"\r\n\r\nA type's icon value is not text or could not be read, so its original could not "
+        L"be recorded; Tarrow leaves such a value as it is.";
   }
   for (const Status status : others) {
     text += L"\r\n\r\nWindows reported error " + std::to_wstring(status) + L".";
@@ -197,7 +200,8 @@ ApplyOutcome WriteIcons(Os& os, const std::vector<IconWrite>& writes) {
     return outcome;
   }
   for (const Planned& planned : plan) {
-    const Status status = SetIconValue(os.registry, planned.layer, planned.write->progId, planned.value, true);
+    const Status status =
+        SetIconValue(os.registry, planned.layer, planned.write->progId, planned.value, true);
     if (status == kSuccess) {
       ++outcome.written;
       ++(planned.layer == ClassLayer::User ? outcome.forUser : outcome.forAll);
@@ -239,7 +243,7 @@ std::wstring ApplySummary(const ApplyOutcome& outcome) {
   if (outcome.forUser > 0) text += types(outcome.forUser) + L" changed for you only";
   if (outcome.forAll > 0) text += (text.empty() ? L"" : L", ") + types(outcome.forAll) + L" for all users";
   if (outcome.restored > 0)
-    text += (text.empty() ? L"" : L", ") + types(outcome.restored) + L" given their original icon back";
+    text += (text.empty() ? L"" : L", ") + types(outcome.restored) + L" back to the original icon";
   if (text.empty()) text = L"Nothing was changed";
   if (!outcome.failures.empty()) text += L"; " + types(outcome.failures.size()) + L" failed";
   return text + L".";

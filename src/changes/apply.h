@@ -75,8 +75,8 @@ ClassLayer TargetLayer(Registry& registry, TypeResolver& resolver, const std::ws
 // Writes the default value of progId's DefaultIcon key in the layer. Only
 // with `createUserKeys` does a per-user key that is missing get created;
 // a machine key never is.
-Status SetIconValue(Registry& registry, ClassLayer layer, const std::wstring& progId, const StoredValue& value,
-                    bool createUserKeys);
+Status SetIconValue(Registry& registry, ClassLayer layer, const std::wstring& progId,
+                    const StoredValue& value, bool createUserKeys);
 
 // Writes each location where it takes effect, in order, after recording the
 // original and the value about to be written of each, under the lock. A

@@ -108,6 +108,8 @@ ApplyOutcome ChangeModel::Write() {
   std::set<std::wstring> failed;
   for (const WriteFailure& failure : outcome.failures) failed.insert(os_.shell.LowerCase(failure.progId));
   const bool nothingDone = outcome.busy || outcome.journalFailed;
+  // Counted as the list shows them: two extensions of one ProgID are two.
+  if (!nothingDone) outcome.written = outcome.forUser = outcome.forAll = outcome.restored = 0;
   TypeResolver resolver(os_.registry, os_.shell);
   for (TypeItem& item : types_) {
     if (!IsChanged(item)) continue;
@@ -120,6 +122,12 @@ ApplyOutcome ChangeModel::Write() {
     const auto stored = resolver.ReadMerged(item.progId + L"\\DefaultIcon");
     item.location = stored ? stored->text : std::wstring();
     if (stored) item.layer = stored->layer;
+    if (item.pendingOriginal) {
+      ++outcome.restored;
+    } else {
+      ++outcome.written;
+      ++(item.layer == ClassLayer::User ? outcome.forUser : outcome.forAll);
+    }
     item.pending.reset();
     item.pendingOriginal = false;
     if (swap != swaps_.end()) {
@@ -186,8 +194,9 @@ std::optional<std::wstring> ChangeStatus::OriginalLocation(const TypeItem& item)
     value.reset();
     if (entry->valueExisted) value = StoredText(entry->bytes);
   }
-  const auto& shown = layers[static_cast<int>(ClassLayer::User)] ? layers[static_cast<int>(ClassLayer::User)]
-                                                                 : layers[static_cast<int>(ClassLayer::Machine)];
+  const auto& shown = layers[static_cast<int>(ClassLayer::User)]
+                          ? layers[static_cast<int>(ClassLayer::User)]
+                          : layers[static_cast<int>(ClassLayer::Machine)];
   return shown.value_or(std::wstring());
 }
 

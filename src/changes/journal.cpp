@@ -2,10 +2,9 @@
 
 #include <array>
 #include <climits>
+#include <cstring>
 #include <set>
 #include <utility>
-
-#include <cstring>
 
 #include "changes/apply.h"
 #include "platform/files.h"

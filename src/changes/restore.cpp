@@ -182,8 +182,8 @@ RestoreOutcome RestoreOriginals(Os& os, const TypeList& listed,
     const RecordScope scope = ScopeOf(layer);
     const auto original = ReadOriginal(os.registry, layer, line.progId);
     if (!original || !records.Usable(scope) || (scope == RecordScope::Machine && !os.shell.IsElevated())) {
-      outcome.failures.push_back({line.progId, names.Of(line.progId),
-                                  original ? kErrorAccessDenied : kUnrecordable});
+      outcome.failures.push_back(
+          {line.progId, names.Of(line.progId), original ? kErrorAccessDenied : kUnrecordable});
       continue;
     }
     // On record first, as a change whose original is the line: should the
@@ -282,11 +282,12 @@ std::wstring RestoreSummary(const RestoreOutcome& outcome) {
 
 bool RestoreFell(const RestoreOutcome& outcome) {
   const auto bad = [](JournalState state) {
-    return state == JournalState::Damaged || state == JournalState::Unreadable || state == JournalState::Untrusted;
+    return state == JournalState::Damaged || state == JournalState::Unreadable ||
+           state == JournalState::Untrusted;
   };
-  return outcome.busy || !outcome.failures.empty() || outcome.refusedEntries > 0 || outcome.journalSaveFailed ||
-         bad(outcome.userRecord) || bad(outcome.machineRecord) || outcome.snapshotDamaged ||
-         outcome.snapshot == SnapshotState::Unreadable ||
+  return outcome.busy || !outcome.failures.empty() || outcome.refusedEntries > 0 ||
+         outcome.journalSaveFailed || bad(outcome.userRecord) || bad(outcome.machineRecord) ||
+         outcome.snapshotDamaged || outcome.snapshot == SnapshotState::Unreadable ||
          !outcome.unusableLines.empty();
 }
 

@@ -27,7 +27,7 @@ struct RestoreOutcome {
   // Machine entries that older versions kept in the user's record, which a
   // process with administrator rights does not use.
   std::size_t refusedEntries = 0;
-  bool journalSaveFailed = false;  // restored, but the record still lists what was put back
+  bool journalSaveFailed = false;   // restored, but the record still lists what was put back
   bool recordsHeldChanges = false;  // either record held an entry: Defaults.dat is not all there is
   SnapshotState snapshot = SnapshotState::Missing;
   bool snapshotDamaged = false;

@@ -170,7 +170,8 @@ int RunSet(CommandContext& context, const std::vector<std::wstring>& extensions,
     if (changes.Assign(index, location)) {
       assigned.push_back(index);
     } else if (!IsChanged(listed[index])) {
-      WriteLine(context.out, TypeName(listed[index]) + L": " + location + L" (already its icon; nothing to change)");
+      WriteLine(context.out,
+                TypeName(listed[index]) + L": " + location + L" (already its icon; nothing to change)");
     }
   }
   const std::vector<WrittenIcon> pending = PendingIcons(listed);
@@ -179,7 +180,8 @@ int RunSet(CommandContext& context, const std::vector<std::wstring>& extensions,
     const TypeItem& item = listed[index];
     if (IsChanged(item)) continue;  // failed: named in the message below
     WriteLine(context.out, TypeName(item) + L": " + location + L" (" +
-                               (item.layer == ClassLayer::User ? L"for this user only" : L"for all users") + L")");
+                               (item.layer == ClassLayer::User ? L"for this user only" : L"for all users") +
+                               L")");
   }
   if (const std::wstring message = ApplyMessage(context.os.shell, outcome); !message.empty()) {
     WriteMessage(context.err, message);
@@ -238,7 +240,8 @@ int RunExport(CommandContext& context, const std::wstring& file) {
       // Only a value Tarrow's change still holds is Tarrow's to carry elsewhere.
       const auto now = ReadOriginal(context.os.registry, entry.layer, entry.progId);
       if (entry.settled || !now || !HoldsWritten(entry, *now)) continue;
-      const wchar_t* root = entry.layer == ClassLayer::User ? L"HKEY_CURRENT_USER\\" : L"HKEY_LOCAL_MACHINE\\";
+      const wchar_t* root =
+          entry.layer == ClassLayer::User ? L"HKEY_CURRENT_USER\\" : L"HKEY_LOCAL_MACHINE\\";
       values.push_back({root + DefaultIconPath(entry.progId), L"", now->type, StoredText(now->bytes)});
       classes.push_back(entry.progId);
     }

@@ -18,8 +18,7 @@ inline constexpr wchar_t kBrowseTitle[] = L"Get Icons From";
 // The picker's state. A grid build clears the frame (cell k of another file
 // is another icon); neither is reset by a scan.
 struct PickerState {
-  std::int64_t framedCell = 0;     // from 1; 0 while no cell is framed
-  std::int64_t ChangeCounter = 0;  // only grows, so every "Change" key is new
+  std::int64_t framedCell = 0;  // from 1; 0 while no cell is framed
 };
 
 // Which cell loses its frame and which gets it. `cleared` may name a cell a
@@ -32,25 +31,14 @@ struct FrameMove {
 // The grid framed cell `index`.
 FrameMove FrameCell(PickerState& state, std::int64_t index);
 
-// An icon was chosen in the grid: gives the selected type icon `cell` - 1 of the file named
-// by `filename`, as a new "Change" picture of `iconSizePx` pixels and a new
-// pending location. Nothing is written to the registry. False, changing nothing, when there
-// is no selected type or the icon cannot be extracted.
-bool AssignIcon(Shell& shell, PickerState& state, TypeList& types, ImageStore& images,
-                std::optional<std::size_t> selected, const std::wstring& filename, std::int64_t cell,
-                int iconSizePx);
-
 // A type was opened (Enter or a double-click): the text for the icon file
 // box, the selected type's icon file in lower case; nullopt when there is
 // nothing to load (no selected type, or its icon file is already the box's
 // text). The window then selects the whole text and scrolls the grid to the
 // top.
-std::optional<std::wstring> IconFileOfSelectedType(Shell& shell, PickerState& state, const TypeList& types,
+std::optional<std::wstring> IconFileOfSelectedType(Shell& shell, const TypeList& types,
                                                    std::optional<std::size_t> selected,
                                                    const std::wstring& filename);
-
-// A type was clicked in the list.
-void NoteItemClick(PickerState& state);
 
 // The folder the open-file dialog starts in: the system directory.
 std::wstring StartFolder(Shell& shell);

@@ -64,7 +64,6 @@ Status ScopedKey::Create(RegKey root, const std::wstring& path, bool* created) {
   return status_;
 }
 
-
 Status RegWriteOpenValue(Registry& reg, RegKey key, const std::wstring& name, std::uint32_t type,
                          const RegValue& value) {
   if (IsText(type)) {

@@ -36,7 +36,8 @@ class Sequence {
     for (int i = 0; i < kClasses; ++i) {
       const std::wstring progId = L"P" + std::to_wstring(i);
       os.registry.SetText(kLocalMachine, ClassPath(progId), L"", L"Type " + progId);
-      if (Chance(80)) os.registry.SetText(kLocalMachine, DefaultIconPath(progId), L"", Location(), kRegExpandSz);
+      if (Chance(80))
+        os.registry.SetText(kLocalMachine, DefaultIconPath(progId), L"", Location(), kRegExpandSz);
       if (Chance(30)) os.registry.SetText(kCurrentUser, DefaultIconPath(progId), L"", Location());
       // A machine key a standard user may not write.
       if (Chance(30)) os.registry.SetReadOnly(kLocalMachine, DefaultIconPath(progId));
@@ -113,7 +114,8 @@ TEST(ChangeSequenceTest, RestoringGivesBackExactlyWhatTarrowWroteAndLeavesOthers
         case 3: {
           log += L"restore-one ";
           const std::wstring progId = seq.ProgId();
-          survived = Survives(os, [&] { RestoreOriginals(os.os, TypeList{}, std::set<std::wstring>{progId}); });
+          survived =
+              Survives(os, [&] { RestoreOriginals(os.os, TypeList{}, std::set<std::wstring>{progId}); });
           break;
         }
         case 4: {  // another program's write, in either layer
@@ -139,7 +141,8 @@ TEST(ChangeSequenceTest, RestoringGivesBackExactlyWhatTarrowWroteAndLeavesOthers
           log += L"ask-original ";
           TypeList types = ListTypes(os.os);
           ChangeModel changes(os.os, types);
-          if (!types.empty() && changes.AskOriginal(static_cast<std::size_t>(seq.Below(static_cast<int>(types.size())))))
+          if (!types.empty() &&
+              changes.AskOriginal(static_cast<std::size_t>(seq.Below(static_cast<int>(types.size())))))
             survived = Survives(os, [&] { changes.Write(); });
           break;
         }

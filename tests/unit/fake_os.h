@@ -50,7 +50,7 @@ class FakeRegistry : public Registry {
   struct Node {
     std::wstring name;
     bool readOnly = false;
-    bool protectedKey = false;  // only administrators can change it
+    bool protectedKey = false;                    // only administrators can change it
     std::vector<std::unique_ptr<Node>> children;  // in creation order
     std::vector<std::pair<std::wstring, StoredValue>> values;
     // The child of that name, found case-insensitively; null when none. An

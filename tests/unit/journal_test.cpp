@@ -301,8 +301,9 @@ TEST_F(JournalFileTest, AWriteThatFailsLeavesTheOldJournalAsItWasAndNoTemporaryF
 
 TEST_F(JournalFileTest, WhatCannotBeWrittenWhollyIsNotWrittenAtAll) {
   EXPECT_FALSE(SaveRecord(fake_.os, RecordScope::User, {Value(ClassLayer::User, L"a\\b", kRegSz, {})}));
-  EXPECT_FALSE(SaveRecord(fake_.os, RecordScope::User, {Value(ClassLayer::User, L"txtfile", kRegSz, {}),
-                                      NoValue(ClassLayer::User, L"TxtFile", true, true)}));
+  EXPECT_FALSE(SaveRecord(
+      fake_.os, RecordScope::User,
+      {Value(ClassLayer::User, L"txtfile", kRegSz, {}), NoValue(ClassLayer::User, L"TxtFile", true, true)}));
   std::vector<unsigned char> big(kJournalMaxBytes / 2, 0x41);
   EXPECT_FALSE(SaveRecord(fake_.os, RecordScope::User, {Value(ClassLayer::User, L"big", kRegSz, big)}));
   EXPECT_TRUE(fake_.files.files.empty());

@@ -273,47 +273,5 @@ TEST(TypeViewTest, TheQuestionBeforeLosingChangesCountsThem) {
             L"changes first?\r\n\r\nYes applies them, No drops them, Cancel goes back.");
 }
 
-TEST(TypeViewTest, TypesSharingAProgIdShareItsChangeAndAFailedApplyShowsTheOldIcon) {
-  TypeList types = MakeTypes();  // rows 1 and 2 share htmlfile
-  StoredPictures pictures;
-  types[1].pending = L"p.dll,4";
-  types[1].picture = L"Change1";
-  ShareAssignment(types, 1, L"Index9", pictures);
-  EXPECT_EQ(types[2].pending, L"p.dll,4");
-  EXPECT_EQ(types[2].picture, L"Change1");
-  EXPECT_FALSE(types[0].pending) << "another ProgID";
-  EXPECT_EQ(types[0].picture, L"Index4");
-
-  // A second assignment keeps the stored pictures of before the first.
-  types[2].pending = L"p.dll,5";
-  types[2].picture = L"Change2";
-  ShareAssignment(types, 2, L"Change1", pictures);
-  EXPECT_EQ(types[1].picture, L"Change2");
-  EXPECT_EQ(pictures.at(L".htm").stored, L"Index9");
-  EXPECT_EQ(pictures.at(L".html").stored, L"Index10");
-
-  types[4].pending = L"q.dll,1";
-  types[4].picture = L"Change3";
-  ShareAssignment(types, 4, L"Index1", pictures);
-
-  // htmlfile fails, batfile is written.
-  SettleApply(types, {L"HTMLFILE"}, pictures);
-  EXPECT_EQ(types[1].pending, L"p.dll,5") << "still waiting";
-  EXPECT_EQ(types[1].picture, L"Index9") << "the icon the system still shows";
-  EXPECT_EQ(types[2].picture, L"Index10");
-  EXPECT_EQ(types[1].location, L"C:\\Icons\\P.dll");
-  EXPECT_FALSE(types[4].pending);
-  EXPECT_EQ(types[4].location, L"q.dll,1");
-  EXPECT_EQ(types[4].picture, L"Change3");
-  EXPECT_EQ(CountPendingTypes(types), 2u);
-
-  // Applied again, the new icon shows.
-  SettleApply(types, {}, pictures);
-  EXPECT_EQ(types[1].location, L"p.dll,5");
-  EXPECT_EQ(types[1].picture, L"Change2");
-  EXPECT_EQ(types[2].picture, L"Change2");
-  EXPECT_TRUE(pictures.empty());
-}
-
 }  // namespace
 }  // namespace tarrow

@@ -46,13 +46,18 @@ inline std::wstring SnapshotPath(const std::wstring& exe = ExePath()) {
   return FolderOf(exe) + L"\\" + kSnapshotName;
 }
 
+// Both records of changed values.
+inline void DeleteRecords() {
+  ::DeleteFileW(JournalPath(win32::RealShell()).c_str());
+  ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, kMachineRecordKey);
+  ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, kMachineRecordKey);
+}
+
 // Defaults.dat in both places, and both records of changed values.
 inline void DeleteSnapshots() {
   ::DeleteFileW(SnapshotPath().c_str());
   ::DeleteFileW(SnapshotPathPerUser(win32::RealShell()).c_str());
-  ::DeleteFileW(JournalPath(win32::RealShell()).c_str());
-  ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, kMachineRecordKey);
-  ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, kMachineRecordKey);
+  DeleteRecords();
 }
 
 // A listed type as the scan's rules give it, worked out here independently.

@@ -1,11 +1,11 @@
 #include "platform/win32/win32_os.h"
 
+#include <aclapi.h>
 #include <commdlg.h>
+#include <sddl.h>
 #include <shellapi.h>
 #include <shlobj.h>
 #include <shlwapi.h>
-#include <aclapi.h>
-#include <sddl.h>
 
 #include <algorithm>
 #include <atomic>
@@ -72,7 +72,8 @@ UniqueFile HoldFolder(const std::wstring& file) {
                                   FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   BY_HANDLE_FILE_INFORMATION info{};
   if (!folder.valid() || !::GetFileInformationByHandle(folder.get(), &info) ||
-      (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+      (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
+      !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
     return UniqueFile(INVALID_HANDLE_VALUE);
   return folder;
 }

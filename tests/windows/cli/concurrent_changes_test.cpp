@@ -61,7 +61,8 @@ TEST_F(ConcurrentChanges, EightSetsAtOnceLoseNoOriginalAndOneRestoreGivesAllBack
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
-    std::wstring commandLine = L"\"" + ExePath() + L"\" --set .tarrowpar" + std::to_wstring(i) + L" " + Mine(i);
+    std::wstring commandLine =
+        L"\"" + ExePath() + L"\" --set .tarrowpar" + std::to_wstring(i) + L" " + Mine(i);
     ASSERT_TRUE(::CreateProcessW(ExePath().c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                                  nullptr, &startup, &info));
     ::CloseHandle(info.hThread);
@@ -95,7 +96,8 @@ TEST_F(ConcurrentChanges, AMachineRecordOthersCanChangeIsNotTrusted) {
   ASSERT_EQ(RunCommand(ExePath(), L"--set .tarrowpar0 " + Mine(0)).exitCode, 0u);
   {
     win32::UniqueHkey key;
-    ASSERT_EQ(::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Tarrow", 0, WRITE_DAC, key.put()), ERROR_SUCCESS);
+    ASSERT_EQ(::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Tarrow", 0, WRITE_DAC, key.put()),
+              ERROR_SUCCESS);
     PSECURITY_DESCRIPTOR loose = nullptr;
     ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(A;;KA;;;BA)(A;;KA;;;BU)",
                                                                        SDDL_REVISION_1, &loose, nullptr));

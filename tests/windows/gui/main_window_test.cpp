@@ -365,10 +365,11 @@ TEST_F(MainWindowTest, TheGridShowsEveryIconOfTheFileAndAssignsOne) {
   EXPECT_EQ(window_->picker().framedCell, 4);
   Settle();  // the preview's icons too
   const long live = win32::Win32Shell::LiveIcons();
+  const std::wstring before = window_->types()[b].picture;
   window_->OnIconChosen(4);
   const TypeItem& item = window_->types()[b];
   EXPECT_EQ(item.pending, shell32 + L",3");
-  EXPECT_EQ(item.picture, L"Change" + std::to_wstring(window_->picker().ChangeCounter));
+  EXPECT_NE(item.picture, before) << "a picture of its own for the new icon";
   EXPECT_GE(window_->images().IndexOf(item.picture), 0);
   EXPECT_EQ(win32::Win32Shell::LiveIcons(), live) << "every extracted icon is released";
   EXPECT_EQ(RegReadValue(os_->registry, kClassesRoot, L"Tarrow.TypeB\\DefaultIcon", L""),
@@ -656,7 +657,7 @@ TEST_F(MainWindowTest, TheListAndTheGridGrowWithTheWindowAndNothingOverlaps) {
     EXPECT_LE(ra.right, client.right);
     EXPECT_LE(ra.bottom, client.bottom);
     for (Part b : ids) {
-      if (b <= a) continue;
+      if (b <= a || !window_->control(b) || !::IsWindowVisible(window_->control(b))) continue;
       const RECT rb = RectIn(window_->control(b), window_->hwnd());
       RECT overlap;
       EXPECT_FALSE(::IntersectRect(&overlap, &ra, &rb)) << ControlIdOf(a) << " overlaps " << ControlIdOf(b);
@@ -848,16 +849,23 @@ TEST_F(MainWindowTest, DeleteInTheListRestoresTheSelectedTypesOriginalIcon) {
   Settle();
   ASSERT_EQ(RegReadValue(os_->registry, kClassesRoot, key, L""), shell32 + L",1");
 
+  // A change like any other: marked, and written by Apply.
   const HWND list = window_->control(Part::TypeList);
   ::SendMessageW(list, WM_KEYDOWN, VK_DELETE, 0);
+  EXPECT_EQ(RegReadValue(os_->registry, kClassesRoot, key, L""), shell32 + L",1") << "nothing written yet";
+  EXPECT_TRUE(window_->types()[c].pendingOriginal);
+  EXPECT_EQ(window_->types()[c].pending, L"\"C:\\windows\\system32\\shell32.dll\",7");
+  window_->OnApply();
   EXPECT_EQ(tarrow::testing::DefaultValue(key), kept.original()) << "type and bytes as they were";
   Settle();
-  EXPECT_EQ(window_->StatusText(),
-            std::to_wstring(window_->types().size()) + L" types, no changes waiting.  1 icon restored.");
+  EXPECT_TRUE(
+      window_->StatusText().starts_with(std::to_wstring(window_->types().size()) +
+                                        L" types, no changes waiting.  1 type back to the original icon."))
+      << Utf8(window_->StatusText());
   EXPECT_TRUE(shell_.shown.empty()) << "success needs no message box";
   const int selected = ListView_GetNextItem(list, -1, LVNI_SELECTED);
   ASSERT_GE(selected, 0);
-  EXPECT_EQ(RowText(selected, 1), L".tarrowc") << "the rescan keeps the selection";
+  EXPECT_EQ(RowText(selected, 1), L".tarrowc") << "the selection stays";
   EXPECT_EQ(RowText(selected, 2), L"\"C:\\windows\\system32\\shell32.dll\",7");
 }
 

@@ -1,0 +1,178 @@
+#include "changes/change_model.h"
+
+#include <gtest/gtest.h>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "fake_os.h"
+
+namespace tarrow {
+namespace {
+
+// Keeps a description of every icon it was given, as the image list keeps a
+// copy of the picture.
+class RecordingSink : public PictureSink {
+ public:
+  explicit RecordingSink(fake::FakeShell& shell) : shell_(shell) {}
+  int AddPicture(IconHandle icon) override {
+    if (refuse) return -1;
+    pictures.push_back(shell_.Describe(icon));
+    return static_cast<int>(pictures.size()) - 1;
+  }
+  void RemoveAllPictures() override { pictures.clear(); }
+  std::vector<std::wstring> pictures;
+  bool refuse = false;
+
+ private:
+  fake::FakeShell& shell_;
+};
+
+class ChangeModelTest : public ::testing::Test {
+ protected:
+  ChangeModelTest() {
+    fake.shell.iconFiles[L"c:\\icons\\p.dll"] = 30;
+    fake.shell.iconFiles[L"c:\\windows\\system32\\shell32.dll"] = 300;
+    fake.shell.iconFiles[L"c:\\program files\\app\\app.exe"] = 3;
+    fake.shell.environment[L"SystemRoot"] = L"C:\\Windows";
+    fake.shell.nonIconFiles.insert(L"c:\\readme.txt");
+    for (const auto* progId : {L"txtfile", L"htmlfile", L"batfile"})
+      fake.registry.SetText(kLocalMachine, DefaultIconPath(progId), L"", L"C:\\old.dll,0");
+    // Rows 1 and 2 share htmlfile.
+    types.Add({L".txt", L"txtfile", L"Text", L"C:\\Windows\\notepad.exe", std::nullopt, L"Index4"});
+    types.Add({L".htm", L"htmlfile", L"HTML", L"C:\\Icons\\P.dll", std::nullopt, L"Index9"});
+    types.Add({L".html", L"htmlfile", L"HTML", L"C:\\Icons\\P.dll", std::nullopt, L"Index10"});
+    types.Add({L".bat", L"batfile", L"Batch", L"C:\\Windows\\SYSTEM32\\shell32.dll,3", std::nullopt, L"Index1"});
+  }
+  ~ChangeModelTest() override {
+    EXPECT_EQ(fake.shell.liveIcons(), 0) << "an icon handle was not released";
+    EXPECT_EQ(fake.shell.invalidDestroys, 0) << "something that is no handle was released";
+  }
+
+  fake::FakeOs fake;
+  RecordingSink sink{fake.shell};
+  ImageStore images{sink};
+  TypeList types;
+  ChangeModel changes{fake.os, types, &images};
+};
+
+TEST_F(ChangeModelTest, AnIconIsDrawnFromItsLocationAsTypedAndWaitsWithAPictureOfItsOwn) {
+  struct Case {
+    std::wstring location;
+    std::wstring picture;  // which icon was drawn into the list's picture
+  };
+  const std::vector<Case> cases = {
+      {L"C:\\Icons\\P.dll,0", L"c:\\icons\\p.dll#0@16"},
+      {L"C:\\ICONS\\p.DLL,21", L"c:\\icons\\p.dll#21@16"},
+      // References and quotes are resolved for drawing only.
+      {L"%SystemRoot%\\System32\\shell32.dll,299", L"c:\\windows\\system32\\shell32.dll#299@16"},
+      {L"\"C:\\Program Files\\App\\app.exe\",1", L"c:\\program files\\app\\app.exe#1@16"},
+  };
+  std::vector<std::wstring> keys;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.location));
+    ASSERT_TRUE(changes.Assign(0, c.location, 16));
+    EXPECT_EQ(types[0].pending, c.location);
+    ASSERT_FALSE(sink.pictures.empty());
+    EXPECT_EQ(sink.pictures.back(), c.picture);
+    EXPECT_EQ(images.IndexOf(types[0].picture), static_cast<int>(sink.pictures.size()) - 1);
+    keys.push_back(types[0].picture);
+  }
+  EXPECT_EQ(std::set<std::wstring>(keys.begin(), keys.end()).size(), keys.size()) << "every picture is new";
+  EXPECT_FALSE(IsChanged(types[1]));
+  EXPECT_EQ(changes.pendingTypes(), 1u);
+}
+
+TEST_F(ChangeModelTest, NothingChangesWithoutAnIconOrWhenTheTypeShowsItAlready) {
+  const std::vector<std::pair<std::size_t, std::wstring>> refused = {
+      {4, L"C:\\Icons\\P.dll,1"},         // past the list
+      {0, L"C:\\Icons\\P.dll,30"},        // past the file's last icon
+      {0, L"C:\\nothing.txt,0"},          // a file without icons
+      {0, L"C:\\README.txt,0"},           // no icon source at all
+      {0, L",1"},                         // no file
+      {3, L"%SystemRoot%\\system32\\Shell32.DLL,3"},  // the same file as Windows compares paths
+  };
+  for (const auto& [index, location] : refused) {
+    SCOPED_TRACE(testing::PrintToString(location));
+    EXPECT_FALSE(changes.Assign(index, location, 16));
+  }
+  EXPECT_TRUE(sink.pictures.empty());
+  EXPECT_EQ(changes.pendingTypes(), 0u);
+  EXPECT_TRUE(changes.Assign(3, L"%SystemRoot%\\system32\\Shell32.DLL,4", 16)) << "another index";
+}
+
+TEST_F(ChangeModelTest, AChangeStandsWhenTheListCannotTakeThePicture) {
+  sink.refuse = true;
+  ASSERT_TRUE(changes.Assign(0, L"C:\\Icons\\P.dll,1", 16));
+  EXPECT_EQ(types[0].pending, L"C:\\Icons\\P.dll,1");
+}
+
+TEST_F(ChangeModelTest, TypesSharingAProgIdShareItsChangeAndAFailedApplyShowsTheOldIcon) {
+  ASSERT_TRUE(changes.Assign(1, L"C:\\Icons\\P.dll,4", 16));
+  EXPECT_EQ(types[2].pending, L"C:\\Icons\\P.dll,4");
+  EXPECT_EQ(types[2].picture, types[1].picture);
+  EXPECT_FALSE(types[0].pending) << "another ProgID";
+  // A second change keeps the stored pictures of before the first.
+  ASSERT_TRUE(changes.Assign(2, L"C:\\Icons\\P.dll,5", 16));
+  const std::wstring second = types[1].picture;
+  ASSERT_TRUE(changes.Assign(3, L"C:\\Icons\\P.dll,6", 16));
+  const std::wstring bat = types[3].picture;
+  EXPECT_EQ(changes.pendingTypes(), 3u);
+
+  // htmlfile fails (neither layer may be written), batfile is written.
+  fake.registry.SetReadOnly(kLocalMachine, DefaultIconPath(L"htmlfile"));
+  fake.registry.SetReadOnly(kCurrentUser, kClassesKey);
+  const ApplyOutcome outcome = changes.Write();
+  EXPECT_EQ(outcome.forAll, 1u);
+  EXPECT_EQ(types[1].pending, L"C:\\Icons\\P.dll,5") << "still waiting";
+  EXPECT_EQ(types[1].picture, L"Index9") << "the icon the system still shows";
+  EXPECT_EQ(types[2].picture, L"Index10");
+  EXPECT_FALSE(types[3].pending);
+  EXPECT_EQ(types[3].location, L"C:\\Icons\\P.dll,6");
+  EXPECT_EQ(types[3].picture, bat);
+  EXPECT_EQ(changes.pendingTypes(), 2u);
+
+  // Written the second time: counted as the list shows them, two types.
+  fake.registry.SetReadOnly(kLocalMachine, DefaultIconPath(L"htmlfile"), false);
+  EXPECT_EQ(changes.Write().forAll, 2u);
+  EXPECT_EQ(types[1].location, L"C:\\Icons\\P.dll,5");
+  EXPECT_EQ(types[1].picture, second);
+  EXPECT_EQ(types[2].picture, second);
+}
+
+// "Restore original icon" waits like any change, and is only offered where
+// Tarrow changed the type.
+TEST_F(ChangeModelTest, TheOriginalIsAPendingChangeWrittenByApply) {
+  EXPECT_FALSE(changes.AskOriginal(0, 16)) << "never changed: nothing to put back";
+  ASSERT_TRUE(changes.Assign(0, L"C:\\Icons\\P.dll,2", 16));
+  changes.Write();
+  ASSERT_EQ(fake.registry.Text(kLocalMachine, DefaultIconPath(L"txtfile")), L"C:\\Icons\\P.dll,2");
+  ASSERT_TRUE(changes.AskOriginal(0, 16));
+  EXPECT_TRUE(types[0].pendingOriginal);
+  EXPECT_EQ(types[0].pending, L"C:\\old.dll,0");
+  EXPECT_EQ(fake.registry.Text(kLocalMachine, DefaultIconPath(L"txtfile")), L"C:\\Icons\\P.dll,2")
+      << "nothing written before Apply";
+  const ApplyOutcome outcome = changes.Write();
+  EXPECT_EQ(outcome.restored, 1u);
+  EXPECT_EQ(fake.registry.Text(kLocalMachine, DefaultIconPath(L"txtfile")), L"C:\\old.dll,0");
+  EXPECT_FALSE(IsChanged(types[0]));
+  EXPECT_EQ(types[0].location, L"C:\\old.dll,0");
+  EXPECT_FALSE(changes.AskOriginal(0, 16)) << "back: nothing more to put back";
+}
+
+// "changed" in --list --json: Tarrow's write is there, and still the value.
+TEST_F(ChangeModelTest, ChangedMeansTarrowsWriteIsStillInPlace) {
+  ASSERT_TRUE(changes.Assign(0, L"C:\\Icons\\P.dll,2", 16));
+  ASSERT_TRUE(changes.Assign(3, L"C:\\Icons\\P.dll,3", 16));
+  changes.Write();
+  fake.registry.SetText(kLocalMachine, DefaultIconPath(L"batfile"), L"", L"D:\\other.dll,1");
+  ChangeStatus status(fake.os);
+  EXPECT_TRUE(status.Changed(types[0]));
+  EXPECT_FALSE(status.Changed(types[1])) << "never touched";
+  EXPECT_FALSE(status.Changed(types[3])) << "another program's value now";
+  RestoreOriginals(fake.os, types);
+  EXPECT_FALSE(ChangeStatus(fake.os).Changed(types[0])) << "put back exactly";
+}
+
+}  // namespace
+}  // namespace tarrow
