@@ -492,6 +492,17 @@ TEST_F(TypeCommandsTest, AProgramChosenByItsFileIsListedAndRecorded) {
             "\xEF\xBB\xBF"
             "Applications\\notepad++.exe,C:\\Tools\\Notepad++\\notepad++.exe,0\r\n"
             "Browser.Html,C:\\Browser\\b.exe,0\r\n");
+
+  // Its icon goes into the user's own program class, and comes out again.
+  const std::wstring icon = ClassPath(L"Applications\\notepad++.exe\\DefaultIcon");
+  const std::wstring before = fake.registry.Dump(kCurrentUser);
+  out.text.clear();
+  EXPECT_EQ(Run({L"--set", L".txt", L"C:\\new.dll,2"}), 0) << Narrow(err.text);
+  EXPECT_EQ(fake.registry.Text(kCurrentUser, icon), L"C:\\new.dll,2");
+  EXPECT_FALSE(fake.registry.KeyExists(kLocalMachine, ClassPath(L"Applications"))) << "never the machine's";
+  EXPECT_EQ(Run({L"--restore", L".txt"}), 0) << Narrow(err.text);
+  EXPECT_FALSE(fake.registry.KeyExists(kCurrentUser, icon)) << "the key Tarrow created is gone";
+  EXPECT_EQ(fake.registry.Dump(kCurrentUser), before);
 }
 
 TEST_F(TypeCommandsTest, SetGivesEachTypeNamedTheLocationAndReportsEachOneThatFailed) {
