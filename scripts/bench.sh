@@ -24,6 +24,7 @@ if [ "${1:-}" = "--wine-part" ]; then
   # Peak memory is the process's lifetime high: a process of its own.
   wine "$out/bin/grid_winbench.exe" --peak 'Z:'"$out/icons10k/icons10k.dll"
   wine "$out/bin/picture_icon_winbench.exe"
+  wine "$out/bin/changes_winbench.exe"
   wine "$out/bin/preview_winbench.exe" 'Z:'"$out/icons10k/icons10k.dll"
   exit 0
 fi
@@ -34,12 +35,12 @@ cmake --preset bench >/dev/null
 cmake --build --preset bench -j "$jobs" --target scan_bench make_icon_library
 cmake --preset windows >/dev/null
 cmake --build --preset windows -j "$jobs" --target tarrow scan_winbench grid_winbench preview_winbench \
-  shell_check_winbench picture_icon_winbench make_classes_root
+  shell_check_winbench picture_icon_winbench changes_winbench make_classes_root
 
 rm -rf "$out"
 mkdir -p "$out/bin" "$out/no-fixtures"
 for program in tarrow scan_winbench grid_winbench preview_winbench shell_check_winbench picture_icon_winbench \
-  make_classes_root; do
+  changes_winbench make_classes_root; do
   cp "build/windows/$program.exe" "$out/bin/"
 done
 

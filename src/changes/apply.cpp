@@ -178,12 +178,12 @@ ApplyOutcome WriteIcons(Os& os, const std::vector<IconWrite>& writes) {
     const StoredValue value = LocationValue(write.location);
     if (now->valueExisted && now->type == value.type && now->bytes == value.bytes) {
       // Already there: nothing to write, nothing to record.
+      outcome.layers[os.shell.LowerCase(write.progId)] = layer;
       ++outcome.written;
       ++(layer == ClassLayer::User ? outcome.forUser : outcome.forAll);
       continue;
     }
-    RecordWrite(os.shell, records.Entries(ScopeOf(layer)), *now, value);
-    records.Touch(ScopeOf(layer));
+    records.RecordWrite(ScopeOf(layer), *now, value);
     plan.push_back({&write, layer, value});
   }
   // The originals and what is written go on record first, so that a value
@@ -203,6 +203,7 @@ ApplyOutcome WriteIcons(Os& os, const std::vector<IconWrite>& writes) {
     const Status status =
         SetIconValue(os.registry, planned.layer, planned.write->progId, planned.value, true);
     if (status == kSuccess) {
+      outcome.layers[os.shell.LowerCase(planned.write->progId)] = planned.layer;
       ++outcome.written;
       ++(planned.layer == ClassLayer::User ? outcome.forUser : outcome.forAll);
     } else {

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -47,6 +48,8 @@ struct ApplyOutcome {
   std::size_t forAll = 0;              // and in the machine layer: every user
   std::size_t restored = 0;            // originals put back on request
   std::vector<WriteFailure> failures;  // in the order they were tried
+  // The layer each ProgID (lower case) was written to, or already held its icon in.
+  std::map<std::wstring, ClassLayer> layers;
   // Originals asked for whose value another program changed since: left.
   std::vector<std::wstring> changedSince;
   // The originals could not be recorded, so nothing was written.

@@ -119,9 +119,17 @@ ApplyOutcome ChangeModel::Write() {
       if (swap != swaps_.end()) item.picture = swap->second.stored;
       continue;
     }
-    const auto stored = resolver.ReadMerged(item.progId + L"\\DefaultIcon");
-    item.location = stored ? stored->text : std::wstring();
-    if (stored) item.layer = stored->layer;
+    // A new icon is what was written, where it was written; an original is
+    // whatever the merged view shows once it is back.
+    const auto written = outcome.layers.find(os_.shell.LowerCase(item.progId));
+    if (!item.pendingOriginal && written != outcome.layers.end()) {
+      item.location = *item.pending;
+      item.layer = written->second;
+    } else {
+      const auto stored = resolver.ReadMerged(item.progId + L"\\DefaultIcon");
+      item.location = stored ? stored->text : std::wstring();
+      if (stored) item.layer = stored->layer;
+    }
     if (item.pendingOriginal) {
       ++outcome.restored;
     } else {

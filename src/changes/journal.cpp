@@ -415,7 +415,11 @@ JournalEntry* FindEntry(Shell& shell, std::vector<JournalEntry>& record, ClassLa
 
 void RecordWrite(Shell& shell, std::vector<JournalEntry>& record, const JournalEntry& now,
                  const StoredValue& written) {
-  JournalEntry* entry = FindEntry(shell, record, now.layer, now.progId);
+  RecordWriteAt(record, FindEntry(shell, record, now.layer, now.progId), now, written);
+}
+
+void RecordWriteAt(std::vector<JournalEntry>& record, JournalEntry* entry, const JournalEntry& now,
+                   const StoredValue& written) {
   if (!entry) {
     record.push_back(now);
     entry = &record.back();

@@ -147,6 +147,9 @@ JournalEntry* FindEntry(Shell& shell, std::vector<JournalEntry>& record, ClassLa
 // takes the value as it is now as its new original.
 void RecordWrite(Shell& shell, std::vector<JournalEntry>& record, const JournalEntry& now,
                  const StoredValue& written);
+// The same, with the entry of that value already found (null: none yet).
+void RecordWriteAt(std::vector<JournalEntry>& record, JournalEntry* entry, const JournalEntry& now,
+                   const StoredValue& written);
 
 // The state of <layer>\Software\Classes\<progId>\DefaultIcon's default value
 // as an entry's original; nullopt when it cannot be read (a key that cannot

@@ -32,21 +32,58 @@ std::vector<ChangeRecords::Held> ChangeRecords::Restorable(std::size_t& refused)
       usable.push_back({&entry, RecordScope::User});
     } else if (elevated) {
       if (!entry.settled) ++refused;
-    } else if (!FindEntry(os_.shell, machine_.entries, ClassLayer::Machine, entry.progId)) {
+    } else if (!Find(RecordScope::Machine, ClassLayer::Machine, entry.progId)) {
       usable.push_back({&entry, RecordScope::User});
     }
   }
   return usable;
 }
 
-bool ChangeRecords::Holds(const std::wstring& progId) const {
-  const std::wstring wanted = os_.shell.LowerCase(progId);
-  for (const JournalLoad* load : {&user_, &machine_}) {
-    for (const JournalEntry& entry : load->entries) {
-      if (os_.shell.LowerCase(entry.progId) == wanted) return true;
+std::wstring ChangeRecords::KeyOf(ClassLayer layer, const std::wstring& progId) {
+  return (layer == ClassLayer::User ? L"u" : L"m") + os_.shell.LowerCase(progId);
+}
+
+void ChangeRecords::Index() {
+  if (indexed_) return;
+  indexed_ = true;
+  for (const RecordScope scope : {RecordScope::User, RecordScope::Machine}) {
+    const auto& entries = Entries(scope);
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+      positions_[static_cast<int>(scope)].try_emplace(KeyOf(entries[i].layer, entries[i].progId), i);
+      classes_.insert(os_.shell.LowerCase(entries[i].progId));
     }
   }
-  return false;
+}
+
+bool ChangeRecords::Holds(const std::wstring& progId) {
+  Index();
+  return classes_.count(os_.shell.LowerCase(progId)) > 0;
+}
+
+JournalEntry* ChangeRecords::Find(RecordScope scope, ClassLayer layer, const std::wstring& progId) {
+  Index();
+  const auto& positions = positions_[static_cast<int>(scope)];
+  const auto found = positions.find(KeyOf(layer, progId));
+  return found == positions.end() ? nullptr : &Entries(scope)[found->second];
+}
+
+void ChangeRecords::Add(RecordScope scope, JournalEntry entry) {
+  Index();
+  positions_[static_cast<int>(scope)].try_emplace(KeyOf(entry.layer, entry.progId), Entries(scope).size());
+  classes_.insert(os_.shell.LowerCase(entry.progId));
+  Entries(scope).push_back(std::move(entry));
+  Touch(scope);
+}
+
+void ChangeRecords::RecordWrite(RecordScope scope, const JournalEntry& now, const StoredValue& written) {
+  if (JournalEntry* entry = Find(scope, now.layer, now.progId)) {
+    RecordWriteAt(Entries(scope), entry, now, written);
+    Touch(scope);
+    return;
+  }
+  JournalEntry added = now;
+  added.written = written;
+  Add(scope, std::move(added));
 }
 
 }  // namespace tarrow

@@ -3,6 +3,9 @@
 #pragma once
 
 #include <optional>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "changes/journal.h"
@@ -37,7 +40,13 @@ class ChangeRecords {
   std::vector<Held> Restorable(std::size_t& refused);
 
   // Whether either record holds the class in any layer, in any state.
-  bool Holds(const std::wstring& progId) const;
+  bool Holds(const std::wstring& progId);
+  // The entry of a value in a record; null when it holds none.
+  JournalEntry* Find(RecordScope scope, ClassLayer layer, const std::wstring& progId);
+  // RecordWrite into the record of the scope, its entry found by an index.
+  void RecordWrite(RecordScope scope, const JournalEntry& now, const StoredValue& written);
+  // Adds an entry the record does not hold yet.
+  void Add(RecordScope scope, JournalEntry entry);
 
  private:
   Os& os_;
@@ -45,6 +54,13 @@ class ChangeRecords {
   JournalLoad machine_;
   bool userTouched_ = false;
   bool machineTouched_ = false;
+  // Positions by layer and ProgID in lower case, made on first use: a change
+  // of thousands of types looks each one up once.
+  std::wstring KeyOf(ClassLayer layer, const std::wstring& progId);
+  void Index();
+  bool indexed_ = false;
+  std::unordered_map<std::wstring, std::size_t> positions_[2];
+  std::unordered_set<std::wstring> classes_;  // lower case, of both records
 };
 
 }  // namespace tarrow

@@ -196,8 +196,7 @@ RestoreOutcome RestoreOriginals(Os& os, const TypeList& listed,
     entry.valueExisted = true;
     entry.type = value.type;
     entry.bytes = value.bytes;
-    records.Entries(scope).push_back(entry);
-    records.Touch(scope);
+    records.Add(scope, entry);
     plan.push_back({&line, layer, value});
   }
   if (!plan.empty() && records.SaveTouched()) {
@@ -211,7 +210,7 @@ RestoreOutcome RestoreOriginals(Os& os, const TypeList& listed,
     const Status status = SetIconValue(os.registry, p.layer, p.line->progId, p.value, false);
     if (status == kSuccess) {
       ++outcome.written;
-      FindEntry(os.shell, records.Entries(ScopeOf(p.layer)), p.layer, p.line->progId)->settled = true;
+      records.Find(ScopeOf(p.layer), p.layer, p.line->progId)->settled = true;
       records.Touch(ScopeOf(p.layer));
     } else {
       outcome.failures.push_back({p.line->progId, names.Of(p.line->progId), status});
