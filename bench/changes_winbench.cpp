@@ -41,7 +41,8 @@ void MakeTypes() {
   for (int i = 0; i < kTypes; ++i) {
     SetText(L".tarrowbench" + std::to_wstring(i), ClassName(i));
     SetText(ClassName(i), L"Bench type " + std::to_wstring(i));
-    SetText(ClassName(i) + L"\\DefaultIcon", L"C:\\windows\\system32\\shell32.dll," + std::to_wstring(i % 300));
+    SetText(ClassName(i) + L"\\DefaultIcon",
+            L"C:\\windows\\system32\\shell32.dll," + std::to_wstring(i % 300));
   }
 }
 
@@ -59,7 +60,8 @@ double FloorMs(Os& os, const std::vector<JournalEntry>& record, int shift) {
   return bench::TimeMs([&] {
     for (int i = 0; i < kTypes; ++i) {
       HKEY key = nullptr;
-      if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, (L"Software\\Classes\\" + ClassName(i) + L"\\DefaultIcon").c_str(), 0,
+      if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE,
+                          (L"Software\\Classes\\" + ClassName(i) + L"\\DefaultIcon").c_str(), 0,
                           KEY_SET_VALUE, &key))
         continue;
       const std::wstring text = L"C:\\windows\\system32\\shell32.dll," + std::to_wstring((i + shift) % 300);
@@ -85,7 +87,8 @@ int wmain() {
     for (std::size_t i = 0; i < types.size(); ++i) {
       if (types[i].progId.rfind(L"TarrowBench.", 0) != 0) continue;
       const int n = std::stoi(types[i].progId.substr(16));
-      if (changes.Assign(i, L"C:\\windows\\system32\\shell32.dll," + std::to_wstring((n + 7) % 300))) ++assigned;
+      if (changes.Assign(i, L"C:\\windows\\system32\\shell32.dll," + std::to_wstring((n + 7) % 300)))
+        ++assigned;
     }
     ApplyOutcome applied;
     applies.push_back(bench::TimeMs([&] { applied = changes.Write(); }));
@@ -107,7 +110,8 @@ int wmain() {
   });
   std::printf("note|changes: reading the 3000 originals alone takes %.0f ms\n", reads);
   bench::TimeRow("Apply of 3000 types", bench::Median(applies), bench::Median(applyFloors), "1.5x");
-  bench::TimeRow("Restore Defaults of 3000 types", bench::Median(restores), bench::Median(restoreFloors), "1.5x");
+  bench::TimeRow("Restore Defaults of 3000 types", bench::Median(restores), bench::Median(restoreFloors),
+                 "1.5x");
   RemoveTypes();
   return 0;
 }

@@ -42,7 +42,8 @@ class ChangeModelTest : public ::testing::Test {
     types.Add({L".txt", L"txtfile", L"Text", L"C:\\Windows\\notepad.exe", std::nullopt, L"Index4"});
     types.Add({L".htm", L"htmlfile", L"HTML", L"C:\\Icons\\P.dll", std::nullopt, L"Index9"});
     types.Add({L".html", L"htmlfile", L"HTML", L"C:\\Icons\\P.dll", std::nullopt, L"Index10"});
-    types.Add({L".bat", L"batfile", L"Batch", L"C:\\Windows\\SYSTEM32\\shell32.dll,3", std::nullopt, L"Index1"});
+    types.Add(
+        {L".bat", L"batfile", L"Batch", L"C:\\Windows\\SYSTEM32\\shell32.dll,3", std::nullopt, L"Index1"});
   }
   ~ChangeModelTest() override {
     EXPECT_EQ(fake.shell.liveIcons(), 0) << "an icon handle was not released";
@@ -85,11 +86,11 @@ TEST_F(ChangeModelTest, AnIconIsDrawnFromItsLocationAsTypedAndWaitsWithAPictureO
 
 TEST_F(ChangeModelTest, NothingChangesWithoutAnIconOrWhenTheTypeShowsItAlready) {
   const std::vector<std::pair<std::size_t, std::wstring>> refused = {
-      {4, L"C:\\Icons\\P.dll,1"},         // past the list
-      {0, L"C:\\Icons\\P.dll,30"},        // past the file's last icon
-      {0, L"C:\\nothing.txt,0"},          // a file without icons
-      {0, L"C:\\README.txt,0"},           // no icon source at all
-      {0, L",1"},                         // no file
+      {4, L"C:\\Icons\\P.dll,1"},                     // past the list
+      {0, L"C:\\Icons\\P.dll,30"},                    // past the file's last icon
+      {0, L"C:\\nothing.txt,0"},                      // a file without icons
+      {0, L"C:\\README.txt,0"},                       // no icon source at all
+      {0, L",1"},                                     // no file
       {3, L"%SystemRoot%\\system32\\Shell32.DLL,3"},  // the same file as Windows compares paths
   };
   for (const auto& [index, location] : refused) {
