@@ -35,7 +35,7 @@ constexpr std::array<PartDesign, kPartCount> kDesign = {{
     {{3960, 4985, 615, 375}, Across::Move, Down::Move},               // Exit
     {{0, 5520, 4695, 255}, Across::Grow, Down::Move},                 // Credit
     {{0, 5790, 4725, 300}, Across::Grow, Down::Move},                 // Status
-    {{4725, 0, 4080, 6090}, Across::Move, Down::Grow},                // Preview: 256 pixels and a margin
+    {{4725, 0, 4080, 5790}, Across::Move, Down::Grow},                // Preview: 256 pixels and a margin
 }};
 
 int Px(int twips, int dpi) {
@@ -88,6 +88,8 @@ WindowLayout LayOutWindow(int width, int height, int dpi) {
             Px(part.twips.height, dpi)};
     if (part.across == Across::Move) box.left += dx;
     if (part.across == Across::Grow) box.width += dx;
+    // The status line runs under the preview too.
+    if (previewShown && static_cast<Part>(i) == Part::Status) box.width += previewWidth;
     switch (part.down) {
       case Down::Stay:
         break;

@@ -55,6 +55,7 @@ TEST(WindowLayoutTest, TheListAndTheGridShareWhatTheWindowGains) {
 }
 
 TEST(WindowLayoutTest, ThePreviewShowsOnlyWhereTheWindowIsWideEnoughAndTakesNothingFromTheRest) {
+  // It stops above the status line, which runs under it.
   // The preview is 272 pixels wide at 96 DPI.
   EXPECT_EQ(At(LayOutWindow(315, 406, 96), Part::Preview), (Box{}));
   const WindowLayout short1 = LayOutWindow(315 + 271, 406, 96);
@@ -62,15 +63,15 @@ TEST(WindowLayoutTest, ThePreviewShowsOnlyWhereTheWindowIsWideEnoughAndTakesNoth
   EXPECT_EQ(At(short1, Part::TypeList).width, 297 + 271);
 
   const WindowLayout exact = LayOutWindow(315 + 272, 406, 96);
-  EXPECT_EQ(At(exact, Part::Preview), (Box{315, 0, 272, 406}));
+  EXPECT_EQ(At(exact, Part::Preview), (Box{315, 0, 272, 386}));
   EXPECT_EQ(exact[static_cast<std::size_t>(Part::TypeList)], (Box{8, 48, 297, 145}));
 
   const WindowLayout wider = LayOutWindow(315 + 272 + 100, 507, 96);
-  EXPECT_EQ(At(wider, Part::Preview), (Box{415, 0, 272, 507}));
+  EXPECT_EQ(At(wider, Part::Preview), (Box{415, 0, 272, 487}));
   EXPECT_EQ(At(wider, Part::TypeList), (Box{8, 48, 397, 195}));
-  EXPECT_EQ(At(wider, Part::Status), (Box{0, 487, 415, 20}));
+  EXPECT_EQ(At(wider, Part::Status), (Box{0, 487, 687, 20}));
 
-  EXPECT_EQ(At(LayOutWindow(473 + 408, 609, 144), Part::Preview), (Box{473, 0, 408, 609}));
+  EXPECT_EQ(At(LayOutWindow(473 + 408, 609, 144), Part::Preview), (Box{473, 0, 408, 579}));
 }
 
 TEST(WindowLayoutTest, ASmallerAreaLaysOutAsTheDefault) {
