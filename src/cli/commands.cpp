@@ -11,6 +11,20 @@ void WriteLine(TextSink& sink, std::wstring_view line) {
   sink.Write(text);
 }
 
+// A message meant for a box, as lines for a console.
+void WriteMessage(TextSink& sink, std::wstring text) {
+  std::wstring out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == L'\r') {
+      if (i + 1 < text.size() && text[i + 1] == L'\n') continue;
+      out += L'\n';
+    } else {
+      out += text[i];
+    }
+  }
+  WriteLine(sink, L"tarrow: " + out);
+}
+
 std::wstring UsageText() {
   return L"Usage: tarrow [command]\n"
          L"Without a command, Tarrow opens its window.\n"
@@ -27,7 +41,8 @@ std::wstring UsageText() {
          L"                        every type.\n"
          L"  --export FILE.reg     Write the icons Tarrow changed to a file regedit imports;\n"
          L"                        a value whose name the file cannot carry is left out.\n"
-         L"  --import FILE.reg     Read the icons a .reg file sets, as --export writes it.\n"
+         L"  --import FILE.reg     Give the types the icons a .reg file sets, as --export\n"
+         L"                        writes it; --restore takes them back.\n"
          L"  --icons FILE          List the icons of a .dll, .exe or .ico file: the index,\n"
          L"                        a tab, then each image as WIDTHxHEIGHTxBITS.\n"
          L"  --help, -h, /?        Show this text.\n"
@@ -45,7 +60,8 @@ int ReportUsageError(const std::wstring& error, TextSink& err) {
 }
 
 int Run(const Arguments& arguments, CommandContext& context) {
-  const bool writes = arguments.action == Action::Set || arguments.action == Action::Restore;
+  const bool writes = arguments.action == Action::Set || arguments.action == Action::Restore ||
+                      arguments.action == Action::Import;
   if (writes && context.windowIsOpen && context.windowIsOpen()) {
     WriteLine(context.err, L"tarrow: Tarrow's window is open. Close it, then run the command again.");
     return kExitWindowOpen;

@@ -40,6 +40,8 @@ struct CommandContext {
 };
 
 void WriteLine(TextSink& sink, std::wstring_view line);
+// A message meant for a box, as lines for a console, after "tarrow: ".
+void WriteMessage(TextSink& sink, std::wstring text);
 
 std::wstring UsageText();
 

@@ -1,4 +1,9 @@
 // --import: the icons of a .reg file, read as untrusted input.
+#include "catalog/resolver.h"
+#include "catalog/scan.h"
+#include "catalog/snapshot.h"
+#include "changes/apply.h"
+#include "changes/journal.h"
 #include "cli/commands.h"
 
 namespace tarrow::cli {
@@ -21,22 +26,42 @@ std::optional<RegIconFile> ReadImportFile(CommandContext& context, const std::ws
   return read;
 }
 
+// Each icon goes through the same rules as Apply: where it takes effect for
+// this user, its original recorded first, so that Restore takes an import
+// back like any change. The file's own layer is not trusted to say where.
 int RunImport(CommandContext& context, const std::wstring& file) {
   int exitCode = kExitOk;
   const std::optional<RegIconFile> read = ReadImportFile(context, file, exitCode);
   if (!read) return exitCode;
+  TypeResolver resolver(context.os.registry, context.os.shell);
+  std::vector<IconWrite> writes;
+  std::vector<std::wstring> absent;
   for (const RegIconValue& value : read->values) {
-    const wchar_t* where = !value.layer                      ? L"where the type's icon takes effect"
-                           : value.layer == ClassLayer::User ? L"for this user"
-                                                             : L"for all users";
-    WriteLine(context.out, value.className + L": " + value.location + L" (" + where + L")");
+    if (IsWritableClass(value.className) && resolver.ClassExists(value.className)) {
+      writes.push_back({value.className, value.className, value.location});
+    } else {
+      absent.push_back(value.className);
+    }
   }
-  const std::size_t count = read->values.size();
-  WriteLine(context.err, L"tarrow: " + file + L" sets " + std::to_wstring(count) +
-                             (count == 1 ? L" icon" : L" icons") +
-                             L"; importing them is not available yet, so "
-                             L"nothing was written.");
-  return kExitFailed;
+  // The first run of the program, whichever way it runs, records the originals.
+  TakeSnapshotIfNone(context.os, ListTypes(context.os));
+  const ApplyOutcome outcome = WriteIcons(context.os, writes);
+  for (const IconWrite& write : writes) {
+    const auto layer = outcome.layers.find(context.os.shell.LowerCase(write.progId));
+    if (layer == outcome.layers.end()) continue;
+    WriteLine(context.out,
+              write.progId + L": " + write.location + L" (" +
+                  (layer->second == ClassLayer::User ? L"for this user only" : L"for all users") + L")");
+  }
+  if (!absent.empty()) {
+    WriteLine(context.err,
+              L"tarrow: passed over, as this computer has no such file type: " + NameList(absent) + L".");
+  }
+  if (const std::wstring message = ApplyMessage(context.os.shell, outcome); !message.empty()) {
+    WriteMessage(context.err, message);
+    return outcome.busy ? kExitBusy : kExitFailed;
+  }
+  return kExitOk;
 }
 
 }  // namespace tarrow::cli

@@ -95,20 +95,6 @@ int UnknownExtension(CommandContext& context, const std::wstring& extension) {
   return kExitUsage;
 }
 
-// A message meant for a box, as lines for a console.
-void WriteMessage(TextSink& sink, std::wstring text) {
-  std::wstring out;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == L'\r') {
-      if (i + 1 < text.size() && text[i + 1] == L'\n') continue;
-      out += L'\n';
-    } else {
-      out += text[i];
-    }
-  }
-  WriteLine(sink, L"tarrow: " + out);
-}
-
 }  // namespace
 
 int RunList(CommandContext& context, bool json) {

@@ -531,7 +531,7 @@ TEST_F(TypeCommandsTest, SetGivesEachTypeNamedTheLocationAndReportsEachOneThatFa
   EXPECT_NE(err.text.find(L"Browser"), std::wstring::npos) << Narrow(err.text);
 }
 
-TEST_F(CommandsTest, ImportShowsTheIconsAFileSetsOrTheLineThatStopsIt) {
+TEST_F(TypeCommandsTest, ImportAppliesTheIconsAFileSetsOrNamesTheLineThatStopsIt) {
   auto unicode = [](const std::u16string& text) {
     std::string bytes = "\xFF\xFE";
     for (const char16_t unit : text) bytes += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
@@ -557,14 +557,19 @@ TEST_F(CommandsTest, ImportShowsTheIconsAFileSetsOrTheLineThatStopsIt) {
       u"[HKEY_CURRENT_USER\\Software\\Classes\\txtfile\\DefaultIcon]\r\n@=\"C:\\\\a.dll,3\"\r\n"
       u"[HKEY_LOCAL_MACHINE\\Software\\Classes\\b\\DefaultIcon]\r\n@=\"b.ico\"\r\n"
       u"[HKEY_CLASSES_ROOT\\c\\DefaultIcon]\r\n@=\"c.ico\"\r\n");
-  EXPECT_EQ(Run({L"--import", L"C:\\good.reg"}), 1);
-  EXPECT_EQ(out.text,
-            L"txtfile: C:\\a.dll,3 (for this user)\nb: b.ico (for all users)\n"
-            L"c: c.ico (where the type's icon takes effect)\n");
-  EXPECT_EQ(
-      err.text,
-      L"tarrow: C:\\good.reg sets 3 icons; importing them is not available yet, so nothing was written.\n");
-  EXPECT_TRUE(fake.registry.writes.empty());
+  // Where the change takes effect, whatever layer the file names: txtfile is
+  // the machine's, and Tarrow runs as an administrator.
+  EXPECT_EQ(Run({L"--import", L"C:\\good.reg"}), 0) << Narrow(err.text);
+  EXPECT_EQ(out.text, L"txtfile: C:\\a.dll,3 (for all users)\n");
+  EXPECT_EQ(err.text, L"tarrow: passed over, as this computer has no such file type: b and c.\n");
+  EXPECT_EQ(fake.registry.Text(kLocalMachine, DefaultIconPath(L"txtfile")), L"C:\\a.dll,3");
+  EXPECT_FALSE(fake.registry.KeyExists(kCurrentUser, ClassPath(L"txtfile")));
+  EXPECT_FALSE(fake.registry.KeyExists(kLocalMachine, ClassPath(L"b")));
+
+  // Restore takes an import back like any change.
+  EXPECT_EQ(Run({L"--restore"}), 0) << Narrow(err.text);
+  EXPECT_EQ(fake.registry.Text(kLocalMachine, DefaultIconPath(L"txtfile")), L"%SystemRoot%\\t.dll,-102");
+  EXPECT_EQ(fake.registry.Find(kLocalMachine, DefaultIconPath(L"txtfile"), L"")->type, kRegExpandSz);
 }
 
 }  // namespace

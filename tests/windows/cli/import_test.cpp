@@ -43,7 +43,7 @@ void Export(const std::wstring& file, const std::wstring& key) {
   ASSERT_TRUE(FileBytes(file)) << "regedit exported nothing";
 }
 
-TEST(Import, ReadsTheIconsOfTheRegistryEditorsOwnExport) {
+TEST(Import, TakesTheIconsOfTheRegistryEditorsOwnExport) {
   const ScratchClasses scratch;
   const std::wstring plain = std::wstring(kClasses) + kPlain + L"\\DefaultIcon";
   const std::wstring expand = std::wstring(kClasses) + kExpand + L"\\DefaultIcon";
@@ -54,13 +54,16 @@ TEST(Import, ReadsTheIconsOfTheRegistryEditorsOwnExport) {
 
   Export(folder / L"plain.reg", plain);
   const Ran first = RunCommand(WindowsPath(TARROW_COM), L"--import \"" + (folder / L"plain.reg") + L"\"");
-  EXPECT_EQ(first.out, "TarrowImportTest.Plain: \"C:\\x y\\caf\xc3\xa9.dll\",-3 (for this user)\n");
+  // The same value read back and given again: nothing to write, the type
+  // holds it already, in the user's own classes.
+  EXPECT_EQ(first.exitCode, 0u) << first.err;
+  EXPECT_EQ(first.out, "TarrowImportTest.Plain: \"C:\\x y\\caf\xc3\xa9.dll\",-3 (for this user only)\n");
 
   Export(folder / L"expand.reg", expand);
   const Ran second = RunCommand(WindowsPath(TARROW_COM), L"--import \"" + (folder / L"expand.reg") + L"\"");
   EXPECT_EQ(second.out, "TarrowImportTest.Expand: %SystemRoot%\\System32\\" + std::string(60, 'z') +
-                            ".dll,2 (for this user)\n");
-  EXPECT_NE(second.err.find("sets 1 icon"), std::string::npos) << second.err;
+                            ".dll,2 (for this user only)\n");
+  EXPECT_EQ(second.err, "");
 
   // The class key itself is more than an icon: refused at its first key.
   Export(folder / L"class.reg", std::wstring(kClasses) + kPlain);
