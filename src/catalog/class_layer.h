@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "platform/os.h"
 
@@ -25,19 +26,33 @@ inline std::wstring ClassPath(const std::wstring& path) {
   return path.empty() ? std::wstring(kClassesKey) : std::wstring(kClassesKey) + L"\\" + path;
 }
 
+inline constexpr std::wstring_view kApplicationsPrefix = L"Applications\\";
+
 // Whether the class is one a user's choice of a program by its file makes,
 // "Applications\<program>": it lives under the program's name, not the
 // extension's class, and only the user's layer is written for it.
 inline bool IsApplicationClass(const std::wstring& progId) {
-  constexpr wchar_t kPrefix[] = L"applications\\";
-  constexpr std::size_t kLength = sizeof kPrefix / sizeof kPrefix[0] - 1;
-  if (progId.size() <= kLength) return false;
-  for (std::size_t i = 0; i < kLength; ++i) {
-    wchar_t c = progId[i];
-    if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
-    if (c != kPrefix[i]) return false;
+  if (progId.size() <= kApplicationsPrefix.size()) return false;
+  for (std::size_t i = 0; i < kApplicationsPrefix.size(); ++i) {
+    const auto fold = [](wchar_t c) {
+      return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c;
+    };
+    if (fold(progId[i]) != fold(kApplicationsPrefix[i])) return false;
   }
   return true;
+}
+
+// One registry key name: 1 to 255 characters, no backslash, no NUL.
+inline bool IsKeyName(std::wstring_view name) {
+  return !name.empty() && name.size() <= 255 &&
+         name.find_first_of(std::wstring_view(L"\\\0", 2)) == std::wstring_view::npos;
+}
+
+// A class whose DefaultIcon the program may write: one key name, or
+// "Applications\" and a program's file name.
+inline bool IsWritableClass(const std::wstring& progId) {
+  return IsKeyName(IsApplicationClass(progId) ? std::wstring_view(progId).substr(kApplicationsPrefix.size())
+                                              : std::wstring_view(progId));
 }
 
 // The key whose default value is a class's icon location.

@@ -69,8 +69,6 @@ LayerRead ReadOpenLayer(Registry& reg, RegKey key, ClassLayer layer, const std::
   return read;
 }
 
-constexpr wchar_t kApplicationsPrefix[] = L"Applications\\";
-
 // The program file a command starts: the quoted text, or the text up to the
 // program's own file name (an unquoted path may hold blanks), or up to the
 // first blank.
@@ -95,8 +93,7 @@ std::wstring ProgramOfCommand(Shell& shell, const std::wstring& command, const s
 }  // namespace
 
 bool IsApplicationProgId(const std::wstring& progId) {
-  return IsApplicationClass(progId) &&
-         progId.find(L'\\', std::wstring_view(kApplicationsPrefix).size()) == std::wstring::npos;
+  return IsApplicationClass(progId) && IsWritableClass(progId);
 }
 
 // A class key opened in each layer that has it, so that the values and keys
@@ -289,7 +286,7 @@ ResolvedType TypeResolver::Resolve(const std::wstring& extension) {
 
 void TypeResolver::DescribeApplication(ResolvedType& type, ClassKey& program,
                                        const std::wstring& extensionProgId) {
-  const std::wstring programName = type.progId.substr(std::wstring_view(kApplicationsPrefix).size());
+  const std::wstring programName = type.progId.substr(kApplicationsPrefix.size());
   // Such a class has no name of its own: Explorer's Type column goes on to
   // the extension's own class, so the type keeps the name the user knows it
   // by. Failing that, the program's name: FriendlyAppName when it is plain

@@ -18,8 +18,6 @@ constexpr std::string_view kHeader = "TarrowJournal 2\n";
 constexpr std::string_view kHeaderVersion1 = "TarrowJournal 1\n";
 constexpr std::string_view kCheck = "check ";
 constexpr char kHexDigits[] = "0123456789abcdef";
-// The longest key name the registry allows.
-constexpr std::size_t kMaxKeyName = 255;
 
 std::array<std::uint32_t, 256> MakeCrcTable() {
   std::array<std::uint32_t, 256> table{};
@@ -225,11 +223,6 @@ void AppendBytes(std::string& out, const std::vector<unsigned char>& bytes) {
   }
 }
 
-bool IsKeyName(std::wstring_view name) {
-  return !name.empty() && name.size() <= kMaxKeyName &&
-         name.find_first_of(std::wstring_view(L"\\\0", 2)) == std::wstring_view::npos;
-}
-
 bool IsText(std::uint32_t type) {
   return type == kRegSz || type == kRegExpandSz;
 }
@@ -367,12 +360,6 @@ std::optional<std::vector<JournalEntry>> ParseJournal(std::string_view bytes) {
   return entries;
 }
 
-bool IsWritableClass(const std::wstring& progId) {
-  constexpr std::size_t kApplications = 13;  // "Applications\"
-  if (IsApplicationClass(progId)) return IsKeyName(std::wstring_view(progId).substr(kApplications));
-  return IsKeyName(progId);
-}
-
 bool IsRestorableEntry(const JournalEntry& entry) {
   if (entry.layer != ClassLayer::User && entry.layer != ClassLayer::Machine) return false;
   if (!IsWritableClass(entry.progId)) return false;
@@ -473,7 +460,7 @@ bool HoldsWritten(const JournalEntry& entry, const JournalEntry& now) {
 
 StoredValue LocationValue(const std::wstring& location) {
   StoredValue value;
-  value.type = HasEnvironmentReference(location) ? kRegExpandSz : kRegSz;
+  value.type = IconLocationValueType(location);
   value.bytes.resize((location.size() + 1) * sizeof(wchar_t));
   std::memcpy(value.bytes.data(), location.c_str(), value.bytes.size());
   return value;

@@ -124,11 +124,6 @@ std::string SerializeJournal(const std::vector<JournalEntry>& entries);
 // intact.
 std::optional<std::vector<JournalEntry>> ParseJournal(std::string_view bytes);
 
-// A class whose DefaultIcon the program may write: one key name (1 to 255
-// characters, no backslash, no NUL), or "Applications\" and a program's file
-// name, the class a user's choice of program by its file makes.
-bool IsWritableClass(const std::wstring& progId);
-
 // Whether a restore may write the entry back: its class is writable, its
 // layer is known, the flags agree (a value only in a key that existed, a
 // DefaultIcon key only under a class key that existed), a value that existed
