@@ -63,12 +63,10 @@ void WindowPlacement::Save(HWND window, UINT dpi) const {
   const RECT& r = wp.rcNormalPosition;
   const std::wstring text = FormatPlacement({r.left, r.top, r.right - r.left, r.bottom - r.top,
                                              wp.showCmd == SW_SHOWMAXIMIZED, static_cast<int>(dpi)});
-  RegKey key = 0;
-  bool created = false;
-  if (registry_.CreateKey(kCurrentUser, kSettingsKey, key, created) != kSuccess) return;
-  registry_.SetValue(key, kPlacementValue, kRegSz, text.c_str(),
+  ScopedKey key(registry_);
+  if (key.Create(kCurrentUser, kSettingsKey) != kSuccess) return;
+  registry_.SetValue(key.get(), kPlacementValue, kRegSz, text.c_str(),
                      static_cast<std::uint32_t>((text.size() + 1) * sizeof(wchar_t)));
-  registry_.CloseKey(key);
 }
 
 void WindowPlacement::KeepDesignMinimum(HWND window, UINT dpi, MINMAXINFO& info) {

@@ -26,8 +26,9 @@ std::vector<std::wstring> SubkeyNames(Registry& reg, RegKey root, const std::wst
   // Asked every so many names: listing a big root is a long walk of its own.
   constexpr std::uint32_t kNamesPerAsk = 64;
   std::vector<std::wstring> names;
-  RegKey key = 0;
-  if (reg.OpenKey(root, path, RegAccess::Read, key) != kSuccess) return names;
+  const ScopedKey opened(reg, root, path, RegAccess::Read);
+  if (!opened) return names;
+  const RegKey key = opened.get();
   std::vector<wchar_t> buffer(256);
   for (std::uint32_t index = 0;; ++index) {
     if (keepGoing && index % kNamesPerAsk == kNamesPerAsk - 1 && !keepGoing()) break;
@@ -42,7 +43,6 @@ std::vector<std::wstring> SubkeyNames(Registry& reg, RegKey root, const std::wst
     if (status != kSuccess) break;
     names.emplace_back(buffer.data(), std::min<std::size_t>(chars, buffer.size()));
   }
-  reg.CloseKey(key);
   return names;
 }
 
@@ -128,9 +128,8 @@ class TypeResolver::ClassKey {
       LayerRead read;
       if (sub.empty()) {
         read = ReadOpenLayer(reg_, key, layer, name);
-      } else if (RegKey below = 0; reg_.OpenKey(key, sub, RegAccess::Read, below) == kSuccess) {
-        read = ReadOpenLayer(reg_, below, layer, name);
-        reg_.CloseKey(below);
+      } else if (const ScopedKey below(reg_, key, sub, RegAccess::Read); below) {
+        read = ReadOpenLayer(reg_, below.get(), layer, name);
       }
       if (read.held) return std::move(read.value);
     }
@@ -199,10 +198,10 @@ bool TypeResolver::ClassExists(const std::wstring& path) {
 std::wstring TypeResolver::UserChoiceProgId(const std::wstring& extension) {
   LoadUserNames();
   if (!extensionChoices_.count(shell_.LowerCase(extension))) return {};
-  RegKey record = 0;
-  if (registry_.OpenKey(kCurrentUser, std::wstring(kFileExtsKey) + L"\\" + extension, RegAccess::Read,
-                        record) != kSuccess)
-    return {};
+  const ScopedKey opened(registry_, kCurrentUser, std::wstring(kFileExtsKey) + L"\\" + extension,
+                         RegAccess::Read);
+  if (!opened) return {};
+  const RegKey record = opened.get();
   // The newest systems keep the choice in UserChoiceLatest and leave an older
   // one in UserChoice; a choice of a ProgID since removed is not followed.
   std::wstring found;
@@ -213,7 +212,6 @@ std::wstring TypeResolver::UserChoiceProgId(const std::wstring& extension) {
       break;
     }
   }
-  registry_.CloseKey(record);
   return found;
 }
 

@@ -281,16 +281,12 @@ JournalLoad LoadMachineRecord(Os& os) {
 }
 
 bool SaveMachineRecord(Os& os, const std::string& bytes) {
-  RegKey raw = 0;
-  if (os.registry.CreateProtectedKey(kLocalMachine, kMachineRecordKey, raw) != kSuccess) return false;
-  bool saved = os.registry.OnlyAdministratorsCanChange(raw);
-  if (saved) {
-    saved = os.registry.SetValue(raw, kMachineRecordValue, kRegBinary, bytes.data(),
-                                 static_cast<std::uint32_t>(bytes.size())) == kSuccess &&
-            os.registry.FlushKey(raw) == kSuccess;
-  }
-  os.registry.CloseKey(raw);
-  return saved;
+  ScopedKey key(os.registry);
+  return key.CreateProtected(kLocalMachine, kMachineRecordKey) == kSuccess &&
+         os.registry.OnlyAdministratorsCanChange(key.get()) &&
+         os.registry.SetValue(key.get(), kMachineRecordValue, kRegBinary, bytes.data(),
+                              static_cast<std::uint32_t>(bytes.size())) == kSuccess &&
+         os.registry.FlushKey(key.get()) == kSuccess;
 }
 
 }  // namespace

@@ -55,6 +55,13 @@ Status ScopedKey::Open(RegKey root, const std::wstring& path, RegAccess access) 
   return status_;
 }
 
+Status ScopedKey::CreateProtected(RegKey root, const std::wstring& path) {
+  Close();
+  status_ = reg_.CreateProtectedKey(root, path, key_);
+  if (status_ != kSuccess) key_ = 0;
+  return status_;
+}
+
 Status ScopedKey::Create(RegKey root, const std::wstring& path, bool* created) {
   Close();
   bool made = false;

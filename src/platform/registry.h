@@ -27,6 +27,9 @@ class ScopedKey {
   Status Open(RegKey root, const std::wstring& path, RegAccess access);
   // Opens root\path for setting values, creating every missing key on the way.
   Status Create(RegKey root, const std::wstring& path, bool* created = nullptr);
+  // Opens it for setting values, made when new with the access list of
+  // Registry::CreateProtectedKey.
+  Status CreateProtected(RegKey root, const std::wstring& path);
   void Close();
   RegKey get() const { return key_; }
   Status status() const { return status_; }
