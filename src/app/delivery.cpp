@@ -16,11 +16,9 @@ Delivery::~Delivery() {
 }
 
 bool Delivery::Create() {
-  RegisterClassOnce(kClassName, &Proc, nullptr);
-  ::CreateWindowExW(0, kClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, ::GetModuleHandleW(nullptr),
-                    this);
+  const bool created = CreateMessageOnly(kClassName);
   target_ = hwnd_;
-  return hwnd_ != nullptr;
+  return created;
 }
 
 void Delivery::Wake() const {

@@ -24,11 +24,9 @@ ListIconFeed::~ListIconFeed() {
 }
 
 bool ListIconFeed::Create() {
-  RegisterClassOnce(kClassName, &Proc, nullptr);
-  ::CreateWindowExW(0, kClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, ::GetModuleHandleW(nullptr),
-                    this);
-  if (hwnd_) feed_.Attach(hwnd_);
-  return hwnd_ != nullptr;
+  if (!CreateMessageOnly(kClassName)) return false;
+  feed_.Attach(hwnd_);
+  return true;
 }
 
 void ListIconFeed::RequestMissing(int sizePx) {

@@ -6,6 +6,10 @@
 
 namespace tarrow::app {
 
+// Registers a window class once per process.
+ATOM RegisterClassOnce(const wchar_t* name, WNDPROC proc, HBRUSH background, HICON icon = nullptr,
+                       UINT style = 0);
+
 template <typename Derived>
 class Window {
  public:
@@ -33,12 +37,17 @@ class Window {
 
   LRESULT Default(UINT msg, WPARAM wp, LPARAM lp) { return ::DefWindowProcW(hwnd_, msg, wp, lp); }
 
+  // A window that only receives messages, of a class of its own: where a
+  // worker's results are brought to the window's thread.
+  bool CreateMessageOnly(const wchar_t* className) {
+    RegisterClassOnce(className, &Proc, nullptr);
+    ::CreateWindowExW(0, className, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, ::GetModuleHandleW(nullptr),
+                      static_cast<Derived*>(this));
+    return hwnd_ != nullptr;
+  }
+
   HWND hwnd_ = nullptr;
 };
-
-// Registers a window class once per process.
-ATOM RegisterClassOnce(const wchar_t* name, WNDPROC proc, HBRUSH background, HICON icon = nullptr,
-                       UINT style = 0);
 
 // The program icon at a size, from the resources.
 HICON LoadProgramIcon(int sizePx);
