@@ -22,6 +22,8 @@ add_executable(tarrow WIN32 src/app/main.cpp src/app/resources/tarrow.rc)
 # find before tarrow.exe and wait for.
 add_executable(tarrow_console src/app/console_main.cpp src/app/resources/tarrow.rc)
 set_target_properties(tarrow_console PROPERTIES OUTPUT_NAME tarrow SUFFIX .com)
+# Its version resource names it, not tarrow.exe.
+target_compile_definitions(tarrow_console PRIVATE TARROW_CONSOLE)
 set(tarrow_programs tarrow tarrow_console)
 foreach(program IN LISTS tarrow_programs)
   target_link_libraries(${program} PRIVATE tarrow_app)
