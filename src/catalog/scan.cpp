@@ -39,9 +39,7 @@ TypeList ListTypes(Os& os, TypesListed which) {
 bool TakeSnapshotIfNone(Os& os, const TypeList& types) {
   SnapshotWriter snapshot(os);
   snapshot.Begin();
-  for (const TypeItem& item : types) {
-    if (HasOwnIcon(item)) snapshot.Record(item.progId, item.location);
-  }
+  for (const TypeItem& item : types) snapshot.Record(item.progId, item.location);
   return snapshot.End();
 }
 

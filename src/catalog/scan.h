@@ -37,7 +37,7 @@ TypeList ListTypes(Os& os, TypesListed which = TypesListed::WithIcon);
 
 // Takes the snapshot of these types' icons when there is none yet, as the
 // end of the window's first complete walk does; true when one was taken.
-// Types without an icon are left out: a line cannot say "none".
+// Types without an icon are left out (a line cannot say "none").
 bool TakeSnapshotIfNone(Os& os, const TypeList& types);
 
 // What the walk hands over at a time: the types found since the last take,
