@@ -20,6 +20,7 @@ const ControlDesign kControls[] = {
     {Part::TypesLabel, WC_STATICW, L"Registered File &Types:", SS_LEFT, 0},
     {Part::TypeList, nullptr, L"", 0, 0},
     {Part::TypeCount, WC_STATICW, L"", SS_RIGHT | SS_NOPREFIX, 0},
+    {Part::ShowTypesWithoutIcon, WC_BUTTONW, L"Show types &without an icon", WS_TABSTOP | BS_AUTOCHECKBOX, 0},
     {Part::IconFileLabel, WC_STATICW, L"&Icon File:", SS_LEFT, 0},
     {Part::IconFile, WC_EDITW, L"", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
     {Part::Browse, WC_BUTTONW, L"&Browse...", WS_TABSTOP | BS_PUSHBUTTON, 0},

@@ -66,6 +66,9 @@ class MainWindow : public Window<MainWindow>,
   void OnBrowse();
   void OnIconFileChanged();
   void OnSearchChanged();
+  // The list reads the registry anew, with or without the types that have
+  // no icon of their own, as the check box now says.
+  void OnShowTypesWithoutIconClicked();
   void OnTypeActivated(bool byKeyboard = false) override;
   void OnIconFramed(std::int64_t cell) override;
   void OnIconsCounted(std::int64_t count) override;
@@ -116,6 +119,8 @@ class MainWindow : public Window<MainWindow>,
   LRESULT OnColorStatic(HDC dc, HWND control);
   // Reads the registry anew on the worker; the list fills as it goes.
   void StartWalk();
+  // The types the check box asks the list to show.
+  TypesListed ListedTypes() const;
   void OnTypesFound(std::vector<TypeItem> types, bool done) override;
   void OnWalkEnded();
   void OnListPicturesArrived() override;

@@ -193,6 +193,50 @@ TEST_F(MainWindowTest, LoadScansSetsTheCaptionAndRefreshRebuilds) {
   EXPECT_STREQ(caption, L"Tarrow - Version 1.5");
 }
 
+// The check box reads the list anew with the types that have no icon of
+// their own, each shown with the system's icon of a file of unknown type;
+// the next window starts as the user left it.
+TEST_F(MainWindowTest, TheCheckBoxListsTypesWithoutAnIconAndIsRemembered) {
+  const tarrow::testing::ScratchKey type(L".tarrowbare"), typeClass(L"Tarrow.Bare");
+  type.SetText(L"", L"Tarrow.Bare");
+  typeClass.SetText(L"", L"Tarrow Bare Type");
+  const auto click = [&] {
+    const HWND box = window_->control(Part::ShowTypesWithoutIcon);
+    ::SendMessageW(box, BM_SETCHECK,
+                   ::SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED, 0);
+    ::SendMessageW(window_->hwnd(), WM_COMMAND,
+                   MAKEWPARAM(ControlIdOf(Part::ShowTypesWithoutIcon), BN_CLICKED),
+                   reinterpret_cast<LPARAM>(box));
+    Settle();
+  };
+  ASSERT_TRUE(window_->OnLoad(false));
+  Settle();
+  EXPECT_EQ(::SendMessageW(window_->control(Part::ShowTypesWithoutIcon), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+  EXPECT_EQ(IndexOf(L".tarrowbare"), std::wstring::npos);
+  const std::size_t withIcons = window_->types().size();
+
+  click();
+  const std::size_t bare = IndexOf(L".tarrowbare");
+  ASSERT_NE(bare, std::wstring::npos);
+  EXPECT_GT(window_->types().size(), withIcons);
+  const TypeItem& item = window_->types()[bare];
+  EXPECT_EQ(ItemText(item), L"Tarrow Bare Type  [.tarrowbare]");
+  EXPECT_EQ(RowText(window_->typeList().RowOf(bare), 2), L"");
+  EXPECT_GE(window_->images().IndexOf(item.picture), 0) << "the system's stand-in icon";
+  EXPECT_EQ(RegReadValue(os_->registry, kCurrentUser, kSettingsKey, kShowTypesWithoutIconValue), L"1");
+
+  window_ = std::make_unique<MainWindow>(*os_);
+  ASSERT_TRUE(window_->Create());
+  ASSERT_TRUE(window_->OnLoad(false));
+  Settle();
+  EXPECT_EQ(::SendMessageW(window_->control(Part::ShowTypesWithoutIcon), BM_GETCHECK, 0, 0), BST_CHECKED);
+  EXPECT_NE(IndexOf(L".tarrowbare"), std::wstring::npos);
+
+  click();
+  EXPECT_EQ(IndexOf(L".tarrowbare"), std::wstring::npos);
+  EXPECT_EQ(window_->types().size(), withIcons);
+}
+
 int ThreadsOfThisProcess() {
   const HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
   THREADENTRY32 entry{};
