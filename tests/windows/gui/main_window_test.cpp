@@ -144,8 +144,10 @@ TEST_F(MainWindowTest, ControlsFollowTheDesignAtEveryScale) {
 
 TEST_F(MainWindowTest, TabOrderFollowsTheScreen) {
   // Apply has nothing to apply yet, so Tab passes it by.
-  const Part order[] = {Part::Search,  Part::TypeList, Part::IconFile, Part::Browse, Part::IconGrid,
-                        Part::Restore, Part::Refresh,  Part::Exit,     Part::Search};
+  const Part order[] = {Part::Search,   Part::TypeList, Part::ShowTypesWithoutIcon,
+                        Part::IconFile, Part::Browse,   Part::IconGrid,
+                        Part::Restore,  Part::Refresh,  Part::Exit,
+                        Part::Search};
   EXPECT_FALSE(::IsWindowEnabled(window_->control(Part::Apply)));
   HWND current = window_->control(order[0]);
   for (std::size_t i = 1; i < std::size(order); ++i) {
