@@ -104,7 +104,8 @@ TEST_F(MainWindowTest, ControlsFollowTheDesignAtEveryScale) {
       {Part::Search, {52, 26, 253, 19}, {78, 39, 380, 29}, L""},
       {Part::TypesLabel, {8, 8, 145, 17}, {12, 12, 218, 26}, L"Registered File &Types:"},
       {Part::TypeList, {8, 48, 297, 145}, {12, 72, 446, 218}, L""},
-      {Part::IconFileLabel, {8, 200, 137, 17}, {12, 300, 206, 26}, L"&Icon File:"},
+      {Part::IconFileLabel, {8, 200, 73, 17}, {12, 300, 110, 26}, L"&Icon File:"},
+      {Part::ShowTypesWithoutIcon, {88, 200, 217, 16}, {132, 300, 326, 24}, L"Show types &without an icon"},
       {Part::IconFile, {8, 217, 225, 19}, {12, 326, 338, 29}, L""},
       {Part::Browse, {240, 216, 65, 19}, {360, 324, 98, 29}, L"&Browse..."},
       // Across its scroll bar's place: {285, 241, 20, 87} and {428, 362, 30, 131}.
