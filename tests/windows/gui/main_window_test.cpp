@@ -240,6 +240,41 @@ TEST_F(MainWindowTest, TheCheckBoxListsTypesWithoutAnIconAndIsRemembered) {
   EXPECT_EQ(window_->types().size(), withIcons);
 }
 
+// Given an icon in the window, a type without one gets a DefaultIcon key
+// beside its class, and asking its original back removes the key again.
+TEST_F(MainWindowTest, ATypeWithoutAnIconIsGivenOneByApplyAndTakenBackByDelete) {
+  const tarrow::testing::ScratchKey type(L".tarrowbare"), typeClass(L"Tarrow.Bare");
+  type.SetText(L"", L"Tarrow.Bare");
+  typeClass.SetText(L"", L"Tarrow Bare Type");
+  ::RegSetKeyValueW(HKEY_CURRENT_USER, kSettingsKey, kShowTypesWithoutIconValue, REG_SZ, L"1",
+                    2 * sizeof(wchar_t));
+  ASSERT_TRUE(window_->OnLoad(false));
+  Settle();
+  const std::size_t bare = IndexOf(L".tarrowbare");
+  ASSERT_NE(bare, std::wstring::npos);
+  window_->SelectItem(bare);
+  window_->OnTypeActivated();
+  Settle();
+  std::wstring shell32 = tarrow::testing::SystemFile(L"shell32.dll");
+  for (wchar_t& c : shell32) c = static_cast<wchar_t>(::towlower(c));
+  EXPECT_EQ(Text(Part::IconFile), shell32) << "the system's icons";
+  window_->OnIconChosen(3);
+  window_->OnApply();
+  Settle();
+  EXPECT_EQ(RegReadValue(os_->registry, kClassesRoot, L"Tarrow.Bare\\DefaultIcon", L""), shell32 + L",2");
+  EXPECT_EQ(window_->types()[bare].location, shell32 + L",2");
+  EXPECT_TRUE(shell_.shown.empty()) << "success needs no message box";
+
+  ::SendMessageW(window_->control(Part::TypeList), WM_KEYDOWN, VK_DELETE, 0);
+  ASSERT_TRUE(window_->types()[bare].pendingOriginal);
+  window_->OnApply();
+  Settle();
+  EXPECT_FALSE(tarrow::testing::KeyExists(HKEY_CLASSES_ROOT, L"Tarrow.Bare\\DefaultIcon"));
+  EXPECT_TRUE(tarrow::testing::KeyExists(HKEY_CLASSES_ROOT, L"Tarrow.Bare"));
+  EXPECT_EQ(window_->types()[bare].location, L"");
+  EXPECT_TRUE(shell_.shown.empty());
+}
+
 int ThreadsOfThisProcess() {
   const HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
   THREADENTRY32 entry{};
