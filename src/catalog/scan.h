@@ -1,6 +1,7 @@
 // The file-type scan: walks HKEY_CLASSES_ROOT for every registered extension
-// with a usable icon, and on request those without one. The window's walk runs on a worker thread of its own
-// and hands the types over in batches; the command line reads them at once.
+// with a usable icon, and on request those without one. The window's walk
+// runs on a worker thread of its own and hands the types over in batches; the
+// command line reads them at once.
 #pragma once
 
 #include <condition_variable>
