@@ -94,4 +94,14 @@ void MainControls::SetFonts(const UiFonts& fonts) {
   preview_.SetFont(fonts.normal());
 }
 
+TypesListed MainControls::listedTypes() const {
+  const bool all = ::SendMessageW((*this)[Part::ShowTypesWithoutIcon], BM_GETCHECK, 0, 0) == BST_CHECKED;
+  return all ? TypesListed::All : TypesListed::WithIcon;
+}
+
+void MainControls::SetListedTypes(TypesListed which) {
+  ::SendMessageW((*this)[Part::ShowTypesWithoutIcon], BM_SETCHECK,
+                 which == TypesListed::All ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
 }  // namespace tarrow::app

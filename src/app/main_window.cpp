@@ -126,8 +126,8 @@ bool MainWindow::OnLoad(bool prevInstance) {
     os_.shell.MessageBox(L"Only one Instance allowed at a time...", kMbOk | kMbIconInformation);
     return false;
   }
-  ::CheckDlgButton(hwnd_, ControlIdOf(Part::ShowTypesWithoutIcon),
-                   ReadWindowSwitch(os_.registry, kShowTypesWithoutIconValue) ? BST_CHECKED : BST_UNCHECKED);
+  const bool all = ReadWindowSwitch(os_.registry, kShowTypesWithoutIconValue);
+  controls_.SetListedTypes(all ? TypesListed::All : TypesListed::WithIcon);
   StartWalk();
   const std::wstring caption = L"Tarrow - Version " + std::to_wstring(TARROW_VERSION_MAJOR) + L"." +
                                std::to_wstring(TARROW_VERSION_MINOR);
@@ -145,7 +145,7 @@ void MainWindow::StartWalk() {
   changes_.Forget();
   types_.Clear();
   images_.Clear();
-  feed_.Start(ListedTypes());
+  feed_.Start(controls_.listedTypes());
   UpdateCommands();
   UpdateStatus();
 }
@@ -221,20 +221,12 @@ void MainWindow::OnRefresh() {
   StartWalk();
 }
 
-TypesListed MainWindow::ListedTypes() const {
-  return ::IsDlgButtonChecked(hwnd_, ControlIdOf(Part::ShowTypesWithoutIcon)) == BST_CHECKED
-             ? TypesListed::All
-             : TypesListed::WithIcon;
-}
-
 void MainWindow::OnShowTypesWithoutIconClicked() {
-  // Read anew rather than filtered: the list then holds only what it shows,
-  // and asks about changes waiting for Apply as Refresh does.
-  const bool all = ListedTypes() == TypesListed::All;
-  if (walking() || !MayDropChanges(LeavingBy::Refresh)) {
-    ::CheckDlgButton(hwnd_, ControlIdOf(Part::ShowTypesWithoutIcon), all ? BST_UNCHECKED : BST_CHECKED);
-    return;
-  }
+  // Read anew rather than filtered, so the list holds only what it shows:
+  // as Refresh, it asks first about changes waiting for Apply.
+  const bool all = controls_.listedTypes() == TypesListed::All;
+  if (walking() || !MayDropChanges(LeavingBy::Refresh))
+    return controls_.SetListedTypes(all ? TypesListed::WithIcon : TypesListed::All);
   SaveWindowSwitch(os_.registry, kShowTypesWithoutIconValue, all);
   StartWalk();
 }

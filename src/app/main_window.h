@@ -119,8 +119,6 @@ class MainWindow : public Window<MainWindow>,
   LRESULT OnColorStatic(HDC dc, HWND control);
   // Reads the registry anew on the worker; the list fills as it goes.
   void StartWalk();
-  // The types the check box asks the list to show.
-  TypesListed ListedTypes() const;
   void OnTypesFound(std::vector<TypeItem> types, bool done) override;
   void OnWalkEnded();
   void OnListPicturesArrived() override;

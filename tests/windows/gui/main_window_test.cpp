@@ -238,6 +238,19 @@ TEST_F(MainWindowTest, TheCheckBoxListsTypesWithoutAnIconAndIsRemembered) {
   click();
   EXPECT_EQ(IndexOf(L".tarrowbare"), std::wstring::npos);
   EXPECT_EQ(window_->types().size(), withIcons);
+
+  // With a change waiting, Cancel keeps the list, the change and the box.
+  const std::size_t a = IndexOf(L".tarrowa");
+  window_->SelectItem(a);
+  window_->SetIconFileText(tarrow::testing::SystemFile(L"shell32.dll"));
+  Settle();
+  window_->OnIconChosen(2);
+  ASSERT_TRUE(IsChanged(window_->types()[a]));
+  shell_.answers.push_back(kIdCancel);
+  click();
+  EXPECT_EQ(::SendMessageW(window_->control(Part::ShowTypesWithoutIcon), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+  EXPECT_TRUE(IsChanged(window_->types()[a]));
+  EXPECT_EQ(RegReadValue(os_->registry, kCurrentUser, kSettingsKey, kShowTypesWithoutIconValue), L"0");
 }
 
 // Given an icon in the window, a type without one gets a DefaultIcon key
