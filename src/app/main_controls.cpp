@@ -20,6 +20,7 @@ const ControlDesign kControls[] = {
     {Part::TypesLabel, WC_STATICW, L"Registered File &Types:", SS_LEFT, 0},
     {Part::TypeList, nullptr, L"", 0, 0},
     {Part::TypeCount, WC_STATICW, L"", SS_RIGHT | SS_NOPREFIX, 0},
+    {Part::ShowTypesWithoutIcon, WC_BUTTONW, L"Show types &without an icon", WS_TABSTOP | BS_AUTOCHECKBOX, 0},
     {Part::IconFileLabel, WC_STATICW, L"&Icon File:", SS_LEFT, 0},
     {Part::IconFile, WC_EDITW, L"", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
     {Part::Browse, WC_BUTTONW, L"&Browse...", WS_TABSTOP | BS_PUSHBUTTON, 0},
@@ -91,6 +92,16 @@ void MainControls::SetFonts(const UiFonts& fonts) {
   }
   list_.SetFonts(fonts.normal(), fonts.bold());
   preview_.SetFont(fonts.normal());
+}
+
+TypesListed MainControls::listedTypes() const {
+  const bool all = ::SendMessageW((*this)[Part::ShowTypesWithoutIcon], BM_GETCHECK, 0, 0) == BST_CHECKED;
+  return all ? TypesListed::All : TypesListed::WithIcon;
+}
+
+void MainControls::SetListedTypes(TypesListed which) {
+  ::SendMessageW((*this)[Part::ShowTypesWithoutIcon], BM_SETCHECK,
+                 which == TypesListed::All ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
 }  // namespace tarrow::app

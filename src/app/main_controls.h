@@ -13,6 +13,7 @@
 #include "app/icon_grid.h"
 #include "app/icon_preview.h"
 #include "app/type_list_view.h"
+#include "catalog/scan.h"
 #include "picker/window_layout.h"
 
 namespace tarrow::app {
@@ -28,6 +29,9 @@ class MainControls {
   // each painted again there.
   void Place(HWND parent, UINT dpi);
   void SetFonts(const UiFonts& fonts);
+  // The types the "Show types without an icon" box asks the list for.
+  TypesListed listedTypes() const;
+  void SetListedTypes(TypesListed which);
 
  private:
   TypeListView& list_;

@@ -126,6 +126,8 @@ bool MainWindow::OnLoad(bool prevInstance) {
     os_.shell.MessageBox(L"Only one Instance allowed at a time...", kMbOk | kMbIconInformation);
     return false;
   }
+  const bool all = ReadWindowSwitch(os_.registry, kShowTypesWithoutIconValue);
+  controls_.SetListedTypes(all ? TypesListed::All : TypesListed::WithIcon);
   StartWalk();
   const std::wstring caption = L"Tarrow - Version " + std::to_wstring(TARROW_VERSION_MAJOR) + L"." +
                                std::to_wstring(TARROW_VERSION_MINOR);
@@ -143,7 +145,7 @@ void MainWindow::StartWalk() {
   changes_.Forget();
   types_.Clear();
   images_.Clear();
-  feed_.Start();
+  feed_.Start(controls_.listedTypes());
   UpdateCommands();
   UpdateStatus();
 }
@@ -195,7 +197,8 @@ void MainWindow::OnRowsChanged() {
 void MainWindow::UpdateCommands() {
   // While the registry is read, nothing may read it again or write from a
   // list still coming in.
-  for (Part part : {Part::Refresh, Part::Restore}) ::EnableWindow(control(part), !walking());
+  for (Part part : {Part::Refresh, Part::Restore, Part::ShowTypesWithoutIcon})
+    ::EnableWindow(control(part), !walking());
   ::EnableWindow(control(Part::Apply), !walking() && CountPendingTypes(types_) > 0);
 }
 
@@ -215,6 +218,16 @@ std::wstring MainWindow::StatusText() const {
 
 void MainWindow::OnRefresh() {
   if (walking() || !MayDropChanges(LeavingBy::Refresh)) return;
+  StartWalk();
+}
+
+void MainWindow::OnShowTypesWithoutIconClicked() {
+  // Read anew rather than filtered, so the list holds only what it shows:
+  // as Refresh, it asks first about changes waiting for Apply.
+  const bool all = controls_.listedTypes() == TypesListed::All;
+  if (walking() || !MayDropChanges(LeavingBy::Refresh))
+    return controls_.SetListedTypes(all ? TypesListed::WithIcon : TypesListed::All);
+  SaveWindowSwitch(os_.registry, kShowTypesWithoutIconValue, all);
   StartWalk();
 }
 
@@ -363,6 +376,9 @@ void MainWindow::OnCommand(int id, int code) {
   switch (static_cast<Part>(id - kFirstControlId)) {
     case Part::Refresh:
       return OnRefresh();
+    case Part::ShowTypesWithoutIcon:
+      if (code == BN_CLICKED) OnShowTypesWithoutIconClicked();
+      return;
     case Part::Exit:
       return OnExit();
     case Part::Apply:

@@ -66,6 +66,9 @@ class MainWindow : public Window<MainWindow>,
   void OnBrowse();
   void OnIconFileChanged();
   void OnSearchChanged();
+  // The list reads the registry anew, with or without the types that have
+  // no icon of their own, as the check box now says.
+  void OnShowTypesWithoutIconClicked();
   void OnTypeActivated(bool byKeyboard = false) override;
   void OnIconFramed(std::int64_t cell) override;
   void OnIconsCounted(std::int64_t count) override;

@@ -21,8 +21,8 @@ class TypeFeed : private Delivery::Source {
  public:
   TypeFeed(Os& os, TypeFeedListener& listener);
   bool Create() { return delivery_.Create(); }
-  // Reads the registry anew, dropping a walk in hand.
-  void Start() { walk_.Start(); }
+  // Reads the registry anew for `which` types, dropping a walk in hand.
+  void Start(TypesListed which) { walk_.Start(which); }
   bool walking() const { return walk_.walking(); }
   // Ends the worker; nothing more is reported.
   void Stop();

@@ -69,6 +69,16 @@ void WindowPlacement::Save(HWND window, UINT dpi) const {
                      static_cast<std::uint32_t>((text.size() + 1) * sizeof(wchar_t)));
 }
 
+bool ReadWindowSwitch(Registry& registry, const wchar_t* name) {
+  return RegReadValue(registry, kCurrentUser, kSettingsKey, name) == L"1";
+}
+
+void SaveWindowSwitch(Registry& registry, const wchar_t* name, bool on) {
+  ScopedKey key(registry);
+  if (key.Create(kCurrentUser, kSettingsKey) != kSuccess) return;
+  registry.SetValue(key.get(), name, kRegSz, on ? L"1" : L"0", 2 * sizeof(wchar_t));
+}
+
 void WindowPlacement::KeepDesignMinimum(HWND window, UINT dpi, MINMAXINFO& info) {
   // The frame as it is, as SetClientSize measures it.
   RECT frame, client;

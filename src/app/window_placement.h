@@ -13,6 +13,12 @@ namespace tarrow::app {
 // Under HKEY_CURRENT_USER.
 inline constexpr wchar_t kSettingsKey[] = L"Software\\Tarrow";
 inline constexpr wchar_t kPlacementValue[] = L"Window";
+// "1" while the list shows the types without an icon of their own too.
+inline constexpr wchar_t kShowTypesWithoutIconValue[] = L"ShowTypesWithoutIcon";
+
+// A yes-or-no setting of the window's, kept beside its place; no when unset.
+bool ReadWindowSwitch(Registry& registry, const wchar_t* name);
+void SaveWindowSwitch(Registry& registry, const wchar_t* name, bool on);
 
 class WindowPlacement {
  public:

@@ -274,7 +274,10 @@ ResolvedType TypeResolver::Resolve(const std::wstring& extension) {
   int hops = 0;
   ClassKey progIdKey = FollowCurVer(start, type.progId, hops);
   type.source = hops > 0 ? ProgIdSource::CurVer : source;
-  if (const auto description = progIdKey.Read(L"")) type.description = description->text;
+  if (const auto description = progIdKey.Read(L"")) {
+    type.description = description->text;
+    type.classLayer = description->layer;
+  }
   type.defaultIcon = progIdKey.Read(L"DefaultIcon");
   if (IsApplicationProgId(type.progId)) DescribeApplication(type, progIdKey, fromDefault);
   type.iconHandler =

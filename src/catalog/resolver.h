@@ -38,7 +38,9 @@ struct ResolvedType {
   std::wstring extension;  // as enumerated, with its dot
   std::wstring progId;     // the effective ProgID; empty when none
   ProgIdSource source = ProgIdSource::Default;
-  std::wstring description;                 // the ProgID's default value; empty when none
+  std::wstring description;  // the ProgID's default value; empty when none
+  // The layer whose class key gives the description.
+  ClassLayer classLayer = ClassLayer::Machine;
   std::optional<LayeredValue> defaultIcon;  // <ProgID>\DefaultIcon's default value
   // Icons decided file by file: DefaultIcon "%1", or an icon handler.
   bool iconHandler = false;

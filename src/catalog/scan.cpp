@@ -9,28 +9,29 @@
 
 namespace tarrow {
 
-std::optional<TypeItem> ListedItem(const ResolvedType& type) {
-  if (type.progId.empty() || !type.defaultIcon || type.description.empty()) return std::nullopt;
-  const std::wstring& location = type.defaultIcon->text;
+std::optional<TypeItem> ListedItem(const ResolvedType& type, TypesListed which) {
+  if (type.progId.empty() || type.description.empty()) return std::nullopt;
+  const std::wstring location = type.defaultIcon ? type.defaultIcon->text : std::wstring();
   // "%1": the file is its own icon, so the type has none of its own to show.
-  if (location.empty() || IsPerFileIcon(location)) return std::nullopt;
+  if (IsPerFileIcon(location)) return std::nullopt;
+  if (location.empty() && which != TypesListed::All) return std::nullopt;
   return TypeItem{.extension = type.extension,
                   .progId = type.progId,
                   .description = type.description,
                   .location = location,
                   .pending = std::nullopt,
                   .picture = {},
-                  .layer = type.defaultIcon->layer,
+                  .layer = location.empty() ? type.classLayer : type.defaultIcon->layer,
                   .source = type.source,
                   .iconHandler = type.iconHandler};
 }
 
-TypeList ListTypes(Os& os) {
+TypeList ListTypes(Os& os, TypesListed which) {
   TypeList types;
   TypeResolver resolver(os.registry, os.shell);
   for (const std::wstring& name : resolver.ClassNames()) {
     if (name.empty() || name[0] != L'.') continue;
-    if (auto item = ListedItem(resolver.Resolve(name))) types.Add(std::move(*item));
+    if (auto item = ListedItem(resolver.Resolve(name), which)) types.Add(std::move(*item));
   }
   return types;
 }
@@ -49,9 +50,10 @@ TypeWalk::~TypeWalk() {
   Stop();
 }
 
-void TypeWalk::Start() {
+void TypeWalk::Start(TypesListed which) {
   std::lock_guard lock(mutex_);
   ++round_;
+  listed_ = which;
   found_.clear();
   ended_ = false;
   walking_ = true;
@@ -126,13 +128,14 @@ void TypeWalk::Work() {
     if (stopping_) return;
     walked_ = round_;
     const std::uint64_t round = walked_;
+    const TypesListed which = listed_;
     lock.unlock();
-    Walk(round);
+    Walk(round, which);
     lock.lock();
   }
 }
 
-void TypeWalk::Walk(std::uint64_t round) {
+void TypeWalk::Walk(std::uint64_t round, TypesListed which) {
   // A resolver of the worker's own: it caches what it read of the per-user
   // layer, and the window's thread has its own for what it writes.
   TypeResolver resolver(registry_, shell_);
@@ -144,7 +147,7 @@ void TypeWalk::Walk(std::uint64_t round) {
     if (extension.empty() || extension[0] != L'.') continue;
     // The type as the shell shows it: the ProgID the user's choice or the
     // extension names, and the values of whichever layer wins.
-    auto item = ListedItem(resolver.Resolve(extension));
+    auto item = ListedItem(resolver.Resolve(extension), which);
     if (!item) continue;
     item->picture = L"Index" + std::to_wstring(p);
     // Handed over at once: a type takes far longer to read than the lock,

@@ -1,6 +1,7 @@
 // The file-type scan: walks HKEY_CLASSES_ROOT for every registered extension
-// with a usable icon. The window's walk runs on a worker thread of its own
-// and hands the types over in batches; the command line reads them at once.
+// with a usable icon, and on request those without one. The window's walk
+// runs on a worker thread of its own and hands the types over in batches; the
+// command line reads them at once.
 #pragma once
 
 #include <condition_variable>
@@ -18,17 +19,26 @@
 
 namespace tarrow {
 
+// Which types the list shows.
+enum class TypesListed {
+  WithIcon,  // those with an icon location of their own
+  All,       // those too whose class has no DefaultIcon value yet
+};
+
 // The item a resolved type is listed as, its picture not yet given; nullopt
-// for a type the list leaves out: no ProgID, description or icon location of
-// its own, or an icon that is each file itself ("%1").
-std::optional<TypeItem> ListedItem(const ResolvedType& type);
+// for a type the list leaves out: no ProgID or description, an icon that is
+// each file itself ("%1"), or, unless `which` is All, no icon location of its
+// own. A type without one is listed with an empty location, in the layer of
+// its class.
+std::optional<TypeItem> ListedItem(const ResolvedType& type, TypesListed which = TypesListed::WithIcon);
 
 // The types the list shows, in its order, without pictures: for callers
 // without a window.
-TypeList ListTypes(Os& os);
+TypeList ListTypes(Os& os, TypesListed which = TypesListed::WithIcon);
 
 // Takes the snapshot of these types' icons when there is none yet, as the
 // end of the window's first complete walk does; true when one was taken.
+// Types without an icon are left out (a line cannot say "none").
 bool TakeSnapshotIfNone(Os& os, const TypeList& types);
 
 // What the walk hands over at a time: the types found since the last take,
@@ -51,9 +61,9 @@ class TypeWalk {
   TypeWalk(const TypeWalk&) = delete;
   TypeWalk& operator=(const TypeWalk&) = delete;
 
-  // Walks the registry anew. A walk in hand is dropped without waiting for
-  // it, with whatever of it was not taken.
-  void Start();
+  // Walks the registry anew for `which` types. A walk in hand is dropped
+  // without waiting for it, with whatever of it was not taken.
+  void Start(TypesListed which = TypesListed::WithIcon);
   // Drops the walk in hand, if any, without waiting.
   void Cancel();
   // What this walk found since the last take, no more than `most` types.
@@ -71,7 +81,7 @@ class TypeWalk {
 
  private:
   void Work();
-  void Walk(std::uint64_t round);
+  void Walk(std::uint64_t round, TypesListed which);
   // False once the walk of `round` is no longer wanted.
   bool Wanted(std::uint64_t round) const;
   void Hand(std::uint64_t round, std::vector<TypeItem>& found, bool done);
@@ -83,6 +93,8 @@ class TypeWalk {
   std::condition_variable changed_;
   std::uint64_t round_ = 0;   // the walk wanted; 0 for none
   std::uint64_t walked_ = 0;  // the last walk the worker began
+  // Which types the wanted walk lists.
+  TypesListed listed_ = TypesListed::WithIcon;
   std::vector<TypeItem> found_;
   bool ended_ = false;    // the wanted walk is over; its end not taken yet
   bool walking_ = false;  // a walk was started and its end not taken

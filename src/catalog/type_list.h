@@ -36,6 +36,12 @@ std::wstring ItemText(const TypeItem& item);
 // so that any message stays on the screen, and its extension.
 std::wstring TypeName(const TypeItem& item);
 
+// Whether the type has an icon location of its own; one without shows the
+// system's icon of a file of unknown type until it is given one.
+inline bool HasOwnIcon(const TypeItem& item) {
+  return !item.location.empty();
+}
+
 // Whether the user gave the item a new icon that is not yet applied.
 inline bool IsChanged(const TypeItem& item) {
   return item.pending.has_value();

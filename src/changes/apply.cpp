@@ -25,6 +25,20 @@ std::uint32_t IconLocationValueType(std::wstring_view location) {
   return HasEnvironmentReference(location) ? kRegExpandSz : kRegSz;
 }
 
+namespace {
+
+// A class registered for all users alone that has no DefaultIcon key in
+// either layer: its new key goes beside the class, for every user, where the
+// class key lets an administrator add one.
+bool MachineOnlyClassWithoutIconKey(Registry& registry, const std::wstring& progId) {
+  const std::wstring path = DefaultIconPath(progId);
+  return !RegKeyExists(registry, kCurrentUser, ClassPath(progId)) &&
+         !RegKeyExists(registry, kLocalMachine, path) &&
+         ScopedKey(registry, kLocalMachine, ClassPath(progId), RegAccess::SetValue);
+}
+
+}  // namespace
+
 ClassLayer TargetLayer(Registry& registry, TypeResolver& resolver, const std::wstring& progId,
                        bool machineRecorded) {
   if (!machineRecorded || IsApplicationClass(progId)) return ClassLayer::User;
@@ -36,6 +50,7 @@ ClassLayer TargetLayer(Registry& registry, TypeResolver& resolver, const std::ws
               : !RegKeyExists(registry, kCurrentUser, path) && RegKeyExists(registry, kLocalMachine, path);
   if (machineWins && ScopedKey(registry, kLocalMachine, path, RegAccess::SetValue))
     return ClassLayer::Machine;
+  if (!winning && MachineOnlyClassWithoutIconKey(registry, progId)) return ClassLayer::Machine;
   // A per-user value wins over the machine's for this user, and the user's
   // layer is theirs to write: the change shows without administrator rights.
   return ClassLayer::User;
@@ -46,6 +61,10 @@ Status SetIconValue(Registry& registry, ClassLayer layer, const std::wstring& pr
   ScopedKey key(registry);
   if (layer == ClassLayer::User && createUserKeys) {
     key.Create(kCurrentUser, DefaultIconPath(progId));
+  } else if (layer == ClassLayer::Machine && createUserKeys &&
+             RegKeyExists(registry, kLocalMachine, ClassPath(progId))) {
+    // Only the DefaultIcon key: a machine class is never made anew.
+    key.Create(kLocalMachine, DefaultIconPath(progId));
   } else {
     key.Open(LayerRoot(layer), DefaultIconPath(progId), RegAccess::SetValue);
   }

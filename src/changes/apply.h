@@ -69,15 +69,17 @@ std::uint32_t IconLocationValueType(std::wstring_view location);
 
 // The layer where a new icon for `progId` takes effect for this user: the
 // machine layer when the value that wins is there, may be written, and its
-// change can be recorded there (`machineRecorded`); otherwise the user's own,
-// which needs no rights. A program's class chosen by its file
-// (Applications\...) is the user's.
+// change can be recorded there (`machineRecorded`), or when no DefaultIcon
+// key is in either layer and the class is the machine's alone and may be
+// added to; otherwise the user's own, which needs no rights. A program's
+// class chosen by its file (Applications\...) is the user's.
 ClassLayer TargetLayer(Registry& registry, TypeResolver& resolver, const std::wstring& progId,
                        bool machineRecorded = true);
 
 // Writes the default value of progId's DefaultIcon key in the layer. Only
-// with `createUserKeys` does a per-user key that is missing get created;
-// a machine key never is.
+// with `createUserKeys` does a per-user key that is missing get created, or
+// a machine DefaultIcon key under a machine class key that is there; a
+// machine class key never is.
 Status SetIconValue(Registry& registry, ClassLayer layer, const std::wstring& progId,
                     const StoredValue& value, bool createUserKeys);
 

@@ -62,6 +62,11 @@ Parsed ParseArguments(const std::vector<std::wstring>& args) {
     rest.erase(json);
     if (rest.empty() || rest[0] != L"--list") return Fail(L"--json goes with --list only");
   }
+  if (const auto all = std::find(rest.begin(), rest.end(), L"--all"); all != rest.end()) {
+    parsed.all = true;
+    rest.erase(all);
+    if (rest.empty() || rest[0] != L"--list") return Fail(L"--all goes with --list only");
+  }
   const auto command = Commands().find(rest[0]);
   if (command == Commands().end()) return Fail(L"unknown command " + Quoted(rest[0]));
   parsed.action = command->second;

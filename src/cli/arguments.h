@@ -22,6 +22,7 @@ enum class Action { Window, Help, Version, List, Set, Restore, Export, Import, I
 struct Arguments {
   Action action = Action::Window;
   bool json = false;                     // --list --json
+  bool all = false;                      // --list --all: types without an icon too
   std::vector<std::wstring> extensions;  // --set: one or more; --restore: none (all) or some
   std::wstring location;                 // --set
   std::wstring file;                     // --export, --import, --icons

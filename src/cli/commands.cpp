@@ -29,11 +29,13 @@ std::wstring UsageText() {
   return L"Usage: tarrow [command]\n"
          L"Without a command, Tarrow opens its window.\n"
          L"\n"
-         L"  --list [--json]       List the file types: extension, ProgID, description and\n"
+         L"  --list [--all] [--json]\n"
+         L"                        List the file types: extension, ProgID, description and\n"
          L"                        icon location, separated by tabs, one type a line (a\n"
          L"                        tab, CR, LF or backslash in them is written \\t, \\r, \\n\n"
-         L"                        or \\\\); --json adds where each value comes from and\n"
-         L"                        whether Tarrow changed it.\n"
+         L"                        or \\\\); --all adds the types without an icon of their\n"
+         L"                        own (an empty location); --json adds where each value\n"
+         L"                        comes from and whether Tarrow changed it.\n"
          L"  --set .ext [.ext ...] LOCATION\n"
          L"                        Give the types the icon at LOCATION (file,index), which\n"
          L"                        must hold that icon.\n"
@@ -74,7 +76,7 @@ int Run(const Arguments& arguments, CommandContext& context) {
     case Action::Icons:
       return RunIcons(context, arguments.file);
     case Action::List:
-      return RunList(context, arguments.json);
+      return RunList(context, arguments.json, arguments.all ? TypesListed::All : TypesListed::WithIcon);
     case Action::Set:
       return RunSet(context, arguments.extensions, arguments.location);
     case Action::Restore:

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "catalog/scan.h"
 #include "changes/reg_import.h"
 #include "cli/arguments.h"
 #include "platform/os.h"
@@ -56,7 +57,7 @@ int RunIcons(CommandContext& context, const std::wstring& file);
 
 // The commands over the file types. Run has already checked their operands
 // and, for --set and --restore, that the window is closed.
-int RunList(CommandContext& context, bool json);
+int RunList(CommandContext& context, bool json, TypesListed which = TypesListed::WithIcon);
 // Each type in turn gets the location; an extension that is not listed
 // stops the command before anything is written.
 int RunSet(CommandContext& context, const std::vector<std::wstring>& extensions,

@@ -97,8 +97,8 @@ int UnknownExtension(CommandContext& context, const std::wstring& extension) {
 
 }  // namespace
 
-int RunList(CommandContext& context, bool json) {
-  const TypeList types = ListTypes(context.os);
+int RunList(CommandContext& context, bool json, TypesListed which) {
+  const TypeList types = ListTypes(context.os, which);
   // The first run of the program, whichever way it runs, records the originals.
   TakeSnapshotIfNone(context.os, types);
   if (!json) {
@@ -119,7 +119,8 @@ int RunList(CommandContext& context, bool json) {
             JsonString(item.location) + L", \"layer\": \"" +
             (item.layer == ClassLayer::User ? L"user" : L"machine") + L"\", \"source\": \"" +
             SourceName(item.source) + L"\", \"changed\": " + (changed.Changed(item) ? L"true" : L"false") +
-            L", \"iconHandler\": " + (item.iconHandler ? L"true" : L"false") + L", \"shellIcon\": " +
+            L", \"iconHandler\": " + (item.iconHandler ? L"true" : L"false") + L", \"hasIcon\": " +
+            (HasOwnIcon(item) ? L"true" : L"false") + L", \"shellIcon\": " +
             JsonString(context.os.shell.ShellIconLocation(item.extension).value_or(L"")) + L"}";
   }
   text += first ? L"]" : L"\n]";
@@ -135,7 +136,8 @@ int RunSet(CommandContext& context, const std::vector<std::wstring>& extensions,
     WriteLine(context.err, L"tarrow: " + problem + L".");
     return kExitUsage;
   }
-  TypeList listed = ListTypes(context.os);
+  // A type without an icon of its own is given one as any other.
+  TypeList listed = ListTypes(context.os, TypesListed::All);
   // A mistyped extension stops the command before any write.
   std::vector<std::size_t> named;
   bool unknown = false;
@@ -182,7 +184,8 @@ int RunSet(CommandContext& context, const std::vector<std::wstring>& extensions,
 }
 
 int RunRestore(CommandContext& context, const std::vector<std::wstring>& extensions) {
-  const TypeList listed = ListTypes(context.os);
+  // A type given its first icon is named as any other.
+  const TypeList listed = ListTypes(context.os, TypesListed::All);
   std::optional<std::set<std::wstring>> only;
   if (!extensions.empty()) {
     only.emplace();

@@ -1,6 +1,7 @@
 #include "picker/selection.h"
 
 #include "catalog/icon_location.h"
+#include "catalog/scan.h"
 #include "platform/files.h"
 #include "platform/system.h"
 
@@ -18,9 +19,13 @@ std::optional<std::wstring> IconFileOfSelectedType(Shell& shell, const TypeList&
   if (!selected || *selected >= types.size()) return std::nullopt;
   const TypeItem& item = types[*selected];
   // What the grid shows: the icon file of the stored location, or the whole
-  // location once one is assigned, so that the grid is filled again then.
-  if (!item.pending && SplitIconLocation(item.location).file == filename) return std::nullopt;
-  return shell.LowerCase(SplitIconLocation(ShownLocation(item)).file);
+  // location once one is assigned, so that the grid is filled again then. A
+  // type without an icon of its own opens the system's icons, where the one
+  // it shows now comes from.
+  const std::wstring stored = HasOwnIcon(item) ? SplitIconLocation(item.location).file
+                                               : shell.LowerCase(SystemStandInIcon(shell).file);
+  if (!item.pending && stored == filename) return std::nullopt;
+  return shell.LowerCase(item.pending ? SplitIconLocation(*item.pending).file : stored);
 }
 
 std::wstring StartFolder(Shell& shell) {

@@ -24,7 +24,8 @@ constexpr std::array<PartDesign, kPartCount> kDesign = {{
     {{120, 120, 2175, 255}, Across::Stay, Down::Stay},                // TypesLabel
     {{120, 720, 4455, 2175}, Across::Grow, Down::GrowHalf},           // TypeList
     {{2295, 120, 2280, 255}, Across::Move, Down::Stay},               // TypeCount
-    {{120, 3000, 2055, 255}, Across::Stay, Down::MoveHalf},           // IconFileLabel
+    {{1320, 3000, 3255, 240}, Across::Move, Down::MoveHalf},          // ShowTypesWithoutIcon: above Browse
+    {{120, 3000, 1095, 255}, Across::Stay, Down::MoveHalf},           // IconFileLabel: room for the box
     {{120, 3255, 3375, 285}, Across::Grow, Down::MoveHalf},           // IconFile
     {{3600, 3240, 975, 285}, Across::Move, Down::MoveHalf},           // Browse
     {{4275, 3615, 300, 1305}, Across::Move, Down::MoveHalfGrowRest},  // GridScroll

@@ -24,8 +24,9 @@ enum class Part : std::size_t {
   Search,
   TypesLabel,  // "Registered File Types:"
   TypeList,
-  TypeCount,      // how many types are shown
-  IconFileLabel,  // "Icon File:"
+  TypeCount,             // how many types are shown
+  ShowTypesWithoutIcon,  // the check box that lists types without an icon of their own too
+  IconFileLabel,         // "Icon File:"
   IconFile,
   Browse,
   GridScroll,  // created before the grid, which is given it

@@ -111,21 +111,34 @@ TEST_F(ApplyTest, TheChangeLandsWhereItTakesEffectForThisUser) {
     const wchar_t* userValue;  // per-user DefaultIcon value before; nullptr: none
     const wchar_t* machineAfter;
     const wchar_t* userAfter;
+    const char* recorded;    // whether the class key, the DefaultIcon key and the value existed
+    bool noIconKey = false;  // the class has no DefaultIcon key in either layer
+    bool userClass = false;  // the user's layer has the class key too
   };
   const std::vector<Case> cases = {
-      {"administrator, machine-wide type: the machine's value", true, nullptr, L"C:\\new.dll,3",
-       L"<missing>"},
+      {"administrator, machine-wide type: the machine's value", true, nullptr, L"C:\\new.dll,3", L"<missing>",
+       "111"},
       {"standard user, machine-wide type: a per-user value, created", false, nullptr, L"old.dll,0",
-       L"C:\\new.dll,3"},
+       L"C:\\new.dll,3", "000"},
       {"per-user value already wins: it is the one changed", true, L"user.dll,1", L"old.dll,0",
-       L"C:\\new.dll,3"},
+       L"C:\\new.dll,3", "111"},
+      {"administrator, machine class without an icon: its key is added", true, nullptr, L"C:\\new.dll,3",
+       L"<missing>", "100", true},
+      {"a machine class without an icon that may not be added to: a per-user key", false, nullptr,
+       L"<missing>", L"C:\\new.dll,3", "000", true},
+      {"a class of both layers without an icon: the user's, whose key wins", true, nullptr, L"<missing>",
+       L"C:\\new.dll,3", "100", true, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     fake::FakeOs os;
-    os.registry.SetText(kLocalMachine, DefaultIconPath(L"txtfile"), L"", L"old.dll,0");
-    if (!c.machineWritable) os.registry.SetReadOnly(kLocalMachine, DefaultIconPath(L"txtfile"));
+    os.registry.SetText(kLocalMachine, ClassPath(L"txtfile"), L"", L"Text Document");
+    if (!c.noIconKey) os.registry.SetText(kLocalMachine, DefaultIconPath(L"txtfile"), L"", L"old.dll,0");
+    if (!c.machineWritable)
+      os.registry.SetReadOnly(kLocalMachine,
+                              c.noIconKey ? ClassPath(L"txtfile") : DefaultIconPath(L"txtfile"));
     if (c.userValue) os.registry.SetText(kCurrentUser, DefaultIconPath(L"txtfile"), L"", c.userValue);
+    if (c.userClass) os.registry.SetText(kCurrentUser, ClassPath(L"txtfile"), L"Other", L"x");
     TypeList list;
     list.Add(Assigned(L"txtfile", L"C:\\new.dll,3"));
     const ApplyOutcome outcome = ApplyChanges(os.os, list);
@@ -137,7 +150,26 @@ TEST_F(ApplyTest, TheChangeLandsWhereItTakesEffectForThisUser) {
     EXPECT_EQ(outcome.forUser, forUser ? 1u : 0u);
     EXPECT_EQ(outcome.forAll, forUser ? 0u : 1u);
     EXPECT_TRUE(os.shell.messages.empty());
+    // A key that was not there is on record as such, for Restore to remove.
+    const ClassLayer layer = forUser ? ClassLayer::User : ClassLayer::Machine;
+    const auto entries = LoadRecord(os.os, ScopeOf(layer)).entries;
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].layer, layer);
+    const std::string recorded = {entries[0].classKeyExisted ? '1' : '0',
+                                  entries[0].iconKeyExisted ? '1' : '0', entries[0].valueExisted ? '1' : '0'};
+    EXPECT_EQ(recorded, c.recorded);
   }
+}
+
+// Keys are created for the machine layer only beside a class that is there.
+TEST_F(ApplyTest, SettingAMachineValueNeverMakesItsClass) {
+  const StoredValue value = LocationValue(L"C:\\a.dll,1");
+  EXPECT_EQ(SetIconValue(fake.registry, ClassLayer::Machine, L"ghostfile", value, true), kErrorFileNotFound);
+  EXPECT_FALSE(fake.registry.KeyExists(kLocalMachine, ClassPath(L"ghostfile")));
+  fake.registry.CreateKey(kLocalMachine, ClassPath(L"bare"));
+  EXPECT_EQ(SetIconValue(fake.registry, ClassLayer::Machine, L"bare", value, false), kErrorFileNotFound);
+  EXPECT_EQ(SetIconValue(fake.registry, ClassLayer::Machine, L"bare", value, true), kSuccess);
+  EXPECT_EQ(MachineValue(L"bare"), L"C:\\a.dll,1");
 }
 
 TEST_F(ApplyTest, ValueTypeFollowsTheTextsReferences) {

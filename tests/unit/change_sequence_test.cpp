@@ -36,11 +36,21 @@ class Sequence {
     for (int i = 0; i < kClasses; ++i) {
       const std::wstring progId = L"P" + std::to_wstring(i);
       os.registry.SetText(kLocalMachine, ClassPath(progId), L"", L"Type " + progId);
-      if (Chance(80))
+      // Most classes have an icon; some have none yet: no DefaultIcon key,
+      // a key without a value, an empty value.
+      const int icon = Below(10);
+      if (icon < 7) {
         os.registry.SetText(kLocalMachine, DefaultIconPath(progId), L"", Location(), kRegExpandSz);
+      } else if (icon == 8) {
+        os.registry.CreateKey(kLocalMachine, DefaultIconPath(progId));
+      } else if (icon == 9) {
+        os.registry.SetText(kLocalMachine, DefaultIconPath(progId), L"", L"");
+      }
       if (Chance(30)) os.registry.SetText(kCurrentUser, DefaultIconPath(progId), L"", Location());
-      // A machine key a standard user may not write.
-      if (Chance(30)) os.registry.SetReadOnly(kLocalMachine, DefaultIconPath(progId));
+      // A machine key a standard user may not write; a class without one
+      // that no one may add a key to.
+      if (Chance(30))
+        os.registry.SetReadOnly(kLocalMachine, icon == 7 ? ClassPath(progId) : DefaultIconPath(progId));
       os.registry.SetText(kLocalMachine, ClassPath(L".e" + std::to_wstring(i)), L"", progId);
     }
     if (Chance(30)) os.StandardUser();
@@ -94,7 +104,7 @@ TEST(ChangeSequenceTest, RestoringGivesBackExactlyWhatTarrowWroteAndLeavesOthers
       switch (kind) {
         case 0: {  // Apply of a few types in the window
           log += L"apply ";
-          TypeList types = ListTypes(os.os);
+          TypeList types = ListTypes(os.os, TypesListed::All);
           ChangeModel changes(os.os, types);
           for (std::size_t t = 0; t < types.size(); ++t)
             if (seq.Chance(50)) changes.Assign(t, seq.Location());
@@ -139,7 +149,7 @@ TEST(ChangeSequenceTest, RestoringGivesBackExactlyWhatTarrowWroteAndLeavesOthers
         }
         case 6: {  // the originals of one type asked back in the window
           log += L"ask-original ";
-          TypeList types = ListTypes(os.os);
+          TypeList types = ListTypes(os.os, TypesListed::All);
           ChangeModel changes(os.os, types);
           if (!types.empty() &&
               changes.AskOriginal(static_cast<std::size_t>(seq.Below(static_cast<int>(types.size())))))

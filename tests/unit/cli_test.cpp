@@ -1,8 +1,10 @@
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
 
 #include "catalog/class_layer.h"
+#include "changes/journal.h"
 #include "cli/arguments.h"
 #include "cli/commands.h"
 #include "fake_os.h"
@@ -35,6 +37,8 @@ TEST(ParseArgumentsTest, RecognisesEachCommandWithItsOperands) {
       {{L"--list"}, Action::List, false},
       {{L"--list", L"--json"}, Action::List, true},
       {{L"--json", L"--list"}, Action::List, true},
+      {{L"--list", L"--all", L"--json"}, Action::List, true},
+      {{L"--all", L"--list"}, Action::List, false},
       {{L"--restore"}, Action::Restore, false},
       {{L"/?"}, Action::Help, false},
       {{L"-h"}, Action::Help, false},
@@ -45,6 +49,7 @@ TEST(ParseArgumentsTest, RecognisesEachCommandWithItsOperands) {
     EXPECT_TRUE(parsed.ok()) << Narrow(parsed.error);
     EXPECT_EQ(parsed.arguments.action, c.action);
     EXPECT_EQ(parsed.arguments.json, c.json);
+    EXPECT_EQ(parsed.arguments.all, std::find(c.args.begin(), c.args.end(), L"--all") != c.args.end());
   }
 
   const Parsed set = ParseArguments({L"--set", L".txt", L"%SystemRoot%\\a.dll,-3"});
@@ -89,6 +94,8 @@ TEST(ParseArgumentsTest, RefusesWhatIsNotACommandWithAReason) {
       {{L"--json"}, L"--json goes with --list only"},
       {{L"--version", L"--json"}, L"--json goes with --list only"},
       {{L"--list", L"--json", L"--json"}, L"--list takes nothing more, not \"--json\""},
+      {{L"--all"}, L"--all goes with --list only"},
+      {{L"--restore", L"--all"}, L"--all goes with --list only"},
       {{L"--help", L"x"}, L"--help takes nothing more, not \"x\""},
       {{L"--version", L"--help"}, L"--version takes nothing more, not \"--help\""},
       {{L"--set"}, L"--set needs one or more extensions and an icon location"},
@@ -286,14 +293,14 @@ TEST_F(TypeCommandsTest, JsonSaysWhereEachValueComesFromAndWhatTarrowChanged) {
       L"[\n"
       L"  {\"extension\": \".txt\", \"progId\": \"txtfile\", \"description\": \"Text Document\", "
       L"\"location\": \"C:\\\\new.dll,3\", \"layer\": \"machine\", \"source\": \"default\", \"changed\": "
-      L"true, \"iconHandler\": false, \"shellIcon\": \"C:\\\\new.dll,3\"},\n"
+      L"true, \"iconHandler\": false, \"hasIcon\": true, \"shellIcon\": \"C:\\\\new.dll,3\"},\n"
       L"  {\"extension\": \".htm\", \"progId\": \"Browser.Html\", \"description\": \"The \\\"Browser\\\" "
       L"\\\\ "
       L"page\", \"location\": \"C:\\\\Browser\\\\b.exe,0\", \"layer\": \"user\", \"source\": \"userChoice\", "
-      L"\"changed\": false, \"iconHandler\": false, \"shellIcon\": \"C:\\\\h.dll,1\"},\n"
+      L"\"changed\": false, \"iconHandler\": false, \"hasIcon\": true, \"shellIcon\": \"C:\\\\h.dll,1\"},\n"
       L"  {\"extension\": \".pic\", \"progId\": \"picfile\", \"description\": \"Picture\", \"location\": "
       L"\"C:\\\\p.dll,0\", \"layer\": \"machine\", \"source\": \"default\", \"changed\": false, "
-      L"\"iconHandler\": true, \"shellIcon\": \"C:\\\\p.dll,0\"}\n"
+      L"\"iconHandler\": true, \"hasIcon\": true, \"shellIcon\": \"C:\\\\p.dll,0\"}\n"
       L"]\n");
 
   // Set all the same, with a warning.
@@ -305,6 +312,49 @@ TEST_F(TypeCommandsTest, JsonSaysWhereEachValueComesFromAndWhatTarrowChanged) {
       L"tarrow: Explorer will not show this type with its new icon:\n\nPicture (.pic): an icon handler draws "
       L"each file's own icon.\n");
   EXPECT_EQ(fake.registry.Text(kLocalMachine, DefaultIconPath(L"picfile")), L"C:\\p.dll,1");
+}
+
+// A class with a description but no icon of its own: listed only on
+// request, given its first icon by --set, and left without one again by
+// --restore, its created key gone.
+TEST_F(TypeCommandsTest, AllListsTypesWithoutAnIconAndSetGivesThemTheirFirst) {
+  fake.registry.SetText(kLocalMachine, ClassPath(L".bare"), L"", L"barefile");
+  fake.registry.SetText(kLocalMachine, ClassPath(L"barefile"), L"", L"Bare Type");
+  const std::wstring machineBefore = fake.registry.Dump(kLocalMachine);
+  const std::wstring userBefore = fake.registry.Dump(kCurrentUser);
+  EXPECT_EQ(Run({L"--list"}), 0);
+  EXPECT_EQ(out.text.find(L".bare"), std::wstring::npos);
+  out.text.clear();
+  EXPECT_EQ(Run({L"--list", L"--all"}), 0);
+  EXPECT_NE(out.text.find(L"\n.bare\tbarefile\tBare Type\t\n"), std::wstring::npos) << Narrow(out.text);
+  // Not in the snapshot: a line cannot say that a type has no icon.
+  EXPECT_EQ(fake.files.files[L"C:\\Tarrow\\Defaults.dat"].find("barefile"), std::string::npos);
+  out.text.clear();
+  EXPECT_EQ(Run({L"--list", L"--all", L"--json"}), 0);
+  EXPECT_NE(out.text.find(L"{\"extension\": \".bare\", \"progId\": \"barefile\", \"description\": \"Bare "
+                          L"Type\", \"location\": \"\", \"layer\": \"machine\", \"source\": \"default\", "
+                          L"\"changed\": false, \"iconHandler\": false, \"hasIcon\": false"),
+            std::wstring::npos)
+      << Narrow(out.text);
+  EXPECT_NE(out.text.find(L"\"hasIcon\": true"), std::wstring::npos);
+
+  out.text.clear();
+  EXPECT_EQ(Run({L"--set", L".bare", L"C:\\new.dll,3"}), 0);
+  EXPECT_EQ(out.text, L"Bare Type (.bare): C:\\new.dll,3 (for all users)\n");
+  EXPECT_EQ(fake.registry.Text(kLocalMachine, DefaultIconPath(L"barefile")), L"C:\\new.dll,3");
+  EXPECT_FALSE(fake.registry.KeyExists(kCurrentUser, ClassPath(L"barefile")));
+  out.text.clear();
+  EXPECT_EQ(Run({L"--restore", L".bare"}), 0);
+  EXPECT_EQ(out.text, L"1 icon restored.\n");
+  EXPECT_FALSE(fake.registry.KeyExists(kLocalMachine, DefaultIconPath(L"barefile")));
+  EXPECT_TRUE(fake.registry.KeyExists(kLocalMachine, ClassPath(L"barefile")));
+  out.text.clear();
+  EXPECT_EQ(Run({L"--restore"}), 0);
+  EXPECT_EQ(out.text, L"0 icons restored.\n");
+  // The machine record is kept beside the classes; the classes are as before.
+  fake.registry.DeleteKey(kLocalMachine, kMachineRecordKey);
+  EXPECT_EQ(fake.registry.Dump(kLocalMachine), machineBefore);
+  EXPECT_EQ(fake.registry.Dump(kCurrentUser), userBefore);
 }
 
 TEST_F(TypeCommandsTest, SetRestoreAndExportWorkOnTheTypeTheExtensionShows) {

@@ -264,32 +264,54 @@ TEST_F(RestoreTest, AValueAnotherProgramChangedSinceIsLeftAndNamed) {
   EXPECT_EQ(RestoreMessage(fake.os, RestoreOriginals(fake.os, listed)), L"");
 }
 
-// Keys Tarrow created go again, but only while nothing else lives in them.
+// Keys Tarrow created go again, but only while nothing else lives in them:
+// the per-user keys a standard user's change makes, and the DefaultIcon key
+// an administrator adds beside a machine class that had none.
 TEST_F(RestoreTest, AKeyTarrowCreatedStaysOnceAnotherProgramUsesIt) {
   struct Case {
     const char* what;
     const wchar_t* valueName;  // another program's value in the created key; nullptr: none
     const wchar_t* subkey;     // another program's subkey in it; nullptr: none
     bool keyStays;
+    bool machineKey = false;         // the class has no icon, and an administrator gives it one
+    const wchar_t* other = nullptr;  // another program's default value over Tarrow's
   };
   const std::vector<Case> cases = {
       {"nothing else: gone", nullptr, nullptr, false},
       {"another value in it", L"Other", nullptr, true},
       {"another subkey in it", nullptr, L"Child", true},
+      {"machine key beside the class: gone", nullptr, nullptr, false, true},
+      {"machine key with another value in it", L"Other", nullptr, true, true},
+      {"machine key with another subkey in it", nullptr, L"Child", true, true},
+      {"machine key whose value another program changed", nullptr, nullptr, true, true, L"C:\\o.dll,2"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     fake::FakeOs os;
-    os.StandardUser();
+    os.registry.CreateKey(kCurrentUser, kClassesKey);  // as every user's hive has it
     os.registry.SetText(kLocalMachine, ClassPath(L"newfile"), L"", L"New File");
-    os.registry.SetText(kLocalMachine, DefaultIconPath(L"newfile"), L"", L"C:\\m.dll,0");
-    ASSERT_EQ(WriteIcons(os.os, {{L"newfile", L"newfile", L"C:\\mine.dll,1"}}).forUser, 1u);
-    if (c.valueName) os.registry.SetText(kCurrentUser, DefaultIconPath(L"newfile"), c.valueName, L"x");
-    if (c.subkey) os.registry.CreateKey(kCurrentUser, DefaultIconPath(L"newfile") + L"\\" + c.subkey);
-    RestoreOriginals(os.os, TypeList{});
-    EXPECT_EQ(os.registry.Text(kCurrentUser, DefaultIconPath(L"newfile")), L"<missing>");
-    EXPECT_EQ(os.registry.KeyExists(kCurrentUser, DefaultIconPath(L"newfile")), c.keyStays);
-    EXPECT_EQ(os.registry.KeyExists(kCurrentUser, ClassPath(L"newfile")), c.keyStays);
+    if (!c.machineKey) {
+      os.StandardUser();
+      os.registry.SetText(kLocalMachine, DefaultIconPath(L"newfile"), L"", L"C:\\m.dll,0");
+    }
+    const RegKey root = c.machineKey ? kLocalMachine : kCurrentUser;
+    const std::wstring before = os.registry.Dump(kLocalMachine) + os.registry.Dump(kCurrentUser);
+    const ApplyOutcome written = WriteIcons(os.os, {{L"newfile", L"New File", L"C:\\mine.dll,1"}});
+    ASSERT_EQ(written.forUser + written.forAll, 1u);
+    ASSERT_EQ(os.registry.Text(root, DefaultIconPath(L"newfile")), L"C:\\mine.dll,1");
+    if (c.valueName) os.registry.SetText(root, DefaultIconPath(L"newfile"), c.valueName, L"x");
+    if (c.subkey) os.registry.CreateKey(root, DefaultIconPath(L"newfile") + L"\\" + c.subkey);
+    if (c.other) os.registry.SetText(root, DefaultIconPath(L"newfile"), L"", c.other);
+    const RestoreOutcome outcome = RestoreOriginals(os.os, TypeList{});
+    EXPECT_EQ(os.registry.Text(root, DefaultIconPath(L"newfile")), c.other ? c.other : L"<missing>");
+    EXPECT_EQ(os.registry.KeyExists(root, DefaultIconPath(L"newfile")), c.keyStays);
+    EXPECT_EQ(os.registry.KeyExists(root, ClassPath(L"newfile")), c.keyStays || c.machineKey);
+    EXPECT_EQ(outcome.changedSince, c.other ? Texts{L"newfile"} : Texts{});
+    if (!c.keyStays) {
+      // Restoring gives back both layers as they were, keys included.
+      os.registry.DeleteKey(kLocalMachine, kMachineRecordKey);
+      EXPECT_EQ(os.registry.Dump(kLocalMachine) + os.registry.Dump(kCurrentUser), before);
+    }
   }
 }
 

@@ -63,11 +63,11 @@ struct ScanFixture {
   // A walk, its types taken as they come and the snapshot after it, then
   // every picture drawn, as the window's loop does; false when the walk was
   // dropped before its end.
-  bool Scan() {
+  bool Scan(TypesListed which = TypesListed::WithIcon) {
     pictures.Cancel();
     types.Clear();
     images.Clear();
-    walk.Start();
+    walk.Start(which);
     if (!TakeWalk()) return false;
     TakeSnapshotIfNone(fake.os, types);
     Draw(kIconSize);
@@ -147,6 +147,8 @@ void FillRegistry(ScanFixture& f) {
   f.Type(L".MiXed", L"mixedfile", L"  Spaced ", L"C:\\Icons\\doc.ico,0");                    // 28, 29
   f.Type(L".emptyprog", L"", nullptr, nullptr);                                              // 30
   f.Type(L".emptyicon", L"emptyiconfile", L"Empty Icon", L"");                               // 31, 32
+  f.Type(L".keyonly", L"keyonlyfile", L"Key Only", nullptr);                                 // 33, 34
+  f.fake.registry.CreateKey(kClassesRoot, L"keyonlyfile\\DefaultIcon");
 }
 
 TEST(ScanFileTypesTest, ListsEachExtensionWithProgIdDescriptionAndUsableIconLocation) {
@@ -208,6 +210,64 @@ TEST(ScanFileTypesTest, ListsEachExtensionWithProgIdDescriptionAndUsableIconLoca
                               "readmefile,C:\\Docs\\readme.txt\r\n"
                               "badidxfile,C:\\Program Files\\App\\app.exe,x7\r\n"
                               "mixedfile,C:\\Icons\\doc.ico,0\r\n");
+}
+
+// Asked for, the types whose class has a description but no icon location:
+// no DefaultIcon key, an empty value, a key without one. Each shows the
+// system's icon of a file of unknown type, and the snapshot, which cannot
+// say "none", leaves them out.
+TEST(ScanFileTypesTest, AllListsTypesWithoutAnIconOfTheirOwnInTheLayerOfTheirClass) {
+  ScanFixture f;
+  FillRegistry(f);
+  // Only the user's: listed after the root's names.
+  f.fake.registry.SetText(kCurrentUser, ClassPath(L".mine"), L"", L"minefile");
+  f.fake.registry.SetText(kCurrentUser, ClassPath(L"minefile"), L"", L"Mine");
+  ASSERT_TRUE(f.Scan(TypesListed::All));
+
+  const struct {
+    const wchar_t* key;
+    const wchar_t* location;
+    ClassLayer layer;
+  } expected[] = {
+      {L"txtfile,1", L"%SystemRoot%\\system32\\imageres.dll,2", ClassLayer::Machine},
+      {L"txtfile,3", L"%SystemRoot%\\system32\\imageres.dll,2", ClassLayer::Machine},
+      {L"dotfile,4", L"C:\\Icons\\doc.ico", ClassLayer::Machine},
+      {L"batfile,8", L"\"%1\"", ClassLayer::Machine},
+      {L"noiconfile,12", L"", ClassLayer::Machine},
+      {L"comma3file,15", L",3", ClassLayer::Machine},
+      {L"negfile,17", L"C:\\Program Files\\App\\app.exe,-1", ClassLayer::Machine},
+      {L"quotedfile,19", L"\"C:\\Program Files\\App\\app.exe\",2", ClassLayer::Machine},
+      {L"gonefile,21", L"C:\\missing.dll,0", ClassLayer::Machine},
+      {L"readmefile,23", L"C:\\Docs\\readme.txt", ClassLayer::Machine},
+      {L"badidxfile,25", L"C:\\Program Files\\App\\app.exe,x7", ClassLayer::Machine},
+      {L"mixedfile,28", L"C:\\Icons\\doc.ico,0", ClassLayer::Machine},
+      {L"emptyiconfile,31", L"", ClassLayer::Machine},
+      {L"keyonlyfile,33", L"", ClassLayer::Machine},
+      {L"minefile,35", L"", ClassLayer::User},
+  };
+  ASSERT_EQ(f.Keys().size(), std::size(expected)) << Narrow(f.Keys().back());
+  const std::wstring fallback = kShellLibrary + L"#0@16";
+  for (std::size_t i = 0; i < std::size(expected); ++i) {
+    SCOPED_TRACE(Narrow(expected[i].key));
+    const TypeItem& item = f.types[i];
+    EXPECT_EQ(f.Keys()[i], expected[i].key);
+    EXPECT_EQ(item.location, expected[i].location);
+    EXPECT_EQ(HasOwnIcon(item), *expected[i].location != L'\0');
+    EXPECT_EQ(item.layer, expected[i].layer);
+    if (!HasOwnIcon(item)) {
+      const int picture = f.images.IndexOf(item.picture);
+      ASSERT_GE(picture, 0);
+      EXPECT_EQ(f.sink.pictures[static_cast<std::size_t>(picture)], fallback);
+    }
+  }
+  const std::string snapshot = f.Snapshot();
+  EXPECT_EQ(std::count(snapshot.begin(), snapshot.end(), '\n'), 11) << snapshot;
+
+  // Read at once, for the command line, they are the same types.
+  const TypeList listed = ListTypes(f.fake.os, TypesListed::All);
+  ASSERT_EQ(listed.size(), f.types.size());
+  for (std::size_t i = 0; i < listed.size(); ++i) EXPECT_EQ(listed[i].extension, f.types[i].extension);
+  EXPECT_EQ(ListTypes(f.fake.os).size(), 11u);
 }
 
 TEST(ScanFileTypesTest, TypesWithoutAnyIconToDrawStayListedAndRecordedWithoutAPicture) {

@@ -51,7 +51,10 @@ TEST_F(SelectionTest, DoubleClickingATypeLoadsItsIconFileInLowerCase) {
       // Already in the box exactly: nothing to do.
       {L"c:\\icons\\p.dll", std::nullopt, L"c:\\icons\\p.dll", std::nullopt},
       {L"c:\\icons\\p.dll,3", std::nullopt, L"c:\\icons\\p.dll", std::nullopt},
-      {L"", std::nullopt, L"", std::nullopt},
+      // Without an icon of its own: the system's, where its picture comes from.
+      {L"", std::nullopt, L"", L"c:\\windows\\system32\\shell32.dll"},
+      {L"", std::nullopt, L"c:\\windows\\system32\\shell32.dll", std::nullopt},
+      {L"", L"C:\\Icons\\P.dll,2", L"c:\\windows\\system32\\shell32.dll", L"c:\\icons\\p.dll"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << "location " << testing::PrintToString(c.location) << ", Filename "

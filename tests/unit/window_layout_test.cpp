@@ -41,7 +41,8 @@ TEST(WindowLayoutTest, TheListAndTheGridShareWhatTheWindowGains) {
   EXPECT_EQ(At(layout, Part::TypeCount), (Box{253, 8, 152, 17}));
   EXPECT_EQ(At(layout, Part::Search), (Box{52, 26, 353, 19}));
   EXPECT_EQ(At(layout, Part::TypeList), (Box{8, 48, 397, 195}));
-  EXPECT_EQ(At(layout, Part::IconFileLabel), (Box{8, 250, 137, 17}));
+  EXPECT_EQ(At(layout, Part::IconFileLabel), (Box{8, 250, 73, 17}));
+  EXPECT_EQ(At(layout, Part::ShowTypesWithoutIcon), (Box{188, 250, 217, 16}));
   EXPECT_EQ(At(layout, Part::IconFile), (Box{8, 267, 325, 19}));
   EXPECT_EQ(At(layout, Part::Browse), (Box{340, 266, 65, 19}));
   EXPECT_EQ(At(layout, Part::IconGrid), (Box{8, 290, 378, 138}));

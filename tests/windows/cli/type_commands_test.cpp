@@ -115,6 +115,52 @@ TEST_F(TypeCommands, SetThenRestoreLeavesTheValueAsItWasAndTheExportCarriesTheCh
   EXPECT_EQ(DefaultValue(icon.key()), Text(REG_SZ, location));
 }
 
+// A class with a description and no DefaultIcon: listed only with --all,
+// given its first icon by --set (an administrator's: a key beside the
+// machine's class), and left by --restore exactly as it was.
+TEST_F(TypeCommands, ATypeWithoutAnIconIsListedOnRequestGivenOneAndLeftAsItWas) {
+  const ScratchKey type(L".tarrowbare"), typeClass(L"Tarrow.Bare");
+  type.SetText(L"", L"Tarrow.Bare");
+  typeClass.SetText(L"", L"Tarrow Bare Type");
+  const std::wstring classPath = L"Software\\Classes\\Tarrow.Bare";
+  std::wstring before;
+  Dump(HKEY_LOCAL_MACHINE, classPath, before);
+
+  Ran ran = RunCommand(ExePath(), L"--list");
+  ASSERT_EQ(ran.exitCode, 0u) << ran.err;
+  EXPECT_EQ(("\n" + ran.out).find("\n.tarrowbare\t"), std::string::npos);
+  ran = RunCommand(ExePath(), L"--list --all");
+  ASSERT_EQ(ran.exitCode, 0u) << ran.err;
+  EXPECT_NE(("\n" + ran.out).find("\n.tarrowbare\tTarrow.Bare\tTarrow Bare Type\t\n"), std::string::npos)
+      << ran.out;
+  ran = RunCommand(ExePath(), L"--json --list --all");
+  ASSERT_EQ(ran.exitCode, 0u) << ran.err;
+  const auto entry = ran.out.find(
+      "{\"extension\": \".tarrowbare\", \"progId\": \"Tarrow.Bare\", \"description\": "
+      "\"Tarrow Bare Type\", \"location\": \"\", \"layer\": \"machine\"");
+  ASSERT_NE(entry, std::string::npos) << ran.out;
+  EXPECT_EQ(ran.out.find("\"hasIcon\": false", entry), ran.out.find("\"hasIcon\"", entry));
+
+  const std::wstring location = SystemFile(L"shell32.dll") + L",12";
+  ran = RunCommand(ExePath(), L"--set .tarrowbare " + location);
+  ASSERT_EQ(ran.exitCode, 0u) << ran.err;
+  EXPECT_EQ(ran.out, "Tarrow Bare Type (.tarrowbare): " + Utf8(location) + " (for all users)\n");
+  EXPECT_EQ(DefaultValue(L"Tarrow.Bare\\DefaultIcon"), Text(REG_SZ, location));
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, classPath));
+
+  ran = RunCommand(ExePath(), L"--restore .tarrowbare");
+  ASSERT_EQ(ran.exitCode, 0u) << ran.err;
+  EXPECT_EQ(ran.out, "1 icon restored.\n");
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, classPath + L"\\DefaultIcon"));
+  std::wstring after;
+  Dump(HKEY_LOCAL_MACHINE, classPath, after);
+  EXPECT_EQ(after, before) << "the class as it was";
+  ran = RunCommand(ExePath(), L"--restore .tarrowbare");
+  EXPECT_EQ(ran.exitCode, 0u) << ran.err;
+  EXPECT_EQ(ran.out, "0 icons restored.\n");
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, classPath));
+}
+
 TEST_F(TypeCommands, AnUnknownExtensionIsAUsageErrorAndChangesNothing) {
   const auto before = DefaultValue(L"Tarrow.TypeA\\DefaultIcon");
   const std::wstring set = L"--set .tarrownone " + SystemFile(L"shell32.dll") + L",1";

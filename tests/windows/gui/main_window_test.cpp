@@ -104,7 +104,8 @@ TEST_F(MainWindowTest, ControlsFollowTheDesignAtEveryScale) {
       {Part::Search, {52, 26, 253, 19}, {78, 39, 380, 29}, L""},
       {Part::TypesLabel, {8, 8, 145, 17}, {12, 12, 218, 26}, L"Registered File &Types:"},
       {Part::TypeList, {8, 48, 297, 145}, {12, 72, 446, 218}, L""},
-      {Part::IconFileLabel, {8, 200, 137, 17}, {12, 300, 206, 26}, L"&Icon File:"},
+      {Part::IconFileLabel, {8, 200, 73, 17}, {12, 300, 110, 26}, L"&Icon File:"},
+      {Part::ShowTypesWithoutIcon, {88, 200, 217, 16}, {132, 300, 326, 24}, L"Show types &without an icon"},
       {Part::IconFile, {8, 217, 225, 19}, {12, 326, 338, 29}, L""},
       {Part::Browse, {240, 216, 65, 19}, {360, 324, 98, 29}, L"&Browse..."},
       // Across its scroll bar's place: {285, 241, 20, 87} and {428, 362, 30, 131}.
@@ -144,8 +145,10 @@ TEST_F(MainWindowTest, ControlsFollowTheDesignAtEveryScale) {
 
 TEST_F(MainWindowTest, TabOrderFollowsTheScreen) {
   // Apply has nothing to apply yet, so Tab passes it by.
-  const Part order[] = {Part::Search,  Part::TypeList, Part::IconFile, Part::Browse, Part::IconGrid,
-                        Part::Restore, Part::Refresh,  Part::Exit,     Part::Search};
+  const Part order[] = {Part::Search,   Part::TypeList, Part::ShowTypesWithoutIcon,
+                        Part::IconFile, Part::Browse,   Part::IconGrid,
+                        Part::Restore,  Part::Refresh,  Part::Exit,
+                        Part::Search};
   EXPECT_FALSE(::IsWindowEnabled(window_->control(Part::Apply)));
   HWND current = window_->control(order[0]);
   for (std::size_t i = 1; i < std::size(order); ++i) {
@@ -191,6 +194,98 @@ TEST_F(MainWindowTest, LoadScansSetsTheCaptionAndRefreshRebuilds) {
   EXPECT_FALSE(IsChanged(window_->types()[a])) << "a rescan drops unapplied assignments";
   ::GetWindowTextW(window_->hwnd(), caption, 64);
   EXPECT_STREQ(caption, L"Tarrow - Version 1.5");
+}
+
+// The check box reads the list anew with the types that have no icon of
+// their own, each shown with the system's icon of a file of unknown type;
+// the next window starts as the user left it.
+TEST_F(MainWindowTest, TheCheckBoxListsTypesWithoutAnIconAndIsRemembered) {
+  const tarrow::testing::ScratchKey type(L".tarrowbare"), typeClass(L"Tarrow.Bare");
+  type.SetText(L"", L"Tarrow.Bare");
+  typeClass.SetText(L"", L"Tarrow Bare Type");
+  const auto click = [&] {
+    const HWND box = window_->control(Part::ShowTypesWithoutIcon);
+    ::SendMessageW(box, BM_SETCHECK,
+                   ::SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED, 0);
+    ::SendMessageW(window_->hwnd(), WM_COMMAND,
+                   MAKEWPARAM(ControlIdOf(Part::ShowTypesWithoutIcon), BN_CLICKED),
+                   reinterpret_cast<LPARAM>(box));
+    Settle();
+  };
+  ASSERT_TRUE(window_->OnLoad(false));
+  Settle();
+  EXPECT_EQ(::SendMessageW(window_->control(Part::ShowTypesWithoutIcon), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+  EXPECT_EQ(IndexOf(L".tarrowbare"), std::wstring::npos);
+  const std::size_t withIcons = window_->types().size();
+
+  click();
+  const std::size_t bare = IndexOf(L".tarrowbare");
+  ASSERT_NE(bare, std::wstring::npos);
+  EXPECT_GT(window_->types().size(), withIcons);
+  const TypeItem& item = window_->types()[bare];
+  EXPECT_EQ(ItemText(item), L"Tarrow Bare Type  [.tarrowbare]");
+  EXPECT_EQ(RowText(window_->typeList().RowOf(bare), 2), L"");
+  EXPECT_GE(window_->images().IndexOf(item.picture), 0) << "the system's stand-in icon";
+  EXPECT_EQ(RegReadValue(os_->registry, kCurrentUser, kSettingsKey, kShowTypesWithoutIconValue), L"1");
+
+  window_ = std::make_unique<MainWindow>(*os_);
+  ASSERT_TRUE(window_->Create());
+  ASSERT_TRUE(window_->OnLoad(false));
+  Settle();
+  EXPECT_EQ(::SendMessageW(window_->control(Part::ShowTypesWithoutIcon), BM_GETCHECK, 0, 0), BST_CHECKED);
+  EXPECT_NE(IndexOf(L".tarrowbare"), std::wstring::npos);
+
+  click();
+  EXPECT_EQ(IndexOf(L".tarrowbare"), std::wstring::npos);
+  EXPECT_EQ(window_->types().size(), withIcons);
+
+  // With a change waiting, Cancel keeps the list, the change and the box.
+  const std::size_t a = IndexOf(L".tarrowa");
+  window_->SelectItem(a);
+  window_->SetIconFileText(tarrow::testing::SystemFile(L"shell32.dll"));
+  Settle();
+  window_->OnIconChosen(2);
+  ASSERT_TRUE(IsChanged(window_->types()[a]));
+  shell_.answers.push_back(kIdCancel);
+  click();
+  EXPECT_EQ(::SendMessageW(window_->control(Part::ShowTypesWithoutIcon), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+  EXPECT_TRUE(IsChanged(window_->types()[a]));
+  EXPECT_EQ(RegReadValue(os_->registry, kCurrentUser, kSettingsKey, kShowTypesWithoutIconValue), L"0");
+}
+
+// Given an icon in the window, a type without one gets a DefaultIcon key
+// beside its class, and asking its original back removes the key again.
+TEST_F(MainWindowTest, ATypeWithoutAnIconIsGivenOneByApplyAndTakenBackByDelete) {
+  const tarrow::testing::ScratchKey type(L".tarrowbare"), typeClass(L"Tarrow.Bare");
+  type.SetText(L"", L"Tarrow.Bare");
+  typeClass.SetText(L"", L"Tarrow Bare Type");
+  ::RegSetKeyValueW(HKEY_CURRENT_USER, kSettingsKey, kShowTypesWithoutIconValue, REG_SZ, L"1",
+                    2 * sizeof(wchar_t));
+  ASSERT_TRUE(window_->OnLoad(false));
+  Settle();
+  const std::size_t bare = IndexOf(L".tarrowbare");
+  ASSERT_NE(bare, std::wstring::npos);
+  window_->SelectItem(bare);
+  window_->OnTypeActivated();
+  Settle();
+  std::wstring shell32 = tarrow::testing::SystemFile(L"shell32.dll");
+  for (wchar_t& c : shell32) c = static_cast<wchar_t>(::towlower(c));
+  EXPECT_EQ(Text(Part::IconFile), shell32) << "the system's icons";
+  window_->OnIconChosen(3);
+  window_->OnApply();
+  Settle();
+  EXPECT_EQ(RegReadValue(os_->registry, kClassesRoot, L"Tarrow.Bare\\DefaultIcon", L""), shell32 + L",2");
+  EXPECT_EQ(window_->types()[bare].location, shell32 + L",2");
+  EXPECT_TRUE(shell_.shown.empty()) << "success needs no message box";
+
+  ::SendMessageW(window_->control(Part::TypeList), WM_KEYDOWN, VK_DELETE, 0);
+  ASSERT_TRUE(window_->types()[bare].pendingOriginal);
+  window_->OnApply();
+  Settle();
+  EXPECT_FALSE(tarrow::testing::KeyExists(HKEY_CLASSES_ROOT, L"Tarrow.Bare\\DefaultIcon"));
+  EXPECT_TRUE(tarrow::testing::KeyExists(HKEY_CLASSES_ROOT, L"Tarrow.Bare"));
+  EXPECT_EQ(window_->types()[bare].location, L"");
+  EXPECT_TRUE(shell_.shown.empty());
 }
 
 int ThreadsOfThisProcess() {
