@@ -97,7 +97,7 @@ ApplyOutcome ChangeModel::Write() {
     }
   }
   ApplyOutcome outcome = WriteIcons(os_, writes);
-  if (!originals.empty() && !outcome.busy && !outcome.journalFailed) {
+  if (!originals.empty() && !outcome.busy && !outcome.journalFailed && outcome.pictureProblem.empty()) {
     const RestoreOutcome restored = RestoreOriginals(os_, types_, originals);
     outcome.busy = restored.busy;
     outcome.restored = restored.written;
@@ -107,7 +107,7 @@ ApplyOutcome ChangeModel::Write() {
 
   std::set<std::wstring> failed;
   for (const WriteFailure& failure : outcome.failures) failed.insert(os_.shell.LowerCase(failure.progId));
-  const bool nothingDone = outcome.busy || outcome.journalFailed;
+  const bool nothingDone = outcome.busy || outcome.journalFailed || !outcome.pictureProblem.empty();
   // Counted as the list shows them: two extensions of one ProgID are two.
   if (!nothingDone) outcome.written = outcome.forUser = outcome.forAll = outcome.restored = 0;
   TypeResolver resolver(os_.registry, os_.shell);
@@ -123,7 +123,9 @@ ApplyOutcome ChangeModel::Write() {
     // whatever the merged view shows once it is back.
     const auto written = outcome.layers.find(os_.shell.LowerCase(item.progId));
     if (!item.pendingOriginal && written != outcome.layers.end()) {
-      item.location = *item.pending;
+      // A picture is shown by the icon made of it.
+      const auto picture = outcome.pictureLocations.find(written->first);
+      item.location = picture != outcome.pictureLocations.end() ? picture->second : *item.pending;
       item.layer = written->second;
     } else {
       const auto stored = resolver.ReadMerged(item.progId + L"\\DefaultIcon");

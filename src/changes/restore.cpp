@@ -4,6 +4,7 @@
 #include <map>
 
 #include "catalog/resolver.h"
+#include "changes/picture_store.h"
 #include "changes/records.h"
 #include "platform/registry.h"
 
@@ -110,6 +111,9 @@ RestoreOutcome RestoreOriginals(Os& os, const TypeList& listed,
   // The records first: they hold the exact originals.
   bool restoredUser = false;
   bool restoredMachine = false;
+  // The icon files Tarrow made for the values put back, each of its
+  // record's own folder: the user's record never names a machine file.
+  std::set<std::wstring> iconFiles;
   const auto restorable = records.Restorable(outcome.refusedEntries);
   outcome.recordsHeldChanges = !restorable.empty() || outcome.refusedEntries > 0;
   for (const auto& [entry, scope] : restorable) {
@@ -130,6 +134,9 @@ RestoreOutcome RestoreOriginals(Os& os, const TypeList& listed,
     } else {
       if (!HoldsOriginal(*entry, *now)) ++outcome.written;
       (entry->layer == ClassLayer::User ? restoredUser : restoredMachine) = true;
+    }
+    for (const auto& written : {entry->written, entry->earlier}) {
+      if (const auto file = OwnIconFile(os.shell, scope, written)) iconFiles.insert(*file);
     }
     entry->settled = true;
     records.Touch(scope);
@@ -221,6 +228,8 @@ RestoreOutcome RestoreOriginals(Os& os, const TypeList& listed,
     os.registry.FlushKey(kLocalMachine);
     if (records.SaveTouched()) outcome.journalSaveFailed = true;
   }
+  // Only once the record no longer promises their values back.
+  if (!outcome.journalSaveFailed) RemoveUnusedIcons(os, records, iconFiles);
   // Without this Explorer keeps showing the icons it has cached.
   if (outcome.written > 0) os.shell.NotifyAssociationsChanged();
   return outcome;
