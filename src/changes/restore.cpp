@@ -144,6 +144,9 @@ RestoreOutcome RestoreOriginals(Os& os, const TypeList& listed,
   // What was put back reaches the disk before the record stops promising it.
   if (restoredUser) os.registry.FlushKey(kCurrentUser);
   if (restoredMachine) os.registry.FlushKey(kLocalMachine);
+  // Before the record stops naming them: a process stopped in between
+  // leaves the entries to the next restore, which finds the files again.
+  RemoveUnusedIcons(os, records, iconFiles);
   outcome.journalSaveFailed = records.SaveTouched().has_value();
 
   // Then the record of the first run, for the types no record ever held:
@@ -228,8 +231,6 @@ RestoreOutcome RestoreOriginals(Os& os, const TypeList& listed,
     os.registry.FlushKey(kLocalMachine);
     if (records.SaveTouched()) outcome.journalSaveFailed = true;
   }
-  // Only once the record no longer promises their values back.
-  if (!outcome.journalSaveFailed) RemoveUnusedIcons(os, records, iconFiles);
   // Without this Explorer keeps showing the icons it has cached.
   if (outcome.written > 0) os.shell.NotifyAssociationsChanged();
   return outcome;
