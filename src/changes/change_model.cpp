@@ -4,8 +4,10 @@
 #include <set>
 
 #include "catalog/icon_location.h"
+#include "catalog/picture_pixels.h"
 #include "catalog/resolver.h"
 #include "catalog/snapshot.h"
+#include "changes/picture_store.h"
 #include "changes/records.h"
 #include "platform/system.h"
 
@@ -30,7 +32,14 @@ bool ChangeModel::SameIcon(const std::wstring& a, const std::wstring& b) {
 
 std::optional<std::wstring> ChangeModel::Picture(const std::wstring& location, int sizePx) {
   const IconLocation source = SplitIconLocation(location);
-  const IconHandle icon = ExtractOneIcon(os_.shell, source.file, source.index, sizePx);
+  IconHandle icon = 0;
+  if (const auto picture = PictureFileOf(location)) {
+    // Shown as its icon will be, before Apply makes it.
+    if (const auto bytes = ReadPictureFile(os_.files, os_.shell.ExpandEnvironment(*picture)))
+      icon = PictureIconOfSize(os_.shell, *bytes, sizePx);
+  } else {
+    icon = ExtractOneIcon(os_.shell, source.file, source.index, sizePx);
+  }
   if (icon == 0) return std::nullopt;
   const std::wstring key = L"pending" + std::to_wstring(++pictures_);
   // The store keeps its own copy; should it fail to, the change still stands.

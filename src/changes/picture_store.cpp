@@ -1,7 +1,6 @@
 #include "changes/picture_store.h"
 
 #include <algorithm>
-#include <array>
 
 #include "catalog/icon_location.h"
 #include "changes/records.h"
@@ -9,14 +8,6 @@
 
 namespace tarrow {
 namespace {
-
-std::wstring AsciiLower(std::wstring_view text) {
-  std::wstring lower(text);
-  for (wchar_t& c : lower) {
-    if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
-  }
-  return lower;
-}
 
 // "<64 lower-case hex digits>.ico", as MakePictureIcon names its files.
 bool IsIconFileName(std::wstring_view name) {
@@ -27,16 +18,6 @@ bool IsIconFileName(std::wstring_view name) {
 }
 
 }  // namespace
-
-bool IsPictureFile(std::wstring_view file) {
-  static constexpr std::array<std::wstring_view, 5> kExtensions = {L".png", L".jpg", L".jpeg", L".bmp",
-                                                                   L".gif"};
-  const std::wstring lower = AsciiLower(file);
-  return std::any_of(kExtensions.begin(), kExtensions.end(), [&](std::wstring_view extension) {
-    return lower.size() > extension.size() && lower.ends_with(extension) &&
-           lower[lower.size() - extension.size() - 1] != L'\\';
-  });
-}
 
 std::optional<std::wstring> PictureFileOf(const std::wstring& location) {
   const IconLocation icon = SplitIconLocation(location);

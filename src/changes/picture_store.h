@@ -15,16 +15,13 @@
 #include <string>
 #include <string_view>
 
+#include "catalog/picture_pixels.h"
 #include "changes/journal.h"
 #include "platform/os.h"
 
 namespace tarrow {
 
 class ChangeRecords;
-
-// Whether the file is a picture Tarrow makes icons of, by its extension:
-// .png, .jpg, .jpeg, .bmp or .gif, in any case.
-bool IsPictureFile(std::wstring_view file);
 
 // The picture a location names: its file, when that is a picture and the
 // index is 0 or not given; nullopt for any other location.

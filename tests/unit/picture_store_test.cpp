@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "catalog/icon_loader.h"
 #include "changes/apply.h"
 #include "changes/change_model.h"
 #include "changes/picture_icon.h"
@@ -247,6 +248,25 @@ TEST_F(PictureStoreTest, NothingIsRemovedWhileARecordCannotBeRead) {
   fake.registry.SetProtected(kLocalMachine, L"Software\\Tarrow");
   RestoreOriginals(fake.os, TypeList{});
   EXPECT_EQ(fake.files.files.count(CatFile(kUserIcons)), 1u);
+}
+
+TEST(PictureIconSourceTest, APictureIsAFileOfOneIconDrawnAtTheSizeAsked) {
+  fake::FakeOs fake;
+  fake.files.files[L"C:\\p\\cat.png"] = "cat";
+  fake.files.files[L"C:\\p\\broken.png"] = "broken";
+  fake.shell.pictures["cat"] = RgbaImage{3, 2, std::vector<std::uint8_t>(24, 9)};
+  ShellIconSource source{fake.shell, &fake.files};
+  EXPECT_EQ(source.Count(L"C:\\p\\cat.png"), 1);
+  EXPECT_EQ(source.Count(L"C:\\p\\missing.png"), 0);
+  const std::vector<IconHandle> icons = source.Extract({L"C:\\p\\cat.png", 0, 1, 48});
+  ASSERT_EQ(icons.size(), 1u);
+  EXPECT_EQ(fake.shell.Describe(icons[0]), L"image 48x48");
+  source.Release(icons[0]);
+  EXPECT_EQ(source.Extract({L"C:\\p\\cat.png", 1, 1, 48}), std::vector<IconHandle>{0}) << "it has one icon";
+  EXPECT_EQ(source.Extract({L"C:\\p\\broken.png", 0, 1, 48}), std::vector<IconHandle>{0});
+  EXPECT_EQ(fake.shell.liveIcons(), 0);
+  // Without the files, the shell is asked, which holds no icon in a picture.
+  EXPECT_EQ(ShellIconSource(fake.shell).Count(L"C:\\p\\cat.png"), 0);
 }
 
 }  // namespace

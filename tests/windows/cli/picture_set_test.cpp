@@ -1,13 +1,16 @@
 // A picture given to a type with tarrow.exe --set: its icon file made, read
 // back as the shell reads it, and gone again after --restore.
-#include <gtest/gtest.h>
 #include <shlobj.h>
 
+#include <gtest/gtest.h>
 #include <string>
 #include <vector>
 
 #include "changes/picture_icon.h"
 #include "cli_support.h"
+// After windows.h, which cli_support.h brings.
+#include <shellapi.h>
+
 #include "platform/icon_directory.h"
 #include "platform/win32/win32_os.h"
 
@@ -83,9 +86,11 @@ TEST_F(PictureSet, APngSetOnATypeBecomesAnIconOfFiveSizesAndRestoreTakesItAway) 
 
   const Ran set = RunCommand(ExePath(), L"--set .tarrowb \"" + (folder / L"red corner.png") + L"\"");
   ASSERT_EQ(set.exitCode, 0u) << set.err;
-  const std::wstring icon = KnownFolder(FOLDERID_LocalAppData) + L"\\Tarrow\\Icons\\" + Sha256Hex(png) + L".ico";
+  const std::wstring icon =
+      KnownFolder(FOLDERID_LocalAppData) + L"\\Tarrow\\Icons\\" + Sha256Hex(png) + L".ico";
   EXPECT_EQ(DefaultValue(userValue, HKEY_CURRENT_USER), Text(REG_SZ, icon + L",0"));
-  EXPECT_NE(set.out.find(", stored as " + Utf8(icon) + ",0 (for this user only)"), std::string::npos) << set.out;
+  EXPECT_NE(set.out.find(", stored as " + Utf8(icon) + ",0 (for this user only)"), std::string::npos)
+      << set.out;
 
   const auto bytes = FileBytes(icon);
   ASSERT_TRUE(bytes) << "no icon file at " << Utf8(icon);
@@ -111,8 +116,9 @@ TEST_F(PictureSet, APictureThatCannotBeDecodedChangesNothing) {
   ASSERT_TRUE(WriteFileBytes(folder / L"bad.png", "\x89PNG\r\n\x1a\n not really"));
   const Ran ran = RunCommand(ExePath(), L"--set .tarrowb \"" + (folder / L"bad.png") + L"\"");
   EXPECT_EQ(ran.exitCode, 2u);
-  EXPECT_EQ(ran.err, "tarrow: " + Utf8(folder / L"bad.png") +
-                         " cannot be read as a picture: it is damaged, or not a PNG, JPEG, BMP or GIF file.\n");
+  EXPECT_EQ(ran.err,
+            "tarrow: " + Utf8(folder / L"bad.png") +
+                " cannot be read as a picture: it is damaged, or not a PNG, JPEG, BMP or GIF file.\n");
   EXPECT_EQ(DefaultValue(machine.key()), machine.original());
 }
 
