@@ -223,12 +223,12 @@ ApplyOutcome WriteIcons(Os& os, const std::vector<IconWrite>& writes) {
       outcome.failures.push_back({write.progId, write.name, problem});
       continue;
     }
-    if (!records.Usable(ScopeOf(layer))) {
+    const RecordScope scope = ScopeOf(layer);
+    if (!records.Usable(scope)) {
       outcome.journalFailed = true;
-      outcome.failedRecord = ScopeOf(layer);
+      outcome.failedRecord = scope;
       break;
     }
-    const RecordScope scope = ScopeOf(layer);
     std::wstring location = write.location;
     const PictureIcon* picture = nullptr;
     std::wstring iconFile;
