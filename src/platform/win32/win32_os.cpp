@@ -499,20 +499,24 @@ std::wstring Win32Shell::ProgramFolder() {
   return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
 }
 
-std::wstring Win32Shell::LocalAppDataFolder() {
+namespace {
+
+std::wstring KnownFolder(REFKNOWNFOLDERID id) {
   PWSTR path = nullptr;
   std::wstring folder;
-  if (SUCCEEDED(::SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &path))) folder = path;
+  if (SUCCEEDED(::SHGetKnownFolderPath(id, 0, nullptr, &path))) folder = path;
   ::CoTaskMemFree(path);
   return folder;
 }
 
+}  // namespace
+
+std::wstring Win32Shell::LocalAppDataFolder() {
+  return KnownFolder(FOLDERID_LocalAppData);
+}
+
 std::wstring Win32Shell::MachineAppDataFolder() {
-  PWSTR path = nullptr;
-  std::wstring folder;
-  if (SUCCEEDED(::SHGetKnownFolderPath(FOLDERID_ProgramData, 0, nullptr, &path))) folder = path;
-  ::CoTaskMemFree(path);
-  return folder;
+  return KnownFolder(FOLDERID_ProgramData);
 }
 
 std::wstring Win32Shell::ExpandEnvironment(const std::wstring& text) {
