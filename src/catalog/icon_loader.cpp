@@ -10,7 +10,15 @@ namespace tarrow {
 
 int ShellIconSource::Count(const std::wstring& file) {
   const std::wstring resolved = IconFileForExtraction(shell_, file);
-  if (files_ && IsPictureFile(resolved)) return files_->CanOpenForRead(resolved) ? 1 : 0;
+  if (files_ && IsPictureFile(resolved)) {
+    // One icon, when its header says it is a picture Tarrow takes.
+    const auto bytes = ReadPictureFile(*files_, resolved);
+    const DecodedPicture header = bytes ? shell_.DecodePicture(*bytes, 0) : DecodedPicture{};
+    return header.width > 0 && header.height > 0 && header.width <= kMaxPictureSide &&
+                   header.height <= kMaxPictureSide
+               ? 1
+               : 0;
+  }
   return resolved.empty() ? 0 : std::max(shell_.CountIcons(resolved), 0);
 }
 

@@ -258,6 +258,10 @@ TEST(PictureIconSourceTest, APictureIsAFileOfOneIconDrawnAtTheSizeAsked) {
   ShellIconSource source{fake.shell, &fake.files};
   EXPECT_EQ(source.Count(L"C:\\p\\cat.png"), 1);
   EXPECT_EQ(source.Count(L"C:\\p\\missing.png"), 0);
+  EXPECT_EQ(source.Count(L"C:\\p\\broken.png"), 0) << "no picture, no icon";
+  fake.files.files[L"C:\\p\\huge.gif"] = "huge";
+  fake.shell.pictures["huge"] = RgbaImage{10001, 1, {}};
+  EXPECT_EQ(source.Count(L"C:\\p\\huge.gif"), 0) << "too large to make an icon of";
   const std::vector<IconHandle> icons = source.Extract({L"C:\\p\\cat.png", 0, 1, 48});
   ASSERT_EQ(icons.size(), 1u);
   EXPECT_EQ(fake.shell.Describe(icons[0]), L"image 48x48");
