@@ -441,10 +441,11 @@ bool FakeFileSystem::EnsureFolder(const std::wstring& path) {
 }
 
 bool FakeFileSystem::EnsureProtectedFolder(const std::wstring& path) {
-  // As CreateDirectory: a folder already there keeps its access list.
-  if (linkedFolders.count(path)) return false;
+  // As CreateDirectory: a folder already there keeps its access list, and
+  // only an administrator may make Administrators the owner of a new one.
+  if (linkedFolders.count(path) || files.count(path)) return false;
   if (folders.count(path)) return true;
-  if (!MayChangeIn(FolderOf(path))) return false;
+  if (!elevated || !MayChangeIn(FolderOf(path))) return false;
   folders.insert(path);
   protectedFolders.insert(path);
   return true;

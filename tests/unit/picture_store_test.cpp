@@ -181,6 +181,18 @@ TEST_F(PictureStoreTest, AMachineFolderOthersCouldChangeIsNeverUsed) {
   EXPECT_TRUE(IconFiles(L"C:\\ProgramData\\Tarrow").empty());
 }
 
+TEST_F(PictureStoreTest, TheMachineFolderIsMadeOnlyWithAdministratorRights) {
+  EXPECT_TRUE(PrepareIconsFolder(fake.os, RecordScope::User));
+  fake.StandardUser();
+  EXPECT_FALSE(PrepareIconsFolder(fake.os, RecordScope::Machine));
+  EXPECT_EQ(fake.files.folders.count(L"C:\\ProgramData\\Tarrow"), 0u);
+  fake.files.elevated = true;
+  EXPECT_TRUE(PrepareIconsFolder(fake.os, RecordScope::Machine));
+  EXPECT_TRUE(fake.files.OnlyAdministratorsCanChange(kMachineIcons));
+  fake.shell.machineAppData.clear();
+  EXPECT_FALSE(PrepareIconsFolder(fake.os, RecordScope::Machine)) << "no folder known";
+}
+
 TEST_F(PictureStoreTest, AUserIconsFolderThatIsALinkIsNeverWrittenThrough) {
   fake.StandardUser();
   fake.files.linkedFolders.insert(kUserIcons);
