@@ -10,6 +10,7 @@
 #include "app/layout.h"
 #include "picker/grid_runs.h"
 #include "picker/grid_text.h"
+#include "platform/win32/win32_os.h"
 
 namespace tarrow::app {
 
@@ -27,7 +28,10 @@ constexpr std::int64_t kScreensKept = 3;
 }  // namespace
 
 IconGrid::IconGrid(Shell& shell, IconGridListener& listener)
-    : listener_(listener), iconSource_(shell), feed_(iconSource_, kIconsDone, kDeliveryTimer, kGridWorkers) {}
+    // A picture is read from the system's files, as the shell reads the rest.
+    : listener_(listener),
+      iconSource_(shell, &win32::RealOs().files),
+      feed_(iconSource_, kIconsDone, kDeliveryTimer, kGridWorkers) {}
 
 bool IconGrid::Create(HWND parent, int id) {
   RegisterClassOnce(kIconGridClass, &Proc, ::GetSysColorBrush(COLOR_WINDOW), nullptr, CS_DBLCLKS);

@@ -5,6 +5,7 @@
 
 #include "app/icon_delivery.h"
 #include "catalog/icon_location.h"
+#include "catalog/picture_pixels.h"
 
 namespace tarrow::app {
 namespace {
@@ -19,7 +20,18 @@ constexpr int kGapDip = 4;
 }  // namespace
 
 int PreviewIconSource::Count(const std::wstring& file) {
-  IconDirectory directory = shell_.ReadIconDirectory(IconFileForExtraction(shell_, file));
+  const std::wstring resolved = IconFileForExtraction(shell_, file);
+  IconDirectory directory;
+  if (IsPictureFile(resolved)) {
+    // One icon whose one image is the picture, its size read from its
+    // header alone.
+    const auto bytes = ReadPictureFile(files_, resolved);
+    const DecodedPicture picture = bytes ? shell_.DecodePicture(*bytes, 0) : DecodedPicture{};
+    directory.readable = picture.width > 0 && picture.height > 0;
+    if (directory.readable) directory.icons = {{{picture.width, picture.height, 32}}};
+  } else {
+    directory = shell_.ReadIconDirectory(resolved);
+  }
   const auto count = static_cast<int>(directory.icons.size());
   std::lock_guard lock(mutex_);
   directories_[file] = std::move(directory);

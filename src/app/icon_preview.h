@@ -20,6 +20,7 @@
 #include "catalog/icon_loader.h"
 #include "picker/preview_sizes.h"
 #include "platform/os.h"
+#include "platform/win32/win32_os.h"
 
 namespace tarrow::app {
 
@@ -29,7 +30,9 @@ inline constexpr wchar_t kIconPreviewClass[] = L"TarrowIconPreview";
 // loader's worker: a request that counts reads the sizes too.
 class PreviewIconSource : public DrawingIconSource {
  public:
-  explicit PreviewIconSource(Shell& shell) : DrawingIconSource(shell), shell_(shell) {}
+  // A picture is read from the system's files, as the shell reads the rest.
+  explicit PreviewIconSource(Shell& shell, FileSystem& files = win32::RealOs().files)
+      : DrawingIconSource(shell, &files), shell_(shell), files_(files) {}
   int Count(const std::wstring& file) override;
   // The images of the file's icons, as read for the last request that
   // counted them; taken once.
@@ -37,6 +40,7 @@ class PreviewIconSource : public DrawingIconSource {
 
  private:
   Shell& shell_;
+  FileSystem& files_;
   std::mutex mutex_;
   std::map<std::wstring, IconDirectory> directories_;
 };

@@ -2,6 +2,7 @@
 
 #include "app/icon_delivery.h"
 #include "catalog/scan.h"
+#include "platform/win32/win32_os.h"
 
 namespace tarrow::app {
 namespace {
@@ -15,7 +16,7 @@ constexpr UINT_PTR kDeliveryTimer = 1;
 ListIconFeed::ListIconFeed(Shell& shell, ImageStore& images, ListIconFeedListener& listener)
     : shell_(shell),
       listener_(listener),
-      source_(shell),
+      source_(shell, &win32::RealOs().files),
       feed_(source_, kIconsDone, kDeliveryTimer),
       pictures_(images, feed_.loader()) {}
 

@@ -4,11 +4,21 @@
 #include <unordered_set>
 
 #include "catalog/icon_location.h"
+#include "catalog/picture_pixels.h"
 
 namespace tarrow {
 
 int ShellIconSource::Count(const std::wstring& file) {
   const std::wstring resolved = IconFileForExtraction(shell_, file);
+  if (files_ && IsPictureFile(resolved)) {
+    // One icon, when its header says it is a picture Tarrow takes.
+    const auto bytes = ReadPictureFile(*files_, resolved);
+    const DecodedPicture header = bytes ? shell_.DecodePicture(*bytes, 0) : DecodedPicture{};
+    return header.width > 0 && header.height > 0 && header.width <= kMaxPictureSide &&
+                   header.height <= kMaxPictureSide
+               ? 1
+               : 0;
+  }
   return resolved.empty() ? 0 : std::max(shell_.CountIcons(resolved), 0);
 }
 
@@ -16,7 +26,13 @@ std::vector<IconHandle> ShellIconSource::Extract(const IconRequest& request) {
   const auto wanted = static_cast<std::size_t>(std::max(request.count, 0));
   const std::wstring resolved = IconFileForExtraction(shell_, request.file);
   std::vector<IconHandle> icons;
-  if (!resolved.empty()) icons = shell_.ExtractIcons(resolved, request.first, request.count, request.sizePx);
+  if (files_ && IsPictureFile(resolved)) {
+    // Its one icon; a picture too large to take is no icon either.
+    const auto bytes = request.first == 0 && wanted > 0 ? ReadPictureFile(*files_, resolved) : std::nullopt;
+    if (bytes) icons.push_back(PictureIconOfSize(shell_, *bytes, request.sizePx));
+  } else if (!resolved.empty()) {
+    icons = shell_.ExtractIcons(resolved, request.first, request.count, request.sizePx);
+  }
   // One entry per icon asked for, whatever the system handed back.
   for (std::size_t k = wanted; k < icons.size(); ++k) {
     if (IsIcon(icons[k])) shell_.DestroyIcon(icons[k]);

@@ -64,16 +64,18 @@ class IconSource {
 };
 
 // The shell's icons, each file resolved for extraction as the list and the
-// grid name it.
+// grid name it. Given the files, a picture (IsPictureFile) is a file of one
+// icon, the picture itself, centred and scaled to the size asked for.
 class ShellIconSource : public IconSource {
  public:
-  explicit ShellIconSource(Shell& shell) : shell_(shell) {}
+  explicit ShellIconSource(Shell& shell, FileSystem* files = nullptr) : shell_(shell), files_(files) {}
   int Count(const std::wstring& file) override;
   std::vector<IconHandle> Extract(const IconRequest& request) override;
   void Release(IconHandle icon) override { shell_.DestroyIcon(icon); }
 
  private:
   Shell& shell_;
+  FileSystem* files_;
 };
 
 // The order requests are worked on: each request once, those asked for

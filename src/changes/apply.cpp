@@ -1,9 +1,12 @@
 #include "changes/apply.h"
 
 #include <algorithm>
+#include <set>
 
 #include "catalog/resolver.h"
 #include "changes/journal.h"
+#include "changes/picture_icon.h"
+#include "changes/picture_store.h"
 #include "changes/records.h"
 #include "platform/registry.h"
 
@@ -107,6 +110,7 @@ std::wstring FailureMessage(const std::vector<WriteFailure>& failures, ChangeKin
   bool missing = false;
   bool gone = false;
   bool unrecordable = false;
+  bool notStored = false;
   std::vector<Status> others;
   for (const auto* failure : types) {
     if (failure->status == kErrorAccessDenied) {
@@ -117,6 +121,8 @@ std::wstring FailureMessage(const std::vector<WriteFailure>& failures, ChangeKin
       gone = true;
     } else if (failure->status == kUnrecordable) {
       unrecordable = true;
+    } else if (failure->status == kIconNotStored) {
+      notStored = true;
     } else if (std::find(others.begin(), others.end(), failure->status) == others.end()) {
       others.push_back(failure->status);
     }
@@ -135,10 +141,16 @@ std::wstring FailureMessage(const std::vector<WriteFailure>& failures, ChangeKin
         L"\r\n\r\nA type's icon value is not text or could not be read, so its original could not "
         L"be recorded; Tarrow leaves such a value as it is.";
   }
+  if (notStored) {
+    text +=
+        L"\r\n\r\nThe icon made of a picture could not be stored in Tarrow's Icons folder. Icons of types "
+        L"registered for all users are kept in a folder only administrators can change; Tarrow must run "
+        L"as administrator, and that folder must not have been made or changed by anyone else.";
+  }
   for (const Status status : others) {
     text += L"\r\n\r\nWindows reported error " + std::to_wstring(status) + L".";
   }
-  if (kind == ChangeKind::Apply && (denied || missing || !others.empty()))
+  if (kind == ChangeKind::Apply && (denied || missing || notStored || !others.empty()))
     text += L"\r\n\r\nThe types that failed stay marked, so Apply can try again.";
   return text;
 }
@@ -150,9 +162,44 @@ std::wstring JournalFailedMessage(Shell& shell, RecordScope scope) {
          L"all users, run it as administrator), then apply again.";
 }
 
+namespace {
+
+// The icons of the pictures the writes name, by picture file (lower case);
+// the first refusal instead, when a picture makes none.
+struct PictureIcons {
+  std::map<std::wstring, PictureIcon> icons;
+  std::wstring problem;
+};
+
+PictureIcons MakeIcons(Os& os, const std::vector<IconWrite>& writes) {
+  PictureIcons made;
+  for (const IconWrite& write : writes) {
+    const auto picture = PictureFileOf(write.location);
+    if (!picture) continue;
+    const std::wstring key = os.shell.LowerCase(*picture);
+    if (made.icons.count(key)) continue;
+    PictureIcon icon = MakePictureIconFromFile(os, os.shell.ExpandEnvironment(*picture));
+    if (!icon.ok()) {
+      made.problem = icon.problem;
+      return made;
+    }
+    made.icons.emplace(key, std::move(icon));
+  }
+  return made;
+}
+
+}  // namespace
+
 ApplyOutcome WriteIcons(Os& os, const std::vector<IconWrite>& writes) {
   ApplyOutcome outcome;
   if (writes.empty()) return outcome;
+  // Pictures are made icons before anything is recorded, and outside the
+  // lock: one that makes none stops the change before it starts.
+  PictureIcons pictures = MakeIcons(os, writes);
+  if (!pictures.problem.empty()) {
+    outcome.pictureProblem = pictures.problem;
+    return outcome;
+  }
   const auto lock = os.shell.LockChanges(kLockWaitMs);
   if (!lock) {
     outcome.busy = true;
@@ -168,8 +215,14 @@ ApplyOutcome WriteIcons(Os& os, const std::vector<IconWrite>& writes) {
     const IconWrite* write;
     ClassLayer layer;
     StoredValue value;
+    const PictureIcon* picture;  // the icon to store first, for a picture
+    std::wstring iconFile;       // where
   };
   std::vector<Planned> plan;
+  // Icon files of Tarrow's that may no longer be used once the writes are
+  // done: those the changed values named, and those stored now.
+  std::set<std::wstring> iconFiles;
+  std::optional<bool> foldersReady[2];
   for (const IconWrite& write : writes) {
     Status problem = kSuccess;
     std::optional<JournalEntry> now;
@@ -189,21 +242,49 @@ ApplyOutcome WriteIcons(Os& os, const std::vector<IconWrite>& writes) {
       outcome.failures.push_back({write.progId, write.name, problem});
       continue;
     }
-    if (!records.Usable(ScopeOf(layer))) {
+    const RecordScope scope = ScopeOf(layer);
+    if (!records.Usable(scope)) {
       outcome.journalFailed = true;
-      outcome.failedRecord = ScopeOf(layer);
+      outcome.failedRecord = scope;
       break;
     }
-    const StoredValue value = LocationValue(write.location);
+    std::wstring location = write.location;
+    const PictureIcon* picture = nullptr;
+    std::wstring iconFile;
+    if (const auto pictureFile = PictureFileOf(write.location)) {
+      auto& ready = foldersReady[static_cast<int>(scope)];
+      if (!ready) ready = PrepareIconsFolder(os, scope);
+      if (!*ready) {
+        outcome.failures.push_back({write.progId, write.name, kIconNotStored});
+        continue;
+      }
+      picture = &pictures.icons.at(os.shell.LowerCase(*pictureFile));
+      const std::wstring folder = IconsFolder(os.shell, scope);
+      iconFile = folder + L"\\" + picture->fileName;
+      location = StoredIconLocation(folder, picture->fileName);
+      outcome.pictureLocations[os.shell.LowerCase(write.progId)] = location;
+    }
+    const StoredValue value = LocationValue(location);
     if (now->valueExisted && now->type == value.type && now->bytes == value.bytes) {
-      // Already there: nothing to write, nothing to record.
+      // Already there: nothing to record; its icon file is put back should
+      // it have gone.
+      if (picture && !StoreIconFile(os.files, iconFile, picture->bytes)) {
+        outcome.failures.push_back({write.progId, write.name, kIconNotStored});
+        continue;
+      }
       outcome.layers[os.shell.LowerCase(write.progId)] = layer;
       ++outcome.written;
       ++(layer == ClassLayer::User ? outcome.forUser : outcome.forAll);
       continue;
     }
-    records.RecordWrite(ScopeOf(layer), *now, value);
-    plan.push_back({&write, layer, value});
+    if (const JournalEntry* entry = records.Find(scope, layer, write.progId)) {
+      for (const auto& before : {entry->written, entry->earlier}) {
+        if (const auto file = OwnIconFile(os.shell, scope, before)) iconFiles.insert(*file);
+      }
+    }
+    if (picture) iconFiles.insert(iconFile);
+    records.RecordWrite(scope, *now, value);
+    plan.push_back({&write, layer, value, picture, iconFile});
   }
   // The originals and what is written go on record first, so that a value
   // is never written without a way back, whatever stops the program.
@@ -219,8 +300,11 @@ ApplyOutcome WriteIcons(Os& os, const std::vector<IconWrite>& writes) {
     return outcome;
   }
   for (const Planned& planned : plan) {
+    // The icon is in place before any value names it.
     const Status status =
-        SetIconValue(os.registry, planned.layer, planned.write->progId, planned.value, true);
+        planned.picture && !StoreIconFile(os.files, planned.iconFile, planned.picture->bytes)
+            ? kIconNotStored
+            : SetIconValue(os.registry, planned.layer, planned.write->progId, planned.value, true);
     if (status == kSuccess) {
       outcome.layers[os.shell.LowerCase(planned.write->progId)] = planned.layer;
       ++outcome.written;
@@ -229,6 +313,7 @@ ApplyOutcome WriteIcons(Os& os, const std::vector<IconWrite>& writes) {
       outcome.failures.push_back({planned.write->progId, planned.write->name, status});
     }
   }
+  RemoveUnusedIcons(os, records, iconFiles);
   if (!plan.empty()) os.shell.NotifyAssociationsChanged();
   return outcome;
 }
@@ -248,6 +333,7 @@ std::wstring ChangedSinceMessage(const std::vector<std::wstring>& names) {
 
 std::wstring ApplyMessage(Shell& shell, const ApplyOutcome& outcome) {
   if (outcome.busy) return BusyMessage();
+  if (!outcome.pictureProblem.empty()) return L"No icon was changed: " + outcome.pictureProblem;
   if (outcome.journalFailed) return JournalFailedMessage(shell, outcome.failedRecord);
   std::wstring text = FailureMessage(outcome.failures, ChangeKind::Apply);
   const std::wstring changed = ChangedSinceMessage(outcome.changedSince);
@@ -257,6 +343,7 @@ std::wstring ApplyMessage(Shell& shell, const ApplyOutcome& outcome) {
 
 std::wstring ApplySummary(const ApplyOutcome& outcome) {
   if (outcome.busy) return L"Nothing was applied: another Tarrow is changing icons.";
+  if (!outcome.pictureProblem.empty()) return L"Nothing was applied: a picture could not be made an icon.";
   if (outcome.journalFailed) return L"Nothing was applied: the original icons could not be recorded.";
   auto types = [](std::size_t n) { return std::to_wstring(n) + (n == 1 ? L" type" : L" types"); };
   std::wstring text;

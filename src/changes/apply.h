@@ -24,6 +24,10 @@ class TypeResolver;
 inline constexpr Status kUnrecordable = -2;
 // Status of a type whose class is gone from both layers since it was read.
 inline constexpr Status kClassGone = -3;
+// Status of a type given a picture whose icon could not be stored where
+// every reader of the value can read it, and only those who may change the
+// value can change it.
+inline constexpr Status kIconNotStored = -4;
 
 // How long a change waits for another process changing icons to finish.
 inline constexpr unsigned kLockWaitMs = 60000;
@@ -57,6 +61,11 @@ struct ApplyOutcome {
   RecordScope failedRecord = RecordScope::User;  // when journalFailed: which record
   // Another process was changing icons all the while: nothing was done.
   bool busy = false;
+  // Why a picture given could not be made an icon: nothing was done.
+  std::wstring pictureProblem;
+  // The location written for each ProgID (lower case) given a picture: its
+  // icon file's.
+  std::map<std::wstring, std::wstring> pictureLocations;
 };
 
 // Whether the text holds a %NAME% reference: a "%", at least one character
@@ -85,8 +94,12 @@ Status SetIconValue(Registry& registry, ClassLayer layer, const std::wstring& pr
 
 // Writes each location where it takes effect, in order, after recording the
 // original and the value about to be written of each, under the lock. A
-// value that already holds the location is left as it is. Tells the shell
-// once; shows nothing.
+// value that already holds the location is left as it is. A picture's
+// location is written as its icon's, stored in the icons folder of the
+// layer's record (picture_store.h) after the record and before the value;
+// should any picture not make an icon, nothing at all is done. Icon files of
+// Tarrow's that no value uses any more once the writes are done are removed.
+// Tells the shell once; shows nothing.
 ApplyOutcome WriteIcons(Os& os, const std::vector<IconWrite>& writes);
 
 // What was being done when writes failed, for the wording of the message.

@@ -4,8 +4,10 @@
 #include <set>
 
 #include "catalog/icon_location.h"
+#include "catalog/picture_pixels.h"
 #include "catalog/resolver.h"
 #include "catalog/snapshot.h"
+#include "changes/picture_store.h"
 #include "changes/records.h"
 #include "platform/system.h"
 
@@ -30,7 +32,14 @@ bool ChangeModel::SameIcon(const std::wstring& a, const std::wstring& b) {
 
 std::optional<std::wstring> ChangeModel::Picture(const std::wstring& location, int sizePx) {
   const IconLocation source = SplitIconLocation(location);
-  const IconHandle icon = ExtractOneIcon(os_.shell, source.file, source.index, sizePx);
+  IconHandle icon = 0;
+  if (const auto picture = PictureFileOf(location)) {
+    // Shown as its icon will be, before Apply makes it.
+    if (const auto bytes = ReadPictureFile(os_.files, os_.shell.ExpandEnvironment(*picture)))
+      icon = PictureIconOfSize(os_.shell, *bytes, sizePx);
+  } else {
+    icon = ExtractOneIcon(os_.shell, source.file, source.index, sizePx);
+  }
   if (icon == 0) return std::nullopt;
   const std::wstring key = L"pending" + std::to_wstring(++pictures_);
   // The store keeps its own copy; should it fail to, the change still stands.
@@ -97,7 +106,7 @@ ApplyOutcome ChangeModel::Write() {
     }
   }
   ApplyOutcome outcome = WriteIcons(os_, writes);
-  if (!originals.empty() && !outcome.busy && !outcome.journalFailed) {
+  if (!originals.empty() && !outcome.busy && !outcome.journalFailed && outcome.pictureProblem.empty()) {
     const RestoreOutcome restored = RestoreOriginals(os_, types_, originals);
     outcome.busy = restored.busy;
     outcome.restored = restored.written;
@@ -107,7 +116,7 @@ ApplyOutcome ChangeModel::Write() {
 
   std::set<std::wstring> failed;
   for (const WriteFailure& failure : outcome.failures) failed.insert(os_.shell.LowerCase(failure.progId));
-  const bool nothingDone = outcome.busy || outcome.journalFailed;
+  const bool nothingDone = outcome.busy || outcome.journalFailed || !outcome.pictureProblem.empty();
   // Counted as the list shows them: two extensions of one ProgID are two.
   if (!nothingDone) outcome.written = outcome.forUser = outcome.forAll = outcome.restored = 0;
   TypeResolver resolver(os_.registry, os_.shell);
@@ -123,7 +132,9 @@ ApplyOutcome ChangeModel::Write() {
     // whatever the merged view shows once it is back.
     const auto written = outcome.layers.find(os_.shell.LowerCase(item.progId));
     if (!item.pendingOriginal && written != outcome.layers.end()) {
-      item.location = *item.pending;
+      // A picture is shown by the icon made of it.
+      const auto picture = outcome.pictureLocations.find(written->first);
+      item.location = picture != outcome.pictureLocations.end() ? picture->second : *item.pending;
       item.layer = written->second;
     } else {
       const auto stored = resolver.ReadMerged(item.progId + L"\\DefaultIcon");

@@ -12,41 +12,16 @@
 #include <string_view>
 #include <vector>
 
+#include "catalog/picture_pixels.h"
 #include "platform/os.h"
 
 namespace tarrow {
-
-// Larger pictures are refused before they are read or decoded: a picture
-// for an icon never needs more, and one that large is more likely a mistake.
-inline constexpr std::uint64_t kMaxPictureBytes = 50ull * 1024 * 1024;
-inline constexpr int kMaxPictureSide = 10000;
 
 // The sizes of the icon's images, in pixels. The largest is PNG-compressed,
 // as Windows reads it from Vista on; the others are 32-bit DIBs with an AND
 // mask, which every reader of icons understands.
 inline constexpr std::array<int, 5> kPictureIconSizes = {16, 24, 32, 48, 256};
 inline constexpr int kPngIconSide = 256;
-
-// Where a picture sits on the square it is centred on: the square's side and
-// the picture's offset in it. The odd pixel of padding goes right or below.
-struct SquareLayout {
-  int side = 0;
-  int left = 0;
-  int top = 0;
-  bool operator==(const SquareLayout&) const = default;
-};
-SquareLayout CentreOnSquare(int width, int height);
-
-// Alpha multiplied into the colours, and taken out again (rounded). Scaling
-// averages premultiplied pixels, so a transparent pixel's colour, which no
-// one sees, never tints its visible neighbours.
-RgbaImage Premultiplied(RgbaImage image);
-RgbaImage Unpremultiplied(RgbaImage image);
-
-// The premultiplied picture centred on a transparent square and scaled to
-// side x side: each output pixel is the average of the square's area it
-// covers, each picture pixel weighted by the part of it inside that area.
-RgbaImage ScaleOntoSquare(const RgbaImage& premultiplied, int side);
 
 // One image of an icon file: its size and its bytes (a DIB or a PNG file).
 struct IconFileImage {

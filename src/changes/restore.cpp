@@ -4,6 +4,7 @@
 #include <map>
 
 #include "catalog/resolver.h"
+#include "changes/picture_store.h"
 #include "changes/records.h"
 #include "platform/registry.h"
 
@@ -110,6 +111,9 @@ RestoreOutcome RestoreOriginals(Os& os, const TypeList& listed,
   // The records first: they hold the exact originals.
   bool restoredUser = false;
   bool restoredMachine = false;
+  // The icon files Tarrow made for the values put back, each of its
+  // record's own folder: the user's record never names a machine file.
+  std::set<std::wstring> iconFiles;
   const auto restorable = records.Restorable(outcome.refusedEntries);
   outcome.recordsHeldChanges = !restorable.empty() || outcome.refusedEntries > 0;
   for (const auto& [entry, scope] : restorable) {
@@ -131,12 +135,18 @@ RestoreOutcome RestoreOriginals(Os& os, const TypeList& listed,
       if (!HoldsOriginal(*entry, *now)) ++outcome.written;
       (entry->layer == ClassLayer::User ? restoredUser : restoredMachine) = true;
     }
+    for (const auto& written : {entry->written, entry->earlier}) {
+      if (const auto file = OwnIconFile(os.shell, scope, written)) iconFiles.insert(*file);
+    }
     entry->settled = true;
     records.Touch(scope);
   }
   // What was put back reaches the disk before the record stops promising it.
   if (restoredUser) os.registry.FlushKey(kCurrentUser);
   if (restoredMachine) os.registry.FlushKey(kLocalMachine);
+  // Before the record stops naming them: a process stopped in between
+  // leaves the entries to the next restore, which finds the files again.
+  RemoveUnusedIcons(os, records, iconFiles);
   outcome.journalSaveFailed = records.SaveTouched().has_value();
 
   // Then the record of the first run, for the types no record ever held:

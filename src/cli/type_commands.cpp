@@ -11,6 +11,8 @@
 #include "changes/apply.h"
 #include "changes/change_model.h"
 #include "changes/journal.h"
+#include "changes/picture_icon.h"
+#include "changes/picture_store.h"
 #include "changes/reg_export.h"
 #include "changes/restore.h"
 #include "changes/shell_check.h"
@@ -128,12 +130,25 @@ int RunList(CommandContext& context, bool json, TypesListed which) {
   return kExitOk;
 }
 
+// Why --set cannot give `location`, as a sentence; empty when it can. A
+// picture is made an icon here as Apply makes it, so that one that makes
+// none is named before anything is read or written.
+std::wstring SetLocationProblem(Os& os, const std::wstring& location) {
+  if (const auto picture = PictureFileOf(location))
+    return MakePictureIconFromFile(os, os.shell.ExpandEnvironment(*picture)).problem;
+  const IconLocation icon = SplitIconLocation(location);
+  if (IsPictureFile(icon.file) && icon.index != 0)
+    return L"\"" + icon.file + L"\" is a picture, which is one icon: give it without an index, or with 0.";
+  const std::wstring problem = LocationProblem(os.shell, location);
+  return problem.empty() ? problem : problem + L".";
+}
+
 int RunSet(CommandContext& context, const std::vector<std::wstring>& extensions,
            const std::wstring& location) {
   // Refused before anything is read or written: a location the list would
   // drop, or that no shell can draw, would leave a type Tarrow cannot show.
-  if (const std::wstring problem = LocationProblem(context.os.shell, location); !problem.empty()) {
-    WriteLine(context.err, L"tarrow: " + problem + L".");
+  if (const std::wstring problem = SetLocationProblem(context.os, location); !problem.empty()) {
+    WriteLine(context.err, L"tarrow: " + problem);
     return kExitUsage;
   }
   // A type without an icon of its own is given one as any other.
@@ -167,7 +182,9 @@ int RunSet(CommandContext& context, const std::vector<std::wstring>& extensions,
   for (const std::size_t index : assigned) {
     const TypeItem& item = listed[index];
     if (IsChanged(item)) continue;  // failed: named in the message below
-    WriteLine(context.out, TypeName(item) + L": " + location + L" (" +
+    // A picture is written as the icon made of it.
+    const std::wstring stored = item.location == location ? L"" : L", stored as " + item.location;
+    WriteLine(context.out, TypeName(item) + L": " + location + stored + L" (" +
                                (item.layer == ClassLayer::User ? L"for this user only" : L"for all users") +
                                L")");
   }

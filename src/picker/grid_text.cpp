@@ -1,6 +1,7 @@
 #include "picker/grid_text.h"
 
 #include "catalog/icon_location.h"
+#include "catalog/picture_pixels.h"
 
 namespace tarrow {
 
@@ -21,6 +22,8 @@ std::wstring EmptyGridText(Shell& shell, FileSystem& files, const std::wstring& 
     case IconFileState::Present:
       break;
   }
+  if (IsPictureFile(IconFileForExtraction(shell, file)))
+    return L"This picture is damaged, or larger than Tarrow makes icons of (50 MB, 10,000 pixels a side).";
   // Damaged files count no icons either: the system cannot tell them apart.
   return L"This file holds no icons, or they cannot be read.";
 }

@@ -12,7 +12,12 @@
 
 namespace tarrow {
 
-inline constexpr wchar_t kIconFileFilter[] = L"Icon Files (*.dll;*.exe;*.ico)|*.dll;*.exe;*.ico";
+// Pictures are offered beside the files that hold icons: Apply makes an icon
+// of one.
+inline constexpr wchar_t kIconFileFilter[] =
+    L"Icons and pictures (*.dll;*.exe;*.ico;*.png;*.jpg;*.jpeg;*.bmp;*.gif)|"
+    L"*.dll;*.exe;*.ico;*.png;*.jpg;*.jpeg;*.bmp;*.gif|Icon files (*.dll;*.exe;*.ico)|*.dll;*.exe;*.ico|"
+    L"Pictures (*.png;*.jpg;*.jpeg;*.bmp;*.gif)|*.png;*.jpg;*.jpeg;*.bmp;*.gif";
 inline constexpr wchar_t kBrowseTitle[] = L"Get Icons From";
 
 // The picker's state. A grid build clears the frame (cell k of another file

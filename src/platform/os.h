@@ -101,6 +101,15 @@ class FileSystem {
   // The file's size in bytes, without reading it; nullopt when it cannot be
   // opened.
   virtual std::optional<std::uint64_t> FileSize(const std::wstring& path) = 0;
+  // Creates the folder if it is not there, with an access list that lets
+  // only administrators and the system change it and all read it; one
+  // already there keeps its own. True when a folder (not a link or junction)
+  // is there afterwards.
+  virtual bool EnsureProtectedFolder(const std::wstring& path) = 0;
+  // Whether only administrators and the system can change the folder: one
+  // of them owns it, its access list lets nobody else write to it, and it
+  // is not a link or junction.
+  virtual bool OnlyAdministratorsCanChange(const std::wstring& path) = 0;
 };
 
 // An icon handle; 0 is no icon. The owner releases it with Shell::DestroyIcon.
@@ -187,6 +196,9 @@ class Shell {
   virtual std::wstring ProgramFolder() = 0;
   // The user's local application-data folder; empty when unknown.
   virtual std::wstring LocalAppDataFolder() = 0;
+  // The application-data folder of every user (%ProgramData%); empty when
+  // unknown.
+  virtual std::wstring MachineAppDataFolder() = 0;
   // Expands %NAME% references as the shell does; unknown names stay.
   virtual std::wstring ExpandEnvironment(const std::wstring& text) = 0;
   // Text in the system's ANSI code page, as wide text.
@@ -212,6 +224,9 @@ class Shell {
   // The image (alpha not premultiplied) as a PNG file; nullopt when it
   // cannot be encoded.
   virtual std::optional<std::string> EncodePng(const RgbaImage& image) = 0;
+  // An icon of the image (alpha not premultiplied), as it is; 0 when none
+  // can be made. The owner releases it with DestroyIcon.
+  virtual IconHandle IconFromImage(const RgbaImage& image) = 0;
 
   // The ProgID the shell itself resolves for the extension, honouring a user
   // choice only when its protection hash is valid; nullopt when the system

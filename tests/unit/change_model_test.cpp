@@ -36,6 +36,9 @@ class ChangeModelTest : public ::testing::Test {
     fake.shell.iconFiles[L"c:\\program files\\app\\app.exe"] = 3;
     fake.shell.environment[L"SystemRoot"] = L"C:\\Windows";
     fake.shell.nonIconFiles.insert(L"c:\\readme.txt");
+    fake.files.files[L"C:\\Pictures\\Cat.PNG"] = "cat";
+    fake.files.files[L"C:\\Pictures\\broken.gif"] = "not a picture";
+    fake.shell.pictures["cat"] = RgbaImage{2, 1, {1, 2, 3, 4, 5, 6, 7, 8}};
     for (const auto* progId : {L"txtfile", L"htmlfile", L"batfile"})
       fake.registry.SetText(kLocalMachine, DefaultIconPath(progId), L"", L"C:\\old.dll,0");
     // Rows 1 and 2 share htmlfile.
@@ -68,6 +71,8 @@ TEST_F(ChangeModelTest, AnIconIsDrawnFromItsLocationAsTypedAndWaitsWithAPictureO
       // References and quotes are resolved for drawing only.
       {L"%SystemRoot%\\System32\\shell32.dll,299", L"c:\\windows\\system32\\shell32.dll#299@16"},
       {L"\"C:\\Program Files\\App\\app.exe\",1", L"c:\\program files\\app\\app.exe#1@16"},
+      // A picture is drawn itself, scaled onto the square.
+      {L"C:\\Pictures\\Cat.PNG", L"image 16x16"},
   };
   std::vector<std::wstring> keys;
   for (const auto& c : cases) {
@@ -91,6 +96,7 @@ TEST_F(ChangeModelTest, NothingChangesWithoutAnIconOrWhenTheTypeShowsItAlready) 
       {0, L"C:\\nothing.txt,0"},                      // a file without icons
       {0, L"C:\\README.txt,0"},                       // no icon source at all
       {0, L",1"},                                     // no file
+      {0, L"C:\\Pictures\\broken.gif"},               // a picture that cannot be decoded
       {3, L"%SystemRoot%\\system32\\Shell32.DLL,3"},  // the same file as Windows compares paths
   };
   for (const auto& [index, location] : refused) {

@@ -30,6 +30,12 @@ class Sequence {
     static const wchar_t* const kFiles[] = {L"C:\\a.dll", L"%SystemRoot%\\b.dll", L"C:\\c.exe"};
     return std::wstring(kFiles[Below(3)]) + L"," + std::to_wstring(Below(4));
   }
+  // A location a change gives: now and then a picture, one of them damaged.
+  std::wstring NewLocation() {
+    static const wchar_t* const kPictures[] = {L"C:\\p1.png", L"C:\\P2.GIF,0", L"C:\\copy of p1.jpg",
+                                               L"C:\\damaged.bmp"};
+    return Chance(30) ? kPictures[Below(4)] : Location();
+  }
 
   void Fill(fake::FakeOs& os) {
     os.registry.CreateKey(kCurrentUser, kClassesKey);
@@ -54,6 +60,11 @@ class Sequence {
       os.registry.SetText(kLocalMachine, ClassPath(L".e" + std::to_wstring(i)), L"", progId);
     }
     if (Chance(30)) os.StandardUser();
+    os.files.files[L"C:\\p1.png"] = os.files.files[L"C:\\copy of p1.jpg"] = "p1";
+    os.files.files[L"C:\\P2.GIF"] = "p2";
+    os.files.files[L"C:\\damaged.bmp"] = "damaged";
+    os.shell.pictures["p1"] = RgbaImage{1, 1, {1, 2, 3, 4}};
+    os.shell.pictures["p2"] = RgbaImage{2, 1, {1, 2, 3, 4, 5, 6, 7, 0}};
   }
 
  private:
@@ -91,6 +102,8 @@ TEST(ChangeSequenceTest, RestoringGivesBackExactlyWhatTarrowWroteAndLeavesOthers
     seq.Fill(os);
     TakeSnapshotIfNone(os.os, ListTypes(os.os));
     const std::wstring initial = Classes(os);
+    const auto initialFiles = os.files.files;
+    bool crashed = false;
     std::set<std::wstring> touchedByOthers;  // ProgIDs another program wrote
     std::map<std::wstring, std::wstring> othersWrote;
     std::wstring log;
@@ -107,14 +120,14 @@ TEST(ChangeSequenceTest, RestoringGivesBackExactlyWhatTarrowWroteAndLeavesOthers
           TypeList types = ListTypes(os.os, TypesListed::All);
           ChangeModel changes(os.os, types);
           for (std::size_t t = 0; t < types.size(); ++t)
-            if (seq.Chance(50)) changes.Assign(t, seq.Location());
+            if (seq.Chance(50)) changes.Assign(t, seq.NewLocation());
           survived = Survives(os, [&] { changes.Write(); });
           break;
         }
         case 1: {  // --set of one type
           log += L"set ";
           const std::wstring progId = seq.ProgId();
-          survived = Survives(os, [&] { WriteIcons(os.os, {{progId, progId, seq.Location()}}); });
+          survived = Survives(os, [&] { WriteIcons(os.os, {{progId, progId, seq.NewLocation()}}); });
           break;
         }
         case 2:
@@ -159,6 +172,7 @@ TEST(ChangeSequenceTest, RestoringGivesBackExactlyWhatTarrowWroteAndLeavesOthers
       }
       os.crash.at = -1;
       if (!survived) log += L"(crashed) ";
+      crashed = crashed || !survived;
     }
     SCOPED_TRACE(testing::PrintToString(log));
 
@@ -179,6 +193,13 @@ TEST(ChangeSequenceTest, RestoringGivesBackExactlyWhatTarrowWroteAndLeavesOthers
       const bool record = write.rfind(L"Software\\Tarrow", 0) == 0;
       EXPECT_TRUE(icon || record) << testing::PrintToString(write);
     }
+    // Icons made of pictures are gone with the values that named them (a
+    // kill may leave a temporary file), and no other file was touched.
+    for (const auto& [path, bytes] : os.files.files) {
+      if (path.find(L"\\Tarrow\\Icons\\") == std::wstring::npos) continue;
+      EXPECT_TRUE(crashed && path.ends_with(L".tmp")) << testing::PrintToString(path);
+    }
+    for (const auto& [path, bytes] : initialFiles) EXPECT_EQ(os.files.files[path], bytes);
     if (HasFailure()) break;
   }
 }

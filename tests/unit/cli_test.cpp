@@ -421,6 +421,9 @@ TEST_F(TypeCommandsTest, ListEscapesTabsLineBreaksAndBackslashesInEveryField) {
 }
 
 TEST_F(TypeCommandsTest, SetRefusesALocationTheListWouldDropOrNoShellCanDraw) {
+  fake.files.files[L"C:\\Pictures\\broken.gif"] = "not a picture";
+  fake.files.files[L"C:\\Pictures\\cat.png"] = "cat";
+  fake.shell.pictures["cat"] = RgbaImage{1, 1, {1, 2, 3, 4}};
   fake.shell.iconFiles[L"c:\\one.ico"] = 1;
   fake.shell.iconFiles[L"c:\\windows\\s.dll"] = 2;
   fake.shell.environment[L"SystemRoot"] = L"C:\\Windows";
@@ -431,10 +434,15 @@ TEST_F(TypeCommandsTest, SetRefusesALocationTheListWouldDropOrNoShellCanDraw) {
       {L"%1",
        L"\"%1\" makes each file its own icon, so the type would have none to list; give a file and an icon "
        L"index, as in C:\\Icons\\set.dll,3"},
-      {L"C:\\Pictures\\picture.png",
-       L"\"C:\\Pictures\\picture.png\" holds no icons, or cannot be read: give a .dll, .exe or .ico file "
-       L"that "
-       L"holds icons"},
+      {L"C:\\Pictures\\missing.png", L"C:\\Pictures\\missing.png cannot be read"},
+      {L"C:\\Pictures\\broken.gif,0",
+       L"C:\\Pictures\\broken.gif cannot be read as a picture: it is damaged, or not a PNG, JPEG, BMP or "
+       L"GIF file"},
+      {L"C:\\Pictures\\cat.png,1",
+       L"\"C:\\Pictures\\cat.png\" is a picture, which is one icon: give it without an index, or with 0"},
+      {L"C:\\Pictures\\notes.txt",
+       L"\"C:\\Pictures\\notes.txt\" holds no icons, or cannot be read: give a .dll, .exe or .ico file "
+       L"that holds icons"},
       {L"C:\\x.dll,3", L"\"C:\\x.dll\" holds 3 icons, numbered from 0 to 2: there is no icon 3"},
       {L"C:\\one.ico,1", L"\"C:\\one.ico\" holds 1 icon, numbered 0: there is no icon 1"},
       {L"C:\\x.dll,-5", L"\"C:\\x.dll\" holds no icon with the resource id 5 (the index -5)"},
@@ -462,6 +470,22 @@ TEST_F(TypeCommandsTest, SetRefusesALocationTheListWouldDropOrNoShellCanDraw) {
     EXPECT_EQ(fake.registry.writes.size(), writes);
   }
   EXPECT_EQ(fake.shell.liveIcons(), 0) << "the icon drawn to check a resource id is released";
+}
+
+TEST_F(TypeCommandsTest, SetGivesAPictureAsTheIconMadeOfItAndRestoreTakesItsFileAway) {
+  fake.files.files[L"C:\\Pictures\\cat.png"] = "cat";
+  fake.shell.pictures["cat"] = RgbaImage{1, 1, {1, 2, 3, 4}};
+  const std::wstring icon =
+      L"C:\\ProgramData\\Tarrow\\Icons\\"
+      L"77af778b51abd4a3c51c5ddd97204a9c3ae614ebccb75a606c3b6865aed6744e.ico";
+  ASSERT_EQ(Run({L"--set", L".txt", L"C:\\Pictures\\cat.png"}), 0) << Narrow(err.text);
+  EXPECT_EQ(fake.registry.Text(kLocalMachine, DefaultIconPath(L"txtfile")), icon + L",0");
+  EXPECT_EQ(out.text,
+            L"Text Document (.txt): C:\\Pictures\\cat.png, stored as " + icon + L",0 (for all users)\n");
+  EXPECT_EQ(fake.files.files.count(icon), 1u);
+  ASSERT_EQ(Run({L"--restore", L".txt"}), 0) << Narrow(err.text);
+  EXPECT_EQ(fake.registry.Text(kLocalMachine, DefaultIconPath(L"txtfile")), L"%SystemRoot%\\t.dll,-102");
+  EXPECT_EQ(fake.files.files.count(icon), 0u);
 }
 
 // A class name can hold anything but a backslash: one holding a line break

@@ -407,16 +407,20 @@ std::optional<std::string> FakeFileSystem::ReadAll(const std::wstring& path) {
   return files[path];
 }
 
+bool FakeFileSystem::MayChangeIn(const std::wstring& folder) const {
+  return !readOnlyFolders.count(folder) && !linkedFolders.count(folder) &&
+         (elevated || !protectedFolders.count(folder));
+}
+
 std::unique_ptr<OutputFile> FakeFileSystem::Create(const std::wstring& path) {
-  const auto folder = FolderOf(path);
-  if (readOnlyFolders.count(folder) || folders.count(path)) return nullptr;
+  if (!MayChangeIn(FolderOf(path)) || folders.count(path)) return nullptr;
   files[path].clear();
   return std::make_unique<FakeOutputFile>(*this, path);
 }
 
 bool FakeFileSystem::Replace(const std::wstring& from, const std::wstring& to) {
   const auto it = files.find(from);
-  if (it == files.end() || readOnlyFolders.count(FolderOf(to))) return false;
+  if (it == files.end() || !MayChangeIn(FolderOf(to))) return false;
   if (crash) crash->Step();
   files[to] = it->second;
   files.erase(from);
@@ -424,14 +428,31 @@ bool FakeFileSystem::Replace(const std::wstring& from, const std::wstring& to) {
 }
 
 bool FakeFileSystem::Remove(const std::wstring& path) {
+  if (!MayChangeIn(FolderOf(path))) return false;
   if (crash && files.count(path)) crash->Step();
   return files.erase(path) > 0;
 }
 
 bool FakeFileSystem::EnsureFolder(const std::wstring& path) {
-  if (readOnlyFolders.count(FolderOf(path))) return folders.count(path) > 0;
+  if (linkedFolders.count(path)) return false;
+  if (!MayChangeIn(FolderOf(path))) return folders.count(path) > 0;
   folders.insert(path);
   return true;
+}
+
+bool FakeFileSystem::EnsureProtectedFolder(const std::wstring& path) {
+  // As CreateDirectory: a folder already there keeps its access list, and
+  // only an administrator may make Administrators the owner of a new one.
+  if (linkedFolders.count(path) || files.count(path)) return false;
+  if (folders.count(path)) return true;
+  if (!elevated || !MayChangeIn(FolderOf(path))) return false;
+  folders.insert(path);
+  protectedFolders.insert(path);
+  return true;
+}
+
+bool FakeFileSystem::OnlyAdministratorsCanChange(const std::wstring& path) {
+  return folders.count(path) && protectedFolders.count(path) && !linkedFolders.count(path);
 }
 
 std::optional<std::uint64_t> FakeFileSystem::FileSize(const std::wstring& path) {
@@ -462,6 +483,19 @@ std::optional<std::string> FakeShell::EncodePng(const RgbaImage& image) {
   std::string bytes = "PNG" + std::to_string(image.width) + "x" + std::to_string(image.height) + ":";
   bytes.append(image.pixels.begin(), image.pixels.end());
   return bytes;
+}
+
+IconHandle FakeShell::IconFromImage(const RgbaImage& image) {
+  if (image.width <= 0 || image.height <= 0 ||
+      image.pixels.size() !=
+          static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height) * 4)
+    return 0;
+  std::lock_guard lock(iconsMutex_);
+  const IconHandle handle = next_++;
+  const std::wstring name = L"image " + std::to_wstring(image.width) + L"x" + std::to_wstring(image.height);
+  live_[handle] = name;
+  given_[handle] = name;
+  return handle;
 }
 
 std::wstring FakeShell::ExpandEnvironment(const std::wstring& text) {

@@ -136,6 +136,13 @@ class FakeFileSystem : public FileSystem {
   std::set<std::wstring> folders;
   std::set<std::wstring> unreadable;
   std::set<std::wstring> readOnlyFolders;  // no file can be created in these
+  // Folders only administrators can change: a standard user's token can
+  // neither put a file in one nor remove one from it.
+  std::set<std::wstring> protectedFolders;
+  // Links and junctions to folders: nothing is created, replaced or removed
+  // through one, and none is a protected folder.
+  std::set<std::wstring> linkedFolders;
+  bool elevated = true;
   bool failCommits = false;                // as when the disk fills up
   // Bytes all writes together may still store; a write that does not fit
   // stores what fits and fails, as on a full disk. Unlimited when negative.
@@ -151,6 +158,12 @@ class FakeFileSystem : public FileSystem {
   bool Remove(const std::wstring& path) override;
   bool EnsureFolder(const std::wstring& path) override;
   std::optional<std::uint64_t> FileSize(const std::wstring& path) override;
+  bool EnsureProtectedFolder(const std::wstring& path) override;
+  bool OnlyAdministratorsCanChange(const std::wstring& path) override;
+
+ private:
+  // Whether a file may be created in, moved into or removed from the folder.
+  bool MayChangeIn(const std::wstring& folder) const;
 };
 
 // Icon files hold icons named by text; a handle remembers file and index so
@@ -160,6 +173,7 @@ class FakeShell : public Shell {
   std::wstring systemDirectory = L"C:\\Windows\\system32";
   std::wstring programFolder = L"C:\\Tarrow";
   std::wstring localAppData = L"C:\\Users\\me\\AppData\\Local";
+  std::wstring machineAppData = L"C:\\ProgramData";
   std::map<std::wstring, std::wstring> environment;  // NAME -> value
   std::map<std::wstring, int> iconFiles;             // path (lower case) -> icon count
   // Answers of the system's own association query by extension (lower
@@ -215,6 +229,7 @@ class FakeShell : public Shell {
   std::wstring SystemDirectory() override { return systemDirectory; }
   std::wstring ProgramFolder() override { return programFolder; }
   std::wstring LocalAppDataFolder() override { return localAppData; }
+  std::wstring MachineAppDataFolder() override { return machineAppData; }
   std::wstring ExpandEnvironment(const std::wstring& text) override;
   std::wstring AnsiToWide(std::string_view bytes) override;  // Windows-1252, as on Western systems
   std::wstring LowerCase(const std::wstring& text) override { return Lower(text); }
@@ -225,6 +240,8 @@ class FakeShell : public Shell {
   DecodedPicture DecodePicture(std::string_view bytes, int maxSide) override;
   // "PNG" and the image's size and pixels, a stand-in the tests can read back.
   std::optional<std::string> EncodePng(const RgbaImage& image) override;
+  // A live handle described as "image WxH"; 0 for an image without pixels.
+  IconHandle IconFromImage(const RgbaImage& image) override;
   std::optional<std::wstring> AssociatedProgId(const std::wstring& extension) override;
   std::optional<std::wstring> ShellIconLocation(const std::wstring& extension) override;
   void NotifyAssociationsChanged() override { ++notifications; }
@@ -260,6 +277,7 @@ struct FakeOs {
   void StandardUser() {
     registry.elevated = false;
     shell.elevated = false;
+    files.elevated = false;
   }
 };
 

@@ -15,6 +15,7 @@ TEST(GridTextTest, AnEmptyGridSaysWhy) {
   files.files[L"C:\\locked.dll"] = "MZ";
   files.unreadable.insert(L"C:\\locked.dll");
   files.files[L"C:\\icons.dll"] = "MZ";
+  files.files[L"C:\\cat.Jpeg"] = "not decoded";
   struct Case {
     std::wstring file;
     int icons;
@@ -28,6 +29,8 @@ TEST(GridTextTest, AnEmptyGridSaysWhy) {
       // Resolved as extraction resolves it: the reference is expanded.
       {L"%SystemRoot%\\notes.txt", 0, L"This file holds no icons, or they cannot be read."},
       {L"\"C:\\icons.dll\"", 0, L"This file holds no icons, or they cannot be read."},
+      {L"C:\\cat.Jpeg", 0,
+       L"This picture is damaged, or larger than Tarrow makes icons of (50 MB, 10,000 pixels a side)."},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << std::string(c.file.begin(), c.file.end()));

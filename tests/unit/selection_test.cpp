@@ -94,10 +94,15 @@ TEST_F(SelectionTest, BrowseStartsInTheSystemFolderAndLowersTheChoice) {
   EXPECT_EQ(request.owner, 0x77u);
   EXPECT_EQ(request.title, L"Get Icons From");
   EXPECT_EQ(request.initialFolder, L"C:\\Windows\\System32");
-  std::wstring filter = L"Icon Files (*.dll;*.exe;*.ico)";
-  filter += L'\0';
-  filter += L"*.dll;*.exe;*.ico";
-  filter += L'\0';
+  std::wstring filter;
+  for (const wchar_t* part :
+       {L"Icons and pictures (*.dll;*.exe;*.ico;*.png;*.jpg;*.jpeg;*.bmp;*.gif)",
+        L"*.dll;*.exe;*.ico;*.png;*.jpg;*.jpeg;*.bmp;*.gif", L"Icon files (*.dll;*.exe;*.ico)",
+        L"*.dll;*.exe;*.ico", L"Pictures (*.png;*.jpg;*.jpeg;*.bmp;*.gif)",
+        L"*.png;*.jpg;*.jpeg;*.bmp;*.gif"}) {
+    filter += part;
+    filter += L'\0';
+  }
   EXPECT_EQ(request.filter, filter);
 
   shell.systemDirectory.clear();

@@ -319,6 +319,32 @@ bool IsAdministrativeSid(PSID sid) {
   return static_cast<const wchar_t*>(text.memory) == kTrustedInstaller;
 }
 
+// Whether only administrators and the system hold any of the `changes`
+// rights to the object: one of them owns it, and its access list grants
+// them to nobody else.
+bool OnlyAdministratorsMay(HANDLE object, SE_OBJECT_TYPE type, ACCESS_MASK changes) {
+  PSID owner = nullptr;
+  PACL dacl = nullptr;
+  LocalMemory descriptor;
+  if (::GetSecurityInfo(object, type, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner, nullptr,
+                        &dacl, nullptr, &descriptor.memory) != ERROR_SUCCESS)
+    return false;
+  // The owner may always rewrite the access list; no list lets anyone in.
+  if (!owner || !IsAdministrativeSid(owner) || !dacl) return false;
+  for (DWORD i = 0; i < dacl->AceCount; ++i) {
+    void* ace = nullptr;
+    if (!::GetAce(dacl, i, &ace)) return false;
+    const auto* header = static_cast<const ACE_HEADER*>(ace);
+    // Entries for what the object holds alone, and refusals, grant nothing here.
+    if ((header->AceFlags & INHERIT_ONLY_ACE) || header->AceType == ACCESS_DENIED_ACE_TYPE) continue;
+    // Any other kind of grant is one this check cannot weigh.
+    if (header->AceType != ACCESS_ALLOWED_ACE_TYPE) return false;
+    auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(ace);
+    if ((allowed->Mask & changes) && !IsAdministrativeSid(&allowed->SidStart)) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 Status Win32Registry::CreateProtectedKey(RegKey root, const std::wstring& path, RegKey& key) {
@@ -339,28 +365,9 @@ Status Win32Registry::CreateProtectedKey(RegKey root, const std::wstring& path, 
 }
 
 bool Win32Registry::OnlyAdministratorsCanChange(RegKey key) {
-  PSID owner = nullptr;
-  PACL dacl = nullptr;
-  LocalMemory descriptor;
-  if (::GetSecurityInfo(ToHkey(key), SE_REGISTRY_KEY, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
-                        &owner, nullptr, &dacl, nullptr, &descriptor.memory) != ERROR_SUCCESS)
-    return false;
-  // The owner may always rewrite the access list; no list lets anyone in.
-  if (!owner || !IsAdministrativeSid(owner) || !dacl) return false;
   constexpr ACCESS_MASK kChanges = KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_CREATE_LINK | DELETE | WRITE_DAC |
                                    WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL | MAXIMUM_ALLOWED;
-  for (DWORD i = 0; i < dacl->AceCount; ++i) {
-    void* ace = nullptr;
-    if (!::GetAce(dacl, i, &ace)) return false;
-    const auto* header = static_cast<const ACE_HEADER*>(ace);
-    // Entries for the key's subkeys alone, and refusals, grant nothing here.
-    if ((header->AceFlags & INHERIT_ONLY_ACE) || header->AceType == ACCESS_DENIED_ACE_TYPE) continue;
-    // Any other kind of grant is one this check cannot weigh.
-    if (header->AceType != ACCESS_ALLOWED_ACE_TYPE) return false;
-    auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(ace);
-    if ((allowed->Mask & kChanges) && !IsAdministrativeSid(&allowed->SidStart)) return false;
-  }
-  return true;
+  return OnlyAdministratorsMay(ToHkey(key), SE_REGISTRY_KEY, kChanges);
 }
 
 Status Win32Registry::FlushKey(RegKey key) {
@@ -444,6 +451,38 @@ std::optional<std::uint64_t> Win32FileSystem::FileSize(const std::wstring& path)
   return static_cast<std::uint64_t>(size.QuadPart);
 }
 
+bool Win32FileSystem::EnsureProtectedFolder(const std::wstring& path) {
+  // Administrators and the system may change it, every user may read it; the
+  // list is protected, so nothing inherited from above loosens it.
+  LocalMemory descriptor;
+  if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(
+          L"O:BAD:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;BU)", SDDL_REVISION_1,
+          &descriptor.memory, nullptr))
+    return false;
+  SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor.memory, FALSE};
+  ::CreateDirectoryW(LongPath(path).c_str(), &attributes);
+  const DWORD found = ::GetFileAttributesW(LongPath(path).c_str());
+  return found != INVALID_FILE_ATTRIBUTES && (found & FILE_ATTRIBUTE_DIRECTORY) &&
+         !(found & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+bool Win32FileSystem::OnlyAdministratorsCanChange(const std::wstring& path) {
+  // The folder itself, never what a link there points to.
+  UniqueFile folder(::CreateFileW(LongPath(path).c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                                  nullptr));
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!folder.valid() || !::GetFileInformationByHandle(folder.get(), &info) ||
+      (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
+      !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+    return false;
+  constexpr ACCESS_MASK kChanges = FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY | FILE_DELETE_CHILD | FILE_WRITE_EA |
+                                   FILE_WRITE_ATTRIBUTES | DELETE | WRITE_DAC | WRITE_OWNER | GENERIC_WRITE |
+                                   GENERIC_ALL | MAXIMUM_ALLOWED;
+  return OnlyAdministratorsMay(folder.get(), SE_FILE_OBJECT, kChanges);
+}
+
 // ---- shell
 
 std::wstring Win32Shell::SystemDirectory() {
@@ -460,12 +499,24 @@ std::wstring Win32Shell::ProgramFolder() {
   return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
 }
 
-std::wstring Win32Shell::LocalAppDataFolder() {
+namespace {
+
+std::wstring KnownFolder(REFKNOWNFOLDERID id) {
   PWSTR path = nullptr;
   std::wstring folder;
-  if (SUCCEEDED(::SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &path))) folder = path;
+  if (SUCCEEDED(::SHGetKnownFolderPath(id, 0, nullptr, &path))) folder = path;
   ::CoTaskMemFree(path);
   return folder;
+}
+
+}  // namespace
+
+std::wstring Win32Shell::LocalAppDataFolder() {
+  return KnownFolder(FOLDERID_LocalAppData);
+}
+
+std::wstring Win32Shell::MachineAppDataFolder() {
+  return KnownFolder(FOLDERID_ProgramData);
 }
 
 std::wstring Win32Shell::ExpandEnvironment(const std::wstring& text) {
@@ -545,6 +596,42 @@ IconDirectory Win32Shell::ReadIconDirectory(const std::wstring& file) {
   directory.readable = true;
   directory.icons.push_back(*images);
   return directory;
+}
+
+IconHandle Win32Shell::IconFromImage(const RgbaImage& image) {
+  if (image.width <= 0 || image.height <= 0 ||
+      image.pixels.size() !=
+          static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height) * 4)
+    return 0;
+  // A top-down 32-bit colour bitmap carries the alpha; the mask is then unused
+  // but must be there.
+  BITMAPV5HEADER header{};
+  header.bV5Size = sizeof header;
+  header.bV5Width = image.width;
+  header.bV5Height = -image.height;
+  header.bV5Planes = 1;
+  header.bV5BitCount = 32;
+  header.bV5Compression = BI_BITFIELDS;
+  header.bV5RedMask = 0x00FF0000;
+  header.bV5GreenMask = 0x0000FF00;
+  header.bV5BlueMask = 0x000000FF;
+  header.bV5AlphaMask = 0xFF000000;
+  void* bits = nullptr;
+  const UniqueBitmap colour(
+      ::CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS, &bits, nullptr, 0));
+  const UniqueBitmap mask(::CreateBitmap(image.width, image.height, 1, 1, nullptr));
+  if (!colour || !mask || !bits) return 0;
+  auto* out = static_cast<std::uint8_t*>(bits);
+  for (std::size_t i = 0; i < image.pixels.size(); i += 4) {
+    out[i] = image.pixels[i + 2];
+    out[i + 1] = image.pixels[i + 1];
+    out[i + 2] = image.pixels[i];
+    out[i + 3] = image.pixels[i + 3];
+  }
+  ICONINFO info{TRUE, 0, 0, mask.get(), colour.get()};
+  const HICON icon = ::CreateIconIndirect(&info);
+  if (icon) ++g_liveIcons;
+  return reinterpret_cast<IconHandle>(icon);
 }
 
 void Win32Shell::DestroyIcon(IconHandle icon) {

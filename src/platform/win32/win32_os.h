@@ -41,6 +41,8 @@ class Win32FileSystem : public FileSystem {
   bool Remove(const std::wstring& path) override;
   bool EnsureFolder(const std::wstring& path) override;
   std::optional<std::uint64_t> FileSize(const std::wstring& path) override;
+  bool EnsureProtectedFolder(const std::wstring& path) override;
+  bool OnlyAdministratorsCanChange(const std::wstring& path) override;
 };
 
 class Win32Shell : public Shell {
@@ -51,6 +53,7 @@ class Win32Shell : public Shell {
   std::wstring SystemDirectory() override;
   std::wstring ProgramFolder() override;
   std::wstring LocalAppDataFolder() override;
+  std::wstring MachineAppDataFolder() override;
   std::wstring ExpandEnvironment(const std::wstring& text) override;
   std::wstring AnsiToWide(std::string_view bytes) override;
   std::wstring LowerCase(const std::wstring& text) override;
@@ -61,6 +64,7 @@ class Win32Shell : public Shell {
   // Through the Windows Imaging Component (platform/win32/pictures.cpp).
   DecodedPicture DecodePicture(std::string_view bytes, int maxSide) override;
   std::optional<std::string> EncodePng(const RgbaImage& image) override;
+  IconHandle IconFromImage(const RgbaImage& image) override;
   std::optional<std::wstring> AssociatedProgId(const std::wstring& extension) override;
   std::optional<std::wstring> ShellIconLocation(const std::wstring& extension) override;
   void NotifyAssociationsChanged() override;

@@ -2,6 +2,7 @@
 // bar, its font, its name, and the pictures it keeps of a large file.
 #include "app/icon_grid.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 
 #include "app/layout.h"
@@ -164,6 +165,27 @@ TEST_F(IconGridTest, TheFontItIsGivenWritesWhyItIsEmptyAndItsNameSaysTheSame) {
   ASSERT_GT(grid_.count(), 0);
   EXPECT_EQ(Name(), std::to_wstring(grid_.count()) + L" icons");
   ::SendMessageW(grid_.hwnd(), WM_SETFONT, 0, FALSE);
+}
+
+TEST_F(IconGridTest, APictureIsAFileOfOneIconDrawnFromItsPixels) {
+  RgbaImage image{40, 40, {}};
+  for (int i = 0; i < 40 * 40; ++i) image.pixels.insert(image.pixels.end(), {220, 0, 0, 255});
+  const auto png = shell_.EncodePng(image);
+  ASSERT_TRUE(png);
+  wchar_t temp[MAX_PATH];
+  ::GetTempPathW(MAX_PATH, temp);
+  const std::wstring picture = std::wstring(temp) + L"tarrow grid picture.PNG";
+  ASSERT_TRUE(tarrow::testing::WriteFileBytes(picture, *png));
+
+  grid_.Load(picture);
+  Settle();
+  ::DeleteFileW(picture.c_str());
+  EXPECT_EQ(grid_.count(), 1);
+  EXPECT_EQ(listener_.counted, 1);
+  EXPECT_TRUE(EveryCellInViewDrawn());
+  RECT client;
+  const std::vector<COLORREF> pixels = Painted(client);
+  EXPECT_NE(std::count(pixels.begin(), pixels.end(), RGB(220, 0, 0)), 0) << "the picture's red is drawn";
 }
 
 }  // namespace

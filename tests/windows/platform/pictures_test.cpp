@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "changes/picture_icon.h"
+#include "platform/files.h"
 #include "platform/icon_directory.h"
 #include "platform/win32/handles.h"
 #include "platform/win32/win32_os.h"
@@ -137,6 +138,55 @@ TEST(Pictures, APngBecomesAnIconTheShellDrawsWithItsPaddingTransparent) {
     EXPECT_EQ(at(side / 2, side / 2), 0xFF0000u);
   }
   ::DeleteFileW(path.c_str());
+}
+
+TEST(Pictures, AnImageMadeAnIconIsDrawnWithItsColoursAndItsTransparency) {
+  // Left column clear, the rest red: straight alpha, as the decoder gives it.
+  RgbaImage image{4, 4, {}};
+  for (int y = 0; y < 4; ++y) {
+    for (int x = 0; x < 4; ++x)
+      image.pixels.insert(image.pixels.end(), {255, 0, 0, static_cast<std::uint8_t>(x == 0 ? 0 : 255)});
+  }
+  const long before = win32::Win32Shell::LiveIcons();
+  const IconHandle icon = shell().IconFromImage(image);
+  ASSERT_NE(icon, 0u);
+  const std::vector<DWORD> drawn = DrawnOverWhite(reinterpret_cast<HICON>(icon), 4);
+  shell().DestroyIcon(icon);
+  EXPECT_EQ(win32::Win32Shell::LiveIcons(), before);
+  ASSERT_EQ(drawn.size(), 16u);
+  EXPECT_EQ(drawn[0], 0xFFFFFFu);
+  EXPECT_EQ(drawn[1], 0xFF0000u);
+  EXPECT_EQ(drawn[15], 0xFF0000u);
+  EXPECT_EQ(shell().IconFromImage(RgbaImage{2, 2, {1, 2, 3}}), 0u) << "pixels that do not fill the image";
+}
+
+TEST(Pictures, AProtectedFolderIsMadeOnceAndOnlyAFolderCounts) {
+  FileSystem& files = win32::RealOs().files;
+  wchar_t temp[MAX_PATH];
+  ::GetTempPathW(MAX_PATH, temp);
+  const std::wstring folder = std::wstring(temp) + L"tarrow-protected-test";
+  const std::wstring inside = folder + L"\\Icons";
+  ::RemoveDirectoryW(inside.c_str());
+  ::RemoveDirectoryW(folder.c_str());
+  EXPECT_FALSE(files.EnsureProtectedFolder(inside)) << "its parent is missing";
+  EXPECT_FALSE(files.OnlyAdministratorsCanChange(folder)) << "nothing there";
+  EXPECT_TRUE(files.EnsureProtectedFolder(folder));
+  EXPECT_TRUE(files.EnsureProtectedFolder(folder)) << "already there";
+  EXPECT_TRUE(files.EnsureProtectedFolder(inside));
+  EXPECT_TRUE(files.Exists(inside));
+  // A folder made with the default access list belongs to its maker, who
+  // may change it.
+  const std::wstring plain = folder + L"\\plain";
+  ASSERT_TRUE(::CreateDirectoryW(plain.c_str(), nullptr));
+  EXPECT_FALSE(files.OnlyAdministratorsCanChange(plain));
+  const std::wstring file = folder + L"\\file";
+  ASSERT_TRUE(WriteWholeFile(files, file, "x"));
+  EXPECT_FALSE(files.EnsureProtectedFolder(file)) << "a file is no folder";
+  EXPECT_FALSE(files.OnlyAdministratorsCanChange(file));
+  ::DeleteFileW(file.c_str());
+  ::RemoveDirectoryW(plain.c_str());
+  ::RemoveDirectoryW(inside.c_str());
+  ::RemoveDirectoryW(folder.c_str());
 }
 
 }  // namespace
