@@ -30,10 +30,13 @@ class MainControls {
   void SetFonts(const UiFonts& fonts);
 
  private:
+  void AddGridTip(HWND parent);
+
   TypeListView& list_;
   IconGrid& grid_;
   IconPreview& preview_;
   std::array<HWND, kPartCount> controls_{};
+  HWND tooltip_ = nullptr;
 };
 
 }  // namespace tarrow::app

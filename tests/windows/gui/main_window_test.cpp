@@ -797,7 +797,7 @@ TEST_F(MainWindowTest, ExitCloseAndRefreshAskBeforeDroppingChanges) {
   const tarrow::testing::KeptValue kept(key);
   shell_.answers.push_back(kIdYes);
   ::SendMessageW(hwnd, WM_CLOSE, 0, 0);
-  EXPECT_FALSE(::IsWindow(hwnd));
+  EXPECT_TRUE(tarrow::testing::PumpUntil([&] { return !::IsWindow(hwnd); }));
   // The quit the closed window asked for is not the next test's.
   MSG quit;
   EXPECT_TRUE(::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
@@ -856,8 +856,8 @@ TEST_F(MainWindowTest, DeleteInTheListRestoresTheSelectedTypesOriginalIcon) {
   EXPECT_TRUE(window_->types()[c].pendingOriginal);
   EXPECT_EQ(window_->types()[c].pending, L"\"C:\\windows\\system32\\shell32.dll\",7");
   window_->OnApply();
-  EXPECT_EQ(tarrow::testing::DefaultValue(key), kept.original()) << "type and bytes as they were";
   Settle();
+  EXPECT_EQ(tarrow::testing::DefaultValue(key), kept.original()) << "type and bytes as they were";
   EXPECT_TRUE(
       window_->StatusText().starts_with(std::to_wstring(window_->types().size()) +
                                         L" types, no changes waiting.  1 type back to the original icon."))
