@@ -16,7 +16,8 @@ constexpr UINT kShellChecked = WM_APP + 2;  // the shell answered for the icons 
 }  // namespace
 
 ChangeCommands::ChangeCommands(Os& os, TypeList& types, ImageStore& images, const ImageListSink& pictures,
-                               const TypeListView& list, const TypeFeed& feed, ChangeCommandsListener& listener)
+                               const TypeListView& list, const TypeFeed& feed,
+                               ChangeCommandsListener& listener)
     : os_(os),
       types_(types),
       pictures_(pictures),
@@ -92,7 +93,8 @@ void ChangeCommands::OnApply() {
     ApplyOutcome outcome = WritePending(os_, pending);
     std::vector<WrittenIcon> written = AppliedIcons(icons, outcome);
     RedrawUnmovedIcons(os_.shell, written);
-    return [this, outcome = std::move(outcome), written = std::move(written)] { OnApplied(outcome, written); };
+    return
+        [this, outcome = std::move(outcome), written = std::move(written)] { OnApplied(outcome, written); };
   });
 }
 
@@ -129,7 +131,8 @@ void ChangeCommands::OnRestoreDefaults() {
   Write(kRestoringText, [this, listed = types_]() -> Ending {
     std::set<std::wstring> classes = JournaledProgIds(os_);
     RestoreOutcome outcome = RestoreOriginals(os_, listed);
-    return [this, outcome = std::move(outcome), classes = std::move(classes)] { OnRestored(outcome, classes); };
+    return
+        [this, outcome = std::move(outcome), classes = std::move(classes)] { OnRestored(outcome, classes); };
   });
 }
 

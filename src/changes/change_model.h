@@ -24,9 +24,9 @@ namespace tarrow {
 // What an Apply writes, taken out of the list, so that another thread can
 // write it while the list stays as it is.
 struct PendingChanges {
-  std::vector<IconWrite> writes;      // new icons, one per ProgID
-  std::set<std::wstring> originals;   // ProgIDs whose original goes back
-  TypeList named;                     // the types of those, for the messages
+  std::vector<IconWrite> writes;     // new icons, one per ProgID
+  std::set<std::wstring> originals;  // ProgIDs whose original goes back
+  TypeList named;                    // the types of those, for the messages
 };
 
 // Writes the changes; touches no list. Any thread.
