@@ -56,6 +56,9 @@ bool MainWindow::Create() {
   UpdateScale();
   SetClientSize(hwnd_, DefaultClientWidth(static_cast<int>(dpi_)),
                 DefaultClientHeight(static_cast<int>(dpi_)));
+  const std::wstring caption = L"Tarrow - Version " + std::to_wstring(TARROW_VERSION_MAJOR) + L"." +
+                               std::to_wstring(TARROW_VERSION_MINOR);
+  ::SetWindowTextW(hwnd_, caption.c_str());
   OnSize();
   UpdateStatus();
   UpdateCommands();
@@ -109,9 +112,6 @@ bool MainWindow::OnLoad(bool prevInstance) {
     return false;
   }
   StartWalk();
-  const std::wstring caption = L"Tarrow - Version " + std::to_wstring(TARROW_VERSION_MAJOR) + L"." +
-                               std::to_wstring(TARROW_VERSION_MINOR);
-  ::SetWindowTextW(hwnd_, caption.c_str());
   // The list is where the work starts.
   focus_ = list_.hwnd();
   return true;

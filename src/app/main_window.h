@@ -50,10 +50,11 @@ class MainWindow : public Window<MainWindow>,
   MainWindow& operator=(const MainWindow&) = delete;
   ~MainWindow();
 
-  // Creates the window and its controls, hidden, at the default size.
+  // Creates the window and its controls, hidden, at the default size, with
+  // its caption.
   bool Create();
-  // The start-up: refuses a second copy, starts reading the registry, sets
-  // the caption. False when the program must end (another copy runs).
+  // The start-up: refuses a second copy, or starts reading the registry.
+  // False when the program must end (another copy runs).
   bool OnLoad(bool prevInstance);
   // Shows the window where the user left it last time, or at its first-run
   // place.
