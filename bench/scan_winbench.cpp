@@ -34,6 +34,7 @@
 #include "catalog/icon_location.h"
 #include "catalog/scan.h"
 #include "catalog/snapshot.h"
+#include "changes/journal.h"
 #include "platform/win32/win32_os.h"
 #include "win_bench_support.h"
 
@@ -192,21 +193,31 @@ class YesShell : public win32::Win32Shell {
   int MessageBox(const std::wstring&, unsigned style) override { return style & kMbYesNo ? kIdYes : IDOK; }
 };
 
-// Gives every listed type another icon behind the program's back, as if
-// another program had changed them all, so that Restore Defaults has every
-// one to put back. Each ProgID changed, with the icon it was given.
+// Gives every listed type's ProgID another icon behind the program's back,
+// as if another program had changed them all, so that Restore Defaults has
+// every one to put back. The icon goes in the per-user layer, which a
+// restore may write without administrator rights, and only where that layer
+// has no key of the class yet, so that RemoveUserKeys leaves the registry as
+// it was. Each ProgID changed, with the icon it was given.
 std::map<std::wstring, std::wstring> ChangeEveryIcon(const TypeList& types) {
   std::map<std::wstring, std::wstring> changed;
   for (const TypeItem& item : types) {
+    const std::wstring userClass = L"Software\\Classes\\" + item.progId;
     HKEY key = nullptr;
-    if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, (item.progId + L"\\DefaultIcon").c_str(), 0, KEY_SET_VALUE, &key))
+    if (changed.count(item.progId) ||
+        !::RegOpenKeyExW(HKEY_CURRENT_USER, userClass.c_str(), 0, KEY_READ, &key)) {
+      if (key) ::RegCloseKey(key);
+      continue;
+    }
+    if (::RegCreateKeyExW(HKEY_CURRENT_USER, (userClass + L"\\DefaultIcon").c_str(), 0, nullptr, 0,
+                          KEY_SET_VALUE, nullptr, &key, nullptr))
       continue;
     // Not an icon any type has: each index of 300 and above is new.
     const std::wstring text = L"C:\\windows\\system32\\shell32.dll," + std::to_wstring(300 + changed.size());
-    if (!::RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                          static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))))
-      changed[item.progId] = text;
+    ::RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                     static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
     ::RegCloseKey(key);
+    changed[item.progId] = text;
   }
   return changed;
 }
@@ -217,6 +228,17 @@ std::size_t StillChanged(const std::map<std::wstring, std::wstring>& changed) {
   for (const auto& [progId, text] : changed)
     still += bench::RawText(HKEY_CLASSES_ROOT, progId + L"\\DefaultIcon") == text;
   return still;
+}
+
+// Removes the per-user keys ChangeEveryIcon made, and the user's record of
+// the restore, so that the next round starts as this one did.
+void RemoveUserKeys(Shell& shell, const std::map<std::wstring, std::wstring>& changed) {
+  for (const auto& entry : changed) {
+    const std::wstring userClass = L"Software\\Classes\\" + entry.first;
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, userClass.c_str());
+    ::RegDeleteKeyW(HKEY_CURRENT_USER, userClass.c_str());
+  }
+  ::DeleteFileW(JournalPath(shell).c_str());
 }
 
 // Scrolls the list down, a page and then a few rows at a time, back to the
@@ -336,6 +358,7 @@ int wmain(int argc, wchar_t** argv) {
     restoreAnswer = std::max(restoreAnswer, restoreProbe.Stop());
     restoredTypes = changed.size();
     stillChanged = StillChanged(changed);
+    RemoveUserKeys(os.shell, changed);
     window.OnRefresh();
     bench::AnswerProbe scrollProbe(window.hwnd());
     ScrollWhileLoading(window);
