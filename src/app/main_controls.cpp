@@ -98,6 +98,12 @@ void MainControls::Place(HWND parent, UINT dpi) {
   ::RedrawWindow(parent, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
+LRESULT MainControls::OnColorStatic(HDC dc, HWND control) const {
+  ::SetBkMode(dc, TRANSPARENT);
+  if (control == (*this)[Part::Credit]) ::SetTextColor(dc, ::GetSysColor(COLOR_HIGHLIGHT));
+  return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_BTNFACE));
+}
+
 void MainControls::SetFonts(const UiFonts& fonts) {
   for (const auto& c : kControls) {
     const HFONT font = c.part == Part::Credit ? fonts.bold() : fonts.normal();

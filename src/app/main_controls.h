@@ -28,6 +28,9 @@ class MainControls {
   // each painted again there.
   void Place(HWND parent, UINT dpi);
   void SetFonts(const UiFonts& fonts);
+  // WM_CTLCOLORSTATIC: the labels on the window's colour, the credit in the
+  // highlight colour.
+  LRESULT OnColorStatic(HDC dc, HWND control) const;
 
  private:
   void AddGridTip(HWND parent);

@@ -310,12 +310,6 @@ void MainWindow::OnEscapeKey() {
   if (::GetFocus() == control(Part::Search)) ::SetWindowTextW(control(Part::Search), L"");
 }
 
-LRESULT MainWindow::OnColorStatic(HDC dc, HWND control) {
-  ::SetBkMode(dc, TRANSPARENT);
-  if (control == this->control(Part::Credit)) ::SetTextColor(dc, ::GetSysColor(COLOR_HIGHLIGHT));
-  return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_BTNFACE));
-}
-
 // Like a dialog: the focus comes back where it was, or to the list.
 void MainWindow::OnActivate(bool active) {
   if (!active) {
@@ -360,7 +354,7 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       return 0;
     }
     case WM_CTLCOLORSTATIC:
-      return OnColorStatic(reinterpret_cast<HDC>(wp), reinterpret_cast<HWND>(lp));
+      return controls_.OnColorStatic(reinterpret_cast<HDC>(wp), reinterpret_cast<HWND>(lp));
     case WM_SIZE:
       OnSize();
       return 0;

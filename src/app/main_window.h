@@ -113,7 +113,6 @@ class MainWindow : public Window<MainWindow>,
   void OnEscapeKey();
   void OnDestroy();
   void OnComeForward();
-  LRESULT OnColorStatic(HDC dc, HWND control);
   // Reads the registry anew on the worker; the list fills as it goes.
   void StartWalk();
   void OnTypesFound(std::vector<TypeItem> types, bool done) override;
