@@ -1002,6 +1002,28 @@ TEST_F(MainWindowTest, ClosingWhileApplyWaitsForTheLockClosesOnceItIsWritten) {
   EXPECT_TRUE(shell_.shown.empty());
 }
 
+TEST_F(MainWindowTest, ClosingWhileRestoreDefaultsWaitsForTheLockClosesOnceItIsWritten) {
+  ASSERT_TRUE(window_->OnLoad(false));
+  Settle();  // Defaults.dat is taken now
+  const std::wstring key = L"Tarrow.TypeC\\DefaultIcon";
+  const tarrow::testing::KeptValue kept(key);
+  const std::wstring original = RegReadValue(os_->registry, kClassesRoot, key, L"");
+  ASSERT_TRUE(RegWriteValue(os_->registry, kClassesRoot, key, L"", std::wstring(L"changed.dll,9"), kRegSz));
+
+  HeldChangeLock lock(shell_);
+  ASSERT_TRUE(lock.held());
+  shell_.answers.push_back(kIdYes);
+  window_->OnRestoreDefaults();
+  const HWND hwnd = window_->hwnd();
+  ::SendMessageW(hwnd, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(::IsWindow(hwnd)) << "closed with the restore in hand";
+  lock.Release();
+  EXPECT_TRUE(PumpUntilQuit()) << "the window did not close once the restore was over";
+  EXPECT_FALSE(::IsWindow(hwnd));
+  EXPECT_EQ(RegReadValue(os_->registry, kClassesRoot, key, L""), original);
+  EXPECT_EQ(shell_.shown.size(), 1u) << "only the question";
+}
+
 // ---- the faults an audit found
 
 TEST_F(MainWindowTest, AnotherFileClearsTheFrameSoSpaceAssignsNothingUnpicked) {
