@@ -934,19 +934,37 @@ bool AnswersFromAnotherThread(HWND window) {
   return answered;
 }
 
-TEST_F(MainWindowTest, RestoreDefaultsWaitingForTheLockLeavesTheWindowAnsweringAndItsCommandsOff) {
-  ASSERT_TRUE(window_->OnLoad(false));
-  Settle();  // Defaults.dat is taken now
-  const std::wstring key = L"Tarrow.TypeC\\DefaultIcon";
-  const tarrow::testing::KeptValue kept(key);
-  const std::wstring original = RegReadValue(os_->registry, kClassesRoot, key, L"");
-  ASSERT_TRUE(RegWriteValue(os_->registry, kClassesRoot, key, L"", std::wstring(L"changed.dll,9"), kRegSz));
+// The window loaded, taking Defaults.dat; Tarrow.TypeC's icon then changed by
+// another program; and Restore Defaults, answered Yes, waiting for the lock
+// another thread holds.
+class RestoreWhileLockedTest : public MainWindowTest {
+ protected:
+  static constexpr wchar_t kKey[] = L"Tarrow.TypeC\\DefaultIcon";
+  void SetUp() override {
+    MainWindowTest::SetUp();
+    ASSERT_TRUE(window_->OnLoad(false));
+    Settle();
+    kept_.emplace(kKey);
+    original_ = RegReadValue(os_->registry, kClassesRoot, kKey, L"");
+    ASSERT_TRUE(
+        RegWriteValue(os_->registry, kClassesRoot, kKey, L"", std::wstring(L"changed.dll,9"), kRegSz));
+    lock_.emplace(shell_);
+    ASSERT_TRUE(lock_->held());
+    shell_.answers.push_back(kIdYes);
+    window_->OnRestoreDefaults();
+    ASSERT_TRUE(window_->writing());
+  }
+  void TearDown() override {
+    lock_.reset();
+    MainWindowTest::TearDown();
+    kept_.reset();
+  }
+  std::optional<tarrow::testing::KeptValue> kept_;
+  std::optional<HeldChangeLock> lock_;
+  std::wstring original_;
+};
 
-  HeldChangeLock lock(shell_);
-  ASSERT_TRUE(lock.held());
-  shell_.answers.push_back(kIdYes);
-  window_->OnRestoreDefaults();
-  ASSERT_TRUE(window_->writing());
+TEST_F(RestoreWhileLockedTest, TheWindowAnswersAndItsCommandsAreOff) {
   EXPECT_TRUE(AnswersFromAnotherThread(window_->hwnd()));
   EXPECT_EQ(window_->StatusText(), L"Restoring original icons\u2026");
   for (Part part : {Part::Refresh, Part::Apply, Part::Restore}) {
@@ -959,12 +977,13 @@ TEST_F(MainWindowTest, RestoreDefaultsWaitingForTheLockLeavesTheWindowAnsweringA
   window_->OnRefresh();
   EXPECT_FALSE(window_->walking());
   EXPECT_EQ(shell_.shown.size(), 1u) << "asked again while writing";
-  EXPECT_EQ(RegReadValue(os_->registry, kClassesRoot, key, L""), L"changed.dll,9")
+  EXPECT_EQ(RegReadValue(os_->registry, kClassesRoot, kKey, L""), L"changed.dll,9")
       << "written under the lock";
 
-  lock.Release();
+  lock_->Release();
   Settle();
-  EXPECT_EQ(RegReadValue(os_->registry, kClassesRoot, key, L""), original) << Utf8(shell_.shown.back().first);
+  EXPECT_EQ(RegReadValue(os_->registry, kClassesRoot, kKey, L""), original_)
+      << Utf8(shell_.shown.back().first);
   EXPECT_TRUE(::IsWindowEnabled(window_->control(Part::Restore)));
   EXPECT_TRUE(window_->StatusText().starts_with(std::to_wstring(window_->types().size()) + L" types"))
       << Utf8(window_->StatusText());
@@ -1002,25 +1021,14 @@ TEST_F(MainWindowTest, ClosingWhileApplyWaitsForTheLockClosesOnceItIsWritten) {
   EXPECT_TRUE(shell_.shown.empty());
 }
 
-TEST_F(MainWindowTest, ClosingWhileRestoreDefaultsWaitsForTheLockClosesOnceItIsWritten) {
-  ASSERT_TRUE(window_->OnLoad(false));
-  Settle();  // Defaults.dat is taken now
-  const std::wstring key = L"Tarrow.TypeC\\DefaultIcon";
-  const tarrow::testing::KeptValue kept(key);
-  const std::wstring original = RegReadValue(os_->registry, kClassesRoot, key, L"");
-  ASSERT_TRUE(RegWriteValue(os_->registry, kClassesRoot, key, L"", std::wstring(L"changed.dll,9"), kRegSz));
-
-  HeldChangeLock lock(shell_);
-  ASSERT_TRUE(lock.held());
-  shell_.answers.push_back(kIdYes);
-  window_->OnRestoreDefaults();
+TEST_F(RestoreWhileLockedTest, ClosingClosesOnceTheRestoreIsWritten) {
   const HWND hwnd = window_->hwnd();
   ::SendMessageW(hwnd, WM_CLOSE, 0, 0);
   EXPECT_TRUE(::IsWindow(hwnd)) << "closed with the restore in hand";
-  lock.Release();
+  lock_->Release();
   EXPECT_TRUE(PumpUntilQuit()) << "the window did not close once the restore was over";
   EXPECT_FALSE(::IsWindow(hwnd));
-  EXPECT_EQ(RegReadValue(os_->registry, kClassesRoot, key, L""), original);
+  EXPECT_EQ(RegReadValue(os_->registry, kClassesRoot, kKey, L""), original_);
   EXPECT_EQ(shell_.shown.size(), 1u) << "only the question";
 }
 
