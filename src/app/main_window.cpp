@@ -53,6 +53,8 @@ bool MainWindow::Create() {
   if (auto* shell = dynamic_cast<win32::Win32Shell*>(&os_.shell)) shell->SetOwner(hwnd_);
   dpi_ = DpiOf(hwnd_);
   controls_.Create(hwnd_);
+  // The list is where the work starts.
+  focus_.Attach(hwnd_, list_.hwnd());
   UpdateScale();
   SetClientSize(hwnd_, DefaultClientWidth(static_cast<int>(dpi_)),
                 DefaultClientHeight(static_cast<int>(dpi_)));
@@ -112,14 +114,12 @@ bool MainWindow::OnLoad(bool prevInstance) {
     return false;
   }
   StartWalk();
-  // The list is where the work starts.
-  focus_ = list_.hwnd();
   return true;
 }
 
 void MainWindow::StartWalk() {
   // Disabling the focused button takes the focus away; it comes back after.
-  walkFocus_ = ::GetFocus();
+  focus_.Hold();
   list_.BeginRows();  // first: it remembers the selected type and the top row
   listIcons_.Cancel();
   commands_.Forget();
@@ -145,9 +145,7 @@ void MainWindow::OnWalkEnded() {
   // ask for theirs first as they paint.
   listIcons_.RequestMissing(typeImages_.sizePx());
   UpdateCommands();
-  const HWND focus = std::exchange(walkFocus_, nullptr);
-  if (focus && ::IsWindow(focus) && ::IsChild(hwnd_, focus) && !::GetFocus())
-    ::SetFocus(::IsWindowEnabled(focus) ? focus : list_.hwnd());
+  focus_.GiveBack();
   commands_.OnWalkEnded(snapshotTaken);
 }
 
@@ -164,6 +162,13 @@ void MainWindow::OnRowsChanged() {
 }
 
 void MainWindow::OnChangesUpdated() {
+  // A write disables the pressed button, taking the focus away; it comes
+  // back once the write (and the walk after a restore) is over.
+  if (writing()) {
+    focus_.Hold();
+  } else {
+    focus_.GiveBack();
+  }
   list_.Repaint();
   UpdateStatus();
   UpdateCommands();
@@ -310,15 +315,6 @@ void MainWindow::OnEscapeKey() {
   if (::GetFocus() == control(Part::Search)) ::SetWindowTextW(control(Part::Search), L"");
 }
 
-// Like a dialog: the focus comes back where it was, or to the list.
-void MainWindow::OnActivate(bool active) {
-  if (!active) {
-    if (HWND focus = ::GetFocus(); focus && ::IsChild(hwnd_, focus)) focus_ = focus;
-  } else {
-    ::SetFocus(focus_ && ::IsWindow(focus_) && ::IsWindowEnabled(focus_) ? focus_ : list_.hwnd());
-  }
-}
-
 // A second copy was refused and let this one take the foreground.
 void MainWindow::OnComeForward() {
   if (::IsIconic(hwnd_)) ::ShowWindow(hwnd_, SW_RESTORE);
@@ -345,14 +341,9 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       const auto& header = *reinterpret_cast<const NMHDR*>(lp);
       return header.hwndFrom == list_.hwnd() ? list_.OnNotify(header) : 0;
     }
-    case WM_NEXTDLGCTL: {
-      // The dialog keys move the focus this way, as a label's access key
-      // does: to the given control, or the next (previous) one in tab order.
-      const HWND target =
-          LOWORD(lp) ? reinterpret_cast<HWND>(wp) : ::GetNextDlgTabItem(hwnd_, ::GetFocus(), wp != 0);
-      if (target) ::SetFocus(target);
+    case WM_NEXTDLGCTL:
+      focus_.OnNextControl(wp, lp);
       return 0;
-    }
     case WM_CTLCOLORSTATIC:
       return controls_.OnColorStatic(reinterpret_cast<HDC>(wp), reinterpret_cast<HWND>(lp));
     case WM_SIZE:
@@ -365,7 +356,7 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       OnDpiChanged(HIWORD(wp), *reinterpret_cast<const RECT*>(lp));
       return 0;
     case WM_ACTIVATE:
-      OnActivate(LOWORD(wp) != WA_INACTIVE);
+      focus_.OnActivate(LOWORD(wp) != WA_INACTIVE);
       return 0;
     case WM_CLOSE:
       OnExit();

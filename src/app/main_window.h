@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/change_commands.h"
+#include "app/dialog_focus.h"
 #include "app/fonts.h"
 #include "app/icon_grid.h"
 #include "app/icon_preview.h"
@@ -107,7 +108,6 @@ class MainWindow : public Window<MainWindow>,
   void OnSize();
   void OnDpiChanged(UINT dpi, const RECT& suggested);
   void UpdateScale();
-  void OnActivate(bool active);
   void OnCommand(int id, int code);
   void OnEnterKey();
   void OnEscapeKey();
@@ -142,8 +142,7 @@ class MainWindow : public Window<MainWindow>,
   WindowPlacement placement_;
   UiFonts fonts_;
   MainControls controls_{list_, grid_, preview_};
-  HWND focus_ = nullptr;      // the control that had the focus when the window was left
-  HWND walkFocus_ = nullptr;  // the control that had it when the walk began
+  DialogFocus focus_;
   win32::UniqueHicon bigIcon_, smallIcon_;
   bool quitOnDestroy_ = true;
   UINT dpi_ = 96;

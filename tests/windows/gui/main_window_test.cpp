@@ -1087,6 +1087,31 @@ TEST_F(MainWindowTest, AfterRefreshTheFocusIsWhereItWas) {
   EXPECT_EQ(::GetFocus(), refresh);
 }
 
+// The same after a write: the pressed button is off while it runs.
+TEST_F(MainWindowTest, AfterApplyAndRestoreDefaultsTheFocusIsWhereItWas) {
+  ASSERT_TRUE(window_->OnLoad(false));
+  Settle();
+  window_->Show();
+  const tarrow::testing::KeptValue kept(L"Tarrow.TypeC\\DefaultIcon");
+  window_->SelectItem(IndexOf(L".tarrowc"));
+  window_->SetIconFileText(tarrow::testing::SystemFile(L"shell32.dll"));
+  Settle();
+  window_->OnIconChosen(2);
+  ::SetFocus(window_->control(Part::Apply));
+  window_->OnApply();
+  ASSERT_TRUE(window_->writing());
+  Settle();
+  EXPECT_EQ(::GetFocus(), window_->control(Part::TypeList)) << "Apply is off with nothing left to apply";
+
+  const HWND restore = window_->control(Part::Restore);
+  ::SetFocus(restore);
+  shell_.answers.push_back(kIdYes);
+  window_->OnRestoreDefaults();
+  ASSERT_TRUE(window_->writing());
+  Settle();
+  EXPECT_EQ(::GetFocus(), restore);
+}
+
 TEST_F(MainWindowTest, AWheelNotchTowardsTheUserShowsTheNextRow) {
   window_->SetIconFileText(tarrow::testing::SystemFile(L"shell32.dll"));
   Settle();
