@@ -88,7 +88,10 @@ class ChangeCommands : public Window<ChangeCommands> {
   // What the window's thread does with a write's outcome.
   using Ending = std::function<void()>;
   LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
-  // Runs `write` on the writer; its ending runs here once it is over.
+  // Runs `write` on the writer; its ending runs here once it is over. Every
+  // change written as a whole (Apply, Restore Defaults, a set of icons
+  // imported) goes through it: `write` gets its data by value and touches no
+  // model; the ending settles the model, tells the user, asks for a walk.
   void Write(const wchar_t* activity, std::function<Ending()> write);
   void OnWritten();
   void OnApplied(ApplyOutcome outcome, const std::vector<WrittenIcon>& written);
