@@ -37,9 +37,6 @@ std::wstring FileVersion() {
 }  // namespace
 
 std::vector<std::wstring> CommandLineArguments() {
-  // Splitting the line takes shell32, which the window's start-up is
-  // quicker without (some 10 to 30 ms under Wine).
-  if (!cli::MayHoldArguments(::GetCommandLineW())) return {};
   int count = 0;
   LPWSTR* args = ::CommandLineToArgvW(::GetCommandLineW(), &count);
   std::vector<std::wstring> result;

@@ -48,17 +48,6 @@ std::wstring ExtensionProblem(const std::wstring& text) {
   return {};
 }
 
-bool MayHoldArguments(std::wstring_view commandLine) {
-  std::size_t end = 0;
-  if (commandLine.starts_with(L'"')) {
-    end = commandLine.find(L'"', 1);
-    end = end == std::wstring_view::npos ? commandLine.size() : end + 1;
-  } else {
-    end = std::min(commandLine.find_first_of(L" \t"), commandLine.size());
-  }
-  return commandLine.find_first_not_of(L" \t", end) != std::wstring_view::npos;
-}
-
 Parsed ParseArguments(const std::vector<std::wstring>& args) {
   if (args.empty()) return {};
   for (const auto& arg : args) {

@@ -3,7 +3,6 @@
 
 #include <cstddef>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace tarrow::cli {
@@ -35,12 +34,6 @@ struct Parsed {
   std::wstring error;
   bool ok() const { return error.empty(); }
 };
-
-// Whether a command line (as GetCommandLine gives it) may hold arguments
-// after the program's name: false only when nothing but spaces and tabs
-// follows the name, quoted or not, so that a start-up without arguments
-// need not have the line split.
-bool MayHoldArguments(std::wstring_view commandLine);
 
 // The arguments after the program's name. None at all opens the window.
 Parsed ParseArguments(const std::vector<std::wstring>& args);

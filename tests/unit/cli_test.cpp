@@ -21,28 +21,6 @@ struct StringSink : TextSink {
   void Write(std::wstring_view more) override { text += more; }
 };
 
-// The program's name ends at its closing quote, or unquoted at the first
-// space or tab (CommandLineToArgvW's rule for the first argument).
-TEST(MayHoldArgumentsTest, OnlyBlanksAfterTheProgramsNameMeanNone) {
-  const struct {
-    const wchar_t* line;
-    bool arguments;
-  } rows[] = {
-      {L"tarrow.exe", false},
-      {L"tarrow.exe  \t ", false},
-      {L"\"C:\\Program Files\\Tarrow\\tarrow.exe\"", false},
-      {L"\"C:\\Program Files\\Tarrow\\tarrow.exe\" ", false},
-      {L"\"C:\\Program Files\\Tarrow\\tarrow.exe\" --list", true},
-      {L"\"C:\\Program Files\\tarrow.exe\"--list", true},
-      {L"\"C:\\Program Files\\tarrow.exe --list", false},  // no closing quote: all of it is the name
-      {L"tarrow.exe --list", true},
-      {L"tarrow.exe\t--list", true},
-      {L"tarrow.exe \"\"", true},  // an empty argument is one
-      {L"", false},
-  };
-  for (const auto& row : rows) EXPECT_EQ(MayHoldArguments(row.line), row.arguments) << Narrow(row.line);
-}
-
 TEST(ParseArgumentsTest, RecognisesEachCommandWithItsOperands) {
   EXPECT_EQ(ParseArguments({}).arguments.action, Action::Window);
   EXPECT_TRUE(ParseArguments({}).ok());
