@@ -38,14 +38,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   const tarrow::win32::SingleInstance instance(tarrow::win32::kSingleInstanceName);
   tarrow::app::MainWindow window(tarrow::win32::RealOs());
   if (!window.Create()) return 1;
-  // A second copy is turned away before its window shows. The first shows
-  // its window before the registry is read, which would slow the showing.
-  if (instance.PrevInstance()) {
-    window.OnLoad(true);
+  if (!window.OnLoad(instance.PrevInstance())) {
     BringOtherCopyForward();
     return 0;
   }
   window.Show();
-  window.OnLoad(false);
   return tarrow::app::RunMessageLoop();
 }
