@@ -60,6 +60,20 @@ void MainControls::Create(HWND parent) {
   }
   ::SendMessageW((*this)[Part::Search], EM_SETCUEBANNER, TRUE,
                  reinterpret_cast<LPARAM>(L"Description, extension or ProgID"));
+  AddGridTip(parent);
+}
+
+// The grid's cells say what a double-click does in a tip of their own.
+void MainControls::AddGridTip(HWND parent) {
+  tooltip_ = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, 0, 0, 0, 0,
+                               parent, nullptr, ::GetModuleHandleW(nullptr), nullptr);
+  TOOLINFOW tool{};
+  tool.cbSize = sizeof tool;
+  tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+  tool.hwnd = parent;
+  tool.uId = reinterpret_cast<UINT_PTR>(grid_.hwnd());
+  tool.lpszText = const_cast<wchar_t*>(L"Double Click to Select Icon");
+  ::SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
 void MainControls::Place(HWND parent, UINT dpi) {
@@ -83,6 +97,12 @@ void MainControls::Place(HWND parent, UINT dpi) {
   // Every child, not only the parent: a control that moved is not always
   // repainted where it lands.
   ::RedrawWindow(parent, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
+LRESULT MainControls::OnColorStatic(HDC dc, HWND control) const {
+  ::SetBkMode(dc, TRANSPARENT);
+  if (control == (*this)[Part::Credit]) ::SetTextColor(dc, ::GetSysColor(COLOR_HIGHLIGHT));
+  return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_BTNFACE));
 }
 
 void MainControls::SetFonts(const UiFonts& fonts) {

@@ -32,12 +32,18 @@ class MainControls {
   // The types the "Show types without an icon" box asks the list for.
   TypesListed listedTypes() const;
   void SetListedTypes(TypesListed which);
+  // WM_CTLCOLORSTATIC: the labels on the window's colour, the credit in the
+  // highlight colour.
+  LRESULT OnColorStatic(HDC dc, HWND control) const;
 
  private:
+  void AddGridTip(HWND parent);
+
   TypeListView& list_;
   IconGrid& grid_;
   IconPreview& preview_;
   std::array<HWND, kPartCount> controls_{};
+  HWND tooltip_ = nullptr;
 };
 
 }  // namespace tarrow::app

@@ -3,12 +3,9 @@
 #include <commctrl.h>
 
 #include <algorithm>
-#include <limits>
 
 #include "catalog/icon_location.h"
 #include "catalog/scan.h"
-#include "changes/apply.h"
-#include "changes/shell_check.h"
 #include "picker/grid_text.h"
 #include "platform/win32/win32_os.h"
 
@@ -20,8 +17,6 @@ std::wstring TextOf(HWND window) {
   text.resize(static_cast<std::size_t>(::GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
   return text;
 }
-
-constexpr UINT kShellChecked = WM_APP + 3;  // the shell answered for the icons written
 
 UINT ComeForwardMessage() {
   static const UINT message = ::RegisterWindowMessageW(kComeForwardMessage);
@@ -43,6 +38,7 @@ MainWindow::~MainWindow() {
   // Destroying the object is not the user closing the window: no quit.
   quitOnDestroy_ = false;
   if (hwnd_) ::DestroyWindow(hwnd_);
+  commands_.Stop();
   feed_.Stop();
   listIcons_.Stop();
 }
@@ -53,31 +49,22 @@ bool MainWindow::Create() {
   RegisterClassOnce(kMainWindowClass, &Proc, ::GetSysColorBrush(COLOR_BTNFACE), nullptr);
   ::CreateWindowExW(WS_EX_CONTROLPARENT, kMainWindowClass, L"Tarrow", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
                     0, 0, 0, 0, nullptr, nullptr, ::GetModuleHandleW(nullptr), this);
-  if (!hwnd_ || !feed_.Create() || !listIcons_.Create()) return false;
+  if (!hwnd_ || !feed_.Create() || !listIcons_.Create() || !commands_.Create()) return false;
   if (auto* shell = dynamic_cast<win32::Win32Shell*>(&os_.shell)) shell->SetOwner(hwnd_);
   dpi_ = DpiOf(hwnd_);
-  CreateControls();
+  controls_.Create(hwnd_);
+  // The list is where the work starts.
+  focus_.Attach(hwnd_, list_.hwnd());
   UpdateScale();
   SetClientSize(hwnd_, DefaultClientWidth(static_cast<int>(dpi_)),
                 DefaultClientHeight(static_cast<int>(dpi_)));
+  const std::wstring caption = L"Tarrow - Version " + std::to_wstring(TARROW_VERSION_MAJOR) + L"." +
+                               std::to_wstring(TARROW_VERSION_MINOR);
+  ::SetWindowTextW(hwnd_, caption.c_str());
   OnSize();
   UpdateStatus();
   UpdateCommands();
   return true;
-}
-
-void MainWindow::CreateControls() {
-  controls_.Create(hwnd_);
-  // The list's rows say what a double-click does in their own tips.
-  tooltip_ = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, 0, 0, 0, 0,
-                               hwnd_, nullptr, ::GetModuleHandleW(nullptr), nullptr);
-  TOOLINFOW tool{};
-  tool.cbSize = sizeof tool;
-  tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-  tool.hwnd = hwnd_;
-  tool.uId = reinterpret_cast<UINT_PTR>(grid_.hwnd());
-  tool.lpszText = const_cast<wchar_t*>(L"Double Click to Select Icon");
-  ::SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
 int MainWindow::SmallIconPx() const {
@@ -129,20 +116,15 @@ bool MainWindow::OnLoad(bool prevInstance) {
   const bool all = ReadWindowSwitch(os_.registry, kShowTypesWithoutIconValue);
   controls_.SetListedTypes(all ? TypesListed::All : TypesListed::WithIcon);
   StartWalk();
-  const std::wstring caption = L"Tarrow - Version " + std::to_wstring(TARROW_VERSION_MAJOR) + L"." +
-                               std::to_wstring(TARROW_VERSION_MINOR);
-  ::SetWindowTextW(hwnd_, caption.c_str());
-  // The list is where the work starts.
-  focus_ = list_.hwnd();
   return true;
 }
 
 void MainWindow::StartWalk() {
   // Disabling the focused button takes the focus away; it comes back after.
-  walkFocus_ = ::GetFocus();
+  focus_.Hold();
   list_.BeginRows();  // first: it remembers the selected type and the top row
   listIcons_.Cancel();
-  changes_.Forget();
+  commands_.Forget();
   types_.Clear();
   images_.Clear();
   feed_.Start(controls_.listedTypes());
@@ -165,21 +147,8 @@ void MainWindow::OnWalkEnded() {
   // ask for theirs first as they paint.
   listIcons_.RequestMissing(typeImages_.sizePx());
   UpdateCommands();
-  const HWND focus = std::exchange(walkFocus_, nullptr);
-  if (focus && ::IsWindow(focus) && ::IsChild(hwnd_, focus) && !::GetFocus())
-    ::SetFocus(::IsWindowEnabled(focus) ? focus : list_.hwnd());
-  if (!restored_) return;
-  // Told only now, over the rebuilt list, whose walk takes a new snapshot
-  // when there was none.
-  const RestoreOutcome outcome = *std::exchange(restored_, std::nullopt);
-  shellCheck_.Start(IconsOfProgIds(os_.shell, types_, std::exchange(restoredClasses_, {})), lastOutcome_,
-                    hwnd_, kShellChecked);
-  std::wstring message = RestoreMessage(os_, outcome);
-  if (outcome.snapshot == SnapshotState::Missing && snapshotTaken)
-    message +=
-        L"\r\n\r\nThe icons as they are now have been saved as the new defaults; Restore Defaults will "
-        L"put them back.";
-  if (!message.empty()) os_.shell.MessageBox(message, kMbOk | kMbIconWarning);
+  focus_.GiveBack();
+  commands_.OnWalkEnded(snapshotTaken);
 }
 
 void MainWindow::OnListPicturesArrived() {
@@ -194,18 +163,35 @@ void MainWindow::OnRowsChanged() {
   UpdateStatus();
 }
 
+void MainWindow::OnChangesUpdated() {
+  // A write disables the pressed button, taking the focus away; it comes
+  // back once the write (and the walk after a restore) is over.
+  if (writing()) {
+    focus_.Hold();
+  } else {
+    focus_.GiveBack();
+  }
+  list_.Repaint();
+  UpdateStatus();
+  UpdateCommands();
+}
+
 void MainWindow::UpdateCommands() {
   // While the registry is read, nothing may read it again or write from a
-  // list still coming in.
+  // list still coming in; while changes are written, nothing may start
+  // another change.
+  const bool idle = commands_.CanChange();
   for (Part part : {Part::Refresh, Part::Restore, Part::ShowTypesWithoutIcon})
-    ::EnableWindow(control(part), !walking());
-  ::EnableWindow(control(Part::Apply), !walking() && CountPendingTypes(types_) > 0);
+    ::EnableWindow(control(part), idle);
+  ::EnableWindow(control(Part::Apply), idle && CountPendingTypes(types_) > 0);
 }
 
 void MainWindow::UpdateStatus() {
   ::SetWindowTextW(control(Part::TypeCount), ShownTypesText(list_.shown(), types_.size()).c_str());
-  const std::wstring status = walking() ? ReadingTypesText(types_.size())
-                                        : StatusLine(types_.size(), CountPendingTypes(types_), lastOutcome_);
+  const std::wstring status =
+      writing()   ? std::wstring(commands_.activity())
+      : walking() ? ReadingTypesText(types_.size())
+                  : StatusLine(types_.size(), CountPendingTypes(types_), commands_.lastOutcome());
   ::SetWindowTextW(control(Part::Status), (L" " + status).c_str());
 }
 
@@ -217,7 +203,7 @@ std::wstring MainWindow::StatusText() const {
 // ---- the commands
 
 void MainWindow::OnRefresh() {
-  if (walking() || !MayDropChanges(LeavingBy::Refresh)) return;
+  if (!commands_.CanChange() || !commands_.MayDropChanges(LeavingBy::Refresh)) return;
   StartWalk();
 }
 
@@ -225,7 +211,7 @@ void MainWindow::OnShowTypesWithoutIconClicked() {
   // Read anew rather than filtered, so the list holds only what it shows:
   // as Refresh, it asks first about changes waiting for Apply.
   const bool all = controls_.listedTypes() == TypesListed::All;
-  if (walking() || !MayDropChanges(LeavingBy::Refresh))
+  if (!commands_.CanChange() || !commands_.MayDropChanges(LeavingBy::Refresh))
     return controls_.SetListedTypes(all ? TypesListed::WithIcon : TypesListed::All);
   SaveWindowSwitch(os_.registry, kShowTypesWithoutIconValue, all);
   StartWalk();
@@ -233,8 +219,16 @@ void MainWindow::OnShowTypesWithoutIconClicked() {
 
 void MainWindow::OnExit() {
   // While the registry is read no change can wait: nothing to ask.
-  if (!MayDropChanges(LeavingBy::Exit)) return;
+  if (!commands_.MayDropChanges(LeavingBy::Exit)) return;
   ::DestroyWindow(hwnd_);
+}
+
+void MainWindow::OnLeave(LeavingBy leaving) {
+  if (leaving == LeavingBy::Exit) {
+    ::DestroyWindow(hwnd_);
+  } else {
+    StartWalk();
+  }
 }
 
 void MainWindow::OnSearchChanged() {
@@ -289,85 +283,6 @@ void MainWindow::OnIconFramed(std::int64_t cell) {
   preview_.Show(IconFileText(), static_cast<int>(cell) - 1);
 }
 
-// ---- the changes: what waits for Apply, and putting originals back
-
-bool MainWindow::MayDropChanges(LeavingBy leaving) {
-  const std::size_t pending = CountPendingTypes(types_);
-  if (pending == 0) return true;
-  switch (os_.shell.MessageBox(UnappliedChangesQuestion(pending, leaving), kMbYesNoCancel | kMbIconWarning)) {
-    case kIdYes:
-      OnApply();
-      return CountPendingTypes(types_) == 0;
-    case kIdNo:
-      return true;
-    default:
-      return false;
-  }
-}
-
-void MainWindow::OnApply() {
-  if (walking() || changes_.pendingTypes() == 0) return;
-  const std::vector<WrittenIcon> pending = PendingIcons(types_);
-  const ApplyOutcome outcome = changes_.Apply();
-  const std::vector<WrittenIcon> written = AppliedIcons(pending, outcome);
-  RedrawUnmovedIcons(os_.shell, written);
-  lastOutcome_ = ApplySummary(outcome);
-  shellCheck_.Start(written, lastOutcome_, hwnd_, kShellChecked);
-  list_.Repaint();
-  UpdateStatus();
-  UpdateCommands();
-}
-
-void MainWindow::OnShellChecked() {
-  // Answers for an outcome the status line no longer shows are old news.
-  const auto done = shellCheck_.Take();
-  if (!done || done->outcome != lastOutcome_) return;
-  lastOutcome_ = WithShellCheck(lastOutcome_, done->check);
-  UpdateStatus();
-  if (const auto doubt = ShellCheckMessage(done->check); !doubt.empty())
-    os_.shell.MessageBox(doubt, kMbOk | kMbIconWarning);
-}
-
-void MainWindow::OnRestoreDefaults() {
-  if (walking() || os_.shell.MessageBox(kRestoreQuestion, kRestoreQuestionStyle) != kIdYes) return;
-  restoredClasses_ = JournaledProgIds(os_);
-  restored_ = RestoreOriginals(os_, types_);
-  lastOutcome_ = RestoreSummary(*restored_);
-  StartWalk();
-}
-
-bool MainWindow::CanRestoreOriginalIcon() const {
-  return !walking();
-}
-
-// A change like any other: marked in the list, written by Apply, dropped
-// with the list.
-void MainWindow::OnRestoreOriginalIcon() {
-  const auto selected = SelectedItem();
-  if (!selected || walking()) return;
-  if (!changes_.AskOriginal(*selected, typeImages_.sizePx())) {
-    lastOutcome_ = L"Tarrow never changed the icon of " + TypeName(types_[*selected]) +
-                   L"; it has no other original to put back.";
-  }
-  list_.Repaint();
-  UpdateStatus();
-  UpdateCommands();
-}
-
-void MainWindow::OnIconChosen(std::int64_t cell) {
-  const auto selected = SelectedItem();
-  // A change goes to every type of its ProgID: not before all are listed.
-  if (!selected || walking() || cell < 1 || cell - 1 > std::numeric_limits<int>::max()) return;
-  if (types_[*selected].iconHandler &&
-      os_.shell.MessageBox(IconHandlerQuestion(types_[*selected]), kMbYesNo | kMbIconQuestion) != kIdYes)
-    return;
-  // The location keeps the file as typed; only drawing it resolves it.
-  if (!changes_.Assign(*selected, BuildIconLocation(IconFileText(), cell - 1), typeImages_.sizePx())) return;
-  list_.Repaint();
-  UpdateStatus();
-  UpdateCommands();
-}
-
 // ---- messages
 
 void MainWindow::OnCommand(int id, int code) {
@@ -416,21 +331,6 @@ void MainWindow::OnEscapeKey() {
   if (::GetFocus() == control(Part::Search)) ::SetWindowTextW(control(Part::Search), L"");
 }
 
-LRESULT MainWindow::OnColorStatic(HDC dc, HWND control) {
-  ::SetBkMode(dc, TRANSPARENT);
-  if (control == this->control(Part::Credit)) ::SetTextColor(dc, ::GetSysColor(COLOR_HIGHLIGHT));
-  return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_BTNFACE));
-}
-
-// Like a dialog: the focus comes back where it was, or to the list.
-void MainWindow::OnActivate(bool active) {
-  if (!active) {
-    if (HWND focus = ::GetFocus(); focus && ::IsChild(hwnd_, focus)) focus_ = focus;
-  } else {
-    ::SetFocus(focus_ && ::IsWindow(focus_) && ::IsWindowEnabled(focus_) ? focus_ : list_.hwnd());
-  }
-}
-
 // A second copy was refused and let this one take the foreground.
 void MainWindow::OnComeForward() {
   if (::IsIconic(hwnd_)) ::ShowWindow(hwnd_, SW_RESTORE);
@@ -438,7 +338,9 @@ void MainWindow::OnComeForward() {
 }
 
 void MainWindow::OnDestroy() {
-  // The workers end with the window, joined before it is gone.
+  // The workers end with the window, joined before it is gone; a write in
+  // hand is finished first.
+  commands_.Stop();
   feed_.Stop();
   listIcons_.Stop();
   placement_.Save(hwnd_, dpi_);
@@ -455,19 +357,11 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       const auto& header = *reinterpret_cast<const NMHDR*>(lp);
       return header.hwndFrom == list_.hwnd() ? list_.OnNotify(header) : 0;
     }
-    case kShellChecked:
-      OnShellChecked();
+    case WM_NEXTDLGCTL:
+      focus_.OnNextControl(wp, lp);
       return 0;
-    case WM_NEXTDLGCTL: {
-      // The dialog keys move the focus this way, as a label's access key
-      // does: to the given control, or the next (previous) one in tab order.
-      const HWND target =
-          LOWORD(lp) ? reinterpret_cast<HWND>(wp) : ::GetNextDlgTabItem(hwnd_, ::GetFocus(), wp != 0);
-      if (target) ::SetFocus(target);
-      return 0;
-    }
     case WM_CTLCOLORSTATIC:
-      return OnColorStatic(reinterpret_cast<HDC>(wp), reinterpret_cast<HWND>(lp));
+      return controls_.OnColorStatic(reinterpret_cast<HDC>(wp), reinterpret_cast<HWND>(lp));
     case WM_SIZE:
       OnSize();
       return 0;
@@ -478,7 +372,7 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       OnDpiChanged(HIWORD(wp), *reinterpret_cast<const RECT*>(lp));
       return 0;
     case WM_ACTIVATE:
-      OnActivate(LOWORD(wp) != WA_INACTIVE);
+      focus_.OnActivate(LOWORD(wp) != WA_INACTIVE);
       return 0;
     case WM_CLOSE:
       OnExit();

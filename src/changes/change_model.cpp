@@ -93,27 +93,41 @@ std::size_t ChangeModel::pendingTypes() const {
   return static_cast<std::size_t>(std::count_if(types_.begin(), types_.end(), IsChanged));
 }
 
-ApplyOutcome ChangeModel::Write() {
-  std::vector<IconWrite> writes;
-  std::set<std::wstring> originals;
+PendingChanges ChangeModel::Pending() const {
+  PendingChanges pending;
   std::set<std::wstring> seen;
   for (const TypeItem& item : types_) {
     if (!IsChanged(item) || !seen.insert(os_.shell.LowerCase(item.progId)).second) continue;
     if (item.pendingOriginal) {
-      originals.insert(item.progId);
+      pending.originals.insert(item.progId);
+      pending.named.Add(item);
     } else {
-      writes.push_back({item.progId, TypeName(item), *item.pending});
+      pending.writes.push_back({item.progId, TypeName(item), *item.pending});
     }
   }
-  ApplyOutcome outcome = WriteIcons(os_, writes);
-  if (!originals.empty() && !outcome.busy && !outcome.journalFailed && outcome.pictureProblem.empty()) {
-    const RestoreOutcome restored = RestoreOriginals(os_, types_, originals);
+  return pending;
+}
+
+ApplyOutcome WritePending(Os& os, const PendingChanges& pending) {
+  ApplyOutcome outcome = WriteIcons(os, pending.writes);
+  if (!pending.originals.empty() && !outcome.busy && !outcome.journalFailed &&
+      outcome.pictureProblem.empty()) {
+    const RestoreOutcome restored = RestoreOriginals(os, pending.named, pending.originals);
     outcome.busy = restored.busy;
     outcome.restored = restored.written;
     outcome.failures.insert(outcome.failures.end(), restored.failures.begin(), restored.failures.end());
     outcome.changedSince = restored.changedSince;
   }
+  return outcome;
+}
 
+ApplyOutcome ChangeModel::Write() {
+  ApplyOutcome outcome = WritePending(os_, Pending());
+  Settle(outcome);
+  return outcome;
+}
+
+void ChangeModel::Settle(ApplyOutcome& outcome) {
   std::set<std::wstring> failed;
   for (const WriteFailure& failure : outcome.failures) failed.insert(os_.shell.LowerCase(failure.progId));
   const bool nothingDone = outcome.busy || outcome.journalFailed || !outcome.pictureProblem.empty();
@@ -154,14 +168,16 @@ ApplyOutcome ChangeModel::Write() {
       swaps_.erase(swap);
     }
   }
-  return outcome;
+}
+
+void TellApplied(Shell& shell, const ApplyOutcome& outcome) {
+  if (const std::wstring message = ApplyMessage(shell, outcome); !message.empty())
+    shell.MessageBox(message, kMbOk | (outcome.journalFailed ? kMbIconError : kMbIconWarning));
 }
 
 ApplyOutcome ChangeModel::Apply() {
   const ApplyOutcome outcome = Write();
-  if (const std::wstring message = ApplyMessage(os_.shell, outcome); !message.empty()) {
-    os_.shell.MessageBox(message, kMbOk | (outcome.journalFailed ? kMbIconError : kMbIconWarning));
-  }
+  TellApplied(os_.shell, outcome);
   return outcome;
 }
 

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <optional>
+#include <set>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -19,6 +20,21 @@
 #include "platform/os.h"
 
 namespace tarrow {
+
+// What an Apply writes, taken out of the list, so that another thread can
+// write it while the list stays as it is.
+struct PendingChanges {
+  std::vector<IconWrite> writes;     // new icons, one per ProgID
+  std::set<std::wstring> originals;  // ProgIDs whose original goes back
+  TypeList named;                    // the types of those, for the messages
+};
+
+// Writes the changes; touches no list. Any thread.
+ApplyOutcome WritePending(Os& os, const PendingChanges& pending);
+
+// What the user must know after an Apply, in a message box; nothing when all
+// went well.
+void TellApplied(Shell& shell, const ApplyOutcome& outcome);
 
 class ChangeModel {
  public:
@@ -43,6 +59,11 @@ class ChangeModel {
   // done shows what is stored now and is no longer pending; one that failed
   // stays pending, showing the stored icon again. Shows nothing.
   ApplyOutcome Write();
+  // Write in two halves, for a writer on another thread: the changes as
+  // they are now, and, once WritePending wrote them, the list settled as
+  // Write leaves it. Nothing may change the list between the two.
+  PendingChanges Pending() const;
+  void Settle(ApplyOutcome& outcome);
   // The window's Apply: Write, then what the user must know in a message box.
   ApplyOutcome Apply();
   // The list was rebuilt: the pictures of pending changes are gone with it.

@@ -167,6 +167,28 @@ TEST_F(ChangeModelTest, TheOriginalIsAPendingChangeWrittenByApply) {
   EXPECT_FALSE(changes.AskOriginal(0, 16)) << "back: nothing more to put back";
 }
 
+// Written in two halves, as the window's writer does: the list stays as it
+// is until the outcome is settled, and an original another program changed
+// since is named as the list names it.
+TEST_F(ChangeModelTest, PendingChangesAreWrittenApartFromTheListAndSettledAfter) {
+  ASSERT_TRUE(changes.Assign(0, L"C:\\Icons\\P.dll,2", 16));
+  ASSERT_TRUE(changes.Assign(1, L"C:\\Icons\\P.dll,7", 16));
+  changes.Write();
+  ASSERT_TRUE(changes.AskOriginal(0, 16));
+  ASSERT_TRUE(changes.Assign(3, L"C:\\Icons\\P.dll,3", 16));
+  fake.registry.SetText(kLocalMachine, DefaultIconPath(L"txtfile"), L"", L"D:\\other.dll,1");
+
+  const PendingChanges pending = changes.Pending();
+  ApplyOutcome outcome = WritePending(fake.os, pending);
+  EXPECT_EQ(fake.registry.Text(kLocalMachine, DefaultIconPath(L"batfile")), L"C:\\Icons\\P.dll,3");
+  EXPECT_EQ(outcome.changedSince, std::vector<std::wstring>{L"Text (.txt)"});
+  EXPECT_TRUE(IsChanged(types[3])) << "the list is only settled after";
+  changes.Settle(outcome);
+  EXPECT_FALSE(IsChanged(types[3]));
+  EXPECT_EQ(types[3].location, L"C:\\Icons\\P.dll,3");
+  EXPECT_EQ(outcome.written, 1u);
+}
+
 // "changed" in --list --json: Tarrow's write is there, and still the value.
 TEST_F(ChangeModelTest, ChangedMeansTarrowsWriteIsStillInPlace) {
   ASSERT_TRUE(changes.Assign(0, L"C:\\Icons\\P.dll,2", 16));

@@ -252,6 +252,16 @@ class Tarrow {
   // For a button whose handler asks first: a sent click would wait for the
   // answer, so it is posted.
   void PostClick(Part part) const { ::PostMessageW(control(part), BM_CLICK, 0, 0); }
+  // Until no change is being written and the list is whole: Restore
+  // Defaults is offered again. False when it never is.
+  bool WaitUntilIdle() const {
+    return WaitUntil([&] { return ::IsWindowEnabled(control(Part::Restore)) != FALSE; }, kTimeoutMs);
+  }
+  // Apply, written on the program's worker, and waited for.
+  void ClickApplyAndWait() const {
+    Click(Part::Apply);
+    EXPECT_TRUE(WaitUntilIdle()) << "Apply did not end";
+  }
 
   // The texts of one column: 0 the description, 1 the extension, 2 the icon;
   // by default description "  [" extension "]", as the scan names a type.

@@ -90,7 +90,7 @@ TEST_F(EndToEnd, AppliedIconsReachTheRegistryAndRestoreBringsBackEveryOriginal) 
   EXPECT_EQ(TextOf(filename), L"c:\\windows\\system32\\shell32.dll");
   tarrow_.DoubleClickCell(4);
   EXPECT_EQ(DefaultValue(typeB.key()), typeB.original()) << "nothing is written before Apply";
-  tarrow_.Click(Part::Apply);
+  tarrow_.ClickApplyAndWait();
   const RawValue appliedB = Text(REG_SZ, L"c:\\windows\\system32\\shell32.dll,3");
   EXPECT_EQ(DefaultValue(typeB.key()), appliedB);
 
@@ -98,7 +98,7 @@ TEST_F(EndToEnd, AppliedIconsReachTheRegistryAndRestoreBringsBackEveryOriginal) 
   ASSERT_NO_FATAL_FAILURE(tarrow_.DoubleClickType(L".tarrowa"));
   tarrow_.Send(filename, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"%SystemRoot%\\System32\\shell32.dll"));
   tarrow_.DoubleClickCell(6);
-  tarrow_.Click(Part::Apply);
+  tarrow_.ClickApplyAndWait();
   EXPECT_EQ(DefaultValue(typeA.key()), Text(REG_EXPAND_SZ, L"%SystemRoot%\\System32\\shell32.dll,5"));
   EXPECT_EQ(DefaultValue(typeB.key()), appliedB);
   EXPECT_EQ(FileBytes(SnapshotPath()), snapshot) << "the snapshot keeps the originals";

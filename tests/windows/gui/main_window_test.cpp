@@ -4,6 +4,7 @@
 
 #include <tlhelp32.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -35,9 +36,10 @@ class MainWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
     os_ = std::make_unique<Os>(Os{win32::RealOs().registry, win32::RealOs().files, shell_});
-    // Every test starts without a snapshot or a window place of earlier runs.
+    // Every test starts without a snapshot, records or a window place of
+    // earlier runs.
     ::DeleteFileW(SnapshotPathBesideProgram(shell_).c_str());
-    ::DeleteFileW(JournalPath(shell_).c_str());
+    tarrow::testing::DeleteRecords();
     ::RegDeleteKeyW(HKEY_CURRENT_USER, kSettingsKey);
     window_ = std::make_unique<MainWindow>(*os_);
     ASSERT_TRUE(window_->Create());
@@ -45,7 +47,7 @@ class MainWindowTest : public ::testing::Test {
   void TearDown() override {
     window_.reset();
     ::DeleteFileW(SnapshotPathBesideProgram(shell_).c_str());
-    ::DeleteFileW(JournalPath(shell_).c_str());
+    tarrow::testing::DeleteRecords();
     ::RegDeleteKeyW(HKEY_CURRENT_USER, kSettingsKey);
   }
 
@@ -74,6 +76,20 @@ class MainWindowTest : public ::testing::Test {
   }
   // The program's own message loop, as it routes keys.
   void Pump() { tarrow::testing::PumpPending(); }
+  // Runs the messages until the window asks to quit, taking the quit so that
+  // it is not the next test's; false when it never does.
+  bool PumpUntilQuit() {
+    const ULONGLONG giveUp = ::GetTickCount64() + 120000;
+    while (::GetTickCount64() < giveUp) {
+      ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+      MSG msg;
+      while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) return true;
+        Route(msg);
+      }
+    }
+    return false;
+  }
   void Settle() { tarrow::testing::SettleIcons(*window_); }
   void Key(HWND to, WPARAM key) {
     ::PostMessageW(to, WM_KEYDOWN, key, 0);
@@ -892,10 +908,8 @@ TEST_F(MainWindowTest, ExitCloseAndRefreshAskBeforeDroppingChanges) {
   const tarrow::testing::KeptValue kept(key);
   shell_.answers.push_back(kIdYes);
   ::SendMessageW(hwnd, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(PumpUntilQuit()) << "the window did not close once Apply was over";
   EXPECT_FALSE(::IsWindow(hwnd));
-  // The quit the closed window asked for is not the next test's.
-  MSG quit;
-  EXPECT_TRUE(::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
   EXPECT_EQ(RegReadValue(os_->registry, kClassesRoot, key, L""),
             tarrow::testing::SystemFile(L"shell32.dll") + L",1");
 }
@@ -951,8 +965,8 @@ TEST_F(MainWindowTest, DeleteInTheListRestoresTheSelectedTypesOriginalIcon) {
   EXPECT_TRUE(window_->types()[c].pendingOriginal);
   EXPECT_EQ(window_->types()[c].pending, L"\"C:\\windows\\system32\\shell32.dll\",7");
   window_->OnApply();
-  EXPECT_EQ(tarrow::testing::DefaultValue(key), kept.original()) << "type and bytes as they were";
   Settle();
+  EXPECT_EQ(tarrow::testing::DefaultValue(key), kept.original()) << "type and bytes as they were";
   EXPECT_TRUE(
       window_->StatusText().starts_with(std::to_wstring(window_->types().size()) +
                                         L" types, no changes waiting.  1 type back to the original icon."))
@@ -962,6 +976,155 @@ TEST_F(MainWindowTest, DeleteInTheListRestoresTheSelectedTypesOriginalIcon) {
   ASSERT_GE(selected, 0);
   EXPECT_EQ(RowText(selected, 1), L".tarrowc") << "the selection stays";
   EXPECT_EQ(RowText(selected, 2), L"\"C:\\windows\\system32\\shell32.dll\",7");
+}
+
+// ---- the window answers while changes are written
+
+// The lock every change takes, held by a thread of its own as another
+// process would hold it, until released: a write started meanwhile waits.
+class HeldChangeLock {
+ public:
+  explicit HeldChangeLock(Shell& shell) {
+    thread_ = std::thread([this, &shell] {
+      const auto lock = shell.LockChanges(0);
+      std::unique_lock guard(mutex_);
+      held_ = lock != nullptr;
+      taken_ = true;
+      changed_.notify_all();
+      changed_.wait(guard, [&] { return released_; });
+    });
+    std::unique_lock guard(mutex_);
+    changed_.wait(guard, [&] { return taken_; });
+  }
+  ~HeldChangeLock() { Release(); }
+  bool held() const { return held_; }
+  void Release() {
+    {
+      std::lock_guard guard(mutex_);
+      released_ = true;
+    }
+    changed_.notify_all();
+    if (thread_.joinable()) thread_.join();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool taken_ = false, held_ = false, released_ = false;
+  std::thread thread_;
+};
+
+// Whether the window answers a message sent from another thread within the
+// bound, while this thread runs its messages as the program's loop does.
+bool AnswersFromAnotherThread(HWND window) {
+  std::atomic<bool> done = false;
+  bool answered = false;
+  std::thread probe([&] {
+    DWORD_PTR result = 0;
+    answered = ::SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &result) != 0;
+    done = true;
+  });
+  tarrow::testing::PumpUntil([&] { return done.load(); });
+  probe.join();
+  return answered;
+}
+
+// The window loaded, taking Defaults.dat; Tarrow.TypeC's icon then changed by
+// another program; and Restore Defaults, answered Yes, waiting for the lock
+// another thread holds.
+class RestoreWhileLockedTest : public MainWindowTest {
+ protected:
+  static constexpr wchar_t kKey[] = L"Tarrow.TypeC\\DefaultIcon";
+  void SetUp() override {
+    MainWindowTest::SetUp();
+    ASSERT_TRUE(window_->OnLoad(false));
+    Settle();
+    kept_.emplace(kKey);
+    original_ = RegReadValue(os_->registry, kClassesRoot, kKey, L"");
+    ASSERT_TRUE(
+        RegWriteValue(os_->registry, kClassesRoot, kKey, L"", std::wstring(L"changed.dll,9"), kRegSz));
+    lock_.emplace(shell_);
+    ASSERT_TRUE(lock_->held());
+    shell_.answers.push_back(kIdYes);
+    window_->OnRestoreDefaults();
+    ASSERT_TRUE(window_->writing());
+  }
+  void TearDown() override {
+    lock_.reset();
+    MainWindowTest::TearDown();
+    kept_.reset();
+  }
+  std::optional<tarrow::testing::KeptValue> kept_;
+  std::optional<HeldChangeLock> lock_;
+  std::wstring original_;
+};
+
+TEST_F(RestoreWhileLockedTest, TheWindowAnswersAndItsCommandsAreOff) {
+  EXPECT_TRUE(AnswersFromAnotherThread(window_->hwnd()));
+  EXPECT_EQ(window_->StatusText(), L"Restoring original icons\u2026");
+  for (Part part : {Part::Refresh, Part::Apply, Part::Restore}) {
+    SCOPED_TRACE(static_cast<int>(part));
+    EXPECT_FALSE(::IsWindowEnabled(window_->control(part)));
+  }
+  // The list is there to look at, but nothing else may start meanwhile.
+  EXPECT_TRUE(window_->SelectItem(IndexOf(L".tarrowa")));
+  ::SendMessageW(window_->hwnd(), WM_COMMAND, ControlIdOf(Part::Restore), 0);
+  window_->OnRefresh();
+  EXPECT_FALSE(window_->walking());
+  EXPECT_EQ(shell_.shown.size(), 1u) << "asked again while writing";
+  EXPECT_EQ(RegReadValue(os_->registry, kClassesRoot, kKey, L""), L"changed.dll,9")
+      << "written under the lock";
+
+  lock_->Release();
+  Settle();
+  EXPECT_EQ(RegReadValue(os_->registry, kClassesRoot, kKey, L""), original_)
+      << Utf8(shell_.shown.back().first);
+  EXPECT_TRUE(::IsWindowEnabled(window_->control(Part::Restore)));
+  EXPECT_TRUE(window_->StatusText().starts_with(std::to_wstring(window_->types().size()) + L" types"))
+      << Utf8(window_->StatusText());
+  EXPECT_EQ(shell_.shown.size(), 1u) << Utf8(shell_.shown.back().first);
+}
+
+TEST_F(MainWindowTest, ClosingWhileApplyWaitsForTheLockClosesOnceItIsWritten) {
+  ASSERT_TRUE(window_->OnLoad(false));
+  Settle();
+  const std::wstring key = L"Tarrow.TypeC\\DefaultIcon";
+  const tarrow::testing::KeptValue kept(key);
+  const std::wstring before = RegReadValue(os_->registry, kClassesRoot, key, L"");
+  window_->SelectItem(IndexOf(L".tarrowc"));
+  window_->SetIconFileText(tarrow::testing::SystemFile(L"shell32.dll"));
+  Settle();
+  window_->OnIconChosen(2);
+
+  HeldChangeLock lock(shell_);
+  ASSERT_TRUE(lock.held());
+  window_->OnApply();
+  ASSERT_TRUE(window_->writing());
+  EXPECT_EQ(window_->StatusText(), L"Applying changes\u2026");
+  EXPECT_TRUE(AnswersFromAnotherThread(window_->hwnd()));
+  const HWND hwnd = window_->hwnd();
+  ::SendMessageW(hwnd, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(::IsWindow(hwnd)) << "closed with the write in hand";
+  EXPECT_TRUE(shell_.shown.empty()) << "the changes being written were asked about";
+  EXPECT_EQ(RegReadValue(os_->registry, kClassesRoot, key, L""), before);
+
+  lock.Release();
+  EXPECT_TRUE(PumpUntilQuit()) << "the window did not close once Apply was over";
+  EXPECT_FALSE(::IsWindow(hwnd));
+  EXPECT_EQ(RegReadValue(os_->registry, kClassesRoot, key, L""),
+            tarrow::testing::SystemFile(L"shell32.dll") + L",1");
+  EXPECT_TRUE(shell_.shown.empty());
+}
+
+TEST_F(RestoreWhileLockedTest, ClosingClosesOnceTheRestoreIsWritten) {
+  const HWND hwnd = window_->hwnd();
+  ::SendMessageW(hwnd, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(::IsWindow(hwnd)) << "closed with the restore in hand";
+  lock_->Release();
+  EXPECT_TRUE(PumpUntilQuit()) << "the window did not close once the restore was over";
+  EXPECT_FALSE(::IsWindow(hwnd));
+  EXPECT_EQ(RegReadValue(os_->registry, kClassesRoot, kKey, L""), original_);
+  EXPECT_EQ(shell_.shown.size(), 1u) << "only the question";
 }
 
 // ---- the faults an audit found
@@ -1017,6 +1180,31 @@ TEST_F(MainWindowTest, AfterRefreshTheFocusIsWhereItWas) {
   window_->OnRefresh();
   Settle();
   EXPECT_EQ(::GetFocus(), refresh);
+}
+
+// The same after a write: the pressed button is off while it runs.
+TEST_F(MainWindowTest, AfterApplyAndRestoreDefaultsTheFocusIsWhereItWas) {
+  ASSERT_TRUE(window_->OnLoad(false));
+  Settle();
+  window_->Show();
+  const tarrow::testing::KeptValue kept(L"Tarrow.TypeC\\DefaultIcon");
+  window_->SelectItem(IndexOf(L".tarrowc"));
+  window_->SetIconFileText(tarrow::testing::SystemFile(L"shell32.dll"));
+  Settle();
+  window_->OnIconChosen(2);
+  ::SetFocus(window_->control(Part::Apply));
+  window_->OnApply();
+  ASSERT_TRUE(window_->writing());
+  Settle();
+  EXPECT_EQ(::GetFocus(), window_->control(Part::TypeList)) << "Apply is off with nothing left to apply";
+
+  const HWND restore = window_->control(Part::Restore);
+  ::SetFocus(restore);
+  shell_.answers.push_back(kIdYes);
+  window_->OnRestoreDefaults();
+  ASSERT_TRUE(window_->writing());
+  Settle();
+  EXPECT_EQ(::GetFocus(), restore);
 }
 
 TEST_F(MainWindowTest, AWheelNotchTowardsTheUserShowsTheNextRow) {

@@ -92,6 +92,7 @@ TEST_F(Interrupted, ATypeAddedAfterTheFirstRunIsRestoredFromTheJournal) {
   ASSERT_NO_FATAL_FAILURE(tarrow.AssignIcon(L".tarrowlate", Fixture(L"three-sizes.ico"), 1));
   tarrow.PostClick(Part::Apply);
   ASSERT_TRUE(WaitUntil([&] { return DefaultValue(late.iconKey()) != before; }, kTimeoutMs));
+  ASSERT_TRUE(tarrow.WaitUntilIdle());
   tarrow.PostClick(Part::Restore);
   ASSERT_NO_FATAL_FAILURE(Answer(tarrow.WaitForDialog(), IDYES));
   EXPECT_TRUE(WaitUntil([&] { return DefaultValue(late.iconKey()) == before; }, kStartTimeoutMs))

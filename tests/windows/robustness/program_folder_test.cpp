@@ -37,7 +37,7 @@ TEST(ProgramFolder, DefaultsAreWrittenAndReadBackBesideAProgramAtALongNonAsciiPa
   // A change applied, then every original restored from that file.
   const std::wstring shell32 = SystemFile(L"shell32.dll");
   ASSERT_NO_FATAL_FAILURE(tarrow.AssignIcon(L".tarrowb", shell32, 4));
-  tarrow.Click(Part::Apply);
+  tarrow.ClickApplyAndWait();
   ASSERT_EQ(DefaultText(typeB.key()), shell32 + L",3");
   tarrow.PostClick(Part::Restore);
   ASSERT_NO_FATAL_FAILURE(Answer(tarrow.WaitForDialog(), IDYES));

@@ -1,0 +1,193 @@
+#include "app/change_commands.h"
+
+#include <limits>
+#include <utility>
+
+#include "catalog/icon_location.h"
+#include "changes/shell_check.h"
+
+namespace tarrow::app {
+namespace {
+
+constexpr wchar_t kClassName[] = L"TarrowChangeCommands";
+constexpr UINT kWritten = WM_APP + 1;       // the writer is over
+constexpr UINT kShellChecked = WM_APP + 2;  // the shell answered for the icons written
+
+}  // namespace
+
+ChangeCommands::ChangeCommands(Os& os, TypeList& types, ImageStore& images, const ImageListSink& pictures,
+                               const TypeListView& list, const TypeFeed& feed,
+                               ChangeCommandsListener& listener)
+    : os_(os),
+      types_(types),
+      pictures_(pictures),
+      list_(list),
+      feed_(feed),
+      listener_(listener),
+      changes_(os, types, &images) {}
+
+bool ChangeCommands::Create() {
+  return CreateMessageOnly(kClassName);
+}
+
+void ChangeCommands::Stop() {
+  if (writer_.joinable()) writer_.join();
+  ending_ = nullptr;
+  activity_ = nullptr;
+  if (hwnd_) ::DestroyWindow(hwnd_);
+}
+
+LRESULT ChangeCommands::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+  switch (msg) {
+    case kWritten:
+      OnWritten();
+      return 0;
+    case kShellChecked:
+      OnShellChecked();
+      return 0;
+  }
+  return Default(msg, wp, lp);
+}
+
+void ChangeCommands::Write(const wchar_t* activity, std::function<Ending()> write) {
+  activity_ = activity;
+  writer_ = std::thread([this, window = hwnd_, write = std::move(write)] {
+    ending_ = write();
+    ::PostMessageW(window, kWritten, 0, 0);
+  });
+  listener_.OnChangesUpdated();
+}
+
+void ChangeCommands::OnWritten() {
+  if (!writer_.joinable()) return;
+  writer_.join();
+  activity_ = nullptr;
+  std::exchange(ending_, nullptr)();
+}
+
+// ---- what waits for Apply, and writing it
+
+bool ChangeCommands::MayDropChanges(LeavingBy leaving) {
+  // A write is never left half way: the window leaves once it is over.
+  if (writing()) {
+    leaving_ = leaving;
+    return false;
+  }
+  const std::size_t pending = CountPendingTypes(types_);
+  if (pending == 0) return true;
+  switch (os_.shell.MessageBox(UnappliedChangesQuestion(pending, leaving), kMbYesNoCancel | kMbIconWarning)) {
+    case kIdYes:
+      OnApply();
+      if (writing()) leaving_ = leaving;
+      return false;
+    case kIdNo:
+      return true;
+    default:
+      return false;
+  }
+}
+
+void ChangeCommands::OnApply() {
+  if (!CanChange() || changes_.pendingTypes() == 0) return;
+  Write(kApplyingText, [this, pending = changes_.Pending(), icons = PendingIcons(types_)]() -> Ending {
+    ApplyOutcome outcome = WritePending(os_, pending);
+    std::vector<WrittenIcon> written = AppliedIcons(icons, outcome);
+    RedrawUnmovedIcons(os_.shell, written);
+    return
+        [this, outcome = std::move(outcome), written = std::move(written)] { OnApplied(outcome, written); };
+  });
+}
+
+void ChangeCommands::OnApplied(ApplyOutcome outcome, const std::vector<WrittenIcon>& written) {
+  changes_.Settle(outcome);
+  TellApplied(os_.shell, outcome);
+  lastOutcome_ = ApplySummary(outcome);
+  // Nobody is left to hear the shell's answers once the window closes.
+  if (leaving_ != LeavingBy::Exit) shellCheck_.Start(written, lastOutcome_, hwnd_, kShellChecked);
+  listener_.OnChangesUpdated();
+  LeaveIfAsked();
+}
+
+void ChangeCommands::LeaveIfAsked() {
+  const auto leaving = std::exchange(leaving_, std::nullopt);
+  if (leaving && CountPendingTypes(types_) == 0) listener_.OnLeave(*leaving);
+}
+
+void ChangeCommands::OnShellChecked() {
+  // Answers for an outcome the status line no longer shows are old news.
+  const auto done = shellCheck_.Take();
+  if (!done || done->outcome != lastOutcome_) return;
+  lastOutcome_ = WithShellCheck(lastOutcome_, done->check);
+  listener_.OnChangesUpdated();
+  if (const auto doubt = ShellCheckMessage(done->check); !doubt.empty())
+    os_.shell.MessageBox(doubt, kMbOk | kMbIconWarning);
+}
+
+// ---- putting originals back
+
+void ChangeCommands::OnRestoreDefaults() {
+  if (!CanChange() || os_.shell.MessageBox(kRestoreQuestion, kRestoreQuestionStyle) != kIdYes) return;
+  // The list names the types in messages; the writer reads a copy of it.
+  Write(kRestoringText, [this, listed = types_]() -> Ending {
+    std::set<std::wstring> classes = JournaledProgIds(os_);
+    RestoreOutcome outcome = RestoreOriginals(os_, listed);
+    return
+        [this, outcome = std::move(outcome), classes = std::move(classes)] { OnRestored(outcome, classes); };
+  });
+}
+
+void ChangeCommands::OnRestored(RestoreOutcome outcome, std::set<std::wstring> classes) {
+  lastOutcome_ = RestoreSummary(outcome);
+  if (leaving_ == LeavingBy::Exit) {
+    // No walk to wait for: what went wrong is told before the window goes.
+    if (const std::wstring message = RestoreMessage(os_, outcome); !message.empty())
+      os_.shell.MessageBox(message, kMbOk | kMbIconWarning);
+    leaving_.reset();
+    return listener_.OnLeave(LeavingBy::Exit);
+  }
+  leaving_.reset();
+  restored_ = std::move(outcome);
+  restoredClasses_ = std::move(classes);
+  listener_.OnWalkNeeded();
+}
+
+void ChangeCommands::OnWalkEnded(bool snapshotTaken) {
+  if (!restored_) return;
+  // Told only now, over the rebuilt list, whose walk takes a new snapshot
+  // when there was none.
+  const RestoreOutcome outcome = *std::exchange(restored_, std::nullopt);
+  shellCheck_.Start(IconsOfProgIds(os_.shell, types_, std::exchange(restoredClasses_, {})), lastOutcome_,
+                    hwnd_, kShellChecked);
+  std::wstring message = RestoreMessage(os_, outcome);
+  if (outcome.snapshot == SnapshotState::Missing && snapshotTaken)
+    message +=
+        L"\r\n\r\nThe icons as they are now have been saved as the new defaults; Restore Defaults will "
+        L"put them back.";
+  if (!message.empty()) os_.shell.MessageBox(message, kMbOk | kMbIconWarning);
+}
+
+// A change like any other: marked in the list, written by Apply, dropped
+// with the list.
+void ChangeCommands::OnRestoreOriginalIcon() {
+  const auto selected = list_.Selected();
+  if (!selected || !CanChange()) return;
+  if (!changes_.AskOriginal(*selected, pictures_.sizePx())) {
+    lastOutcome_ = L"Tarrow never changed the icon of " + TypeName(types_[*selected]) +
+                   L"; it has no other original to put back.";
+  }
+  listener_.OnChangesUpdated();
+}
+
+void ChangeCommands::OnIconChosen(const std::wstring& iconFile, std::int64_t cell) {
+  const auto selected = list_.Selected();
+  // A change goes to every type of its ProgID: not before all are listed.
+  if (!selected || !CanChange() || cell < 1 || cell - 1 > std::numeric_limits<int>::max()) return;
+  if (types_[*selected].iconHandler &&
+      os_.shell.MessageBox(IconHandlerQuestion(types_[*selected]), kMbYesNo | kMbIconQuestion) != kIdYes)
+    return;
+  // The location keeps the file as typed; only drawing it resolves it.
+  if (!changes_.Assign(*selected, BuildIconLocation(iconFile, cell - 1), pictures_.sizePx())) return;
+  listener_.OnChangesUpdated();
+}
+
+}  // namespace tarrow::app
