@@ -1,0 +1,58 @@
+// Icons carried to another computer in a .reg file: Tarrow's changes
+// exported, and a file's icons imported through the same rules as Apply.
+// The command line and the window both go through these, and tell the user
+// the same words.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "catalog/type_list.h"
+#include "changes/apply.h"
+#include "platform/os.h"
+
+namespace tarrow {
+
+struct ExportOutcome {
+  // What the user must know, a sentence each: a value left out, or why
+  // nothing was written.
+  std::vector<std::wstring> problems;
+  // What was written, or that there was nothing to write; empty when the
+  // export failed.
+  std::wstring done;
+  // A value was left out, or the file could not be written.
+  bool failed = false;
+};
+
+// Writes every icon Tarrow's change still holds, in either record, to
+// `file` as a .reg file. A value a .reg file cannot carry is left out and
+// named; a damaged record writes nothing.
+ExportOutcome ExportIcons(Os& os, const std::wstring& file);
+
+// What a .reg file would change, read as untrusted input.
+struct ImportPlan {
+  // Why nothing of the file is imported (it cannot be read, or holds
+  // something else than file types' icons, naming the first line at fault);
+  // empty when it can be imported.
+  std::wstring refusal;
+  bool unreadable = false;           // the refusal is that the file cannot be read
+  std::vector<IconWrite> writes;     // for the classes this computer has
+  std::vector<std::wstring> absent;  // the classes it lacks: passed over
+  std::size_t changing = 0;          // writes whose class shows another icon now
+};
+ImportPlan PlanImport(Os& os, const std::wstring& file);
+
+// "Passed over, as this computer has no such file type: a, b."; empty when
+// every class is here.
+std::wstring PassedOverMessage(const ImportPlan& plan);
+
+// The question before an import: how many types it changes.
+std::wstring ImportQuestion(const ImportPlan& plan, const std::wstring& file);
+
+// Writes the plan as Apply writes: where each icon takes effect, the
+// originals recorded first, so that Restore takes an import back. The
+// originals of `listed` become the defaults when there are none yet.
+ApplyOutcome ApplyImport(Os& os, const ImportPlan& plan, const TypeList& listed);
+
+}  // namespace tarrow
