@@ -8,6 +8,7 @@
 #include "catalog/icon_location.h"
 #include "catalog/scan.h"
 #include "changes/apply.h"
+#include "changes/icon_transfer.h"
 #include "changes/shell_check.h"
 #include "picker/grid_text.h"
 #include "platform/win32/win32_os.h"
@@ -328,31 +329,54 @@ bool MainWindow::CanRestoreOriginalIcon() const {
 }
 
 // A change like any other: marked in the list, written by Apply, dropped
-// with the list.
+// with the list. Every selected type's original comes back.
 void MainWindow::OnRestoreOriginalIcon() {
-  const auto selected = SelectedItem();
-  if (!selected || walking()) return;
-  if (!changes_.AskOriginal(*selected, typeImages_.sizePx())) {
-    lastOutcome_ = L"Tarrow never changed the icon of " + TypeName(types_[*selected]) +
-                   L"; it has no other original to put back.";
-  }
+  const std::vector<std::size_t> selected = list_.SelectedTypes();
+  if (selected.empty() || walking()) return;
+  const ChangeModel::SetChange asked = changes_.AskOriginal(selected, typeImages_.sizePx());
+  if (!asked.unchanged.empty()) lastOutcome_ = NoOriginalText(types_, asked.unchanged);
   list_.Repaint();
   UpdateStatus();
   UpdateCommands();
 }
 
+// Every selected type takes the icon.
 void MainWindow::OnIconChosen(std::int64_t cell) {
-  const auto selected = SelectedItem();
+  const std::vector<std::size_t> selected = list_.SelectedTypes();
   // A change goes to every type of its ProgID: not before all are listed.
-  if (!selected || walking() || cell < 1 || cell - 1 > std::numeric_limits<int>::max()) return;
-  if (types_[*selected].iconHandler &&
-      os_.shell.MessageBox(IconHandlerQuestion(types_[*selected]), kMbYesNo | kMbIconQuestion) != kIdYes)
+  if (selected.empty() || walking() || cell < 1 || cell - 1 > std::numeric_limits<int>::max()) return;
+  if (const std::wstring question = IconHandlerQuestion(types_, selected);
+      !question.empty() && os_.shell.MessageBox(question, kMbYesNo | kMbIconQuestion) != kIdYes)
     return;
   // The location keeps the file as typed; only drawing it resolves it.
-  if (!changes_.Assign(*selected, BuildIconLocation(IconFileText(), cell - 1), typeImages_.sizePx())) return;
+  const auto assigned =
+      changes_.Assign(selected, BuildIconLocation(IconFileText(), cell - 1), typeImages_.sizePx());
+  if (assigned.changed == 0) return;
   list_.Repaint();
   UpdateStatus();
   UpdateCommands();
+}
+
+bool MainWindow::CanImportIcons() const {
+  return !walking();
+}
+
+// Written at once, like Restore Defaults, and the list read anew: changes
+// waiting in the list are applied or dropped first.
+void MainWindow::OnImportIcons() {
+  if (walking() || !MayDropChanges(LeavingBy::Import)) return;
+  const ImportAsked imported = ImportIconsAsked(os_, reinterpret_cast<std::uintptr_t>(hwnd_), types_);
+  if (imported.summary.empty()) return;
+  lastOutcome_ = imported.summary;
+  if (imported.written) return StartWalk();
+  UpdateStatus();
+}
+
+void MainWindow::OnExportIcons() {
+  const std::wstring done = ExportIconsAsked(os_, reinterpret_cast<std::uintptr_t>(hwnd_));
+  if (done.empty()) return;
+  lastOutcome_ = done;
+  UpdateStatus();
 }
 
 // ---- messages

@@ -75,6 +75,8 @@ class MainWindow : public Window<MainWindow>,
   void OnRestoreDefaults();
   void OnRestoreOriginalIcon() override;
   void OnIconChosen(std::int64_t cell) override;
+  void OnImportIcons() override;
+  void OnExportIcons() override;
   // The shell answered for the icons Apply or a restore wrote.
   void OnShellChecked();
 
@@ -122,6 +124,7 @@ class MainWindow : public Window<MainWindow>,
   void OnPicturesWanted(const std::vector<std::wstring>& keys) override;
   void OnRowsChanged() override;
   bool CanRestoreOriginalIcon() const override;
+  bool CanImportIcons() const override;
   void UpdateCommands();
   void UpdateStatus();
   // Asks before unapplied changes are dropped; false when the user chose to

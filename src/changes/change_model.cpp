@@ -195,6 +195,13 @@ ApplyOutcome ChangeModel::Apply() {
   return outcome;
 }
 
+std::wstring NoOriginalText(const TypeList& types, const std::vector<std::size_t>& indices) {
+  std::vector<std::wstring> names;
+  for (const std::size_t index : indices) names.push_back(TypeName(types[index]));
+  return L"Tarrow never changed the icon of " + NameList(names) +
+         (names.size() == 1 ? L"; it has" : L"; they have") + L" no other original to put back.";
+}
+
 ChangeStatus::ChangeStatus(Os& os) : os_(os) {
   for (const RecordScope scope : {RecordScope::Machine, RecordScope::User}) {
     for (JournalEntry& entry : LoadRecord(os, scope).entries) entries_.push_back(std::move(entry));

@@ -87,6 +87,9 @@ class ChangeModel {
   std::size_t pictures_ = 0;  // pictures made, so that each key is new
 };
 
+// The status line when the types at `indices` have no original to put back.
+std::wstring NoOriginalText(const TypeList& types, const std::vector<std::size_t>& indices);
+
 // What the records say of the listed types: whether Tarrow's change is in
 // place (its write is on record and the value still equals it), and which
 // icon a restore would give back.

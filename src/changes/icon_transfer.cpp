@@ -116,4 +116,53 @@ ApplyOutcome ApplyImport(Os& os, const ImportPlan& plan, const TypeList& listed)
   return WriteIcons(os, plan.writes);
 }
 
+namespace {
+
+constexpr wchar_t kRegFileFilter[] = L"Registration files (*.reg)|*.reg|All files (*.*)|*.*";
+
+// A sentence of the command line's, whose lines start in lower case, as a
+// message box starts it.
+std::wstring AsMessage(std::wstring sentence) {
+  if (!sentence.empty() && sentence[0] >= L'a' && sentence[0] <= L'z')
+    sentence[0] = static_cast<wchar_t>(sentence[0] - L'a' + L'A');
+  return sentence;
+}
+
+}  // namespace
+
+std::wstring ExportIconsAsked(Os& os, std::uintptr_t owner) {
+  const std::wstring file = ShowSaveDialog(os.shell, owner, kRegFileFilter, L"Export Icons", L"reg");
+  if (file.empty()) return {};
+  const ExportOutcome outcome = ExportIcons(os, file);
+  std::wstring problems;
+  for (const std::wstring& problem : outcome.problems)
+    problems += (problems.empty() ? L"" : L"\r\n") + AsMessage(problem);
+  if (!problems.empty()) os.shell.MessageBox(problems, kMbOk | kMbIconWarning);
+  return outcome.done.empty() ? L"Nothing was exported." : outcome.done;
+}
+
+ImportAsked ImportIconsAsked(Os& os, std::uintptr_t owner, const TypeList& listed) {
+  const std::wstring file = ShowOpenDialog(os.shell, owner, kRegFileFilter, L"Import Icons", {});
+  if (file.empty()) return {};
+  const ImportPlan plan = PlanImport(os, file);
+  if (!plan.refusal.empty()) {
+    os.shell.MessageBox(plan.refusal, kMbOk | kMbIconError);
+    return {false, L"Nothing was imported."};
+  }
+  if (plan.changing == 0) {
+    std::wstring text = plan.writes.empty() ? file + L" gives no file type of this computer an icon."
+                                            : L"Every file type of " + file + L" shows its icon already.";
+    if (!plan.absent.empty()) text += L"\r\n\r\n" + AsMessage(PassedOverMessage(plan));
+    os.shell.MessageBox(text, kMbOk | kMbIconInformation);
+    return {false, L"Nothing was imported."};
+  }
+  if (os.shell.MessageBox(ImportQuestion(plan, file), kMbYesNo | kMbIconQuestion) != kIdYes) return {};
+  const ApplyOutcome outcome = ApplyImport(os, plan, listed);
+  std::wstring message = ApplyMessage(os.shell, outcome);
+  if (!plan.absent.empty())
+    message += (message.empty() ? L"" : L"\r\n\r\n") + AsMessage(PassedOverMessage(plan));
+  if (!message.empty()) os.shell.MessageBox(message, kMbOk | kMbIconWarning);
+  return {!outcome.busy && !outcome.journalFailed, L"Imported: " + ApplySummary(outcome)};
+}
+
 }  // namespace tarrow

@@ -55,4 +55,18 @@ std::wstring ImportQuestion(const ImportPlan& plan, const std::wstring& file);
 // originals of `listed` become the defaults when there are none yet.
 ApplyOutcome ApplyImport(Os& os, const ImportPlan& plan, const TypeList& listed);
 
+// The window's "Export icons…": the file chosen in a Save dialog, then
+// ExportIcons; what the user must know in a message box. Returns the line for
+// the status bar; empty when the user cancelled.
+std::wstring ExportIconsAsked(Os& os, std::uintptr_t owner);
+
+struct ImportAsked {
+  bool written = false;  // icons were written: the list must be read anew
+  std::wstring summary;  // for the status line; empty when the user cancelled
+};
+// The window's "Import icons…": a .reg file chosen in an Open dialog, read
+// with PlanImport's rules (a refusal shown), the user asked how many types it
+// changes, then ApplyImport, its outcome told as Apply's.
+ImportAsked ImportIconsAsked(Os& os, std::uintptr_t owner, const TypeList& listed);
+
 }  // namespace tarrow

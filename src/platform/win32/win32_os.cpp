@@ -636,6 +636,24 @@ std::optional<std::wstring> Win32Shell::ShowOpenDialog(const OpenDialogRequest& 
   return file.substr(0, file.find(L'\0'));
 }
 
+std::optional<std::wstring> Win32Shell::ShowSaveDialog(const OpenDialogRequest& request) {
+  std::wstring file(32768, L'\0');
+  std::wstring filter = request.filter;
+  filter.push_back(L'\0');
+  OPENFILENAMEW ofn{};
+  ofn.lStructSize = sizeof ofn;
+  ofn.hwndOwner = request.owner ? reinterpret_cast<HWND>(request.owner) : owner_;
+  ofn.lpstrFilter = filter.c_str();
+  ofn.lpstrFile = file.data();
+  ofn.nMaxFile = static_cast<DWORD>(file.size());
+  ofn.lpstrInitialDir = request.initialFolder.empty() ? nullptr : request.initialFolder.c_str();
+  ofn.lpstrTitle = request.title.c_str();
+  ofn.lpstrDefExt = request.defaultExtension.empty() ? nullptr : request.defaultExtension.c_str();
+  ofn.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_EXPLORER;
+  if (!::GetSaveFileNameW(&ofn)) return std::nullopt;
+  return file.substr(0, file.find(L'\0'));
+}
+
 bool Win32Shell::IsElevated() {
   HANDLE token = nullptr;
   if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
