@@ -29,7 +29,6 @@ constexpr wchar_t kHandlerTip[] =
 constexpr UINT kRestoreOriginalCommand = 1;
 constexpr UINT kImportCommand = 2;
 constexpr UINT kExportCommand = 3;
-constexpr WPARAM kCtrlA = 1;  // the character Ctrl+A types
 
 }  // namespace
 
@@ -70,10 +69,6 @@ LRESULT CALLBACK TypeListView::ListProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM l
         reinterpret_cast<TypeListView*>(self)->SelectAll();
         return 0;
       }
-      break;
-    case WM_CHAR:
-      // Nor is Ctrl+A's character the start of a type's name.
-      if (wp == kCtrlA) return 0;
       break;
     case WM_NCDESTROY:
       ::RemoveWindowSubclass(hwnd, &ListProc, 1);
