@@ -103,8 +103,8 @@ std::wstring ImportQuestion(const ImportPlan& plan, const std::wstring& file) {
     return std::to_wstring(n) + (n == 1 ? L" file type" : L" file types");
   };
   std::wstring text = L"The icons of " + file + L" change " + types(plan.changing) + L".";
-  if (plan.writes.size() > plan.changing)
-    text += L" " + types(plan.writes.size() - plan.changing) + L" show their icon already.";
+  if (const std::size_t same = plan.writes.size() - plan.changing; same > 0)
+    text += L" " + types(same) + (same == 1 ? L" shows its icon already." : L" show theirs already.");
   if (!plan.absent.empty())
     text += L"\r\n\r\n" + std::to_wstring(plan.absent.size()) + L" will be " + PassedOverMessage(plan);
   return text + L"\r\n\r\nRestore Defaults or Restore original icon takes them back. Import them now?";
