@@ -1155,7 +1155,7 @@ TEST_F(MainWindowTest, SeveralSelectedTypesTakeOneIconAndTheirOriginalsBack) {
 struct OpenedMenu {
   std::vector<std::wstring> items;
   std::vector<bool> enabled;  // of the items with text
-  WPARAM choose = 0;  // a character for the menu, or 0 to close it
+  WPARAM choose = 0;          // a character for the menu, or 0 to close it
 };
 OpenedMenu* g_menu = nullptr;
 
