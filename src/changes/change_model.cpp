@@ -197,7 +197,9 @@ ApplyOutcome ChangeModel::Apply() {
 
 std::wstring NoOriginalText(const TypeList& types, const std::vector<std::size_t>& indices) {
   std::vector<std::wstring> names;
-  for (const std::size_t index : indices) names.push_back(TypeName(types[index]));
+  for (const std::size_t index : indices) {
+    if (index < types.size()) names.push_back(TypeName(types[index]));
+  }
   return L"Tarrow never changed the icon of " + NameList(names) +
          (names.size() == 1 ? L"; it has" : L"; they have") + L" no other original to put back.";
 }
