@@ -1228,12 +1228,23 @@ TEST_F(MainWindowTest, ShiftF10OpensTheListsMenuWhichImportsAndExports) {
   RestoreOriginals(*os_, window_->types());
   window_->OnRefresh();
   Settle();
+  // Changes waiting for Apply are asked about first; Cancel imports nothing.
+  window_->SelectItem(IndexOf(L".tarrowb"));
+  window_->OnIconChosen(2);
   shell_.shown.clear();
-  shell_.answers = {kIdYes};
+  shell_.answers = {kIdCancel};
   openMenu(L'i');
-  ASSERT_FALSE(shell_.shown.empty());
-  EXPECT_NE(shell_.shown[0].first.find(L"change 1 file type."), std::wstring::npos)
-      << Utf8(shell_.shown[0].first);
+  ASSERT_EQ(shell_.shown.size(), 1u);
+  EXPECT_NE(shell_.shown[0].first.find(L"An import reads every type again."), std::wstring::npos);
+  EXPECT_EQ(tarrow::testing::DefaultValue(key), kept.original());
+  EXPECT_TRUE(window_->types()[IndexOf(L".tarrowb")].pending) << "still waiting";
+  // No drops them, and the import goes on.
+  shell_.shown.clear();
+  shell_.answers = {kIdNo, kIdYes};
+  openMenu(L'i');
+  ASSERT_EQ(shell_.shown.size(), 2u);
+  EXPECT_NE(shell_.shown[1].first.find(L"change 1 file type."), std::wstring::npos)
+      << Utf8(shell_.shown[1].first);
   Settle();
   EXPECT_EQ(RegReadValue(os_->registry, kClassesRoot, key, L""),
             tarrow::testing::SystemFile(L"shell32.dll") + L",11");
