@@ -95,6 +95,15 @@ if(CMAKE_CROSSCOMPILING)
   set_tests_properties(wine_prefix_cleanup PROPERTIES FIXTURES_CLEANUP wine)
 endif()
 
+# An export carried to a computer that never ran Tarrow: a second prefix,
+# made as the suite's is.
+if(CMAKE_CROSSCOMPILING)
+  add_test(NAME fresh_prefix_import
+    COMMAND ${CMAKE_SOURCE_DIR}/tests/windows/fresh_prefix_import.sh ${TARROW_WINEPREFIX}
+      ${CMAKE_BINARY_DIR}/wineprefix-fresh $<TARGET_FILE:tarrow_console> ${CMAKE_SOURCE_DIR})
+  set_tests_properties(fresh_prefix_import PROPERTIES FIXTURES_REQUIRED wine RESOURCE_LOCK wineprefix TIMEOUT 300)
+endif()
+
 # A program without resources, for the tests of icon files that hold none.
 add_executable(tarrow_no_resources tests/windows/no_resources.cpp)
 

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "catalog/icon_location.h"
+#include "changes/icon_transfer.h"
 #include "changes/shell_check.h"
 
 namespace tarrow::app {
@@ -167,26 +168,55 @@ void ChangeCommands::OnWalkEnded(bool snapshotTaken) {
 }
 
 // A change like any other: marked in the list, written by Apply, dropped
-// with the list.
+// with the list. Every selected type's original comes back.
 void ChangeCommands::OnRestoreOriginalIcon() {
-  const auto selected = list_.Selected();
-  if (!selected || !CanChange()) return;
-  if (!changes_.AskOriginal(*selected, pictures_.sizePx())) {
-    lastOutcome_ = L"Tarrow never changed the icon of " + TypeName(types_[*selected]) +
-                   L"; it has no other original to put back.";
-  }
+  const std::vector<std::size_t> selected = list_.SelectedTypes();
+  if (selected.empty() || !CanChange()) return;
+  const ChangeModel::SetChange asked = changes_.AskOriginal(selected, pictures_.sizePx());
+  if (!asked.unchanged.empty()) lastOutcome_ = NoOriginalText(types_, asked.unchanged);
   listener_.OnChangesUpdated();
 }
 
+// Every selected type takes the icon.
 void ChangeCommands::OnIconChosen(const std::wstring& iconFile, std::int64_t cell) {
-  const auto selected = list_.Selected();
+  const std::vector<std::size_t> selected = list_.SelectedTypes();
   // A change goes to every type of its ProgID: not before all are listed.
-  if (!selected || !CanChange() || cell < 1 || cell - 1 > std::numeric_limits<int>::max()) return;
-  if (types_[*selected].iconHandler &&
-      os_.shell.MessageBox(IconHandlerQuestion(types_[*selected]), kMbYesNo | kMbIconQuestion) != kIdYes)
+  if (selected.empty() || !CanChange() || cell < 1 || cell - 1 > std::numeric_limits<int>::max()) return;
+  if (const std::wstring question = IconHandlerQuestion(types_, selected);
+      !question.empty() && os_.shell.MessageBox(question, kMbYesNo | kMbIconQuestion) != kIdYes)
     return;
   // The location keeps the file as typed; only drawing it resolves it.
-  if (!changes_.Assign(*selected, BuildIconLocation(iconFile, cell - 1), pictures_.sizePx())) return;
+  if (changes_.Assign(selected, BuildIconLocation(iconFile, cell - 1), pictures_.sizePx()).changed == 0) return;
+  listener_.OnChangesUpdated();
+}
+
+// ---- icons carried between computers
+
+// Written at once, like Restore Defaults, and the list read anew: changes
+// waiting in the list are applied or dropped first.
+void ChangeCommands::OnImportIcons(HWND owner) {
+  if (!CanChange() || !MayDropChanges(LeavingBy::Import)) return;
+  ImportChoice choice = ChooseImport(os_, reinterpret_cast<std::uintptr_t>(owner));
+  if (!choice.plan) {
+    if (choice.summary.empty()) return;
+    lastOutcome_ = std::move(choice.summary);
+    return listener_.OnChangesUpdated();
+  }
+  Write(kImportingText, [this, plan = std::move(*choice.plan), listed = types_]() -> Ending {
+    ApplyOutcome outcome = ApplyImport(os_, plan, listed);
+    return [this, plan, outcome = std::move(outcome)] {
+      lastOutcome_ = TellImported(os_.shell, plan, outcome);
+      if (!leaving_ && !outcome.busy && !outcome.journalFailed) return listener_.OnWalkNeeded();
+      listener_.OnChangesUpdated();
+      LeaveIfAsked();
+    };
+  });
+}
+
+void ChangeCommands::OnExportIcons(HWND owner) {
+  std::wstring done = ExportIconsAsked(os_, reinterpret_cast<std::uintptr_t>(owner));
+  if (done.empty()) return;
+  lastOutcome_ = std::move(done);
   listener_.OnChangesUpdated();
 }
 

@@ -32,6 +32,7 @@ namespace tarrow::app {
 
 inline constexpr wchar_t kApplyingText[] = L"Applying changes\u2026";
 inline constexpr wchar_t kRestoringText[] = L"Restoring original icons\u2026";
+inline constexpr wchar_t kImportingText[] = L"Importing icons\u2026";
 
 class ChangeCommandsListener {
  public:
@@ -62,6 +63,9 @@ class ChangeCommands : public Window<ChangeCommands> {
   void OnRestoreDefaults();
   void OnRestoreOriginalIcon();
   void OnIconChosen(const std::wstring& iconFile, std::int64_t cell);
+  // A .reg file's icons, written as Apply writes them; Tarrow's changes to one.
+  void OnImportIcons(HWND owner);
+  void OnExportIcons(HWND owner);
   // Asks before unapplied changes are dropped. False when the user chose to
   // stay, or when leaving waits for a write: OnLeave follows once it is over
   // and nothing is left waiting.

@@ -79,6 +79,8 @@ class MainWindow : public Window<MainWindow>,
   void OnRestoreDefaults() { commands_.OnRestoreDefaults(); }
   void OnRestoreOriginalIcon() override { commands_.OnRestoreOriginalIcon(); }
   void OnIconChosen(std::int64_t cell) override { commands_.OnIconChosen(IconFileText(), cell); }
+  void OnImportIcons() override { commands_.OnImportIcons(hwnd_); }
+  void OnExportIcons() override { commands_.OnExportIcons(hwnd_); }
 
   // What tests and the other copy look at.
   const TypeList& types() const { return types_; }
@@ -127,6 +129,7 @@ class MainWindow : public Window<MainWindow>,
   void OnChangesUpdated() override;
   void OnWalkNeeded() override { StartWalk(); }
   void OnLeave(LeavingBy leaving) override;
+  bool CanImportIcons() const override { return commands_.CanChange(); }
   void UpdateCommands();
   void UpdateStatus();
   int SmallIconPx() const;

@@ -3,6 +3,7 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <set>
 
 #include "picker/window_layout.h"
 
@@ -26,13 +27,15 @@ constexpr wchar_t kHandlerTip[] =
     L"An icon handler draws each file of this type with its own icon: Explorer may not show the icon "
     L"chosen here.";
 constexpr UINT kRestoreOriginalCommand = 1;
+constexpr UINT kImportCommand = 2;
+constexpr UINT kExportCommand = 3;
 
 }  // namespace
 
 bool TypeListView::Create(HWND parent, int id) {
   hwnd_ = ::CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
                             // The window owns the image list: the list only borrows it.
-                            WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA | LVS_SINGLESEL |
+                            WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA |
                                 LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS,
                             0, 0, 0, 0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                             ::GetModuleHandleW(nullptr), nullptr);
@@ -60,6 +63,13 @@ LRESULT CALLBACK TypeListView::ListProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM l
       // A right click, the menu key or Shift+F10.
       reinterpret_cast<TypeListView*>(self)->ShowContextMenu(lp);
       return 0;
+    case WM_KEYDOWN:
+      // The list view itself has no key that selects every row.
+      if (wp == 'A' && ::GetKeyState(VK_CONTROL) < 0) {
+        reinterpret_cast<TypeListView*>(self)->SelectAll();
+        return 0;
+      }
+      break;
     case WM_NCDESTROY:
       ::RemoveWindowSubclass(hwnd, &ListProc, 1);
       break;
@@ -109,7 +119,9 @@ void TypeListView::FitWholeRows() {
 
 TypeListView::Memory TypeListView::Remember() const {
   Memory memory;
-  if (const auto selected = Selected()) memory.selected = FieldsOf(types_[*selected]).extension;
+  for (const std::size_t index : SelectedTypes())
+    memory.selected.emplace_back(FieldsOf(types_[index]).extension);
+  if (const auto focused = Focused()) memory.focused = FieldsOf(types_[*focused]).extension;
   const int top = ListView_GetTopIndex(hwnd_);
   if (top >= 0 && static_cast<std::size_t>(top) < rows_.size() &&
       rows_[static_cast<std::size_t>(top)] < types_.size())
@@ -124,31 +136,65 @@ void TypeListView::ScrollTopTo(std::size_t row) {
   if (by != 0) ListView_Scroll(hwnd_, 0, by);
 }
 
-void TypeListView::Recall(const Memory& memory) {
+// The remembered types shown now are selected again and leave `memory`;
+// the others wait there for rows still to come.
+void TypeListView::Recall(Memory& memory) {
   if (!memory.top.empty()) {
     if (const auto top = PositionOfExtension(types_, rows_, memory.top)) ScrollTopTo(*top);
   }
-  if (!memory.selected.empty()) {
-    if (const auto selected = PositionOfExtension(types_, rows_, memory.selected)) {
-      const int row = static_cast<int>(*selected);
-      ListView_SetItemState(hwnd_, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+  if (memory.selected.empty() && memory.focused.empty()) return;
+  // By extension, as the list compares them: case folded.
+  std::set<std::wstring> wanted;
+  for (const std::wstring& extension : memory.selected) wanted.insert(FoldCase(extension));
+  const std::wstring focused = FoldCase(memory.focused);
+  for (std::size_t position = 0; position < rows_.size() && (!wanted.empty() || !memory.focused.empty());
+       ++position) {
+    const std::wstring extension = FoldCase(FieldsOf(types_[rows_[position]]).extension);
+    const int row = static_cast<int>(position);
+    if (wanted.erase(extension)) ListView_SetItemState(hwnd_, row, LVIS_SELECTED, LVIS_SELECTED);
+    if (!memory.focused.empty() && extension == focused) {
+      ListView_SetItemState(hwnd_, row, LVIS_FOCUSED, LVIS_FOCUSED);
       ListView_SetSelectionMark(hwnd_, row);
       ListView_EnsureVisible(hwnd_, row, FALSE);
+      memory.focused.clear();
     }
   }
+  memory.selected.assign(wanted.begin(), wanted.end());
 }
 
-void TypeListView::ShowRows(std::vector<std::size_t> rows, std::optional<std::size_t> selected) {
+std::vector<int> TypeListView::SelectedRows() const {
+  std::vector<int> rows;
+  for (int row = ListView_GetNextItem(hwnd_, -1, LVNI_SELECTED); row >= 0;
+       row = ListView_GetNextItem(hwnd_, row, LVNI_SELECTED))
+    rows.push_back(row);
+  return rows;
+}
+
+void TypeListView::ShowRows(std::vector<std::size_t> rows, const std::vector<std::size_t>& selected,
+                            std::optional<std::size_t> focused) {
   const bool first = rows_.empty();
-  const int before = ListView_GetNextItem(hwnd_, -1, LVNI_SELECTED);
+  const std::vector<int> before = SelectedRows();
+  const int focusBefore = ListView_GetNextItem(hwnd_, -1, LVNI_FOCUSED);
   rows_ = std::move(rows);
-  // The list keeps its selection by row: it follows its type to its new row.
-  const int row = selected ? RowOf(*selected) : -1;
-  if (before != row) ListView_SetItemState(hwnd_, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+  // The list keeps its selection by row: it follows its types to their new
+  // rows.
+  std::vector<int> rowOf(types_.size(), -1);
+  for (std::size_t row = 0; row < rows_.size(); ++row) rowOf[rows_[row]] = static_cast<int>(row);
+  std::vector<int> after;
+  for (const std::size_t index : selected) {
+    if (index < rowOf.size() && rowOf[index] >= 0) after.push_back(rowOf[index]);
+  }
+  std::sort(after.begin(), after.end());
+  const int focusAfter = focused && *focused < rowOf.size() ? rowOf[*focused] : -1;
+  const bool moved = before != after || focusBefore != focusAfter;
+  if (moved) ListView_SetItemState(hwnd_, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
   ListView_SetItemCountEx(hwnd_, static_cast<int>(rows_.size()), LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
-  if (row >= 0 && before != row) {
-    ListView_SetItemState(hwnd_, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
-    ListView_SetSelectionMark(hwnd_, row);
+  if (moved) {
+    for (const int row : after) ListView_SetItemState(hwnd_, row, LVIS_SELECTED, LVIS_SELECTED);
+    if (focusAfter >= 0) {
+      ListView_SetItemState(hwnd_, focusAfter, LVIS_FOCUSED, LVIS_FOCUSED);
+      ListView_SetSelectionMark(hwnd_, focusAfter);
+    }
   }
   // The rows' height is known once there are rows.
   if (first) FitWholeRows();
@@ -158,7 +204,7 @@ void TypeListView::ShowRows(std::vector<std::size_t> rows, std::optional<std::si
 void TypeListView::BeginRows() {
   if (!recall_) recall_ = Remember();
   held_.clear();
-  ShowRows({}, std::nullopt);
+  ShowRows({}, {}, std::nullopt);
 }
 
 void TypeListView::AddRows(std::size_t first, bool last) {
@@ -168,16 +214,12 @@ void TypeListView::AddRows(std::size_t first, bool last) {
   const auto visible = last ? 0 : static_cast<std::size_t>(ListView_GetCountPerPage(hwnd_)) + 1;
   MergedRows merged = MergeRows(types_, rows_, incoming, search_, order_, top, visible);
   held_ = std::move(merged.held);
-  ShowRows(std::move(merged.rows), Selected());
+  ShowRows(std::move(merged.rows), SelectedTypes(), Focused());
   ScrollTopTo(merged.top);
   if (recall_) {
     // The remembered types are taken up as they arrive, the top row once
     // there are rows enough below it to scroll it there.
-    Memory found;
-    if (PositionOfExtension(types_, rows_, recall_->selected))
-      found.selected = std::exchange(recall_->selected, {});
-    found.top = recall_->top;
-    Recall(found);
+    Recall(*recall_);
     if (const auto at = PositionOfExtension(types_, rows_, recall_->top);
         at && static_cast<std::size_t>(ListView_GetTopIndex(hwnd_)) == *at)
       recall_->top.clear();
@@ -187,12 +229,12 @@ void TypeListView::AddRows(std::size_t first, bool last) {
 
 void TypeListView::Rebuild() {
   held_.clear();
-  ShowRows(BuildTypeView(types_, search_, order_), std::nullopt);
+  ShowRows(BuildTypeView(types_, search_, order_), {}, std::nullopt);
 }
 
 void TypeListView::SetSearch(const std::wstring& search) {
   if (search == search_) return;
-  const Memory memory = Remember();
+  Memory memory = Remember();
   search_ = search;
   Rebuild();
   Recall(memory);
@@ -211,10 +253,11 @@ void TypeListView::SortBy(TypeColumn column) {
   } else {
     order_ = {column, true};
   }
-  const Memory memory = Remember();
+  Memory memory = Remember();
   Rebuild();
-  // The selected type stays in view; the top row means little in a new order.
-  Recall({memory.selected, {}});
+  // The focused type stays in view; the top row means little in a new order.
+  memory.top.clear();
+  Recall(memory);
   ShowSortMark();
 }
 
@@ -234,12 +277,33 @@ void TypeListView::Repaint() {
   ::InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
-std::optional<std::size_t> TypeListView::Selected() const {
-  const int row = ListView_GetNextItem(hwnd_, -1, LVNI_SELECTED);
+std::optional<std::size_t> TypeListView::TypeOfRow(int row) const {
   if (row < 0 || static_cast<std::size_t>(row) >= rows_.size()) return std::nullopt;
   const std::size_t index = rows_[static_cast<std::size_t>(row)];
   if (index >= types_.size()) return std::nullopt;
   return index;
+}
+
+std::optional<std::size_t> TypeListView::Focused() const {
+  return TypeOfRow(ListView_GetNextItem(hwnd_, -1, LVNI_FOCUSED));
+}
+
+std::optional<std::size_t> TypeListView::Selected() const {
+  const int focused = ListView_GetNextItem(hwnd_, -1, LVNI_FOCUSED);
+  if (focused >= 0 && ListView_GetItemState(hwnd_, focused, LVIS_SELECTED)) return TypeOfRow(focused);
+  return TypeOfRow(ListView_GetNextItem(hwnd_, -1, LVNI_SELECTED));
+}
+
+std::vector<std::size_t> TypeListView::SelectedTypes() const {
+  std::vector<std::size_t> selected;
+  for (const int row : SelectedRows()) {
+    if (const auto index = TypeOfRow(row)) selected.push_back(*index);
+  }
+  return selected;
+}
+
+void TypeListView::SelectAll() {
+  ListView_SetItemState(hwnd_, -1, LVIS_SELECTED, LVIS_SELECTED);
 }
 
 int TypeListView::RowOf(std::size_t index) const {
@@ -270,12 +334,22 @@ void TypeListView::ShowContextMenu(LPARAM at) {
   }
   const HMENU menu = ::CreatePopupMenu();
   if (!menu) return;
-  const bool enabled = selected && listener_.CanRestoreOriginalIcon();
-  ::AppendMenuW(menu, MF_STRING | (enabled ? MF_ENABLED : MF_GRAYED), kRestoreOriginalCommand,
+  const auto state = [](bool enabled) { return MF_STRING | (enabled ? MF_ENABLED : MF_GRAYED); };
+  ::AppendMenuW(menu, state(selected && listener_.CanRestoreOriginalIcon()), kRestoreOriginalCommand,
                 L"&Restore original icon\tDel");
+  ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+  ::AppendMenuW(menu, state(listener_.CanImportIcons()), kImportCommand, L"&Import icons\u2026");
+  ::AppendMenuW(menu, MF_STRING, kExportCommand, L"&Export icons\u2026");
   const UINT command = ::TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, pt.x, pt.y, 0, hwnd_, nullptr);
   ::DestroyMenu(menu);
-  if (command == kRestoreOriginalCommand) listener_.OnRestoreOriginalIcon();
+  switch (command) {
+    case kRestoreOriginalCommand:
+      return listener_.OnRestoreOriginalIcon();
+    case kImportCommand:
+      return listener_.OnImportIcons();
+    case kExportCommand:
+      return listener_.OnExportIcons();
+  }
 }
 
 bool TypeListView::OnCustomDraw(NMLVCUSTOMDRAW& draw, LRESULT& result) {

@@ -1,7 +1,7 @@
 // The list of registered file types: a virtual report list view over the
 // type list, filtered by the search text and sorted by a column. Rows arrive
 // in batches while the registry is read without moving those on screen; the
-// selected type and the top row hold across rebuilds. Its context menu and
+// selected types, the focused one and the top row hold across rebuilds. Its context menu and
 // keys are its own; what they ask for goes to its listener.
 #pragma once
 
@@ -28,6 +28,10 @@ class TypeListListener {
   // "Restore original icon", from the context menu or Delete.
   virtual void OnRestoreOriginalIcon() = 0;
   virtual bool CanRestoreOriginalIcon() const = 0;
+  // "Import icons…" and "Export icons…", from the context menu.
+  virtual void OnImportIcons() = 0;
+  virtual bool CanImportIcons() const = 0;
+  virtual void OnExportIcons() = 0;
   // Rows on screen wait for these pictures, the first shown first.
   virtual void OnPicturesWanted(const std::vector<std::wstring>& keys) = 0;
   // The order or the rows shown changed.
@@ -62,11 +66,16 @@ class TypeListView {
   // Repaints the rows without rebuilding them (pictures or marks changed).
   void Repaint();
 
-  // The selected type's position in the type list.
+  // The focused type's position in the type list when it is selected, else
+  // the first selected type's: the one the preview and Enter act on.
   std::optional<std::size_t> Selected() const;
-  // Selects the type at `index` of the type list and scrolls it into view;
-  // false when it is not shown.
+  // Every selected type's position in the type list, in the order shown.
+  std::vector<std::size_t> SelectedTypes() const;
+  // Selects the type at `index` of the type list alone and scrolls it into
+  // view; false when it is not shown.
   bool Select(std::size_t index);
+  // Selects every row shown (Ctrl+A), the focus left where it is.
+  void SelectAll();
   // The type list position of the type shown in `row`.
   std::size_t TypeAt(int row) const { return rows_[static_cast<std::size_t>(row)]; }
   // The row showing the type at `index` of the type list; -1 when hidden.
@@ -78,16 +87,23 @@ class TypeListView {
   LRESULT OnNotify(const NMHDR& header);
 
  private:
-  // Which type is selected and which is the top row, by extension, so that
-  // they can be found again in a rebuilt list.
+  // Which types are selected, which one has the focus and which is the top
+  // row, by extension, so that they can be found again in a rebuilt list.
   struct Memory {
-    std::wstring selected, top;
+    std::vector<std::wstring> selected;
+    std::wstring focused, top;
   };
   Memory Remember() const;
-  void Recall(const Memory& memory);
+  void Recall(Memory& memory);
+  std::vector<int> SelectedRows() const;
+  std::optional<std::size_t> TypeOfRow(int row) const;
   void Rebuild();
   void ScrollTopTo(std::size_t row);
-  void ShowRows(std::vector<std::size_t> rows, std::optional<std::size_t> selected);
+  // Shows `rows`, with the types at `selected` selected and the one at
+  // `focused` focused, wherever their rows are now.
+  void ShowRows(std::vector<std::size_t> rows, const std::vector<std::size_t>& selected,
+                std::optional<std::size_t> focused);
+  std::optional<std::size_t> Focused() const;
   void ShowSortMark();
   void FitWholeRows();
   void ShowContextMenu(LPARAM at);

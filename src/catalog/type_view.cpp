@@ -177,7 +177,9 @@ std::wstring UnappliedChangesQuestion(std::size_t pending, LeavingBy leaving) {
   std::wstring text = pending == 1 ? L"1 icon change is not applied yet."
                                    : GroupThousands(pending) + L" icon changes are not applied yet.";
   text += leaving == LeavingBy::Exit ? L"\r\n\r\nApply them before closing Tarrow?"
-                                     : L"\r\n\r\nRefresh reads every type again. Apply the changes first?";
+          : leaving == LeavingBy::Refresh
+              ? L"\r\n\r\nRefresh reads every type again. Apply the changes first?"
+              : L"\r\n\r\nAn import reads every type again. Apply the changes first?";
   return text + L"\r\n\r\nYes applies them, No drops them, Cancel goes back.";
 }
 

@@ -98,7 +98,7 @@ std::wstring StatusLine(std::size_t types, std::size_t pending, const std::wstri
 std::wstring ReadingTypesText(std::size_t found);
 
 // What would drop unapplied changes.
-enum class LeavingBy { Exit, Refresh };
+enum class LeavingBy { Exit, Refresh, Import };
 // The question asked first: Yes applies, No drops the changes, Cancel stays.
 std::wstring UnappliedChangesQuestion(std::size_t pending, LeavingBy leaving);
 

@@ -12,13 +12,6 @@
 #include "platform/system.h"
 
 namespace tarrow {
-namespace {
-
-bool SameProgId(Shell& shell, const TypeItem& a, const TypeItem& b) {
-  return !a.progId.empty() && shell.LowerCase(a.progId) == shell.LowerCase(b.progId);
-}
-
-}  // namespace
 
 ChangeModel::ChangeModel(Os& os, TypeList& types, ImageStore* images)
     : os_(os), types_(types), images_(images) {}
@@ -48,11 +41,18 @@ std::optional<std::wstring> ChangeModel::Picture(const std::wstring& location, i
   return key;
 }
 
-void ChangeModel::Share(std::size_t index, const std::wstring& location, bool original,
+void ChangeModel::Share(const std::vector<std::size_t>& indices, const std::wstring& location, bool original,
                         const std::optional<std::wstring>& picture) {
-  const TypeItem chosen = types_[index];
-  for (TypeItem& item : types_) {
-    if (&item != &types_[index] && !SameProgId(os_.shell, item, chosen)) continue;
+  // One pass over the list however many types are given: Ctrl+A gives them all.
+  std::vector<bool> given(types_.size(), false);
+  std::set<std::wstring> progIds;
+  for (const std::size_t index : indices) {
+    given[index] = true;
+    if (!types_[index].progId.empty()) progIds.insert(os_.shell.LowerCase(types_[index].progId));
+  }
+  for (std::size_t i = 0; i < types_.size(); ++i) {
+    TypeItem& item = types_[i];
+    if (!given[i] && (item.progId.empty() || !progIds.count(os_.shell.LowerCase(item.progId)))) continue;
     // The picture from before the first change is the stored icon's.
     auto& swap = swaps_.try_emplace(item.extension, PictureSwap{item.picture, {}}).first->second;
     if (picture) {
@@ -67,26 +67,67 @@ void ChangeModel::Share(std::size_t index, const std::wstring& location, bool or
 }
 
 bool ChangeModel::Assign(std::size_t index, const std::wstring& location, int pictureSizePx) {
-  if (index >= types_.size()) return false;
-  if (SameIcon(ShownLocation(types_[index]), location)) return false;
+  return Assign(std::vector<std::size_t>{index}, location, pictureSizePx).changed == 1;
+}
+
+ChangeModel::SetChange ChangeModel::Assign(const std::vector<std::size_t>& indices,
+                                           const std::wstring& location, int pictureSizePx) {
+  SetChange result;
+  std::vector<std::size_t> taking;
+  for (const std::size_t index : indices) {
+    if (index < types_.size() && !SameIcon(ShownLocation(types_[index]), location)) {
+      taking.push_back(index);
+    } else {
+      result.unchanged.push_back(index);
+    }
+  }
+  if (taking.empty()) return result;
   std::optional<std::wstring> picture;
   if (images_) {
     picture = Picture(location, pictureSizePx);
-    if (!picture) return false;
+    if (!picture) {
+      result.unchanged = indices;
+      return result;
+    }
   }
-  Share(index, location, false, picture);
+  Share(taking, location, false, picture);
+  result.changed = taking.size();
+  return result;
+}
+
+bool ChangeModel::AskOriginal(ChangeStatus& status, std::size_t index, int pictureSizePx,
+                              std::unordered_map<std::wstring, std::optional<std::wstring>>& pictures) {
+  if (index >= types_.size()) return false;
+  const auto original = status.OriginalLocation(types_[index]);
+  if (!original) return false;
+  // A picture that cannot be drawn leaves the row's; the change still stands.
+  // Types whose originals are one icon share one picture of it.
+  std::optional<std::wstring> picture;
+  if (images_) {
+    auto [drawn, isNew] = pictures.try_emplace(*original);
+    if (isNew) drawn->second = Picture(*original, pictureSizePx);
+    picture = drawn->second;
+  }
+  Share({index}, *original, true, picture);
   return true;
 }
 
 bool ChangeModel::AskOriginal(std::size_t index, int pictureSizePx) {
-  if (index >= types_.size()) return false;
-  const auto original = ChangeStatus(os_).OriginalLocation(types_[index]);
-  if (!original) return false;
-  std::optional<std::wstring> picture;
-  // A picture that cannot be drawn leaves the row's; the change still stands.
-  if (images_) picture = Picture(*original, pictureSizePx);
-  Share(index, *original, true, picture);
-  return true;
+  return AskOriginal(std::vector<std::size_t>{index}, pictureSizePx).changed == 1;
+}
+
+ChangeModel::SetChange ChangeModel::AskOriginal(const std::vector<std::size_t>& indices, int pictureSizePx) {
+  SetChange result;
+  ChangeStatus status(os_);
+  std::unordered_map<std::wstring, std::optional<std::wstring>> pictures;
+  for (const std::size_t index : indices) {
+    if (AskOriginal(status, index, pictureSizePx, pictures)) {
+      ++result.changed;
+    } else {
+      result.unchanged.push_back(index);
+    }
+  }
+  return result;
 }
 
 std::size_t ChangeModel::pendingTypes() const {
@@ -179,6 +220,15 @@ ApplyOutcome ChangeModel::Apply() {
   const ApplyOutcome outcome = Write();
   TellApplied(os_.shell, outcome);
   return outcome;
+}
+
+std::wstring NoOriginalText(const TypeList& types, const std::vector<std::size_t>& indices) {
+  std::vector<std::wstring> names;
+  for (const std::size_t index : indices) {
+    if (index < types.size()) names.push_back(TypeName(types[index]));
+  }
+  return L"Tarrow never changed the icon of " + NameList(names) +
+         (names.size() == 1 ? L"; it has" : L"; they have") + L" no other original to put back.";
 }
 
 ChangeStatus::ChangeStatus(Os& os) : os_(os) {

@@ -36,6 +36,8 @@ ApplyOutcome WritePending(Os& os, const PendingChanges& pending);
 // went well.
 void TellApplied(Shell& shell, const ApplyOutcome& outcome);
 
+class ChangeStatus;
+
 class ChangeModel {
  public:
   // `images`, when given, receives a picture for every pending icon, and the
@@ -52,6 +54,20 @@ class ChangeModel {
   // sharing its ProgID) back at Apply. False when there is nothing to put
   // back: no record holds a change of Tarrow's to it.
   bool AskOriginal(std::size_t index, int pictureSizePx = 0);
+
+  // The same over several types at once (the window's selection). The
+  // answer says which of `indices` took the change.
+  struct SetChange {
+    std::size_t changed = 0;
+    std::vector<std::size_t> unchanged;  // in the order given
+  };
+  // One picture of `location` serves every type; a type that shows the icon
+  // already is left as it is.
+  SetChange Assign(const std::vector<std::size_t>& indices, const std::wstring& location,
+                   int pictureSizePx = 0);
+  // A type with nothing to put back is left out (named in `unchanged`); the
+  // records are read once for the whole set.
+  SetChange AskOriginal(const std::vector<std::size_t>& indices, int pictureSizePx = 0);
   // Types with a change waiting (two extensions of one ProgID are two).
   std::size_t pendingTypes() const;
 
@@ -78,8 +94,12 @@ class ChangeModel {
   bool SameIcon(const std::wstring& a, const std::wstring& b);
   // A new picture of the icon at `location`; empty when it cannot be drawn.
   std::optional<std::wstring> Picture(const std::wstring& location, int sizePx);
-  void Share(std::size_t index, const std::wstring& location, bool original,
+  // Gives the types at `indices`, and every type sharing a ProgID with one
+  // of them, the pending location.
+  void Share(const std::vector<std::size_t>& indices, const std::wstring& location, bool original,
              const std::optional<std::wstring>& picture);
+  bool AskOriginal(ChangeStatus& status, std::size_t index, int pictureSizePx,
+                   std::unordered_map<std::wstring, std::optional<std::wstring>>& pictures);
 
   Os& os_;
   TypeList& types_;
@@ -87,6 +107,9 @@ class ChangeModel {
   std::unordered_map<std::wstring, PictureSwap> swaps_;
   std::size_t pictures_ = 0;  // pictures made, so that each key is new
 };
+
+// The status line when the types at `indices` have no original to put back.
+std::wstring NoOriginalText(const TypeList& types, const std::vector<std::size_t>& indices);
 
 // What the records say of the listed types: whether Tarrow's change is in
 // place (its write is on record and the value still equals it), and which

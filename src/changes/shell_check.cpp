@@ -4,6 +4,7 @@
 
 #include "catalog/class_layer.h"
 #include "catalog/icon_location.h"
+#include "changes/apply.h"
 #include "changes/journal.h"
 #include "platform/registry.h"
 
@@ -40,6 +41,19 @@ std::wstring IconHandlerQuestion(const TypeItem& item) {
   return L"An icon handler decides the icons of " + TypeName(item) +
          L": Explorer may keep drawing each file's own icon, whatever icon the type is given.\r\n\r\n"
          L"Give it this icon all the same?";
+}
+
+std::wstring IconHandlerQuestion(const TypeList& types, const std::vector<std::size_t>& chosen) {
+  std::vector<std::wstring> handled;
+  for (const std::size_t index : chosen) {
+    if (types[index].iconHandler) handled.push_back(TypeName(types[index]));
+  }
+  if (handled.empty()) return {};
+  if (chosen.size() == 1) return IconHandlerQuestion(types[chosen.front()]);
+  return L"An icon handler decides the icons of " + std::to_wstring(handled.size()) + L" of the " +
+         std::to_wstring(chosen.size()) + L" chosen types (" + NameList(handled) +
+         L"): Explorer may keep drawing each file's own icon, whatever icon the type is given.\r\n\r\n"
+         L"Give them this icon all the same?";
 }
 
 std::vector<WrittenIcon> PendingIcons(const TypeList& types) {

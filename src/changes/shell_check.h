@@ -55,6 +55,9 @@ bool SameIconLocation(Shell& shell, const std::wstring& a, const std::wstring& b
 
 // Asked before a type whose icons a handler decides is given an icon.
 std::wstring IconHandlerQuestion(const TypeItem& item);
+// The one question before types at `chosen` take an icon, naming how many
+// of them have a handler; empty when none has.
+std::wstring IconHandlerQuestion(const TypeList& types, const std::vector<std::size_t>& chosen);
 
 // The changed items' pending icons, as they are about to be applied.
 std::vector<WrittenIcon> PendingIcons(const TypeList& types);

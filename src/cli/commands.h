@@ -65,10 +65,7 @@ int RunSet(CommandContext& context, const std::vector<std::wstring>& extensions,
 int RunRestore(CommandContext& context, const std::vector<std::wstring>& extensions);
 int RunExport(CommandContext& context, const std::wstring& file);
 
-// The icons a .reg file sets; nullopt once the user has been told why the
-// file cannot be read (`exitCode` then says how the command ends).
-std::optional<RegIconFile> ReadImportFile(CommandContext& context, const std::wstring& file, int& exitCode);
-// --import: the file's icons, read and shown; nothing is written yet.
+// --import: the file's icons given through the same rules as Apply.
 int RunImport(CommandContext& context, const std::wstring& file);
 
 }  // namespace tarrow::cli

@@ -10,6 +10,7 @@
 #include "catalog/snapshot.h"
 #include "changes/apply.h"
 #include "changes/change_model.h"
+#include "changes/icon_transfer.h"
 #include "changes/journal.h"
 #include "changes/picture_icon.h"
 #include "changes/picture_store.h"
@@ -18,6 +19,7 @@
 #include "changes/shell_check.h"
 #include "cli/commands.h"
 #include "platform/files.h"
+#include "platform/text.h"
 
 namespace tarrow::cli {
 namespace {
@@ -39,32 +41,6 @@ std::wstring JsonString(const std::wstring& text) {
     }
   }
   return out + L"\"";
-}
-
-// A field of --list's lines, and registry text named in a message: tab, line
-// breaks and backslash escaped, so that each line is one type (or one name)
-// whatever its values hold.
-std::wstring EscapedField(const std::wstring& text) {
-  std::wstring out;
-  for (const wchar_t c : text) {
-    switch (c) {
-      case L'\t':
-        out += L"\\t";
-        break;
-      case L'\r':
-        out += L"\\r";
-        break;
-      case L'\n':
-        out += L"\\n";
-        break;
-      case L'\\':
-        out += L"\\\\";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
 }
 
 const wchar_t* SourceName(ProgIdSource source) {
@@ -233,52 +209,10 @@ int RunExport(CommandContext& context, const std::wstring& file) {
   if (!folder.empty() && !context.os.files.Exists(folder)) {
     return ReportUsageError(L"the folder " + folder + L" does not exist", context.err);
   }
-  std::vector<RegFileValue> values;
-  std::vector<std::wstring> classes;  // each value's class, to name it
-  for (const RecordScope scope : {RecordScope::User, RecordScope::Machine}) {
-    const JournalLoad record = LoadRecord(context.os, scope);
-    if (!record.usable()) {
-      WriteLine(context.err, L"tarrow: the record of changed icons, " + RecordPlace(context.os.shell, scope) +
-                                 L", is damaged or cannot be trusted; nothing was exported.");
-      return kExitFailed;
-    }
-    for (const JournalEntry& entry : record.entries) {
-      // Only a value Tarrow's change still holds is Tarrow's to carry elsewhere.
-      const auto now = ReadOriginal(context.os.registry, entry.layer, entry.progId);
-      if (entry.settled || !now || !HoldsWritten(entry, *now)) continue;
-      const wchar_t* root =
-          entry.layer == ClassLayer::User ? L"HKEY_CURRENT_USER\\" : L"HKEY_LOCAL_MACHINE\\";
-      values.push_back({root + DefaultIconPath(entry.progId), L"", now->type, StoredText(now->bytes)});
-      classes.push_back(entry.progId);
-    }
-  }
-  // A value the file cannot carry is left out, never written in a form that
-  // would import as something else.
-  std::vector<RegFileValue> carried;
-  for (std::size_t i = 0; i < values.size(); ++i) {
-    const std::wstring problem = RegFileProblem(values[i]);
-    if (problem.empty()) {
-      carried.push_back(values[i]);
-    } else {
-      WriteLine(context.err, L"tarrow: the icon of \"" + EscapedField(classes[i]) + L"\" was left out: " +
-                                 problem + L", which a .reg file cannot carry.");
-    }
-  }
-  const int exitCode = carried.size() == values.size() ? kExitOk : kExitFailed;
-  if (carried.empty()) {
-    WriteLine(context.out,
-              L"Nothing to export: " +
-                  std::wstring(values.empty() ? L"Tarrow has changed no icon" : L"every value was left out") +
-                  L", so " + file + L" was not written.");
-    return exitCode;
-  }
-  if (!WriteWholeFile(context.os.files, file, RegFileBytes(carried))) {
-    WriteLine(context.err, L"tarrow: " + file + L" could not be written; nothing was exported.");
-    return kExitFailed;
-  }
-  WriteLine(context.out, std::to_wstring(carried.size()) + (carried.size() == 1 ? L" value" : L" values") +
-                             L" exported to " + file + L".");
-  return exitCode;
+  const ExportOutcome outcome = ExportIcons(context.os, file);
+  for (const std::wstring& problem : outcome.problems) WriteLine(context.err, L"tarrow: " + problem);
+  if (!outcome.done.empty()) WriteLine(context.out, outcome.done);
+  return outcome.failed ? kExitFailed : kExitOk;
 }
 
 }  // namespace tarrow::cli

@@ -22,7 +22,14 @@ std::wstring DialogFilter(std::wstring filter) {
 
 std::wstring ShowOpenDialog(Shell& shell, std::uintptr_t owner, const std::wstring& filter,
                             const std::wstring& title, const std::wstring& initialFolder) {
-  const auto chosen = shell.ShowOpenDialog({owner, DialogFilter(filter), title, initialFolder});
+  const auto chosen = shell.ShowOpenDialog({owner, DialogFilter(filter), title, initialFolder, {}});
+  if (!chosen) return {};
+  return TrimBlanks(chosen->substr(0, chosen->find(L'\0')));
+}
+
+std::wstring ShowSaveDialog(Shell& shell, std::uintptr_t owner, const std::wstring& filter,
+                            const std::wstring& title, const std::wstring& defaultExtension) {
+  const auto chosen = shell.ShowSaveDialog({owner, DialogFilter(filter), title, {}, defaultExtension});
   if (!chosen) return {};
   return TrimBlanks(chosen->substr(0, chosen->find(L'\0')));
 }

@@ -23,6 +23,12 @@ std::wstring DialogFilter(std::wstring filter);
 std::wstring ShowOpenDialog(Shell& shell, std::uintptr_t owner, const std::wstring& filter,
                             const std::wstring& title, const std::wstring& initialFolder);
 
+// Lets the user choose a file to write, asking before one is replaced;
+// `defaultExtension` (without its dot) is added to a name typed without one.
+// Returns the chosen full path, or empty text when the user cancels.
+std::wstring ShowSaveDialog(Shell& shell, std::uintptr_t owner, const std::wstring& filter,
+                            const std::wstring& title, const std::wstring& defaultExtension);
+
 // A file put in place whole or not at all: written to "<path>.tmp" beside it
 // and moved over it only once every write and the flush succeeded, so a kill
 // or a full disk at any moment leaves either the old file or the new one.

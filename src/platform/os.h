@@ -164,6 +164,8 @@ struct OpenDialogRequest {
   std::wstring filter;  // description NUL pattern NUL ... NUL
   std::wstring title;
   std::wstring initialFolder;
+  // For a file to save: the extension given to a name typed without one.
+  std::wstring defaultExtension;
 };
 
 // Message box styles and answers, with their Windows values.
@@ -246,6 +248,9 @@ class Shell {
   virtual void NotifyIconImageChanged(const std::wstring& extension) = 0;
   // The file the user chose; nullopt when cancelled.
   virtual std::optional<std::wstring> ShowOpenDialog(const OpenDialogRequest& request) = 0;
+  // The file the user chose to write, having agreed to replace it if it
+  // exists; nullopt when cancelled.
+  virtual std::optional<std::wstring> ShowSaveDialog(const OpenDialogRequest& request) = 0;
   // Shows a message box titled with the program's name; returns the answer.
   virtual int MessageBox(const std::wstring& text, unsigned style) = 0;
 

@@ -18,4 +18,30 @@ inline std::wstring WithoutTrailingBackslashes(std::wstring folder) {
   return folder;
 }
 
+// A field of --list's lines, and registry text named in a message: tab, line
+// breaks and backslash escaped, so that each line is one type (or one name)
+// whatever its values hold.
+inline std::wstring EscapedField(const std::wstring& text) {
+  std::wstring out;
+  for (const wchar_t c : text) {
+    switch (c) {
+      case L'\t':
+        out += L"\\t";
+        break;
+      case L'\r':
+        out += L"\\r";
+        break;
+      case L'\n':
+        out += L"\\n";
+        break;
+      case L'\\':
+        out += L"\\\\";
+        break;
+      default:
+        out += c;
+    }
+  }
+  return out;
+}
+
 }  // namespace tarrow

@@ -189,6 +189,61 @@ TEST_F(ChangeModelTest, PendingChangesAreWrittenApartFromTheListAndSettledAfter)
   EXPECT_EQ(outcome.written, 1u);
 }
 
+// The window's selection: several types take one icon, drawn once.
+TEST_F(ChangeModelTest, SeveralTypesTakeOneIconAndThoseShowingItAlreadyAreLeft) {
+  struct Case {
+    std::vector<std::size_t> indices;
+    std::wstring location;
+    std::size_t changed;
+    std::vector<std::size_t> unchanged;
+    std::vector<bool> pending;  // of each row afterwards
+    std::size_t pictures;       // drawn for the whole set
+  };
+  const std::vector<Case> cases = {
+      // Row 2 shares htmlfile with row 1: it follows.
+      {{0, 3, 1}, L"C:\\Icons\\P.dll,7", 3, {}, {true, true, true, true}, 1},
+      // Row 3 shows this icon already (the same file, the same index).
+      {{0, 3}, L"%SystemRoot%\\system32\\shell32.dll,3", 1, {3}, {true, false, false, false}, 1},
+      {{3}, L"C:\\Windows\\system32\\SHELL32.dll,3", 0, {3}, {false, false, false, false}, 0},
+      // An icon that cannot be drawn is given to none.
+      {{0, 1}, L"C:\\readme.txt,0", 0, {0, 1}, {false, false, false, false}, 0},
+      {{7, 0}, L"C:\\Icons\\P.dll,1", 1, {7}, {true, false, false, false}, 1},
+      {{}, L"C:\\Icons\\P.dll,1", 0, {}, {false, false, false, false}, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.indices) + " " + testing::PrintToString(c.location));
+    TypeList list = types;
+    ImageStore store{sink};
+    sink.pictures.clear();
+    ChangeModel model{fake.os, list, &store};
+    const ChangeModel::SetChange result = model.Assign(c.indices, c.location, 16);
+    EXPECT_EQ(result.changed, c.changed);
+    EXPECT_EQ(result.unchanged, c.unchanged);
+    for (std::size_t row = 0; row < list.size(); ++row) {
+      EXPECT_EQ(list[row].pending.has_value(), c.pending[row]) << "row " << row;
+      if (c.pending[row]) {
+        EXPECT_EQ(*list[row].pending, c.location) << "row " << row;
+      }
+    }
+    EXPECT_EQ(sink.pictures.size(), c.pictures);
+  }
+}
+
+TEST_F(ChangeModelTest, SeveralOriginalsAreAskedForAndThoseWithNoneAreNamed) {
+  ASSERT_EQ(changes.Assign({0, 3}, L"C:\\Icons\\P.dll,2", 16).changed, 2u);
+  changes.Write();
+  const ChangeModel::SetChange asked = changes.AskOriginal({3, 1, 0}, 16);
+  EXPECT_EQ(asked.changed, 2u);
+  EXPECT_EQ(asked.unchanged, std::vector<std::size_t>{1}) << "htmlfile was never changed";
+  EXPECT_TRUE(types[0].pendingOriginal);
+  EXPECT_TRUE(types[3].pendingOriginal);
+  EXPECT_FALSE(types[1].pending);
+  EXPECT_EQ(changes.Write().restored, 2u);
+  EXPECT_EQ(fake.registry.Text(kLocalMachine, DefaultIconPath(L"txtfile")), L"C:\\old.dll,0");
+  EXPECT_EQ(fake.registry.Text(kLocalMachine, DefaultIconPath(L"batfile")), L"C:\\old.dll,0");
+  EXPECT_EQ(changes.AskOriginal({0, 3}, 16).unchanged, (std::vector<std::size_t>{0, 3})) << "back already";
+}
+
 // "changed" in --list --json: Tarrow's write is there, and still the value.
 TEST_F(ChangeModelTest, ChangedMeansTarrowsWriteIsStillInPlace) {
   ASSERT_TRUE(changes.Assign(0, L"C:\\Icons\\P.dll,2", 16));

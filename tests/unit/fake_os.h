@@ -247,6 +247,10 @@ class FakeShell : public Shell {
   void NotifyAssociationsChanged() override { ++notifications; }
   void NotifyIconImageChanged(const std::wstring& extension) override { imageNotices.push_back(extension); }
   std::optional<std::wstring> ShowOpenDialog(const OpenDialogRequest& request) override;
+  // Answered from the same queue as the open dialog.
+  std::optional<std::wstring> ShowSaveDialog(const OpenDialogRequest& request) override {
+    return ShowOpenDialog(request);
+  }
   int MessageBox(const std::wstring& text, unsigned style) override;
   bool IsElevated() override { return elevated; }
   std::unique_ptr<ChangeLock> LockChanges(unsigned waitMs) override;

@@ -271,6 +271,9 @@ TEST(TypeViewTest, TheQuestionBeforeLosingChangesCountsThem) {
   EXPECT_EQ(UnappliedChangesQuestion(1200, LeavingBy::Refresh),
             L"1,200 icon changes are not applied yet.\r\n\r\nRefresh reads every type again. Apply the "
             L"changes first?\r\n\r\nYes applies them, No drops them, Cancel goes back.");
+  EXPECT_EQ(UnappliedChangesQuestion(2, LeavingBy::Import),
+            L"2 icon changes are not applied yet.\r\n\r\nAn import reads every type again. Apply the "
+            L"changes first?\r\n\r\nYes applies them, No drops them, Cancel goes back.");
 }
 
 }  // namespace

@@ -305,6 +305,11 @@ class Tarrow {
     const HWND list = control(Part::TypeList);
     const RemoteMemory memory(process(), sizeof(LVITEMW));
     LVITEMW item{};
+    // As a click does: the list takes several types, and this one alone is
+    // selected.
+    item.stateMask = LVIS_SELECTED;
+    memory.Write(&item, sizeof item);
+    Send(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), memory.lparam());
     item.stateMask = item.state = LVIS_SELECTED | LVIS_FOCUSED;
     memory.Write(&item, sizeof item);
     Send(list, LVM_SETITEMSTATE, static_cast<WPARAM>(index), memory.lparam());

@@ -232,6 +232,9 @@ class TestShell : public win32::Win32Shell {
   std::optional<std::wstring> ShowOpenDialog(const OpenDialogRequest& request) override {
     return dialogAnswer ? dialogAnswer : win32::Win32Shell::ShowOpenDialog(request);
   }
+  std::optional<std::wstring> ShowSaveDialog(const OpenDialogRequest& request) override {
+    return dialogAnswer ? dialogAnswer : win32::Win32Shell::ShowSaveDialog(request);
+  }
   std::deque<int> answers;
   std::vector<std::pair<std::wstring, unsigned>> shown;
   int MessageBox(const std::wstring& text, unsigned style) override {

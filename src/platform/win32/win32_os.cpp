@@ -704,23 +704,39 @@ void Win32Shell::NotifyIconImageChanged(const std::wstring& extension) {
   ::SHUpdateImageW(where.szDisplayName, where.iIcon, 0, image.iIcon);
 }
 
-std::optional<std::wstring> Win32Shell::ShowOpenDialog(const OpenDialogRequest& request) {
+namespace {
+
+// Runs the common file dialog `show` (GetOpenFileNameW or
+// GetSaveFileNameW) with the request's settings and `flags`.
+std::optional<std::wstring> RunFileDialog(const OpenDialogRequest& request, HWND owner, DWORD flags,
+                                          BOOL(WINAPI* show)(LPOPENFILENAMEW)) {
   // Room for the longest path the file system allows.
   std::wstring file(32768, L'\0');
   std::wstring filter = request.filter;
   filter.push_back(L'\0');
   OPENFILENAMEW ofn{};
   ofn.lStructSize = sizeof ofn;
-  ofn.hwndOwner = request.owner ? reinterpret_cast<HWND>(request.owner) : owner_;
+  ofn.hwndOwner = request.owner ? reinterpret_cast<HWND>(request.owner) : owner;
   ofn.hInstance = ::GetModuleHandleW(nullptr);
   ofn.lpstrFilter = filter.c_str();
   ofn.lpstrFile = file.data();
   ofn.nMaxFile = static_cast<DWORD>(file.size());
   ofn.lpstrInitialDir = request.initialFolder.empty() ? nullptr : request.initialFolder.c_str();
   ofn.lpstrTitle = request.title.c_str();
-  ofn.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY | OFN_EXPLORER;
-  if (!::GetOpenFileNameW(&ofn)) return std::nullopt;
+  ofn.lpstrDefExt = request.defaultExtension.empty() ? nullptr : request.defaultExtension.c_str();
+  ofn.Flags = flags | OFN_HIDEREADONLY | OFN_EXPLORER;
+  if (!show(&ofn)) return std::nullopt;
   return file.substr(0, file.find(L'\0'));
+}
+
+}  // namespace
+
+std::optional<std::wstring> Win32Shell::ShowOpenDialog(const OpenDialogRequest& request) {
+  return RunFileDialog(request, owner_, OFN_FILEMUSTEXIST, &::GetOpenFileNameW);
+}
+
+std::optional<std::wstring> Win32Shell::ShowSaveDialog(const OpenDialogRequest& request) {
+  return RunFileDialog(request, owner_, OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST, &::GetSaveFileNameW);
 }
 
 bool Win32Shell::IsElevated() {

@@ -70,6 +70,7 @@ class Win32Shell : public Shell {
   void NotifyAssociationsChanged() override;
   void NotifyIconImageChanged(const std::wstring& extension) override;
   std::optional<std::wstring> ShowOpenDialog(const OpenDialogRequest& request) override;
+  std::optional<std::wstring> ShowSaveDialog(const OpenDialogRequest& request) override;
   int MessageBox(const std::wstring& text, unsigned style) override;
   bool IsElevated() override;
   std::unique_ptr<ChangeLock> LockChanges(unsigned waitMs) override;

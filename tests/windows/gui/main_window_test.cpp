@@ -10,12 +10,15 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <mutex>
+#include <set>
 #include <thread>
 
 #include "app/layout.h"
 #include "catalog/icon_location.h"
 #include "catalog/snapshot.h"
 #include "changes/journal.h"
+#include "changes/restore.h"
+#include "cli/cli_support.h"
 #include "icon_program.h"
 #include "picker/grid.h"
 #include "platform/registry.h"
@@ -1332,6 +1335,204 @@ TEST_F(MainWindowTest, ATypeWhoseIconsAHandlerDecidesIsMarkedAndAskedAboutFirst)
   window_->OnIconChosen(5);
   EXPECT_TRUE(shell_.shown.empty()) << "no question without a handler";
   EXPECT_TRUE(window_->types()[a].pending);
+}
+
+// ---- several types at once
+
+// Holds keys down in this thread's keyboard state, as the list reads them
+// when a key or a click arrives; all up again at the end.
+class HeldKeys {
+ public:
+  explicit HeldKeys(std::initializer_list<int> keys) {
+    ::GetKeyboardState(saved_);
+    BYTE state[256];
+    std::copy(std::begin(saved_), std::end(saved_), state);
+    for (const int key : keys) state[key] = 0x80;
+    ::SetKeyboardState(state);
+  }
+  ~HeldKeys() { ::SetKeyboardState(saved_); }
+  HeldKeys(const HeldKeys&) = delete;
+  HeldKeys& operator=(const HeldKeys&) = delete;
+
+ private:
+  BYTE saved_[256];
+};
+
+std::set<std::wstring> SelectedExtensions(MainWindow& window) {
+  std::set<std::wstring> extensions;
+  for (const std::size_t index : window.typeList().SelectedTypes())
+    extensions.insert(window.types()[index].extension);
+  return extensions;
+}
+
+TEST_F(MainWindowTest, SeveralSelectedTypesTakeOneIconAndTheirOriginalsBack) {
+  ASSERT_TRUE(window_->OnLoad(false));
+  Settle();
+  const HWND list = window_->control(Part::TypeList);
+  const auto a = IndexOf(L".tarrowa"), b = IndexOf(L".tarrowb"), c = IndexOf(L".tarrowc");
+  ASSERT_NE(c, std::wstring::npos);
+  // Ctrl+A selects every row.
+  ::SetFocus(list);
+  {
+    const HeldKeys ctrl{VK_CONTROL};
+    Key(list, 'A');
+  }
+  EXPECT_EQ(static_cast<std::size_t>(ListView_GetSelectedCount(list)), window_->typeList().shown());
+  // Three types, chosen as a click and two Ctrl+clicks choose them.
+  window_->SelectItem(b);
+  for (const std::size_t index : {a, c})
+    ListView_SetItemState(list, window_->typeList().RowOf(index), LVIS_SELECTED | LVIS_FOCUSED,
+                          LVIS_SELECTED | LVIS_FOCUSED);
+  ASSERT_EQ(SelectedExtensions(*window_), (std::set<std::wstring>{L".tarrowa", L".tarrowb", L".tarrowc"}));
+  EXPECT_EQ(window_->SelectedItem(), c) << "the focused one";
+
+  // The selection holds while a new walk brings the rows back.
+  window_->OnRefresh();
+  Settle();
+  EXPECT_EQ(SelectedExtensions(*window_), (std::set<std::wstring>{L".tarrowa", L".tarrowb", L".tarrowc"}));
+  EXPECT_EQ(window_->types()[*window_->SelectedItem()].extension, L".tarrowc");
+
+  const std::vector<std::wstring> keys = {L"Tarrow.TypeA\\DefaultIcon", L"Tarrow.TypeB\\DefaultIcon",
+                                          L"Tarrow.TypeC\\DefaultIcon"};
+  const tarrow::testing::KeptValue keptA(keys[0]), keptB(keys[1]), keptC(keys[2]);
+  const std::wstring shell32 = tarrow::testing::SystemFile(L"shell32.dll");
+  window_->SetIconFileText(shell32);
+  Settle();
+  window_->OnIconChosen(10);
+  EXPECT_EQ(window_->StatusText(),
+            std::to_wstring(window_->types().size()) + L" types, 4 changes not applied")
+      << ".tarrowd shares .tarrowa's class";
+  window_->OnApply();
+  Settle();
+  for (const std::wstring& key : keys)
+    EXPECT_EQ(RegReadValue(os_->registry, kClassesRoot, key, L""), shell32 + L",9") << Utf8(key);
+
+  // Delete puts back the original of every selected type.
+  ASSERT_EQ(SelectedExtensions(*window_), (std::set<std::wstring>{L".tarrowa", L".tarrowb", L".tarrowc"}));
+  Key(list, VK_DELETE);
+  window_->OnApply();
+  Settle();
+  EXPECT_EQ(tarrow::testing::DefaultValue(keys[0]), keptA.original());
+  EXPECT_EQ(tarrow::testing::DefaultValue(keys[1]), keptB.original());
+  EXPECT_EQ(tarrow::testing::DefaultValue(keys[2]), keptC.original());
+  EXPECT_TRUE(shell_.shown.empty()) << "success needs no message box";
+
+  // A type Tarrow never changed is named; the others' originals still come.
+  window_->SelectItem(a);
+  window_->OnIconChosen(3);
+  window_->OnApply();
+  Settle();
+  window_->SelectItem(a);
+  ListView_SetItemState(list, window_->typeList().RowOf(b), LVIS_SELECTED, LVIS_SELECTED);
+  Key(list, VK_DELETE);
+  EXPECT_TRUE(window_->types()[a].pendingOriginal);
+  EXPECT_NE(window_->StatusText().find(L"Tarrow never changed the icon of Tarrow Type B"), std::wstring::npos)
+      << Utf8(window_->StatusText());
+  window_->OnApply();
+  Settle();
+  EXPECT_EQ(tarrow::testing::DefaultValue(keys[0]), keptA.original());
+}
+
+// What the list's context menu held, read while it is open, and the key
+// that then chose from it.
+struct OpenedMenu {
+  std::vector<std::wstring> items;
+  std::vector<bool> enabled;  // of the items with text
+  WPARAM choose = 0;          // a character for the menu, or 0 to close it
+};
+OpenedMenu* g_menu = nullptr;
+
+void CALLBACK ReadOpenMenu(HWND, UINT, UINT_PTR timer, DWORD) {
+  const HWND popup = ::FindWindowW(L"#32768", nullptr);
+  if (!popup || !::IsWindowVisible(popup)) return;
+  ::KillTimer(nullptr, timer);
+  const auto menu = reinterpret_cast<HMENU>(::SendMessageW(popup, MN_GETHMENU, 0, 0));
+  for (int i = 0; i < ::GetMenuItemCount(menu); ++i) {
+    wchar_t text[128] = {};
+    ::GetMenuStringW(menu, static_cast<UINT>(i), text, 128, MF_BYPOSITION);
+    g_menu->items.push_back(text);
+    if (text[0])
+      g_menu->enabled.push_back(!(::GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION) & MF_GRAYED));
+  }
+  if (g_menu->choose) {
+    ::PostMessageW(popup, WM_CHAR, g_menu->choose, 0);
+  } else {
+    ::EndMenu();
+  }
+}
+
+TEST_F(MainWindowTest, ShiftF10OpensTheListsMenuWhichImportsAndExports) {
+  ASSERT_TRUE(window_->OnLoad(false));
+  Settle();
+  const HWND list = window_->control(Part::TypeList);
+  window_->Show();
+  ::SetFocus(list);
+  window_->SelectItem(IndexOf(L".tarrowc"));
+  const auto openMenu = [&](WPARAM choose) {
+    OpenedMenu opened;
+    opened.choose = choose;
+    g_menu = &opened;
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 20, &ReadOpenMenu);
+    const HeldKeys shift{VK_SHIFT};
+    // As the keyboard sends it: F10 is a system key.
+    ::SendMessageW(list, WM_SYSKEYDOWN, VK_F10, 0x00440001);
+    ::KillTimer(nullptr, timer);
+    g_menu = nullptr;
+    return opened;
+  };
+  const OpenedMenu menu = openMenu(0);
+  EXPECT_EQ(menu.items, (std::vector<std::wstring>{L"&Restore original icon\tDel", L"",
+                                                   L"&Import icons\u2026", L"&Export icons\u2026"}));
+  EXPECT_EQ(menu.enabled, (std::vector<bool>{true, true, true}));
+
+  // Export, chosen from the menu by its access key: a .reg file of the
+  // changed type, the same bytes --export writes.
+  const std::wstring key = L"Tarrow.TypeC\\DefaultIcon";
+  const tarrow::testing::KeptValue kept(key);
+  window_->SetIconFileText(tarrow::testing::SystemFile(L"shell32.dll"));
+  Settle();
+  window_->OnIconChosen(12);
+  window_->OnApply();
+  Settle();
+  const tarrow::testing::Scratch folder(L"window-export");
+  shell_.dialogAnswer = folder / L"icons.reg";
+  EXPECT_EQ(openMenu(L'e').items.size(), 4u);
+  EXPECT_EQ(window_->StatusText().substr(window_->StatusText().find(L".  ") + 3),
+            L"1 value exported to " + (folder / L"icons.reg") + L".");
+  const auto exported = tarrow::testing::FileBytes(folder / L"icons.reg");
+  ASSERT_TRUE(exported);
+  const tarrow::testing::Ran byCommand =
+      tarrow::testing::RunCommand(WindowsPath(TARROW_COM), L"--export \"" + (folder / L"cli.reg") + L"\"");
+  EXPECT_EQ(byCommand.exitCode, 0u) << byCommand.err;
+  EXPECT_EQ(tarrow::testing::FileBytes(folder / L"cli.reg"), exported);
+
+  // Import of that file, chosen by its access key: the user is told how
+  // many types it changes, and Yes writes them and reads the list anew.
+  RestoreOriginals(*os_, window_->types());
+  window_->OnRefresh();
+  Settle();
+  // Changes waiting for Apply are asked about first; Cancel imports nothing.
+  window_->SelectItem(IndexOf(L".tarrowb"));
+  window_->OnIconChosen(2);
+  shell_.shown.clear();
+  shell_.answers = {kIdCancel};
+  openMenu(L'i');
+  ASSERT_EQ(shell_.shown.size(), 1u);
+  EXPECT_NE(shell_.shown[0].first.find(L"An import reads every type again."), std::wstring::npos);
+  EXPECT_EQ(tarrow::testing::DefaultValue(key), kept.original());
+  EXPECT_TRUE(window_->types()[IndexOf(L".tarrowb")].pending) << "still waiting";
+  // No drops them, and the import goes on.
+  shell_.shown.clear();
+  shell_.answers = {kIdNo, kIdYes};
+  openMenu(L'i');
+  ASSERT_EQ(shell_.shown.size(), 2u);
+  EXPECT_NE(shell_.shown[1].first.find(L"change 1 file type."), std::wstring::npos)
+      << Utf8(shell_.shown[1].first);
+  Settle();
+  EXPECT_EQ(RegReadValue(os_->registry, kClassesRoot, key, L""),
+            tarrow::testing::SystemFile(L"shell32.dll") + L",11");
+  EXPECT_NE(window_->StatusText().find(L"Imported: 1 type for all users."), std::wstring::npos)
+      << Utf8(window_->StatusText());
 }
 
 }  // namespace
