@@ -171,6 +171,8 @@ void MainWindow::OnChangesUpdated() {
   } else {
     focus_.GiveBack();
   }
+  // An original asked back may show an icon only the feed can draw.
+  if (!walking()) listIcons_.RequestMissing(typeImages_.sizePx());
   list_.Repaint();
   UpdateStatus();
   UpdateCommands();

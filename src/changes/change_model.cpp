@@ -100,12 +100,20 @@ bool ChangeModel::AskOriginal(ChangeStatus& status, std::size_t index, int pictu
   if (index >= types_.size()) return false;
   const auto original = status.OriginalLocation(types_[index]);
   if (!original) return false;
-  // A picture that cannot be drawn leaves the row's; the change still stands.
-  // Types whose originals are one icon share one picture of it.
+  // Types whose originals are one icon share one picture of it. One that
+  // cannot be drawn here (none at all, say) is left to the list's feed,
+  // which draws what the system shows: the row must not keep the icon that
+  // is being taken back.
   std::optional<std::wstring> picture;
   if (images_) {
     auto [drawn, isNew] = pictures.try_emplace(*original);
-    if (isNew) drawn->second = Picture(*original, pictureSizePx);
+    if (isNew) {
+      drawn->second = Picture(*original, pictureSizePx);
+      if (!drawn->second) {
+        drawn->second = L"pending" + std::to_wstring(++pictures_);
+        images_->AddWaiting(*drawn->second, SplitIconLocation(*original));
+      }
+    }
     picture = drawn->second;
   }
   Share({index}, *original, true, picture);

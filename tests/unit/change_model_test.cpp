@@ -232,8 +232,15 @@ TEST_F(ChangeModelTest, SeveralTypesTakeOneIconAndThoseShowingItAlreadyAreLeft) 
 TEST_F(ChangeModelTest, SeveralOriginalsAreAskedForAndThoseWithNoneAreNamed) {
   ASSERT_EQ(changes.Assign({0, 3}, L"C:\\Icons\\P.dll,2", 16).changed, 2u);
   changes.Write();
+  const std::wstring taken = types[0].picture;
   const ChangeModel::SetChange asked = changes.AskOriginal({3, 1, 0}, 16);
   EXPECT_EQ(asked.changed, 2u);
+  // C:\old.dll cannot be drawn here: the list's feed draws it, and the rows
+  // no longer show the icon being taken back.
+  EXPECT_NE(types[0].picture, taken);
+  EXPECT_EQ(types[3].picture, types[0].picture) << "one original, one picture";
+  EXPECT_EQ(images.IndexOf(types[0].picture), -1);
+  EXPECT_EQ(images.sources().back().file, L"C:\\old.dll");
   EXPECT_EQ(asked.unchanged, std::vector<std::size_t>{1}) << "htmlfile was never changed";
   EXPECT_TRUE(types[0].pendingOriginal);
   EXPECT_TRUE(types[3].pendingOriginal);
