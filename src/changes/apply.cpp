@@ -223,6 +223,8 @@ ApplyOutcome WriteIcons(Os& os, const std::vector<IconWrite>& writes) {
   // done: those the changed values named, and those stored now.
   std::set<std::wstring> iconFiles;
   std::optional<bool> foldersReady[2];
+  const std::wstring iconsFolders[] = {IconsFolder(os.shell, RecordScope::User),
+                                       IconsFolder(os.shell, RecordScope::Machine)};
   for (const IconWrite& write : writes) {
     Status problem = kSuccess;
     std::optional<JournalEntry> now;
@@ -259,7 +261,7 @@ ApplyOutcome WriteIcons(Os& os, const std::vector<IconWrite>& writes) {
         continue;
       }
       picture = &pictures.icons.at(os.shell.LowerCase(*pictureFile));
-      const std::wstring folder = IconsFolder(os.shell, scope);
+      const std::wstring& folder = iconsFolders[static_cast<int>(scope)];
       iconFile = folder + L"\\" + picture->fileName;
       location = StoredIconLocation(folder, picture->fileName);
       outcome.pictureLocations[os.shell.LowerCase(write.progId)] = location;
@@ -279,7 +281,7 @@ ApplyOutcome WriteIcons(Os& os, const std::vector<IconWrite>& writes) {
     }
     if (const JournalEntry* entry = records.Find(scope, layer, write.progId)) {
       for (const auto& before : {entry->written, entry->earlier}) {
-        if (const auto file = OwnIconFile(os.shell, scope, before)) iconFiles.insert(*file);
+        if (const auto file = OwnIconFile(os.shell, iconsFolders[static_cast<int>(scope)], before)) iconFiles.insert(*file);
       }
     }
     if (picture) iconFiles.insert(iconFile);

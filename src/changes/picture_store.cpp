@@ -51,11 +51,9 @@ bool StoreIconFile(FileSystem& files, const std::wstring& path, std::string_view
   return WriteWholeFile(files, path, bytes);
 }
 
-std::optional<std::wstring> OwnIconFile(Shell& shell, RecordScope scope,
+std::optional<std::wstring> OwnIconFile(Shell& shell, const std::wstring& folder,
                                         const std::optional<StoredValue>& value) {
-  if (!value) return std::nullopt;
-  const std::wstring folder = IconsFolder(shell, scope);
-  if (folder.empty()) return std::nullopt;
+  if (!value || folder.empty()) return std::nullopt;
   const IconLocation icon = SplitIconLocation(StoredText(value->bytes));
   const std::wstring file = shell.LowerCase(shell.ExpandEnvironment(icon.file));
   const std::wstring prefix = shell.LowerCase(folder) + L"\\";

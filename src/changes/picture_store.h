@@ -43,10 +43,11 @@ std::wstring StoredIconLocation(const std::wstring& folder, const std::wstring& 
 // there already; a file of other bytes is replaced whole.
 bool StoreIconFile(FileSystem& files, const std::wstring& path, std::string_view bytes);
 
-// The icon file of Tarrow's own that a value names, as a path of the
-// scope's folder: "<folder>\<64 hex digits>.ico" at index 0, compared as
-// the system compares paths. nullopt for any other value.
-std::optional<std::wstring> OwnIconFile(Shell& shell, RecordScope scope,
+// The icon file of Tarrow's own that a value names, as a path of a scope's
+// Icons folder (IconsFolder's, asked once by callers that look at many
+// values): "<folder>\<64 hex digits>.ico" at index 0, compared as the system
+// compares paths. nullopt for any other value, or with no folder.
+std::optional<std::wstring> OwnIconFile(Shell& shell, const std::wstring& folder,
                                         const std::optional<StoredValue>& value);
 
 // Removes each of the files (paths OwnIconFile gave) that no value in place

@@ -114,6 +114,8 @@ RestoreOutcome RestoreOriginals(Os& os, const TypeList& listed,
   // The icon files Tarrow made for the values put back, each of its
   // record's own folder: the user's record never names a machine file.
   std::set<std::wstring> iconFiles;
+  const std::wstring iconsFolders[] = {IconsFolder(os.shell, RecordScope::User),
+                                       IconsFolder(os.shell, RecordScope::Machine)};
   const auto restorable = records.Restorable(outcome.refusedEntries);
   outcome.recordsHeldChanges = !restorable.empty() || outcome.refusedEntries > 0;
   for (const auto& [entry, scope] : restorable) {
@@ -136,7 +138,7 @@ RestoreOutcome RestoreOriginals(Os& os, const TypeList& listed,
       (entry->layer == ClassLayer::User ? restoredUser : restoredMachine) = true;
     }
     for (const auto& written : {entry->written, entry->earlier}) {
-      if (const auto file = OwnIconFile(os.shell, scope, written)) iconFiles.insert(*file);
+      if (const auto file = OwnIconFile(os.shell, iconsFolders[static_cast<int>(scope)], written)) iconFiles.insert(*file);
     }
     entry->settled = true;
     records.Touch(scope);

@@ -52,7 +52,7 @@ TEST(PictureFileTest, ALocationNamesAPictureAtIndexZeroOrWithoutOne) {
 TEST(PictureFileTest, OnlyDigestNamedIconsOfTheScopesOwnFolderAreTarrows) {
   fake::FakeShell shell;
   const auto own = [&](RecordScope scope, const std::wstring& location) {
-    return OwnIconFile(shell, scope, LocationValue(location));
+    return OwnIconFile(shell, IconsFolder(shell, scope), LocationValue(location));
   };
   const std::wstring cat = CatFile(kUserIcons);
   EXPECT_EQ(own(RecordScope::User, cat + L",0"), cat);
@@ -69,7 +69,7 @@ TEST(PictureFileTest, OnlyDigestNamedIconsOfTheScopesOwnFolderAreTarrows) {
             std::nullopt);
   EXPECT_EQ(own(RecordScope::User, std::wstring(kUserIcons) + L"\\sub\\" + kCatDigest + L".ico,0"),
             std::nullopt);
-  EXPECT_EQ(OwnIconFile(shell, RecordScope::User, std::nullopt), std::nullopt);
+  EXPECT_EQ(OwnIconFile(shell, IconsFolder(shell, RecordScope::User), std::nullopt), std::nullopt);
 }
 
 class PictureStoreTest : public ::testing::Test {
