@@ -186,7 +186,8 @@ void ChangeCommands::OnIconChosen(const std::wstring& iconFile, std::int64_t cel
       !question.empty() && os_.shell.MessageBox(question, kMbYesNo | kMbIconQuestion) != kIdYes)
     return;
   // The location keeps the file as typed; only drawing it resolves it.
-  if (changes_.Assign(selected, BuildIconLocation(iconFile, cell - 1), pictures_.sizePx()).changed == 0) return;
+  if (changes_.Assign(selected, BuildIconLocation(iconFile, cell - 1), pictures_.sizePx()).changed == 0)
+    return;
   listener_.OnChangesUpdated();
 }
 

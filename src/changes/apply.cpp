@@ -171,14 +171,30 @@ struct PictureIcons {
   std::wstring problem;
 };
 
-PictureIcons MakeIcons(Os& os, const std::vector<IconWrite>& writes) {
+// The file whose icon a write stores in an Icons folder: a picture, or an
+// icon file Tarrow made that lies outside this computer's Icons folders
+// (carried beside an exported set); nullopt for a location written as it is.
+std::optional<std::wstring> FileToStore(Shell& shell, const std::wstring& location,
+                                        const std::wstring (&iconsFolders)[2]) {
+  if (auto picture = PictureFileOf(location)) return picture;
+  const auto made = MadeIconFileOf(shell, location);
+  if (!made) return std::nullopt;
+  const std::wstring file = shell.LowerCase(shell.ExpandEnvironment(*made));
+  for (const std::wstring& folder : iconsFolders) {
+    if (!folder.empty() && file.starts_with(shell.LowerCase(folder) + L"\\")) return std::nullopt;
+  }
+  return made;
+}
+
+PictureIcons MakeIcons(Os& os, const std::vector<IconWrite>& writes, const std::wstring (&iconsFolders)[2]) {
   PictureIcons made;
   for (const IconWrite& write : writes) {
-    const auto picture = PictureFileOf(write.location);
-    if (!picture) continue;
-    const std::wstring key = os.shell.LowerCase(*picture);
+    const auto source = FileToStore(os.shell, write.location, iconsFolders);
+    if (!source) continue;
+    const std::wstring key = os.shell.LowerCase(*source);
     if (made.icons.count(key)) continue;
-    PictureIcon icon = MakePictureIconFromFile(os, os.shell.ExpandEnvironment(*picture));
+    const std::wstring path = os.shell.ExpandEnvironment(*source);
+    PictureIcon icon = IsPictureFile(path) ? MakePictureIconFromFile(os, path) : CarriedIcon(os, path);
     if (!icon.ok()) {
       made.problem = icon.problem;
       return made;
@@ -195,7 +211,9 @@ ApplyOutcome WriteIcons(Os& os, const std::vector<IconWrite>& writes) {
   if (writes.empty()) return outcome;
   // Pictures are made icons before anything is recorded, and outside the
   // lock: one that makes none stops the change before it starts.
-  PictureIcons pictures = MakeIcons(os, writes);
+  const std::wstring iconsFolders[] = {IconsFolder(os.shell, RecordScope::User),
+                                       IconsFolder(os.shell, RecordScope::Machine)};
+  PictureIcons pictures = MakeIcons(os, writes, iconsFolders);
   if (!pictures.problem.empty()) {
     outcome.pictureProblem = pictures.problem;
     return outcome;
@@ -223,8 +241,6 @@ ApplyOutcome WriteIcons(Os& os, const std::vector<IconWrite>& writes) {
   // done: those the changed values named, and those stored now.
   std::set<std::wstring> iconFiles;
   std::optional<bool> foldersReady[2];
-  const std::wstring iconsFolders[] = {IconsFolder(os.shell, RecordScope::User),
-                                       IconsFolder(os.shell, RecordScope::Machine)};
   for (const IconWrite& write : writes) {
     Status problem = kSuccess;
     std::optional<JournalEntry> now;
@@ -253,7 +269,7 @@ ApplyOutcome WriteIcons(Os& os, const std::vector<IconWrite>& writes) {
     std::wstring location = write.location;
     const PictureIcon* picture = nullptr;
     std::wstring iconFile;
-    if (const auto pictureFile = PictureFileOf(write.location)) {
+    if (const auto pictureFile = FileToStore(os.shell, write.location, iconsFolders)) {
       auto& ready = foldersReady[static_cast<int>(scope)];
       if (!ready) ready = PrepareIconsFolder(os, scope);
       if (!*ready) {
@@ -281,7 +297,8 @@ ApplyOutcome WriteIcons(Os& os, const std::vector<IconWrite>& writes) {
     }
     if (const JournalEntry* entry = records.Find(scope, layer, write.progId)) {
       for (const auto& before : {entry->written, entry->earlier}) {
-        if (const auto file = OwnIconFile(os.shell, iconsFolders[static_cast<int>(scope)], before)) iconFiles.insert(*file);
+        if (const auto file = OwnIconFile(os.shell, iconsFolders[static_cast<int>(scope)], before))
+          iconFiles.insert(*file);
       }
     }
     if (picture) iconFiles.insert(iconFile);

@@ -4,6 +4,7 @@
 #include "catalog/scan.h"
 #include "catalog/snapshot.h"
 #include "changes/journal.h"
+#include "changes/picture_store.h"
 #include "changes/records.h"
 #include "changes/reg_export.h"
 #include "changes/reg_import.h"
@@ -16,7 +17,9 @@ ExportOutcome ExportIcons(Os& os, const std::wstring& file) {
   ExportOutcome outcome;
   std::vector<RegFileValue> values;
   std::vector<std::wstring> classes;  // each value's class, to name it
+  std::set<std::wstring> iconFiles;   // Tarrow's own that the values name
   for (const RecordScope scope : {RecordScope::User, RecordScope::Machine}) {
+    const std::wstring iconsFolder = IconsFolder(os.shell, scope);
     const JournalLoad record = LoadRecord(os, scope);
     if (!record.usable()) {
       outcome.problems.push_back(L"the record of changed icons, " + RecordPlace(os.shell, scope) +
@@ -31,6 +34,8 @@ ExportOutcome ExportIcons(Os& os, const std::wstring& file) {
       const wchar_t* root =
           entry.layer == ClassLayer::User ? L"HKEY_CURRENT_USER\\" : L"HKEY_LOCAL_MACHINE\\";
       values.push_back({root + DefaultIconPath(entry.progId), L"", now->type, StoredText(now->bytes)});
+      if (auto own = OwnIconFile(os.shell, iconsFolder, StoredValue{now->type, now->bytes}))
+        iconFiles.insert(std::move(*own));
       classes.push_back(entry.progId);
     }
   }
@@ -54,6 +59,18 @@ ExportOutcome ExportIcons(Os& os, const std::wstring& file) {
         L", so " + file + L" was not written.";
     return outcome;
   }
+  // The icons made of pictures go with the file: another computer has none.
+  const std::wstring iconsBeside = CarriedIconsFolder(file);
+  for (const std::wstring& icon : iconFiles) {
+    const auto bytes = os.files.ReadAll(icon);
+    if (!bytes || !os.files.EnsureFolder(iconsBeside) ||
+        !WriteWholeFile(os.files, iconsBeside + L"\\" + icon.substr(icon.rfind(L'\\') + 1), *bytes)) {
+      outcome.problems.push_back(icon + L" could not be copied to " + iconsBeside +
+                                 L"; nothing was exported.");
+      outcome.failed = true;
+      return outcome;
+    }
+  }
   if (!WriteWholeFile(os.files, file, RegFileBytes(carried))) {
     outcome.problems.push_back(file + L" could not be written; nothing was exported.");
     outcome.failed = true;
@@ -72,7 +89,7 @@ ImportPlan PlanImport(Os& os, const std::wstring& file) {
     plan.unreadable = true;
     return plan;
   }
-  const RegIconFile read = ReadRegIconFile(*bytes, os.shell);
+  RegIconFile read = ReadRegIconFile(*bytes, os.shell);
   if (!read.ok()) {
     plan.refusal =
         file + L", line " + std::to_wstring(read.faultLine) + L": " + read.fault + L". Nothing was imported.";
@@ -81,7 +98,15 @@ ImportPlan PlanImport(Os& os, const std::wstring& file) {
   // The file's own layer is not trusted to say where: each icon goes where
   // it takes effect for this user.
   TypeResolver resolver(os.registry, os.shell);
-  for (const RegIconValue& value : read.values) {
+  const std::wstring iconsBeside = CarriedIconsFolder(file);
+  for (RegIconValue& value : read.values) {
+    // An icon made of a picture on the computer exported from, which this
+    // one lacks, is taken from beside the file.
+    if (const auto made = MadeIconFileOf(os.shell, value.location);
+        made && !os.files.Exists(os.shell.ExpandEnvironment(*made))) {
+      const std::wstring carried = iconsBeside + L"\\" + made->substr(made->rfind(L'\\') + 1);
+      if (os.files.Exists(carried)) value.location = carried + L",0";
+    }
     if (IsWritableClass(value.className) && resolver.ClassExists(value.className)) {
       plan.writes.push_back({value.className, value.className, value.location});
       const auto shown = resolver.ReadMerged(value.className + L"\\DefaultIcon");

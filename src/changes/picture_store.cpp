@@ -5,6 +5,7 @@
 #include "catalog/icon_location.h"
 #include "changes/records.h"
 #include "platform/files.h"
+#include "platform/icon_directory.h"
 
 namespace tarrow {
 namespace {
@@ -23,6 +24,36 @@ std::optional<std::wstring> PictureFileOf(const std::wstring& location) {
   const IconLocation icon = SplitIconLocation(location);
   if (icon.index != 0 || !IsPictureFile(icon.file)) return std::nullopt;
   return icon.file;
+}
+
+std::optional<std::wstring> MadeIconFileOf(Shell& shell, const std::wstring& location) {
+  const IconLocation icon = SplitIconLocation(location);
+  const std::size_t slash = icon.file.rfind(L'\\');
+  if (icon.index != 0 || !IsIconFileName(shell.LowerCase(icon.file.substr(slash + 1)))) return std::nullopt;
+  return icon.file;
+}
+
+std::wstring CarriedIconsFolder(const std::wstring& regFile) {
+  std::wstring stem = regFile;
+  if (const std::size_t dot = stem.rfind(L'.');
+      dot != std::wstring::npos && stem.find(L'\\', dot) == std::wstring::npos)
+    stem.resize(dot);
+  return stem + L" icons";
+}
+
+PictureIcon CarriedIcon(Os& os, const std::wstring& path) {
+  PictureIcon icon;
+  const auto size = os.files.FileSize(path);
+  const auto bytes = size && *size <= kMaxPictureBytes ? os.files.ReadAll(path) : std::nullopt;
+  if (!bytes) {
+    icon.problem = path + L" cannot be read.";
+  } else if (!ParseIconFile(*bytes)) {
+    icon.problem = path + L" is not an icon file.";
+  } else {
+    icon.bytes = *bytes;
+    icon.fileName = Sha256Hex(icon.bytes) + L".ico";
+  }
+  return icon;
 }
 
 std::wstring IconsFolder(Shell& shell, RecordScope scope) {

@@ -17,6 +17,7 @@
 
 #include "catalog/picture_pixels.h"
 #include "changes/journal.h"
+#include "changes/picture_icon.h"
 #include "platform/os.h"
 
 namespace tarrow {
@@ -26,6 +27,19 @@ class ChangeRecords;
 // The picture a location names: its file, when that is a picture and the
 // index is 0 or not given; nullopt for any other location.
 std::optional<std::wstring> PictureFileOf(const std::wstring& location);
+
+// The icon file Tarrow made that a location names, wherever it lies: a file
+// "<64 hex digits>.ico" at index 0; nullopt for any other location.
+std::optional<std::wstring> MadeIconFileOf(Shell& shell, const std::wstring& location);
+
+// Where an export puts the icon files its values name, beside the .reg file
+// ("icons.reg" keeps them in "icons icons"), so that the set travels whole:
+// an import takes a file it lacks from there.
+std::wstring CarriedIconsFolder(const std::wstring& regFile);
+
+// An icon file Tarrow made elsewhere, read to be stored here: it must be an
+// icon file no larger than a picture may be; it is named by its own digest.
+PictureIcon CarriedIcon(Os& os, const std::wstring& path);
 
 // The folder of the icons made for a record's layer; empty when the system
 // does not say where its data folder is.

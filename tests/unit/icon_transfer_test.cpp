@@ -6,6 +6,7 @@
 
 #include "catalog/scan.h"
 #include "changes/change_model.h"
+#include "changes/restore.h"
 #include "changes/shell_check.h"
 #include "fake_os.h"
 
@@ -105,8 +106,9 @@ TEST_F(IconTransferTest, AnImportIsChosenAskedAboutAndToldAsApplyIs) {
     const ImportChoice choice = ChooseImport(fake.os, 7);
     EXPECT_EQ(choice.plan.has_value(), c.written);
     const std::wstring summary =
-        choice.plan ? TellImported(fake.shell, *choice.plan, ApplyImport(fake.os, *choice.plan, ListTypes(fake.os)))
-                    : choice.summary;
+        choice.plan
+            ? TellImported(fake.shell, *choice.plan, ApplyImport(fake.os, *choice.plan, ListTypes(fake.os)))
+            : choice.summary;
     EXPECT_EQ(summary, c.summary);
     EXPECT_EQ(fake.shell.messages, c.shown);
     EXPECT_EQ(Stored(L"txtfile"), c.txtfile);
@@ -168,6 +170,43 @@ TEST(IconHandlerQuestionTest, OneQuestionForTheChosenTypesNamesThoseWithAHandler
   EXPECT_EQ(
       NoOriginalText(types, {1, 2}),
       L"Tarrow never changed the icon of Beta (.b) and Gamma (.c); they have no other original to put back.");
+}
+
+// A set whose icons were made of pictures travels with their files: the
+// export copies them beside the .reg file, and another computer's import
+// stores them in its own Icons folder, where its restore removes them again.
+TEST_F(IconTransferTest, IconsMadeOfPicturesTravelBesideTheExportedFile) {
+  fake.files.files[L"C:\\Pictures\\Cat.png"] = "cat";
+  fake.shell.pictures["cat"] = RgbaImage{2, 1, {1, 2, 3, 4, 5, 6, 7, 8}};
+  ASSERT_EQ(WriteIcons(fake.os, {{L"txtfile", L"Text", L"C:\\Pictures\\Cat.png"}}).written, 1u);
+  const std::wstring stored = Stored(L"txtfile");
+  ASSERT_EQ(stored.rfind(L"C:\\ProgramData\\Tarrow\\Icons\\", 0), 0u) << stored;
+  const std::wstring name = stored.substr(28, 68);
+  const std::string icon = fake.files.files.at(L"C:\\ProgramData\\Tarrow\\Icons\\" + name);
+  EXPECT_EQ(ExportIcons(fake.os, L"D:\\Sets\\cats.reg").done, L"1 value exported to D:\\Sets\\cats.reg.");
+  EXPECT_EQ(fake.files.files.at(L"D:\\Sets\\cats icons\\" + name), icon);
+
+  fake::FakeOs other;
+  other.shell.machineAppData = L"E:\\Data";
+  other.registry.SetText(kLocalMachine, DefaultIconPath(L"txtfile"), L"", L"C:\\old.dll,0");
+  other.files.files[L"D:\\Sets\\cats.reg"] = fake.files.files.at(L"D:\\Sets\\cats.reg");
+  other.files.files[L"D:\\Sets\\cats icons\\" + name] = icon;
+  const ImportPlan plan = PlanImport(other.os, L"D:\\Sets\\cats.reg");
+  ASSERT_EQ(plan.writes.size(), 1u);
+  EXPECT_EQ(plan.writes[0].location, L"D:\\Sets\\cats icons\\" + name + L",0");
+  EXPECT_EQ(ApplyImport(other.os, plan, TypeList{}).written, 1u);
+  const std::wstring there = other.registry.Text(kLocalMachine, DefaultIconPath(L"txtfile"));
+  ASSERT_EQ(there.rfind(L"E:\\Data\\Tarrow\\Icons\\", 0), 0u) << there;
+  EXPECT_EQ(other.files.files.at(there.substr(0, there.size() - 2)), icon);
+  RestoreOriginals(other.os, TypeList{});
+  EXPECT_EQ(other.registry.Text(kLocalMachine, DefaultIconPath(L"txtfile")), L"C:\\old.dll,0");
+  EXPECT_FALSE(other.files.files.count(there.substr(0, there.size() - 2)));
+
+  // What lies beside the file is only taken for an icon file.
+  other.files.files[L"D:\\Sets\\cats icons\\" + name] = "MZ not an icon";
+  EXPECT_EQ(ApplyImport(other.os, PlanImport(other.os, L"D:\\Sets\\cats.reg"), TypeList{}).pictureProblem,
+            L"D:\\Sets\\cats icons\\" + name + L" is not an icon file.");
+  EXPECT_EQ(other.registry.Text(kLocalMachine, DefaultIconPath(L"txtfile")), L"C:\\old.dll,0");
 }
 
 }  // namespace
