@@ -125,11 +125,10 @@ class MainWindow : public Window<MainWindow>,
   void OnListPicturesArrived() override;
   void OnPicturesWanted(const std::vector<std::wstring>& keys) override;
   void OnRowsChanged() override;
-  bool CanRestoreOriginalIcon() const override { return commands_.CanChange(); }
+  bool CanChangeIcons() const override { return commands_.CanChange(); }
   void OnChangesUpdated() override;
   void OnWalkNeeded() override { StartWalk(); }
   void OnLeave(LeavingBy leaving) override;
-  bool CanImportIcons() const override { return commands_.CanChange(); }
   void UpdateCommands();
   void UpdateStatus();
   int SmallIconPx() const;

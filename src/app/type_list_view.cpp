@@ -335,10 +335,10 @@ void TypeListView::ShowContextMenu(LPARAM at) {
   const HMENU menu = ::CreatePopupMenu();
   if (!menu) return;
   const auto state = [](bool enabled) { return MF_STRING | (enabled ? MF_ENABLED : MF_GRAYED); };
-  ::AppendMenuW(menu, state(selected && listener_.CanRestoreOriginalIcon()), kRestoreOriginalCommand,
+  ::AppendMenuW(menu, state(selected && listener_.CanChangeIcons()), kRestoreOriginalCommand,
                 L"&Restore original icon\tDel");
   ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-  ::AppendMenuW(menu, state(listener_.CanImportIcons()), kImportCommand, L"&Import icons\u2026");
+  ::AppendMenuW(menu, state(listener_.CanChangeIcons()), kImportCommand, L"&Import icons\u2026");
   ::AppendMenuW(menu, MF_STRING, kExportCommand, L"&Export icons\u2026");
   const UINT command = ::TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, pt.x, pt.y, 0, hwnd_, nullptr);
   ::DestroyMenu(menu);

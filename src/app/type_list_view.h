@@ -27,11 +27,12 @@ class TypeListListener {
 
   // "Restore original icon", from the context menu or Delete.
   virtual void OnRestoreOriginalIcon() = 0;
-  virtual bool CanRestoreOriginalIcon() const = 0;
   // "Import icons…" and "Export icons…", from the context menu.
   virtual void OnImportIcons() = 0;
-  virtual bool CanImportIcons() const = 0;
   virtual void OnExportIcons() = 0;
+  // Whether icons may be changed now (Restore original icon, Import): not
+  // while the list is read or changes are written.
+  virtual bool CanChangeIcons() const = 0;
   // Rows on screen wait for these pictures, the first shown first.
   virtual void OnPicturesWanted(const std::vector<std::wstring>& keys) = 0;
   // The order or the rows shown changed.

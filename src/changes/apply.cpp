@@ -60,11 +60,11 @@ ClassLayer TargetLayer(Registry& registry, TypeResolver& resolver, const std::ws
 }
 
 Status SetIconValue(Registry& registry, ClassLayer layer, const std::wstring& progId,
-                    const StoredValue& value, bool createUserKeys) {
+                    const StoredValue& value, bool createMissingKeys) {
   ScopedKey key(registry);
-  if (layer == ClassLayer::User && createUserKeys) {
+  if (layer == ClassLayer::User && createMissingKeys) {
     key.Create(kCurrentUser, DefaultIconPath(progId));
-  } else if (layer == ClassLayer::Machine && createUserKeys &&
+  } else if (layer == ClassLayer::Machine && createMissingKeys &&
              RegKeyExists(registry, kLocalMachine, ClassPath(progId))) {
     // Only the DefaultIcon key: a machine class is never made anew.
     key.Create(kLocalMachine, DefaultIconPath(progId));

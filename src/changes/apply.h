@@ -86,11 +86,11 @@ ClassLayer TargetLayer(Registry& registry, TypeResolver& resolver, const std::ws
                        bool machineRecorded = true);
 
 // Writes the default value of progId's DefaultIcon key in the layer. Only
-// with `createUserKeys` does a per-user key that is missing get created, or
+// with `createMissingKeys` does a per-user key that is missing get created, or
 // a machine DefaultIcon key under a machine class key that is there; a
 // machine class key never is.
 Status SetIconValue(Registry& registry, ClassLayer layer, const std::wstring& progId,
-                    const StoredValue& value, bool createUserKeys);
+                    const StoredValue& value, bool createMissingKeys);
 
 // Writes each location where it takes effect, in order, after recording the
 // original and the value about to be written of each, under the lock. A

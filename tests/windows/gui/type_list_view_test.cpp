@@ -68,9 +68,8 @@ class TypeListViewTest : public ::testing::Test, private TypeListListener {
  private:
   void OnTypeActivated(bool) override {}
   void OnRestoreOriginalIcon() override {}
-  bool CanRestoreOriginalIcon() const override { return true; }
   void OnImportIcons() override {}
-  bool CanImportIcons() const override { return true; }
+  bool CanChangeIcons() const override { return true; }
   void OnExportIcons() override {}
   void OnPicturesWanted(const std::vector<std::wstring>&) override {}
   void OnRowsChanged() override {}
