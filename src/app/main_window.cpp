@@ -4,19 +4,12 @@
 
 #include <algorithm>
 
-#include "catalog/icon_location.h"
 #include "catalog/scan.h"
 #include "picker/grid_text.h"
 #include "platform/win32/win32_os.h"
 
 namespace tarrow::app {
 namespace {
-
-std::wstring TextOf(HWND window) {
-  std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
-  text.resize(static_cast<std::size_t>(::GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
-  return text;
-}
 
 UINT ComeForwardMessage() {
   static const UINT message = ::RegisterWindowMessageW(kComeForwardMessage);
@@ -53,6 +46,7 @@ bool MainWindow::Create() {
   if (auto* shell = dynamic_cast<win32::Win32Shell*>(&os_.shell)) shell->SetOwner(hwnd_);
   dpi_ = DpiOf(hwnd_);
   controls_.Create(hwnd_);
+  iconFile_.Attach(hwnd_, control(Part::IconFile));
   // The list is where the work starts.
   focus_.Attach(hwnd_, list_.hwnd());
   UpdateScale();
@@ -198,7 +192,7 @@ void MainWindow::UpdateStatus() {
 }
 
 std::wstring MainWindow::StatusText() const {
-  std::wstring text = TextOf(control(Part::Status));
+  std::wstring text = WindowText(control(Part::Status));
   return text.empty() ? text : text.substr(1);
 }
 
@@ -234,55 +228,8 @@ void MainWindow::OnLeave(LeavingBy leaving) {
 }
 
 void MainWindow::OnSearchChanged() {
-  list_.SetSearch(TextOf(control(Part::Search)));
+  list_.SetSearch(WindowText(control(Part::Search)));
   UpdateStatus();
-}
-
-void MainWindow::OnTypeActivated(bool byKeyboard) {
-  const auto selected = SelectedItem();
-  if (!selected) return;
-  if (const auto file = IconFileOfSelectedType(os_.shell, types_, selected, IconFileText())) {
-    SetIconFileText(*file);
-    ::SendMessageW(control(Part::IconFile), EM_SETSEL, 0, -1);
-    grid_.SetScrollValue(0);
-  }
-  // The icon the type has now is framed, when the grid shows its file; a
-  // negative index names a resource, which no cell shows.
-  const IconLocation shown = SplitIconLocation(ShownLocation(types_[*selected]));
-  if (shown.index >= 0 && os_.shell.LowerCase(shown.file) == os_.shell.LowerCase(IconFileText()))
-    grid_.Frame(static_cast<std::int64_t>(shown.index) + 1);
-  // From the keyboard the work goes on in the grid.
-  if (byKeyboard && (grid_.count() > 0 || grid_.loading())) ::SetFocus(grid_.hwnd());
-}
-
-std::wstring MainWindow::IconFileText() const {
-  return TextOf(control(Part::IconFile));
-}
-
-void MainWindow::SetIconFileText(const std::wstring& text) {
-  // The edit control reports the change at once, so the grid is built
-  // before this returns, and only when the text really changes.
-  if (text != IconFileText()) ::SetWindowTextW(control(Part::IconFile), text.c_str());
-}
-
-void MainWindow::OnBrowse() {
-  const std::wstring file = BrowseForIconFile(os_.shell, reinterpret_cast<std::uintptr_t>(hwnd_));
-  SetIconFileText(file);
-  // The next step is picking an icon.
-  if (!file.empty()) ::SetFocus(grid_.hwnd());
-}
-
-void MainWindow::OnIconFileChanged() {
-  grid_.Load(IconFileText());
-}
-
-void MainWindow::OnIconsCounted(std::int64_t count) {
-  if (count == 0) grid_.SetEmptyText(EmptyGridText(os_.shell, os_.files, IconFileText(), 0));
-}
-
-void MainWindow::OnIconFramed(std::int64_t cell) {
-  FrameCell(picker_, cell);
-  preview_.Show(IconFileText(), static_cast<int>(cell) - 1);
 }
 
 // ---- messages
@@ -305,9 +252,7 @@ void MainWindow::OnCommand(int id, int code) {
     case Part::Browse:
       return OnBrowse();
     case Part::IconFile:
-      if (code == EN_CHANGE) OnIconFileChanged();
-      if (code == EN_SETFOCUS) ::SendMessageW(control(Part::IconFile), EM_SETSEL, 0, -1);
-      return;
+      return iconFile_.OnFileBoxCommand(code);
     case Part::Search:
       if (code == EN_CHANGE) OnSearchChanged();
       return;

@@ -16,6 +16,7 @@
 #include "app/change_commands.h"
 #include "app/dialog_focus.h"
 #include "app/fonts.h"
+#include "app/icon_file_picker.h"
 #include "app/icon_grid.h"
 #include "app/icon_preview.h"
 #include "app/image_list.h"
@@ -64,15 +65,14 @@ class MainWindow : public Window<MainWindow>,
   // The commands.
   void OnRefresh();
   void OnExit();
-  void OnBrowse();
-  void OnIconFileChanged();
+  void OnBrowse() { iconFile_.OnBrowse(); }
   void OnSearchChanged();
   // The list reads the registry anew, with or without the types that have
   // no icon of their own, as the check box now says.
   void OnShowTypesWithoutIconClicked();
-  void OnTypeActivated(bool byKeyboard = false) override;
-  void OnIconFramed(std::int64_t cell) override;
-  void OnIconsCounted(std::int64_t count) override;
+  void OnTypeActivated(bool byKeyboard = false) override { iconFile_.OpenType(SelectedItem(), byKeyboard); }
+  void OnIconFramed(std::int64_t cell) override { iconFile_.OnIconFramed(cell); }
+  void OnIconsCounted(std::int64_t count) override { iconFile_.OnIconsCounted(count); }
 
   // The changes.
   void OnApply() { commands_.OnApply(); }
@@ -85,7 +85,7 @@ class MainWindow : public Window<MainWindow>,
   // What tests and the other copy look at.
   const TypeList& types() const { return types_; }
   const ImageStore& images() const { return images_; }
-  const PickerState& picker() const { return picker_; }
+  const PickerState& picker() const { return iconFile_.state(); }
   IconGrid& iconGrid() { return grid_; }
   IconPreview& preview() { return preview_; }
   // Whether the shell is still being asked about the icons just written.
@@ -103,8 +103,8 @@ class MainWindow : public Window<MainWindow>,
   HWND control(Part part) const { return controls_[part]; }
   std::optional<std::size_t> SelectedItem() const { return list_.Selected(); }
   bool SelectItem(std::size_t index) { return list_.Select(index); }
-  void SetIconFileText(const std::wstring& text);
-  std::wstring IconFileText() const;
+  void SetIconFileText(const std::wstring& text) { iconFile_.SetFileText(text); }
+  std::wstring IconFileText() const { return iconFile_.FileText(); }
   std::wstring StatusText() const;
 
  private:
@@ -137,10 +137,10 @@ class MainWindow : public Window<MainWindow>,
   TypeList types_;
   ImageListSink typeImages_;
   ImageStore images_{typeImages_};
-  PickerState picker_;
   TypeListView list_{types_, images_, *this};
   IconGrid grid_;
   IconPreview preview_{os_.shell};
+  IconFilePicker iconFile_{os_, types_, grid_, preview_};
   ListIconFeed listIcons_;
   TypeFeed feed_;
   ChangeCommands commands_{os_, types_, images_, typeImages_, list_, feed_, *this};

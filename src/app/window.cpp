@@ -59,4 +59,10 @@ void CentreOnMonitor(HWND hwnd) {
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+std::wstring WindowText(HWND hwnd) {
+  std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(hwnd)) + 1, L'\0');
+  text.resize(static_cast<std::size_t>(::GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size()))));
+  return text;
+}
+
 }  // namespace tarrow::app

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 namespace tarrow::app {
 
 // Registers a window class once per process.
@@ -62,5 +64,8 @@ void SetClientSize(HWND hwnd, int width, int height);
 
 // Moves a top-level window to the centre of its monitor's work area.
 void CentreOnMonitor(HWND hwnd);
+
+// A window's or control's text, whole.
+std::wstring WindowText(HWND hwnd);
 
 }  // namespace tarrow::app
