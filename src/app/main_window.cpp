@@ -207,10 +207,13 @@ void MainWindow::OnShowTypesWithoutIconClicked() {
   // Read anew rather than filtered, so the list holds only what it shows:
   // as Refresh, it asks first about changes waiting for Apply.
   const bool all = controls_.listedTypes() == TypesListed::All;
-  if (!commands_.CanChange() || !commands_.MayDropChanges(LeavingBy::Refresh))
+  const bool readNow = commands_.CanChange() && commands_.MayDropChanges(LeavingBy::Refresh);
+  // Yes applies the changes first, on the writer; the list is read anew,
+  // as the box now says, once they are written.
+  if (!readNow && !commands_.writing())
     return controls_.SetListedTypes(all ? TypesListed::WithIcon : TypesListed::All);
   SaveWindowSwitch(os_.registry, kShowTypesWithoutIconValue, all);
-  StartWalk();
+  if (readNow) StartWalk();
 }
 
 void MainWindow::OnExit() {
@@ -219,11 +222,16 @@ void MainWindow::OnExit() {
   ::DestroyWindow(hwnd_);
 }
 
+// What waited for the changes to be written goes on.
 void MainWindow::OnLeave(LeavingBy leaving) {
-  if (leaving == LeavingBy::Exit) {
-    ::DestroyWindow(hwnd_);
-  } else {
-    StartWalk();
+  switch (leaving) {
+    case LeavingBy::Exit:
+      ::DestroyWindow(hwnd_);
+      return;
+    case LeavingBy::Import:
+      return OnImportIcons();
+    default:
+      return StartWalk();
   }
 }
 

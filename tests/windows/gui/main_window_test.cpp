@@ -270,6 +270,14 @@ TEST_F(MainWindowTest, TheCheckBoxListsTypesWithoutAnIconAndIsRemembered) {
   EXPECT_EQ(::SendMessageW(window_->control(Part::ShowTypesWithoutIcon), BM_GETCHECK, 0, 0), BST_UNCHECKED);
   EXPECT_TRUE(IsChanged(window_->types()[a]));
   EXPECT_EQ(RegReadValue(os_->registry, kCurrentUser, kSettingsKey, kShowTypesWithoutIconValue), L"0");
+  // Yes applies the change on the writer, and then lists them.
+  const tarrow::testing::KeptValue kept(window_->types()[a].progId + L"\\DefaultIcon");
+  shell_.answers.push_back(kIdYes);
+  click();
+  EXPECT_EQ(::SendMessageW(window_->control(Part::ShowTypesWithoutIcon), BM_GETCHECK, 0, 0), BST_CHECKED);
+  EXPECT_NE(IndexOf(L".tarrowbare"), std::wstring::npos);
+  EXPECT_FALSE(IsChanged(window_->types()[IndexOf(L".tarrowa")]));
+  EXPECT_EQ(RegReadValue(os_->registry, kCurrentUser, kSettingsKey, kShowTypesWithoutIconValue), L"1");
 }
 
 // Given an icon in the window, a type without one gets a DefaultIcon key
@@ -1529,6 +1537,26 @@ TEST_F(MainWindowTest, ShiftF10OpensTheListsMenuWhichImportsAndExports) {
   EXPECT_NE(shell_.shown[1].first.find(L"change 1 file type."), std::wstring::npos)
       << Utf8(shell_.shown[1].first);
   Settle();
+  EXPECT_EQ(RegReadValue(os_->registry, kClassesRoot, key, L""),
+            tarrow::testing::SystemFile(L"shell32.dll") + L",11");
+  EXPECT_NE(window_->StatusText().find(L"Imported: 1 type for all users."), std::wstring::npos)
+      << Utf8(window_->StatusText());
+
+  // Yes applies them first, on the writer; the import goes on once they
+  // are written.
+  RestoreOriginals(*os_, window_->types());
+  window_->OnRefresh();
+  Settle();
+  window_->SelectItem(IndexOf(L".tarrowb"));
+  window_->OnIconChosen(2);
+  shell_.shown.clear();
+  shell_.answers = {kIdYes, kIdYes};
+  openMenu(L'i');
+  Settle();
+  ASSERT_EQ(shell_.shown.size(), 2u);
+  EXPECT_NE(shell_.shown[1].first.find(L"change 1 file type."), std::wstring::npos)
+      << Utf8(shell_.shown[1].first);
+  EXPECT_FALSE(window_->types()[IndexOf(L".tarrowb")].pending) << "applied";
   EXPECT_EQ(RegReadValue(os_->registry, kClassesRoot, key, L""),
             tarrow::testing::SystemFile(L"shell32.dll") + L",11");
   EXPECT_NE(window_->StatusText().find(L"Imported: 1 type for all users."), std::wstring::npos)
