@@ -57,7 +57,7 @@ xdotool key Return sleep 0.3 key Down sleep 0.3 key Return
 sleep 2
 # 2. Down the grid a few rows, frame an icon and give it with Space; then
 #    Apply (Alt+A).
-xdotool key Next sleep 0.3 key Next sleep 0.3 key Right sleep 0.3 key Right sleep 0.3 key space
+xdotool key Next sleep 0.3 key Next sleep 0.3 key Right sleep 0.3 key space
 sleep 1
 shot step-1-pick-icon.png
 xdotool key alt+a
