@@ -10,7 +10,6 @@
 #include "app/layout.h"
 #include "picker/grid_runs.h"
 #include "picker/grid_text.h"
-#include "platform/win32/win32_os.h"
 
 namespace tarrow::app {
 
@@ -27,10 +26,10 @@ constexpr std::int64_t kScreensAhead = 2;
 constexpr std::int64_t kScreensKept = 3;
 }  // namespace
 
-IconGrid::IconGrid(Shell& shell, IconGridListener& listener)
-    // A picture is read from the system's files, as the shell reads the rest.
+IconGrid::IconGrid(Os& os, IconGridListener& listener)
+    // A picture is read through the files, as the shell reads the rest.
     : listener_(listener),
-      iconSource_(shell, &win32::RealOs().files),
+      iconSource_(os.shell, &os.files),
       feed_(iconSource_, kIconsDone, kDeliveryTimer, kGridWorkers) {}
 
 bool IconGrid::Create(HWND parent, int id) {

@@ -49,7 +49,7 @@ class IconGridListener {
 
 class IconGrid : public Window<IconGrid> {
  public:
-  IconGrid(Shell& shell, IconGridListener& listener);
+  IconGrid(Os& os, IconGridListener& listener);
   IconGrid(const IconGrid&) = delete;
   IconGrid& operator=(const IconGrid&) = delete;
 

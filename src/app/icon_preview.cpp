@@ -45,8 +45,8 @@ std::optional<IconDirectory> PreviewIconSource::TakeDirectory(const std::wstring
   return std::move(found.mapped());
 }
 
-IconPreview::IconPreview(Shell& shell)
-    : iconSource_(shell), loader_(iconSource_, [this] {
+IconPreview::IconPreview(Os& os)
+    : iconSource_(os.shell, os.files), loader_(iconSource_, [this] {
         if (const HWND window = wakeWindow_.load()) ::PostMessageW(window, kIconsDone, 0, 0);
       }) {}
 

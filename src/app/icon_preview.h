@@ -20,7 +20,6 @@
 #include "catalog/icon_loader.h"
 #include "picker/preview_sizes.h"
 #include "platform/os.h"
-#include "platform/win32/win32_os.h"
 
 namespace tarrow::app {
 
@@ -30,8 +29,8 @@ inline constexpr wchar_t kIconPreviewClass[] = L"TarrowIconPreview";
 // loader's worker: a request that counts reads the sizes too.
 class PreviewIconSource : public DrawingIconSource {
  public:
-  // A picture is read from the system's files, as the shell reads the rest.
-  explicit PreviewIconSource(Shell& shell, FileSystem& files = win32::RealOs().files)
+  // A picture is read through the files, as the shell reads the rest.
+  PreviewIconSource(Shell& shell, FileSystem& files)
       : DrawingIconSource(shell, &files), shell_(shell), files_(files) {}
   int Count(const std::wstring& file) override;
   // The images of the file's icons, as read for the last request that
@@ -47,7 +46,7 @@ class PreviewIconSource : public DrawingIconSource {
 
 class IconPreview : public Window<IconPreview> {
  public:
-  explicit IconPreview(Shell& shell);
+  explicit IconPreview(Os& os);
   IconPreview(const IconPreview&) = delete;
   IconPreview& operator=(const IconPreview&) = delete;
 

@@ -2,7 +2,6 @@
 
 #include "app/icon_delivery.h"
 #include "catalog/scan.h"
-#include "platform/win32/win32_os.h"
 
 namespace tarrow::app {
 namespace {
@@ -13,10 +12,10 @@ constexpr UINT_PTR kDeliveryTimer = 1;
 
 }  // namespace
 
-ListIconFeed::ListIconFeed(Shell& shell, ImageStore& images, ListIconFeedListener& listener)
-    : shell_(shell),
+ListIconFeed::ListIconFeed(Os& os, ImageStore& images, ListIconFeedListener& listener)
+    : shell_(os.shell),
       listener_(listener),
-      source_(shell, &win32::RealOs().files),
+      source_(os.shell, &os.files),
       feed_(source_, kIconsDone, kDeliveryTimer),
       pictures_(images, feed_.loader()) {}
 

@@ -13,6 +13,7 @@
 #include "app/window.h"
 #include "catalog/icon_loader.h"
 #include "catalog/list_pictures.h"
+#include "platform/os.h"
 
 namespace tarrow::app {
 
@@ -25,7 +26,7 @@ class ListIconFeedListener {
 
 class ListIconFeed : public Window<ListIconFeed> {
  public:
-  ListIconFeed(Shell& shell, ImageStore& images, ListIconFeedListener& listener);
+  ListIconFeed(Os& os, ImageStore& images, ListIconFeedListener& listener);
   ~ListIconFeed();
   ListIconFeed(const ListIconFeed&) = delete;
   ListIconFeed& operator=(const ListIconFeed&) = delete;

@@ -22,8 +22,8 @@ UINT ComeForwardMessage() {
 
 MainWindow::MainWindow(Os& os)
     : os_(os),
-      grid_(os.shell, *this),
-      listIcons_(os.shell, images_, *this),
+      grid_(os, *this),
+      listIcons_(os, images_, *this),
       feed_(os, *this),
       placement_(os.registry) {}
 

@@ -139,7 +139,7 @@ class MainWindow : public Window<MainWindow>,
   ImageStore images_{typeImages_};
   TypeListView list_{types_, images_, *this};
   IconGrid grid_;
-  IconPreview preview_{os_.shell};
+  IconPreview preview_{os_};
   IconFilePicker iconFile_{os_, types_, grid_, preview_};
   ListIconFeed listIcons_;
   TypeFeed feed_;

@@ -8,6 +8,7 @@
 #include "app/layout.h"
 #include "icon_program.h"
 #include "picker/grid.h"
+#include "platform/win32/win32_os.h"
 #include "wine_support.h"
 
 namespace tarrow::app {
@@ -75,8 +76,9 @@ class IconGridTest : public ::testing::Test {
   }
 
   tarrow::testing::TestShell shell_;
+  Os os_{win32::RealOs().registry, win32::RealOs().files, shell_};
   Listener listener_;
-  IconGrid grid_{shell_, listener_};
+  IconGrid grid_{os_, listener_};
   HWND parent_ = nullptr;
 };
 
