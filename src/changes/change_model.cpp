@@ -23,6 +23,10 @@ bool ChangeModel::SameIcon(const std::wstring& a, const std::wstring& b) {
                                             os_.shell.LowerCase(os_.shell.ExpandEnvironment(second.file));
 }
 
+std::wstring ChangeModel::NewPictureKey() {
+  return L"pending" + std::to_wstring(++pictures_);
+}
+
 std::optional<std::wstring> ChangeModel::Picture(const std::wstring& location, int sizePx) {
   const IconLocation source = SplitIconLocation(location);
   IconHandle icon = 0;
@@ -34,7 +38,7 @@ std::optional<std::wstring> ChangeModel::Picture(const std::wstring& location, i
     icon = ExtractOneIcon(os_.shell, source.file, source.index, sizePx);
   }
   if (icon == 0) return std::nullopt;
-  const std::wstring key = L"pending" + std::to_wstring(++pictures_);
+  const std::wstring key = NewPictureKey();
   // The store keeps its own copy; should it fail to, the change still stands.
   images_->Add(key, icon, source);
   os_.shell.DestroyIcon(icon);
@@ -96,7 +100,7 @@ ChangeModel::SetChange ChangeModel::Assign(const std::vector<std::size_t>& indic
 }
 
 bool ChangeModel::AskOriginal(ChangeStatus& status, std::size_t index, int pictureSizePx,
-                              std::unordered_map<std::wstring, std::optional<std::wstring>>& pictures) {
+                              std::unordered_map<std::wstring, std::wstring>& pictures) {
   if (index >= types_.size()) return false;
   const auto original = status.OriginalLocation(types_[index]);
   if (!original) return false;
@@ -108,10 +112,11 @@ bool ChangeModel::AskOriginal(ChangeStatus& status, std::size_t index, int pictu
   if (images_) {
     auto [drawn, isNew] = pictures.try_emplace(*original);
     if (isNew) {
-      drawn->second = Picture(*original, pictureSizePx);
-      if (!drawn->second) {
-        drawn->second = L"pending" + std::to_wstring(++pictures_);
-        images_->AddWaiting(*drawn->second, SplitIconLocation(*original));
+      if (auto made = Picture(*original, pictureSizePx)) {
+        drawn->second = std::move(*made);
+      } else {
+        drawn->second = NewPictureKey();
+        images_->AddWaiting(drawn->second, SplitIconLocation(*original));
       }
     }
     picture = drawn->second;
@@ -127,7 +132,7 @@ bool ChangeModel::AskOriginal(std::size_t index, int pictureSizePx) {
 ChangeModel::SetChange ChangeModel::AskOriginal(const std::vector<std::size_t>& indices, int pictureSizePx) {
   SetChange result;
   ChangeStatus status(os_);
-  std::unordered_map<std::wstring, std::optional<std::wstring>> pictures;
+  std::unordered_map<std::wstring, std::wstring> pictures;
   for (const std::size_t index : indices) {
     if (AskOriginal(status, index, pictureSizePx, pictures)) {
       ++result.changed;

@@ -94,12 +94,14 @@ class ChangeModel {
   bool SameIcon(const std::wstring& a, const std::wstring& b);
   // A new picture of the icon at `location`; empty when it cannot be drawn.
   std::optional<std::wstring> Picture(const std::wstring& location, int sizePx);
+  // A key no picture of the store has had.
+  std::wstring NewPictureKey();
   // Gives the types at `indices`, and every type sharing a ProgID with one
   // of them, the pending location.
   void Share(const std::vector<std::size_t>& indices, const std::wstring& location, bool original,
              const std::optional<std::wstring>& picture);
   bool AskOriginal(ChangeStatus& status, std::size_t index, int pictureSizePx,
-                   std::unordered_map<std::wstring, std::optional<std::wstring>>& pictures);
+                   std::unordered_map<std::wstring, std::wstring>& pictures);
 
   Os& os_;
   TypeList& types_;
