@@ -179,9 +179,8 @@ std::optional<std::wstring> FileToStore(Shell& shell, const std::wstring& locati
   if (auto picture = PictureFileOf(location)) return picture;
   const auto made = MadeIconFileOf(shell, location);
   if (!made) return std::nullopt;
-  const std::wstring file = shell.LowerCase(shell.ExpandEnvironment(*made));
   for (const std::wstring& folder : iconsFolders) {
-    if (!folder.empty() && file.starts_with(shell.LowerCase(folder) + L"\\")) return std::nullopt;
+    if (OwnIconFile(shell, folder, LocationValue(location))) return std::nullopt;
   }
   return made;
 }
