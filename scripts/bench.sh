@@ -60,19 +60,22 @@ icon_library icons10k 10000
 
 echo "Running the benchmarks (about ten minutes) ..."
 {
+  echo "load|$(cut -d' ' -f1-3 /proc/loadavg 2>/dev/null)"
   build/bench-native/scan_bench || echo "failed|scan_bench|exit status $?"
   xvfb-run -a -s "-screen 0 1280x1024x24" "$0" --wine-part || echo "failed|the Wine part|exit status $?"
 } >"$out/results.txt"
 
 # Whether a figure meets its target: a ratio ("1.5x") against the floor, a
-# bound ("<50 ms", "< 200 ms", "<300000 KB") on the figure itself.
+# bound ("<50 ms", "< 200 ms", "50 ms", "<300000 KB") on the figure itself.
 verdict='
   function number(text) { gsub(/[^0-9.]/, "", text); return text + 0 }
   function met(measured, ratio, target) {
     if (target ~ /^[0-9.]+x$/) return number(ratio) <= number(target) ? "met" : "not met"
-    if (target ~ /^< *[0-9.]+ *[A-Za-z]+$/) return number(measured) < number(target) ? "met" : "not met"
+    if (target ~ /^<? *[0-9.]+ *[A-Za-z]+$/) return number(measured) < number(target) ? "met" : "not met"
     return "-"
-  }'
+  }
+  # Lines from Wine end in CRLF.
+  { sub(/\r$/, "") }'
 
 awk -F'|' "$verdict"'
   $1 == "note" { notes = notes "  " $2 "\n" }
@@ -103,6 +106,7 @@ fi
 doc=docs/performance.md
 awk -F'|' -v day="$(date -u +%Y-%m-%d)" -v cores="$(nproc 2>/dev/null || echo '?')" "$verdict"'
   FNR == NR {
+    if ($1 == "load") load = ", load average " $2 " at its start"
     if ($1 == "time") rows = rows sprintf("| %s | %s | %s | %s | %s | %s |\n", $2, $3, $4, $5, $6 == "" ? "-" : $6, met($3, $5, $6))
     if ($1 == "limit") rows = rows sprintf("| %s | %s | %s (before) | - | %s | %s |\n", $2, $3, $4, $5, met($3, "", $5))
     if ($1 == "count") rows = rows sprintf("| %s, after 50 rounds | %s | %s (after 1) | %s | - | - |\n", $2, $4, $3, $5)
@@ -110,7 +114,7 @@ awk -F'|' -v day="$(date -u +%Y-%m-%d)" -v cores="$(nproc 2>/dev/null || echo '?
   }
   /^<!-- current figures: begin/ {
     print
-    printf "\nOne run of `scripts/bench.sh`, %s, on %s cores; each row beside its floor from the same run.\n\n", day, cores
+    printf "\nOne run of `scripts/bench.sh`, %s, on %s cores%s; each row beside its floor from the same run.\n\n", day, cores, load
     print "| Figure | measured | floor | ratio | target | met |"
     print "| --- | --- | --- | --- | --- | --- |"
     printf "%s\n", rows
