@@ -68,10 +68,15 @@ printed=$(wine_in "$installed_com" --version | tr -d '\r')
 listed=$(wine_in "$installed_com" --list) && [ -n "$listed" ] || fail "the installed tarrow.com --list failed or listed nothing"
 wine_in reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\App Paths\tarrow.exe' >/dev/null ||
   fail "no App Paths entry for tarrow.exe"
+# The Start menu's entry (Wine puts it in the user's Start menu, Windows in
+# every user's).
+shortcut() { find "$prefix/drive_c" -path '*Start Menu/Programs/Tarrow.lnk'; }
+[ -n "$(shortcut)" ] || fail "no Start menu entry"
 wine_in msiexec /x "$msi" /qn || fail "$installer did not uninstall"
 ! installed "$product_code" || fail "$installer is still listed as installed"
 ! wine_in reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\App Paths\tarrow.exe' >/dev/null 2>&1 ||
   fail "the App Paths entry stayed"
+[ -z "$(shortcut)" ] || fail "the Start menu entry stayed: $(shortcut)"
 # What Tarrow wrote beside itself (Defaults.dat, the originals it first
 # found) is the user's, and stays; nothing the installer put there does.
 left=$(ls -A "$program_files" 2>/dev/null | grep -vx Defaults.dat || true)
