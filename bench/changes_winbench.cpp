@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "bench_support.h"
@@ -26,8 +27,25 @@ using namespace tarrow;
 constexpr int kTypes = 3000;
 constexpr int kRounds = 3;
 
+constexpr wchar_t kClassPrefix[] = L"TarrowBench.Type";
+
 std::wstring ClassName(int i) {
-  return L"TarrowBench.Type" + std::to_wstring(i);
+  return kClassPrefix + std::to_wstring(i);
+}
+
+// The number of one of this benchmark's classes, or -1 for any other ProgID
+// (the prefix's registry holds other TarrowBench classes of its own).
+int ClassNumber(const std::wstring& progId) {
+  const std::wstring_view prefix = kClassPrefix;
+  if (progId.size() <= prefix.size() || progId.size() > prefix.size() + 5 ||
+      progId.compare(0, prefix.size(), prefix) != 0)
+    return -1;
+  int n = 0;
+  for (std::size_t i = prefix.size(); i < progId.size(); ++i) {
+    if (progId[i] < L'0' || progId[i] > L'9') return -1;
+    n = n * 10 + (progId[i] - L'0');
+  }
+  return n < kTypes ? n : -1;
 }
 
 void SetText(const std::wstring& path, const std::wstring& text) {
@@ -91,8 +109,8 @@ int wmain() {
     ChangeModel changes(os, types);
     std::size_t assigned = 0;
     for (std::size_t i = 0; i < types.size(); ++i) {
-      if (types[i].progId.rfind(L"TarrowBench.", 0) != 0) continue;
-      const int n = std::stoi(types[i].progId.substr(16));
+      const int n = ClassNumber(types[i].progId);
+      if (n < 0) continue;
       if (changes.Assign(i, L"C:\\windows\\system32\\shell32.dll," + std::to_wstring((n + 7) % 300)))
         ++assigned;
     }

@@ -4,7 +4,7 @@
 # Safe to run again: only missing packages are installed.
 set -eu
 packages="${*:-cmake g++ make libgtest-dev googletest g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth
-  imagemagick xdotool x11-utils fonts-wine zip unzip}"
+  imagemagick xdotool x11-utils fonts-wine zip unzip msitools wixl faketime osslsigncode openssl}"
 missing=""
 for p in $packages; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

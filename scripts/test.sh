@@ -19,7 +19,9 @@ xvfb-run -a -s "-screen 0 1280x1024x24" ctest --preset windows
 
 # The release package, unpacked into a fresh folder and run from there in the
 # tests' Wine prefix.
-archive=$(scripts/package.sh)
+made=$(scripts/package.sh)
+archive=$(echo "$made" | sed -n 1p)
+installer=$(echo "$made" | sed -n 2p)
 unpacked=$(mktemp -d)
 trap 'rm -rf "$unpacked"; WINEPREFIX="$PWD/build/windows/wineprefix" wineserver -k 2>/dev/null || true' EXIT
 unzip -q "$archive" -d "$unpacked"
@@ -49,3 +51,5 @@ if [ "$status" != 2 ]; then
   exit 1
 fi
 echo "Package $archive: --version ok, --list listed $(printf '%s\n' "$listed" | wc -l) types, tarrow.com answers at the prompt"
+
+scripts/test-package.sh "$archive" "$installer" "$expected"

@@ -81,6 +81,8 @@ void AppendWide(std::wstring& out, char32_t c) {
   out += static_cast<wchar_t>(c);
 }
 
+}  // namespace
+
 // Strict UTF-8: overlong forms, encoded surrogates, values beyond U+10FFFF and
 // cut sequences each become one U+FFFD, and decoding resumes at the first byte
 // that did not fit.
@@ -131,6 +133,8 @@ std::wstring FromUtf8(std::string_view bytes) {
   }
   return out;
 }
+
+namespace {
 
 // What a line can carry and still be read back as the same type: the reader
 // splits at the first comma, so a comma in the ProgID would put the location

@@ -19,6 +19,9 @@ namespace tarrow {
 
 inline constexpr wchar_t kSnapshotName[] = L"Defaults.dat";
 
+// Strict UTF-8 as wide text: what is not UTF-8 becomes U+FFFD.
+std::wstring FromUtf8(std::string_view bytes);
+
 // Beside the program, and the per-user fall-back for a program folder that
 // cannot be written (%LOCALAPPDATA%\Tarrow\Defaults.dat). Empty when the
 // folder is unknown.

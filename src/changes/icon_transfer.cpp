@@ -85,14 +85,15 @@ ImportPlan PlanImport(Os& os, const std::wstring& file) {
   ImportPlan plan;
   const std::optional<std::string> bytes = os.files.ReadAll(file);
   if (!bytes) {
-    plan.refusal = file + L" cannot be read; nothing was imported.";
+    plan.fault = file + L" cannot be read";
+    plan.refusal = plan.fault + L"; nothing was imported.";
     plan.unreadable = true;
     return plan;
   }
   RegIconFile read = ReadRegIconFile(*bytes, os.shell);
   if (!read.ok()) {
-    plan.refusal =
-        file + L", line " + std::to_wstring(read.faultLine) + L": " + read.fault + L". Nothing was imported.";
+    plan.fault = file + L", line " + std::to_wstring(read.faultLine) + L": " + read.fault;
+    plan.refusal = plan.fault + L". Nothing was imported.";
     return plan;
   }
   // The file's own layer is not trusted to say where: each icon goes where

@@ -37,6 +37,9 @@ struct ImportPlan {
   // something else than file types' icons, naming the first line at fault);
   // empty when it can be imported.
   std::wstring refusal;
+  // The same without what follows from it ("Nothing was imported."), for a
+  // command that reads the file to another end.
+  std::wstring fault;
   bool unreadable = false;           // the refusal is that the file cannot be read
   std::vector<IconWrite> writes;     // for the classes this computer has
   std::vector<std::wstring> absent;  // the classes it lacks: passed over

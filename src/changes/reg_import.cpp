@@ -2,11 +2,14 @@
 
 #include <algorithm>
 
+#include "catalog/snapshot.h"
+
 namespace tarrow {
 namespace {
 
 constexpr std::wstring_view kUnicodeHeader = L"Windows Registry Editor Version 5.00";
 constexpr std::wstring_view kAnsiHeader = L"REGEDIT4";
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
 // Wide text from UTF-16 LE bytes (an odd last byte is the caller's to
 // refuse). Where wchar_t holds a whole code point, a pair becomes one.
@@ -66,14 +69,18 @@ int HexDigit(wchar_t c) {
 
 class Reader {
  public:
-  Reader(std::wstring text, bool unicode, Shell& shell)
-      : text_(std::move(text)), unicode_(unicode), shell_(shell) {}
+  Reader(std::wstring text, bool utf16, Shell& shell) : text_(std::move(text)), utf16_(utf16), shell_(shell) {}
 
   RegIconFile Read() {
     RegIconFile file;
     std::wstring_view header;
-    if (!NextLine(header) || TrimSpaces(header) != (unicode_ ? kUnicodeHeader : kAnsiHeader)) {
-      return Refuse(unicode_
+    const bool read = NextLine(header);
+    header = TrimSpaces(header);
+    // The header, not the file's encoding, says how text in hex is stored:
+    // UTF-16 after version 5.00, ANSI after REGEDIT4.
+    hexUtf16_ = header == kUnicodeHeader;
+    if (!read || (!hexUtf16_ && (utf16_ || header != kAnsiHeader))) {
+      return Refuse(utf16_
                         ? L"a registry file in Unicode starts with \"Windows Registry Editor Version 5.00\""
                         : L"the file does not start with \"Windows Registry Editor Version 5.00\" or "
                           L"\"REGEDIT4\": it is not a registry file");
@@ -214,7 +221,7 @@ class Reader {
       if (!continues) break;
       if (!NextLine(data)) return L"the value's data goes on past the end of the file";
     }
-    if (unicode_) {
+    if (hexUtf16_) {
       if (bytes.size() % 2 != 0) return L"the value's data is not whole UTF-16 characters";
       text = WideFromUtf16(bytes);
     } else {
@@ -226,25 +233,58 @@ class Reader {
   }
 
   std::wstring text_;
-  bool unicode_;
+  bool utf16_;             // the file is UTF-16
+  bool hexUtf16_ = false;  // its text in hex is
   Shell& shell_;
   std::size_t at_ = 0;
   std::size_t lineNumber_ = 0;
   std::optional<RegIconValue> key_;  // the key the values belong to, its class
 };
 
+
+// The encodings the registry editor cannot read, which a text editor may
+// save: named, so that the user knows which to choose instead.
+std::wstring UnreadEncoding(std::string_view bytes) {
+  const auto starts = [&](std::string_view mark) { return bytes.substr(0, mark.size()) == mark; };
+  if (starts(std::string_view("\xFF\xFE\0\0", 4))) return L"UTF-32";
+  if (starts(std::string_view("\0\0\xFE\xFF", 4))) return L"UTF-32 big-endian";
+  if (starts("\xFE\xFF")) return L"UTF-16 big-endian";
+  // A header's first letter, then a zero byte: UTF-16 without its mark.
+  if (bytes.size() >= 2 && bytes[0] != '\0' && bytes[1] == '\0') return L"UTF-16 without a byte order mark";
+  if (bytes.size() >= 2 && bytes[0] == '\0' && bytes[1] != '\0') return L"UTF-16 big-endian";
+  return {};
+}
+
 }  // namespace
 
 RegIconFile ReadRegIconFile(std::string_view bytes, Shell& shell) {
-  const bool unicode = bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE';
-  std::wstring text = unicode ? WideFromUtf16(bytes.substr(2)) : shell.AnsiToWide(bytes);
-  if (unicode && bytes.size() % 2 != 0) {
+  if (const std::wstring encoding = UnreadEncoding(bytes); !encoding.empty()) {
+    RegIconFile file;
+    file.faultLine = 1;
+    file.fault = L"the file is saved as " + encoding +
+                 L", which the registry editor does not read: save it as Unicode (UTF-16 LE), UTF-8 or ANSI";
+    return file;
+  }
+  const bool utf16 = bytes.starts_with("\xFF\xFE");
+  std::wstring text;
+  if (utf16) {
+    text = WideFromUtf16(bytes.substr(2));
+  } else if (bytes.starts_with(kUtf8Bom)) {
+    text = FromUtf8(bytes.substr(kUtf8Bom.size()));
+  } else {
+    // As a text editor saves it: UTF-8 where the bytes are, else ANSI (all
+    // ASCII reads the same either way).
+    text = FromUtf8(bytes);
+    if (text.find(L'\xFFFD') != std::wstring::npos && bytes.find("\xEF\xBF\xBD") == std::string_view::npos)
+      text = shell.AnsiToWide(bytes);
+  }
+  if (utf16 && bytes.size() % 2 != 0) {
     RegIconFile file;
     file.faultLine = 1 + static_cast<std::size_t>(std::count(text.begin(), text.end(), L'\n'));
     file.fault = L"the file ends in the middle of a character";
     return file;
   }
-  return Reader(std::move(text), unicode, shell).Read();
+  return Reader(std::move(text), utf16, shell).Read();
 }
 
 }  // namespace tarrow

@@ -15,6 +15,7 @@ const std::map<std::wstring, Action>& Commands() {
       {L"--restore", Action::Restore},
       {L"--export", Action::Export},
       {L"--import", Action::Import},
+      {L"--check", Action::Check},
       {L"--icons", Action::Icons},
       // Help as Windows' own tools take it.
       {L"/?", Action::Help},
@@ -111,6 +112,7 @@ Parsed ParseArguments(const std::vector<std::wstring>& args) {
       break;
     case Action::Export:
     case Action::Import:
+    case Action::Check:
     case Action::Icons:
       if ((error = count(1, L"one file name")).empty()) {
         parsed.file = operands[0];

@@ -17,7 +17,7 @@ inline constexpr std::size_t kMaxLocationChars = 1023;
 // The longest registry key name, which an extension is.
 inline constexpr std::size_t kMaxExtensionChars = 255;
 
-enum class Action { Window, Help, Version, List, Set, Restore, Export, Import, Icons };
+enum class Action { Window, Help, Version, List, Set, Restore, Export, Import, Check, Icons };
 
 struct Arguments {
   Action action = Action::Window;
@@ -25,7 +25,7 @@ struct Arguments {
   bool all = false;                      // --list --all: types without an icon too
   std::vector<std::wstring> extensions;  // --set: one or more; --restore: none (all) or some
   std::wstring location;                 // --set
-  std::wstring file;                     // --export, --import, --icons
+  std::wstring file;                     // --export, --import, --check, --icons
 };
 
 // Either the command, or why the arguments are not one: `error` is then what

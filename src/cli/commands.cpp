@@ -38,20 +38,25 @@ std::wstring UsageText() {
          L"                        comes from and whether Tarrow changed it.\n"
          L"  --set .ext [.ext ...] LOCATION\n"
          L"                        Give the types the icon at LOCATION (file,index), which\n"
-         L"                        must hold that icon.\n"
+         L"                        must hold that icon, or a picture (.png, .jpg, .jpeg,\n"
+         L"                        .bmp, .gif), made an icon of 16 to 256 pixels.\n"
          L"  --restore [.ext ...]  Put back the original icon of the types named, or of\n"
          L"                        every type.\n"
          L"  --export FILE.reg     Write the icons Tarrow changed to a file regedit imports;\n"
          L"                        a value whose name the file cannot carry is left out.\n"
          L"  --import FILE.reg     Give the types the icons a .reg file sets, as --export\n"
          L"                        writes it; --restore takes them back.\n"
+         L"  --check FILE.reg      Say whether every icon the file sets is the one Explorer\n"
+         L"                        shows, naming each that differs; changes nothing.\n"
          L"  --icons FILE          List the icons of a .dll, .exe or .ico file: the index,\n"
          L"                        a tab, then each image as WIDTHxHEIGHTxBITS.\n"
          L"  --help, -h, /?        Show this text.\n"
          L"  --version             Show the version.\n"
          L"\n"
-         L"Exit codes: 0 done, 1 failed, 2 bad arguments or unknown extension,\n"
-         L"3 Tarrow's window is open (close it first).\n";
+         L"Exit codes: 0 done (--check: every icon in place); 1 failed (--check: an icon\n"
+         L"differs); 2 bad arguments, an unknown extension, a location --set refuses, or a\n"
+         L"file that is no icon set; 3 Tarrow's window is open (close it first), or\n"
+         L"another Tarrow went on changing icons for a whole minute.\n";
 }
 
 int ReportUsageError(const std::wstring& error, TextSink& err) {
@@ -85,6 +90,8 @@ int Run(const Arguments& arguments, CommandContext& context) {
       return RunExport(context, arguments.file);
     case Action::Import:
       return RunImport(context, arguments.file);
+    case Action::Check:
+      return RunCheck(context, arguments.file);
     case Action::Window:
       break;
   }
@@ -104,22 +111,25 @@ int RunVersion(CommandContext& context) {
   return kExitOk;
 }
 
+std::wstring MissingFileProblem(Os& os, const std::wstring& file) {
+  // Told apart as the window's empty grid tells them apart.
+  switch (CheckIconFile(os.shell, os.files, file)) {
+    case IconFileState::Missing:
+      return L"there is no file by this name";
+    case IconFileState::Unreadable:
+      return L"it cannot be read";
+    case IconFileState::Present:
+      break;
+  }
+  return {};
+}
+
 int RunIcons(CommandContext& context, const std::wstring& file) {
   const IconDirectory directory = context.os.shell.ReadIconDirectory(file);
   if (!directory.readable) {
-    // Told apart as the window's empty grid tells them apart.
-    const wchar_t* why = L"it is damaged, or not a program or icon file.";
-    switch (CheckIconFile(context.os.shell, context.os.files, file)) {
-      case IconFileState::Missing:
-        why = L"there is no file by this name.";
-        break;
-      case IconFileState::Unreadable:
-        why = L"it cannot be read.";
-        break;
-      case IconFileState::Present:
-        break;
-    }
-    WriteLine(context.err, L"tarrow: cannot read icons from \"" + file + L"\": " + why);
+    std::wstring why = MissingFileProblem(context.os, file);
+    if (why.empty()) why = L"it is damaged, or not a program or icon file";
+    WriteLine(context.err, L"tarrow: cannot read icons from \"" + file + L"\": " + why + L".");
     return kExitFailed;
   }
   if (directory.icons.empty()) {

@@ -54,6 +54,9 @@ int ReportUsageError(const std::wstring& error, TextSink& err);
 int RunHelp(CommandContext& context);
 int RunVersion(CommandContext& context);
 int RunIcons(CommandContext& context, const std::wstring& file);
+// "there is no file by this name" or "it cannot be read" for an icon file
+// that is missing or cannot be opened; empty when it is there to read.
+std::wstring MissingFileProblem(Os& os, const std::wstring& file);
 
 // The commands over the file types. Run has already checked their operands
 // and, for --set and --restore, that the window is closed.
@@ -67,5 +70,9 @@ int RunExport(CommandContext& context, const std::wstring& file);
 
 // --import: the file's icons given through the same rules as Apply.
 int RunImport(CommandContext& context, const std::wstring& file);
+// --check: 0 when every icon of the file is what Explorer shows this user, 1
+// when one differs (each named with what it has), 2 for a file that is no
+// icon set.
+int RunCheck(CommandContext& context, const std::wstring& file);
 
 }  // namespace tarrow::cli

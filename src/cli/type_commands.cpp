@@ -115,8 +115,15 @@ std::wstring SetLocationProblem(Os& os, const std::wstring& location) {
   const IconLocation icon = SplitIconLocation(location);
   if (IsPictureFile(icon.file) && icon.index != 0)
     return L"\"" + icon.file + L"\" is a picture, which is one icon: give it without an index, or with 0.";
-  const std::wstring problem = LocationProblem(os.shell, location);
-  return problem.empty() ? problem : problem + L".";
+  std::wstring problem = LocationProblem(os.shell, location);
+  if (problem.empty()) return problem;
+  // A file that is not there, or cannot be read, counts no icons either:
+  // told as --icons tells it.
+  const std::wstring quoted = L"\"" + icon.file + L"\"";
+  if (problem.starts_with(quoted + L" holds no icons,"))
+    if (const std::wstring why = MissingFileProblem(os, icon.file); !why.empty())
+      problem = quoted + L": " + why;
+  return problem + L".";
 }
 
 int RunSet(CommandContext& context, const std::vector<std::wstring>& extensions,

@@ -73,6 +73,9 @@ TEST(ParseArgumentsTest, RecognisesEachCommandWithItsOperands) {
   const Parsed imported = ParseArguments({L"--import", L"C:\\in.reg"});
   EXPECT_EQ(imported.arguments.action, Action::Import);
   EXPECT_EQ(imported.arguments.file, L"C:\\in.reg");
+  const Parsed checked = ParseArguments({L"--check", L"C:\\set.reg"});
+  EXPECT_EQ(checked.arguments.action, Action::Check);
+  EXPECT_EQ(checked.arguments.file, L"C:\\set.reg");
   const Parsed exported = ParseArguments({L"--export", L"out.reg"});
   EXPECT_EQ(exported.arguments.action, Action::Export);
   EXPECT_EQ(exported.arguments.file, L"out.reg");
@@ -162,7 +165,7 @@ TEST_F(CommandsTest, VersionIsOneLineWithTheFileVersion) {
 TEST_F(CommandsTest, HelpGoesToOutputAndAUsageErrorToTheErrorStreamWithExitTwo) {
   EXPECT_EQ(Run({L"--help"}), 0);
   EXPECT_EQ(out.text.rfind(L"Usage: tarrow [command]\n", 0), 0u);
-  EXPECT_TRUE(out.text.ends_with(L"3 Tarrow's window is open (close it first).\n"));
+  EXPECT_TRUE(out.text.ends_with(L"another Tarrow went on changing icons for a whole minute.\n"));
   EXPECT_FALSE(out.text.ends_with(L"\n\n"));
   EXPECT_EQ(err.text, L"");
   const std::wstring help = out.text;
@@ -427,6 +430,9 @@ TEST_F(TypeCommandsTest, SetRefusesALocationTheListWouldDropOrNoShellCanDraw) {
   fake.shell.iconFiles[L"c:\\one.ico"] = 1;
   fake.shell.iconFiles[L"c:\\windows\\s.dll"] = 2;
   fake.shell.environment[L"SystemRoot"] = L"C:\\Windows";
+  fake.files.files[L"C:\\Pictures\\notes.txt"] = "notes";
+  fake.files.files[L"C:\\locked.dll"] = "MZ";
+  fake.files.unreadable.insert(L"C:\\locked.dll");
   const struct {
     std::wstring location;
     const wchar_t* error;  // empty: taken
@@ -443,6 +449,9 @@ TEST_F(TypeCommandsTest, SetRefusesALocationTheListWouldDropOrNoShellCanDraw) {
       {L"C:\\Pictures\\notes.txt",
        L"\"C:\\Pictures\\notes.txt\" holds no icons, or cannot be read: give a .dll, .exe or .ico file "
        L"that holds icons"},
+      // Worded as --icons words them.
+      {L"%SystemRoot%\\missing.dll,0", L"\"%SystemRoot%\\missing.dll\": there is no file by this name"},
+      {L"C:\\locked.dll,0", L"\"C:\\locked.dll\": it cannot be read"},
       {L"C:\\x.dll,3", L"\"C:\\x.dll\" holds 3 icons, numbered from 0 to 2: there is no icon 3"},
       {L"C:\\one.ico,1", L"\"C:\\one.ico\" holds 1 icon, numbered 0: there is no icon 1"},
       {L"C:\\x.dll,-5", L"\"C:\\x.dll\" holds no icon with the resource id 5 (the index -5)"},
@@ -644,6 +653,53 @@ TEST_F(TypeCommandsTest, ImportAppliesTheIconsAFileSetsOrNamesTheLineThatStopsIt
   EXPECT_EQ(Run({L"--restore"}), 0) << Narrow(err.text);
   EXPECT_EQ(fake.registry.Text(kLocalMachine, DefaultIconPath(L"txtfile")), L"%SystemRoot%\\t.dll,-102");
   EXPECT_EQ(fake.registry.Find(kLocalMachine, DefaultIconPath(L"txtfile"), L"")->type, kRegExpandSz);
+}
+
+TEST_F(TypeCommandsTest, CheckNamesEachIconOfASetThatExplorerShowsOtherwiseAndImportPutsThemInPlace) {
+  fake.shell.environment[L"SystemRoot"] = L"C:\\Windows";
+  // Browser.Html in both layers: the user's icon is the one Explorer shows.
+  fake.registry.SetText(kLocalMachine, DefaultIconPath(L"Browser.Html"), L"", L"C:\\set.ico");
+  fake.registry.SetText(kLocalMachine, ClassPath(L"bare"), L"", L"Bare class");
+  const auto regFile = [&](const std::wstring& body) {
+    return "\xFF\xFE" + Bytes(L"Windows Registry Editor Version 5.00\r\n\r\n" + body);
+  };
+  fake.files.files[L"C:\\set.reg"] = regFile(
+      // In place, as Windows compares file names.
+      L"[HKEY_LOCAL_MACHINE\\Software\\Classes\\txtfile\\DefaultIcon]\r\n@=\"%systemroot%\\\\T.dll,-102\"\r\n"
+      L"[HKEY_LOCAL_MACHINE\\Software\\Classes\\htmlfile\\DefaultIcon]\r\n@=\"C:\\\\h.dll,2\"\r\n"
+      L"[HKEY_LOCAL_MACHINE\\Software\\Classes\\Browser.Html\\DefaultIcon]\r\n@=\"C:\\\\set.ico\"\r\n"
+      L"[HKEY_CLASSES_ROOT\\bare\\DefaultIcon]\r\n@=\"C:\\\\b.ico\"\r\n"
+      L"[HKEY_CLASSES_ROOT\\gone\\DefaultIcon]\r\n@=\"C:\\\\g.ico\"\r\n");
+  const std::size_t writes = fake.registry.writes.size();
+  EXPECT_EQ(Run({L"--check", L"C:\\set.reg"}), 1);
+  EXPECT_EQ(out.text,
+            L"htmlfile: C:\\h.dll,1 (for all users), not C:\\h.dll,2\n"
+            L"Browser.Html: C:\\Browser\\b.exe,0 (for this user only), not C:\\set.ico\n"
+            L"bare: no icon of its own, not C:\\b.ico\n"
+            L"3 of 4 icons of C:\\set.reg differ; --import puts them in place.\n");
+  // A class this computer lacks is passed over, as --import passes it over.
+  EXPECT_EQ(err.text, L"tarrow: passed over, as this computer has no such file type: gone.\n");
+  EXPECT_EQ(fake.registry.writes.size(), writes);
+
+  EXPECT_EQ(Run({L"--import", L"C:\\set.reg"}), 0) << Narrow(err.text);
+  out.text.clear();
+  err.text.clear();
+  EXPECT_EQ(Run({L"--check", L"C:\\set.reg"}), 0) << Narrow(out.text);
+  EXPECT_EQ(out.text, L"All 4 icons of C:\\set.reg are in place.\n");
+
+  out.text.clear();
+  err.text.clear();
+  fake.files.files[L"C:\\bad.reg"] =
+      regFile(L"[HKEY_CLASSES_ROOT\\txtfile\\DefaultIcon]\r\n@=\"a.ico\"\r\n\"Other\"=\"b\"\r\n");
+  EXPECT_EQ(Run({L"--check", L"C:\\bad.reg"}), 2);
+  EXPECT_EQ(out.text, L"");
+  EXPECT_NE(err.text.find(L"tarrow: C:\\bad.reg, line 5: "), std::wstring::npos) << Narrow(err.text);
+  EXPECT_TRUE(err.text.ends_with(L". Nothing was checked.\n")) << Narrow(err.text);
+
+  err.text.clear();
+  EXPECT_EQ(Run({L"--check", L"C:\\missing.reg"}), 1);
+  EXPECT_EQ(err.text, L"tarrow: C:\\missing.reg cannot be read; nothing was checked.\n");
+  EXPECT_EQ(out.text, L"");
 }
 
 }  // namespace

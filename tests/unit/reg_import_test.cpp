@@ -72,6 +72,56 @@ TEST(RegImportTest, ReadsTheDefaultIconValuesOfEachFormAndRoot) {
   }
 }
 
+// A set written by hand and saved by a text editor: each encoding the
+// registry editor reads, and the others named.
+TEST(RegImportTest, ReadsEachEncodingTheRegistryEditorReadsAndNamesTheOthers) {
+  const std::string key = "[HKEY_CLASSES_ROOT\\k\\DefaultIcon]\r\n";
+  const std::vector<RegIconValue> cafe = {{kClassesRoot, L"k", L"caf\u00e9.ico", kRegSz}};
+  const struct {
+    const char* what;
+    std::string bytes;
+    std::vector<RegIconValue> values;  // when read
+    const wchar_t* refusal;            // when not
+  } cases[] = {
+      {"UTF-16 LE with its mark", Unicode(u"Windows Registry Editor Version 5.00\r\n" + std::u16string(
+                                              u"[HKEY_CLASSES_ROOT\\k\\DefaultIcon]\r\n@=\"caf\u00e9.ico\"\r\n")),
+       cafe, nullptr},
+      {"UTF-8 with its mark", "\xEF\xBB\xBFWindows Registry Editor Version 5.00\r\n" + key + "@=\"caf\xC3\xA9.ico\"\r\n",
+       cafe, nullptr},
+      {"UTF-8 without a mark", "Windows Registry Editor Version 5.00\r\n" + key + "@=\"caf\xC3\xA9.ico\"\r\n", cafe,
+       nullptr},
+      {"ANSI (Windows-1252 here)", "Windows Registry Editor Version 5.00\r\n" + key + "@=\"caf\xE9.ico\"\r\n", cafe,
+       nullptr},
+      // After version 5.00, text in hex is UTF-16 whatever the file's encoding.
+      {"UTF-8, hex(2) in UTF-16", "\xEF\xBB\xBFWindows Registry Editor Version 5.00\r\n" + key +
+                                      "@=hex(2):25,00,41,00,25,00,00,00\r\n",
+       {{kClassesRoot, L"k", L"%A%", kRegExpandSz}}, nullptr},
+      {"REGEDIT4 in UTF-8 with its mark", "\xEF\xBB\xBFREGEDIT4\r\n" + key + "@=\"caf\xC3\xA9.ico\"\r\n", cafe,
+       nullptr},
+      {"UTF-16 BE", std::string("\xFE\xFF\0W\0i", 6), {}, L"the file is saved as UTF-16 big-endian, which"},
+      {"UTF-16 LE without its mark", std::string("W\0i\0n\0", 6), {},
+       L"the file is saved as UTF-16 without a byte order mark, which"},
+      {"UTF-32", std::string("\xFF\xFE\0\0W\0\0\0", 8), {}, L"the file is saved as UTF-32, which"},
+      {"REGEDIT4 in UTF-16", Unicode(u"REGEDIT4\r\n"), {},
+       L"a registry file in Unicode starts with \"Windows Registry Editor Version 5.00\""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    fake::FakeShell shell;
+    const RegIconFile file = ReadRegIconFile(c.bytes, shell);
+    if (c.refusal == nullptr) {
+      EXPECT_TRUE(file.ok()) << file.faultLine << ": " << Narrow(file.fault);
+      EXPECT_EQ(file.values, c.values);
+      continue;
+    }
+    EXPECT_EQ(file.faultLine, 1u);
+    EXPECT_EQ(file.fault.rfind(c.refusal, 0), 0u) << Narrow(file.fault);
+    if (file.fault.find(L"saved as") != std::wstring::npos) {
+      EXPECT_TRUE(file.fault.ends_with(L": save it as Unicode (UTF-16 LE), UTF-8 or ANSI")) << Narrow(file.fault);
+    }
+  }
+}
+
 TEST(RegImportTest, RefusesAnythingElseNamingTheFirstLineAtFault) {
   const std::u16string key = u"[HKEY_CURRENT_USER\\Software\\Classes\\k\\DefaultIcon]\r\n";
   const struct {
@@ -80,7 +130,7 @@ TEST(RegImportTest, RefusesAnythingElseNamingTheFirstLineAtFault) {
     const wchar_t* reason;
   } cases[] = {
       {"", 1, L"it is not a registry file"},
-      {"Windows Registry Editor Version 5.00\r\n", 1, L"it is not a registry file"},
+      {"REGEDIT5\r\n", 1, L"it is not a registry file"},
       {Unicode(u"REGEDIT4\r\n"), 1, L"starts with \"Windows Registry Editor Version 5.00\""},
       {Unicode(std::u16string(kHead) + u"@=\"a\"\r\n"), 3, L"a value comes before any key"},
       {Unicode(std::u16string(kHead) + u"[HKEY_CURRENT_USER\\Software\\Classes\\k\\Shell]\r\n"), 3,

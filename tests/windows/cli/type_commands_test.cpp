@@ -115,6 +115,38 @@ TEST_F(TypeCommands, SetThenRestoreLeavesTheValueAsItWasAndTheExportCarriesTheCh
   EXPECT_EQ(DefaultValue(icon.key()), Text(REG_SZ, location));
 }
 
+// The drift check a fleet tool runs before and after the remedy: an exported
+// set, checked where its icon is gone, imported, and checked again.
+TEST_F(TypeCommands, CheckSaysASetIsNotInPlaceUntilItIsImported) {
+  const KeptValue icon(L"Tarrow.TypeB\\DefaultIcon");
+  const RawValue before = DefaultValue(icon.key());
+  const std::wstring location = SystemFile(L"shell32.dll") + L",14";
+  ASSERT_EQ(RunCommand(ExePath(), L"--set .tarrowb " + location).exitCode, 0u);
+  const Scratch folder(L"cli-check");
+  const std::wstring set = folder / L"set.reg";
+  ASSERT_EQ(RunCommand(ExePath(), L"--export \"" + set + L"\"").exitCode, 0u);
+  Ran ran = RunCommand(ExePath(), L"--check \"" + set + L"\"");
+  EXPECT_EQ(ran.exitCode, 0u) << ran.out << ran.err;
+  EXPECT_EQ(ran.out, "The 1 icon of " + Utf8(set) + " is in place.\n");
+
+  ASSERT_EQ(RunCommand(ExePath(), L"--restore .tarrowb").exitCode, 0u);
+  ran = RunCommand(ExePath(), L"--check \"" + set + L"\"");
+  EXPECT_EQ(ran.exitCode, 1u) << ran.err;
+  EXPECT_EQ(ran.out, Utf8(L"Tarrow.TypeB: " + TextOf(before) + L" (for all users), not " + location) +
+                         "\n1 of 1 icon of " + Utf8(set) + " differs; --import puts them in place.\n");
+  EXPECT_EQ(DefaultValue(icon.key()), before) << "--check changes nothing";
+
+  ASSERT_EQ(RunCommand(ExePath(), L"--import \"" + set + L"\"").exitCode, 0u);
+  EXPECT_EQ(RunCommand(ExePath(), L"--check \"" + set + L"\"").exitCode, 0u);
+  ASSERT_EQ(RunCommand(ExePath(), L"--restore .tarrowb").exitCode, 0u);
+
+  const std::wstring other = folder / L"other.reg";
+  WriteFileBytes(other, "REGEDIT4\r\n\r\n[HKEY_CLASSES_ROOT\\Tarrow.TypeB\\shell]\r\n@=\"x\"\r\n");
+  ran = RunCommand(ExePath(), L"--check \"" + other + L"\"");
+  EXPECT_EQ(ran.exitCode, 2u);
+  EXPECT_NE(ran.err.find("Nothing was checked."), std::string::npos) << ran.err;
+}
+
 // A class with a description and no DefaultIcon: listed only with --all,
 // given its first icon by --set (an administrator's: a key beside the
 // machine's class), and left by --restore exactly as it was.
