@@ -7,6 +7,7 @@
 #include <string>
 
 #include "../../unit/real_shapes.h"
+#include "app/main_window.h"
 #include "cli/cli_support.h"
 
 namespace tarrow::testing {
@@ -103,6 +104,65 @@ TEST_F(RealShapes, AnExtensionKnownOnlyFromTheUsersChoiceIsSetAndRestored) {
   ran = RunCommand(ExePath(), L"--restore .lua");
   ASSERT_EQ(ran.exitCode, 0u) << ran.err;
   EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, icon));
+}
+
+}  // namespace
+}  // namespace tarrow::testing
+
+namespace tarrow::testing {
+namespace {
+
+// In the window: a Store app's icon Wine cannot find opens an empty grid that
+// says where it lives, and the first change of a Store app's type is
+// preceded by one message, not one per change.
+class RealShapesWindow : public RealShapes {
+ protected:
+  void SetUp() override {
+    RealShapes::SetUp();
+    os_ = std::make_unique<Os>(Os{win32::RealOs().registry, win32::RealOs().files, shell_});
+    window_ = std::make_unique<app::MainWindow>(*os_);
+    ASSERT_TRUE(window_->Create());
+  }
+  void TearDown() override {
+    window_.reset();
+    RealShapes::TearDown();
+  }
+  std::size_t IndexOf(const std::wstring& extension) {
+    for (std::size_t i = 0; i < window_->types().size(); ++i)
+      if (window_->types()[i].extension == extension) return i;
+    return std::wstring::npos;
+  }
+  TestShell shell_;
+  std::unique_ptr<Os> os_;
+  std::unique_ptr<app::MainWindow> window_;
+};
+
+TEST_F(RealShapesWindow, AStoreAppsIconIsNamedAndItsFirstChangeWarnedOfOnce) {
+  ASSERT_TRUE(window_->OnLoad(false));
+  SettleIcons(*window_);
+  const std::size_t gif = IndexOf(L".gif"), avi = IndexOf(L".avi");
+  ASSERT_NE(gif, std::wstring::npos);
+  ASSERT_NE(avi, std::wstring::npos);
+  ASSERT_TRUE(window_->SelectItem(gif));
+  window_->OnTypeActivated();
+  SettleIcons(*window_);
+  EXPECT_EQ(window_->IconFileText(), shapes::kPhotosIcon) << "as stored, its case kept";
+  EXPECT_EQ(window_->iconGrid().count(), 0);
+  EXPECT_EQ(window_->iconGrid().emptyText(),
+            L"This icon lives in a Store app's package, where only Windows finds it. Browse for an icon file "
+            L"to give the type another one.");
+
+  window_->SetIconFileText(SystemFile(L"shell32.dll"));
+  SettleIcons(*window_);
+  window_->OnIconChosen(2);
+  ASSERT_TRUE(IsChanged(window_->types()[gif]));
+  ASSERT_EQ(shell_.shown.size(), 1u);
+  EXPECT_EQ(shell_.shown[0].first,
+            L"GIF File (.gif) is a Store app's type: the app's next update may put its own icon back.");
+  ASSERT_TRUE(window_->SelectItem(avi));
+  window_->OnIconChosen(3);
+  EXPECT_TRUE(IsChanged(window_->types()[avi]));
+  EXPECT_EQ(shell_.shown.size(), 1u) << "said once";
 }
 
 }  // namespace
