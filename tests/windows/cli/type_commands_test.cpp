@@ -289,7 +289,7 @@ TEST_F(TypeCommands, AProgramChosenByItsFileIsListedWithItsTypesName) {
   clean();
   EXPECT_EQ(ran.exitCode, 0u) << ran.err;
   const std::string line =
-      "\n.tarrowapp\tApplications\\\\tarrowpad.exe\tTarrow App Document\t" + Utf8(Field(program)) + ",0\n";
+      "\n.tarrowapp\tApplications\\tarrowpad.exe\tTarrow App Document\t" + Utf8(Field(program)) + ",0\n";
   EXPECT_NE(("\n" + ran.out).find(line), std::string::npos) << ran.out;
   EXPECT_GT(::ExtractIconExW(program.c_str(), -1, nullptr, nullptr, 0), 0u)
       << "the program holds the icon shown";
