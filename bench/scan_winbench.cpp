@@ -293,7 +293,8 @@ void MakeStoreTypes(const std::vector<std::wstring>& extensions, bool make) {
                         static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
     };
     set(appClass, L"FriendlyTypeName", L"@{" + package + L"?ms-resource://" + app + L"/resources/FileType}");
-    set(appClass + L"\\DefaultIcon", nullptr, L"@{" + package + L"?ms-resource://" + app + L"/Files/Assets/Logo.png}");
+    set(appClass + L"\\DefaultIcon", nullptr,
+        L"@{" + package + L"?ms-resource://" + app + L"/Files/Assets/Logo.png}");
     set(choice + L"\\UserChoice", L"ProgId", StoreClass(static_cast<int>(n)));
   }
 }
@@ -325,8 +326,9 @@ int StoreTypesBench(Os& os, const std::wstring& program, const std::wstring& sna
     storeStarts.push_back(StartMs(program, L"", app::kMainWindowClass));
     storeLists.push_back(wholeList());
     storeListed = window.types().size();
-    packaged = static_cast<std::size_t>(std::count_if(window.types().begin(), window.types().end(),
-                                                      [](const TypeItem& t) { return IsPackagedIcon(t.location); }));
+    packaged =
+        static_cast<std::size_t>(std::count_if(window.types().begin(), window.types().end(),
+                                               [](const TypeItem& t) { return IsPackagedIcon(t.location); }));
     MakeStoreTypes(extensions, false);
   }
   ::DeleteFileW(snapshot.c_str());

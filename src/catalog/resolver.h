@@ -112,9 +112,9 @@ class TypeResolver {
   Registry& registry_;
   Shell& shell_;
   bool userNamesLoaded_ = false;
-  std::vector<std::wstring> userClassNames_;      // in the layer's order
-  std::unordered_set<std::wstring> userClasses_;  // lower case
-  std::vector<std::wstring> extensionNames_;  // the extensions Explorer keeps per-user data for
+  std::vector<std::wstring> userClassNames_;           // in the layer's order
+  std::unordered_set<std::wstring> userClasses_;       // lower case
+  std::vector<std::wstring> extensionNames_;           // the extensions Explorer keeps per-user data for
   std::unordered_set<std::wstring> extensionChoices_;  // the same, lower case
   std::unordered_map<std::wstring, std::optional<std::wstring>> indirect_;
 };

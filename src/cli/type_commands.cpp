@@ -155,9 +155,8 @@ int RunSet(CommandContext& context, const std::vector<std::wstring>& extensions,
       if (IsStoreAppType(listed[index]) && !std::exchange(warned, true))
         WriteLine(context.err, L"tarrow: " + TypeName(listed[index]) + L" " + kStoreAppUpdateWarning);
     } else if (!IsChanged(listed[index])) {
-      WriteLine(context.out,
-                TypeName(listed[index]) + L": " + EscapedField(location) +
-                    L" (already its icon; nothing to change)");
+      WriteLine(context.out, TypeName(listed[index]) + L": " + EscapedField(location) +
+                                 L" (already its icon; nothing to change)");
     }
   }
   const std::vector<WrittenIcon> pending = PendingIcons(listed);
@@ -166,7 +165,8 @@ int RunSet(CommandContext& context, const std::vector<std::wstring>& extensions,
     const TypeItem& item = listed[index];
     if (IsChanged(item)) continue;  // failed: named in the message below
     // A picture is written as the icon made of it.
-    const std::wstring stored = item.location == location ? L"" : L", stored as " + EscapedField(item.location);
+    const std::wstring stored =
+        item.location == location ? L"" : L", stored as " + EscapedField(item.location);
     WriteLine(context.out, TypeName(item) + L": " + EscapedField(location) + stored + L" (" +
                                (item.layer == ClassLayer::User ? L"for this user only" : L"for all users") +
                                L")");

@@ -293,11 +293,13 @@ TEST_F(TypeCommandsTest, JsonSaysWhereEachValueComesFromAndWhatTarrowChanged) {
       L"[\n"
       L"  {\"extension\": \".txt\", \"progId\": \"txtfile\", \"description\": \"Text Document\", "
       L"\"location\": \"C:\\\\new.dll,3\", \"layer\": \"machine\", \"source\": \"default\", \"changed\": "
-      L"true, \"iconHandler\": false, \"hasIcon\": true, \"packaged\": false, \"shellIcon\": \"C:\\\\new.dll,3\"},\n"
+      L"true, \"iconHandler\": false, \"hasIcon\": true, \"packaged\": false, \"shellIcon\": "
+      L"\"C:\\\\new.dll,3\"},\n"
       L"  {\"extension\": \".htm\", \"progId\": \"Browser.Html\", \"description\": \"The \\\"Browser\\\" "
       L"\\\\ "
       L"page\", \"location\": \"C:\\\\Browser\\\\b.exe,0\", \"layer\": \"user\", \"source\": \"userChoice\", "
-      L"\"changed\": false, \"iconHandler\": false, \"hasIcon\": true, \"packaged\": false, \"shellIcon\": \"C:\\\\h.dll,1\"},\n"
+      L"\"changed\": false, \"iconHandler\": false, \"hasIcon\": true, \"packaged\": false, \"shellIcon\": "
+      L"\"C:\\\\h.dll,1\"},\n"
       L"  {\"extension\": \".pic\", \"progId\": \"picfile\", \"description\": \"Picture\", \"location\": "
       L"\"C:\\\\p.dll,0\", \"layer\": \"machine\", \"source\": \"default\", \"changed\": false, "
       L"\"iconHandler\": true, \"hasIcon\": true, \"packaged\": false, \"shellIcon\": \"C:\\\\p.dll,0\"}\n"
@@ -559,10 +561,9 @@ TEST_F(TypeCommandsTest, AProgramChosenByItsFileIsListedAndRecorded) {
                         L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.txt\\UserChoice",
                         L"ProgId", L"Applications\\notepad++.exe");
   EXPECT_EQ(Run({L"--list"}), 0);
-  EXPECT_EQ(
-      out.text,
-      L".txt\tApplications\\notepad++.exe\tText Document\tC:\\Tools\\Notepad++\\notepad++.exe,0\n"
-      L".htm\tBrowser.Html\tThe \"Browser\" \\ page\tC:\\Browser\\b.exe,0\n");
+  EXPECT_EQ(out.text,
+            L".txt\tApplications\\notepad++.exe\tText Document\tC:\\Tools\\Notepad++\\notepad++.exe,0\n"
+            L".htm\tBrowser.Html\tThe \"Browser\" \\ page\tC:\\Browser\\b.exe,0\n");
   EXPECT_EQ(fake.files.files[L"C:\\Tarrow\\Defaults.dat"],
             "\xEF\xBB\xBF"
             "Applications\\notepad++.exe,C:\\Tools\\Notepad++\\notepad++.exe,0\r\n"

@@ -568,7 +568,8 @@ std::optional<std::wstring> FakeShell::LoadIndirectString(const std::wstring& te
     const auto comma = source.rfind(L',');
     if (comma == std::wstring::npos) return std::nullopt;
     std::wstring file = source.substr(0, comma);
-    if (file.size() >= 2 && file.front() == L'"' && file.back() == L'"') file = file.substr(1, file.size() - 2);
+    if (file.size() >= 2 && file.front() == L'"' && file.back() == L'"')
+      file = file.substr(1, file.size() - 2);
     key = Lower(ExpandEnvironment(file)) + source.substr(comma);
   }
   const auto found = indirectStrings.find(key);

@@ -143,7 +143,7 @@ class FakeFileSystem : public FileSystem {
   // through one, and none is a protected folder.
   std::set<std::wstring> linkedFolders;
   bool elevated = true;
-  bool failCommits = false;                // as when the disk fills up
+  bool failCommits = false;  // as when the disk fills up
   // Bytes all writes together may still store; a write that does not fit
   // stores what fits and fails, as on a full disk. Unlimited when negative.
   long long spaceLeft = -1;

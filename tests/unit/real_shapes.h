@@ -92,7 +92,8 @@ inline constexpr Value kValues[] = {
     // names it.
     {Where::MachineClasses, L".msc", L"", 1, L"MSCFile"},
     {Where::MachineClasses, L"mscfile", L"", 1, L"Microsoft Common Console Document"},
-    {Where::MachineClasses, L"mscfile", L"FriendlyTypeName", 2, L"@%SystemRoot%\\system32\\mmcndmgr.dll,-9999"},
+    {Where::MachineClasses, L"mscfile", L"FriendlyTypeName", 2,
+     L"@%SystemRoot%\\system32\\mmcndmgr.dll,-9999"},
     {Where::MachineClasses, L"mscfile\\DefaultIcon", L"", 2, L"%SystemRoot%\\system32\\mmc.exe,0"},
     {Where::MachineClasses, L".RDP", L"", 1, L"RDP.File"},
     {Where::MachineClasses, L"RDP.File", L"", 1, L"Remote Desktop Connection"},

@@ -1,9 +1,10 @@
 // The registrations of real Windows 10/11 machines, over the fakes: what the
 // list shows of them, what the icon sources draw, and a Store app's type
 // changed and restored by the command line.
-#include <gtest/gtest.h>
+#include "real_shapes.h"
 
 #include <algorithm>
+#include <gtest/gtest.h>
 
 #include "catalog/icon_loader.h"
 #include "catalog/scan.h"
@@ -11,7 +12,6 @@
 #include "cli/commands.h"
 #include "fake_os.h"
 #include "picker/grid_text.h"
-#include "real_shapes.h"
 
 namespace tarrow {
 namespace {
@@ -47,7 +47,8 @@ struct RealShapes : ::testing::Test {
     auto& shell = fake.shell;
     shell.environment = {{L"SystemRoot", L"C:\\Windows"}, {L"ProgramFiles", L"C:\\Program Files"}};
     shell.indirectStrings = {
-        {L"c:\\windows\\system32\\windowspowershell\\v1.0\\powershell.exe,-103", L"Windows PowerShell Script"},
+        {L"c:\\windows\\system32\\windowspowershell\\v1.0\\powershell.exe,-103",
+         L"Windows PowerShell Script"},
         {L"c:\\program files\\windows photo viewer\\photoviewer.dll,-3058", L"TIFF Image"},
         {L"c:\\windows\\system32\\zipfldr.dll,-10195", L"Compressed (zipped) Folder"},
         {L"c:\\windows\\system32\\mstscax.dll,-13003", L"Remote Desktop Connection File"},
@@ -157,12 +158,13 @@ TEST_F(RealShapes, APackagesPictureIsDrawnWhereTheSystemFindsIt) {
 
 TEST_F(RealShapes, JsonSaysWhichIconsLiveInAPackage) {
   ASSERT_EQ(Run({L"--list", L"--json"}), 0);
-  EXPECT_NE(out.text.find(L"\"progId\": \"AppX2jm25qtmp2qxstv333wv5mne3k5bf4bm\", \"description\": \"GIF "
-                          L"File\", \"location\": \"@{Microsoft.Windows.Photos_16.622.13140.0_x64__"
-                          L"8wekyb3d8bbwe?ms-resource://Microsoft.Windows.Photos/Files/Assets/"
-                          L"PhotosLogoExtensions.png}\", \"layer\": \"user\", \"source\": \"userChoice\", "
-                          L"\"changed\": false, \"iconHandler\": false, \"hasIcon\": true, \"packaged\": true"),
-            std::wstring::npos)
+  EXPECT_NE(
+      out.text.find(L"\"progId\": \"AppX2jm25qtmp2qxstv333wv5mne3k5bf4bm\", \"description\": \"GIF "
+                    L"File\", \"location\": \"@{Microsoft.Windows.Photos_16.622.13140.0_x64__"
+                    L"8wekyb3d8bbwe?ms-resource://Microsoft.Windows.Photos/Files/Assets/"
+                    L"PhotosLogoExtensions.png}\", \"layer\": \"user\", \"source\": \"userChoice\", "
+                    L"\"changed\": false, \"iconHandler\": false, \"hasIcon\": true, \"packaged\": true"),
+      std::wstring::npos)
       << out.text;
   const std::size_t zip = out.text.find(L"\"extension\": \".zip\"");
   ASSERT_NE(zip, std::wstring::npos);
@@ -187,8 +189,9 @@ TEST_F(RealShapes, AStoreAppsTypeIsChangedInTheUsersLayerAndRestoredByteForByte)
   EXPECT_EQ(fake.registry.Text(kCurrentUser, DefaultIconPath(shapes::kVideoClass)), L"C:\\new.dll,2");
   EXPECT_EQ(fake.registry.Dump(kLocalMachine).find(L"new.dll"), std::wstring::npos) << "never the machine's";
   // Said once, for both.
-  EXPECT_EQ(err.text,
-            L"tarrow: GIF File (.gif) is a Store app's type: the app's next update may put its own icon back.\n");
+  EXPECT_EQ(
+      err.text,
+      L"tarrow: GIF File (.gif) is a Store app's type: the app's next update may put its own icon back.\n");
 
   ASSERT_EQ(Run({L"--restore"}), 0) << err.text;
   EXPECT_EQ(fake.registry.Dump(kCurrentUser).find(L"new.dll"), std::wstring::npos);
@@ -198,13 +201,15 @@ TEST_F(RealShapes, AStoreAppsTypeIsChangedInTheUsersLayerAndRestoredByteForByte)
   // Changed again, then the app's update writes its icon of the new version.
   ASSERT_EQ(Run({L"--set", L".gif", L"C:\\new.dll,1"}), 0) << err.text;
   const std::wstring updated =
-      L"@{Microsoft.Windows.Photos_2024.11050.3002.0_x64__8wekyb3d8bbwe?ms-resource://Microsoft.Windows.Photos/"
+      L"@{Microsoft.Windows.Photos_2024.11050.3002.0_x64__8wekyb3d8bbwe?ms-resource://"
+      L"Microsoft.Windows.Photos/"
       L"Files/Assets/PhotosLogoExtensions.png}";
   fake.registry.SetText(kCurrentUser, icon, L"", updated);
   ASSERT_EQ(Run({L"--restore", L".gif"}), 0) << err.text;
   EXPECT_EQ(fake.registry.Text(kCurrentUser, icon), updated);
-  EXPECT_NE(err.text.find(L"changed by another program since Tarrow's change; left as it is: GIF File (.gif)"),
-            std::wstring::npos)
+  EXPECT_NE(
+      err.text.find(L"changed by another program since Tarrow's change; left as it is: GIF File (.gif)"),
+      std::wstring::npos)
       << err.text;
 }
 

@@ -170,7 +170,8 @@ TEST(ScanFileTypesTest, ListsEachExtensionWithProgIdDescriptionAndUsableIconLoca
       {L"dotfile", L"Index4", L"Dot  [.]", L"C:\\Icons\\doc.ico", L"c:\\icons\\doc.ico#0@16"},
       {L"batfile", L"Index8", L"Batch  [.bat]", L"\"%1\"", fallback},
       // A class without a name is listed as Explorer names it.
-      {L"nodescfile", L"Index10", L"NODESC File  [.nodesc]", L"C:\\Icons\\doc.ico", L"c:\\icons\\doc.ico#0@16"},
+      {L"nodescfile", L"Index10", L"NODESC File  [.nodesc]", L"C:\\Icons\\doc.ico",
+       L"c:\\icons\\doc.ico#0@16"},
       {L"comma3file", L"Index15", L"Comma  [.comma3]", L",3", fallback},
       {L"negfile", L"Index17", L"Negative  [.neg]", L"C:\\Program Files\\App\\app.exe,-1",
        kAppExe + L"#-1@16"},
@@ -280,8 +281,8 @@ TEST(ScanFileTypesTest, TypesWithoutAnyIconToDrawStayListedAndRecordedWithoutAPi
   // "app.exe,x7" names no index, so its whole text is a file that is not there.
   EXPECT_EQ(f.Keys(),
             (std::vector<std::wstring>{L"txtfile,1", L"txtfile,3", L"dotfile,4", L"batfile,8",
-                                       L"nodescfile,10", L"comma3file,15", L"negfile,17", L"quotedfile,19", L"gonefile,21",
-                                       L"readmefile,23", L"badidxfile,25", L"mixedfile,28"}));
+                                       L"nodescfile,10", L"comma3file,15", L"negfile,17", L"quotedfile,19",
+                                       L"gonefile,21", L"readmefile,23", L"badidxfile,25", L"mixedfile,28"}));
   const int picture[] = {0, 0, 1, -1, 1, -1, 2, 3, -1, -1, -1, 1};
   for (std::size_t i = 0; i < f.types.size(); ++i)
     EXPECT_EQ(f.images.IndexOf(f.types[i].picture), picture[i]) << i;

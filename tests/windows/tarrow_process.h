@@ -7,7 +7,6 @@
 #include <commctrl.h>
 
 #include <cwctype>
-
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>

@@ -2,11 +2,11 @@
 // through tarrow.exe: listed, set and restored byte for byte. Wine resolves
 // no package resource and few indirect names, so what the system would
 // answer is checked over the fakes; here the rest of the way is.
-#include <gtest/gtest.h>
+#include "../../unit/real_shapes.h"
 
+#include <gtest/gtest.h>
 #include <string>
 
-#include "../../unit/real_shapes.h"
 #include "app/main_window.h"
 #include "cli/cli_support.h"
 
@@ -18,8 +18,8 @@ HKEY RootOf(shapes::Where where) {
 }
 
 std::wstring PathOf(shapes::Where where, const std::wstring& key) {
-  return (where == shapes::Where::FileExts ? std::wstring(shapes::kFileExtsKey) : L"Software\\Classes") + L"\\" +
-         key;
+  return (where == shapes::Where::FileExts ? std::wstring(shapes::kFileExtsKey) : L"Software\\Classes") +
+         L"\\" + key;
 }
 
 class RealShapes : public ::testing::Test {
@@ -27,16 +27,18 @@ class RealShapes : public ::testing::Test {
   void SetUp() override {
     DeleteSnapshots();
     for (const auto& [where, key] : shapes::kTopKeys)
-      ASSERT_FALSE(KeyExists(RootOf(where), PathOf(where, key))) << "the prefix has " << Utf8(key) << " already";
+      ASSERT_FALSE(KeyExists(RootOf(where), PathOf(where, key)))
+          << "the prefix has " << Utf8(key) << " already";
     for (const shapes::Value& value : shapes::kValues) {
       win32::UniqueHkey key;
       ASSERT_EQ(::RegCreateKeyExW(RootOf(value.where), PathOf(value.where, value.key).c_str(), 0, nullptr, 0,
                                   KEY_SET_VALUE, nullptr, key.put(), nullptr),
                 ERROR_SUCCESS);
       const std::wstring text = value.text;
-      ASSERT_EQ(::RegSetValueExW(key.get(), value.name, 0, value.type, reinterpret_cast<const BYTE*>(text.c_str()),
-                                 static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))),
-                ERROR_SUCCESS);
+      ASSERT_EQ(
+          ::RegSetValueExW(key.get(), value.name, 0, value.type, reinterpret_cast<const BYTE*>(text.c_str()),
+                           static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))),
+          ERROR_SUCCESS);
     }
   }
   void TearDown() override {
@@ -46,19 +48,22 @@ class RealShapes : public ::testing::Test {
     }
     DeleteSnapshots();
   }
-  static bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+  static bool Has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+  }
 };
 
 TEST_F(RealShapes, EveryTypeExplorerDrawsIsListedAsStored) {
   const Ran ran = RunCommand(ExePath(), L"--list");
   ASSERT_EQ(ran.exitCode, 0u) << ran.err;
   // The app's class has no name, and its icon is listed as stored.
-  EXPECT_TRUE(Has(ran.out, ".gif\tAppX2jm25qtmp2qxstv333wv5mne3k5bf4bm\tGIF File\t" + Utf8(shapes::kPhotosIcon) +
-                               "\n"))
+  EXPECT_TRUE(Has(
+      ran.out, ".gif\tAppX2jm25qtmp2qxstv333wv5mne3k5bf4bm\tGIF File\t" + Utf8(shapes::kPhotosIcon) + "\n"))
       << ran.out;
   EXPECT_TRUE(Has(ran.out, ".lua\tApplications\\luaw.exe\tluaw.exe\tC:\\Program Files\\Lua\\luaw.exe,0\n"));
-  EXPECT_TRUE(Has(ran.out, ".msu\tMicrosoft.System.Update.1\tMicrosoft Update Standalone Package\t"
-                           "\"%systemroot%\\system32\\wusa.exe\",-101\n"));
+  EXPECT_TRUE(Has(ran.out,
+                  ".msu\tMicrosoft.System.Update.1\tMicrosoft Update Standalone Package\t"
+                  "\"%systemroot%\\system32\\wusa.exe\",-101\n"));
   EXPECT_TRUE(Has(ran.out, ".zip\tCompressedFolder\t"));
   EXPECT_TRUE(Has(ran.out, ".RDP\tRDP.File\t"));
   EXPECT_TRUE(Has(ran.out, ".msc\tMSCFile\t"));
@@ -87,8 +92,9 @@ TEST_F(RealShapes, AStoreAppsTypeIsSetInTheUsersLayerAndRestoredByteForByte) {
   ASSERT_EQ(ran.exitCode, 0u) << ran.err;
   EXPECT_EQ(DefaultValue(icon, HKEY_CURRENT_USER), Text(REG_SZ, location));
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, std::wstring(L"Software\\Classes\\") + shapes::kPhotosClass));
-  EXPECT_TRUE(Has(ran.err, "tarrow: GIF File (.gif) is a Store app's type: the app's next update may put its "
-                           "own icon back.\n"))
+  EXPECT_TRUE(Has(ran.err,
+                  "tarrow: GIF File (.gif) is a Store app's type: the app's next update may put its "
+                  "own icon back.\n"))
       << ran.err;
   ran = RunCommand(ExePath(), L"--restore .gif");
   ASSERT_EQ(ran.exitCode, 0u) << ran.err;
