@@ -259,6 +259,88 @@ void ScrollWhileLoading(app::MainWindow& window) {
 
 }  // namespace
 
+// Makes (or takes back) the first `count` listed types Store apps' types,
+// as on a machine whose default apps are Photos and the like: the user's
+// choice names an app's class of the user's layer without a default value,
+// named by a package resource and drawn from a picture in the package.
+// The number of listed types stays the same.
+constexpr int kStoreTypes = 500;
+constexpr int kStoreApps = 12;
+constexpr wchar_t kFileExts[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\";
+
+std::wstring StoreClass(int n) {
+  wchar_t name[32];
+  std::swprintf(name, std::size(name), L"AppXbench%04d", n);
+  return name;
+}
+
+void MakeStoreTypes(const std::vector<std::wstring>& extensions, bool make) {
+  for (std::size_t n = 0; n < extensions.size(); ++n) {
+    const std::wstring appClass = L"Software\\Classes\\" + StoreClass(static_cast<int>(n));
+    const std::wstring choice = kFileExts + extensions[n];
+    if (!make) {
+      ::RegDeleteTreeW(HKEY_CURRENT_USER, appClass.c_str());
+      ::RegDeleteKeyW(HKEY_CURRENT_USER, appClass.c_str());
+      ::RegDeleteTreeW(HKEY_CURRENT_USER, choice.c_str());
+      ::RegDeleteKeyW(HKEY_CURRENT_USER, choice.c_str());
+      continue;
+    }
+    wchar_t app[32];
+    std::swprintf(app, std::size(app), L"Bench.App%02d", static_cast<int>(n) % kStoreApps);
+    const std::wstring package = std::wstring(app) + L"_1.0.0.0_x64__8wekyb3d8bbwe";
+    const auto set = [](const std::wstring& key, const wchar_t* name, const std::wstring& text) {
+      ::RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), name, REG_SZ, text.c_str(),
+                        static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+    };
+    set(appClass, L"FriendlyTypeName", L"@{" + package + L"?ms-resource://" + app + L"/resources/FileType}");
+    set(appClass + L"\\DefaultIcon", nullptr,
+        L"@{" + package + L"?ms-resource://" + app + L"/Files/Assets/Logo.png}");
+    set(choice + L"\\UserChoice", L"ProgId", StoreClass(static_cast<int>(n)));
+  }
+}
+
+// Start-up and the whole list, with 500 of the types Store apps' and with
+// none, in turns.
+int StoreTypesBench(Os& os, const std::wstring& program, const std::wstring& snapshot) {
+  std::vector<std::wstring> extensions;
+  std::size_t listed = 0;
+  for (const TypeItem& item : ListTypes(os)) {
+    ++listed;
+    if (extensions.size() < static_cast<std::size_t>(kStoreTypes)) extensions.push_back(item.extension);
+  }
+  StartMs(program, L"", app::kMainWindowClass);  // Defaults.dat, as on every start but the first
+  app::MainWindow window(os);
+  if (!window.Create()) return 1;
+  const auto wholeList = [&] {
+    const auto start = std::chrono::steady_clock::now();
+    window.OnRefresh();
+    bench::PumpUntil([&] { return !window.walking(); });
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+  };
+  std::vector<double> plainStarts, storeStarts, plainLists, storeLists;
+  std::size_t storeListed = 0, packaged = 0;
+  for (int r = 0; r < kRounds; ++r) {
+    plainStarts.push_back(StartMs(program, L"", app::kMainWindowClass));
+    plainLists.push_back(wholeList());
+    MakeStoreTypes(extensions, true);
+    storeStarts.push_back(StartMs(program, L"", app::kMainWindowClass));
+    storeLists.push_back(wholeList());
+    storeListed = window.types().size();
+    packaged =
+        static_cast<std::size_t>(std::count_if(window.types().begin(), window.types().end(),
+                                               [](const TypeItem& t) { return IsPackagedIcon(t.location); }));
+    MakeStoreTypes(extensions, false);
+  }
+  ::DeleteFileW(snapshot.c_str());
+  std::printf("note|store: %zu types listed, %zu of them Store apps' with %zu package icons (plain: %zu)\n",
+              storeListed, extensions.size(), packaged, listed);
+  bench::TimeRow("start-up to the window answering, 500 types Store apps' (floor: none)", Median(storeStarts),
+                 Median(plainStarts), "1.1x");
+  bench::TimeRow("Refresh to the whole list, 500 types Store apps' (floor: none)", Median(storeLists),
+                 Median(plainLists), "1.1x");
+  return storeListed == listed && packaged == extensions.size() ? 0 : 1;
+}
+
 int wmain(int argc, wchar_t** argv) {
   YesShell shell;
   Os os{win32::RealOs().registry, win32::RealOs().files, shell};
@@ -270,6 +352,9 @@ int wmain(int argc, wchar_t** argv) {
   const std::wstring snapshot = Folder(self) + kSnapshotName;
   const std::wstring program = Folder(self) + L"tarrow.exe";
   const bool startUpOnly = argc == 2 && std::wstring(argv[1]) == L"--start-up";
+  if (argc == 2 && std::wstring(argv[1]) == L"--store-types" &&
+      ::GetFileAttributesW(program.c_str()) != INVALID_FILE_ATTRIBUTES)
+    return StoreTypesBench(os, program, snapshot);
   if ((argc != 1 && !startUpOnly) || ::GetFileAttributesW(program.c_str()) == INVALID_FILE_ATTRIBUTES) {
     std::fprintf(stderr, "usage: scan_winbench [--floor-window], with tarrow.exe beside it\n");
     return 2;

@@ -1,5 +1,6 @@
 #include "app/change_commands.h"
 
+#include <algorithm>
 #include <limits>
 #include <utility>
 
@@ -188,6 +189,11 @@ void ChangeCommands::OnIconChosen(const std::wstring& iconFile, std::int64_t cel
   // The location keeps the file as typed; only drawing it resolves it.
   if (changes_.Assign(selected, BuildIconLocation(iconFile, cell - 1), pictures_.sizePx()).changed == 0)
     return;
+  // Said once a run, before the first change of a Store app's type is written.
+  const auto app = std::find_if(selected.begin(), selected.end(),
+                                [&](std::size_t index) { return IsStoreAppType(types_[index]); });
+  if (app != selected.end() && !std::exchange(storeAppWarned_, true))
+    os_.shell.MessageBox(TypeName(types_[*app]) + L" " + kStoreAppUpdateWarning, kMbOk | kMbIconInformation);
   listener_.OnChangesUpdated();
 }
 

@@ -115,6 +115,7 @@ class ChangeCommands : public Window<ChangeCommands> {
   const wchar_t* activity_ = nullptr;
   std::optional<LeavingBy> leaving_;        // asked for while a write ran
   std::wstring lastOutcome_;                // of the last Apply or Restore, for the status line
+  bool storeAppWarned_ = false;             // the user was told a Store app may put its icon back
   std::optional<RestoreOutcome> restored_;  // told once the walk after it is over
   std::set<std::wstring> restoredClasses_;  // of that restore, checked with the shell after the walk
 };

@@ -91,11 +91,22 @@ std::wstring LocationProblem(Shell& shell, const std::wstring& location) {
   return {};
 }
 
+bool IsPackagedIcon(std::wstring_view location) {
+  return location.size() > 3 && location.substr(0, 2) == L"@{" && location.back() == L'}';
+}
+
 std::wstring BuildIconLocation(const std::wstring& file, std::int64_t index) {
+  if (index == 0 && IsPackagedIcon(file)) return file;
   return file + L"," + std::to_wstring(index);
 }
 
 std::wstring IconFileForExtraction(Shell& shell, const std::wstring& file) {
+  if (IsPackagedIcon(file)) {
+    // The system answers with the picture's path; text that still names a
+    // resource is no file.
+    std::wstring path = shell.LoadIndirectString(file).value_or(L"");
+    return path.empty() || path[0] == L'@' ? std::wstring() : path;
+  }
   std::wstring path = shell.ExpandEnvironment(file);
   if (path.size() >= 2 && path.front() == L'"' && path.back() == L'"') path = path.substr(1, path.size() - 2);
   return path;

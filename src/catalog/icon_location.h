@@ -35,11 +35,17 @@ bool IsPerFileIcon(const std::wstring& location);
 // icon's resource id, which extraction alone can tell).
 std::wstring LocationProblem(Shell& shell, const std::wstring& location);
 
-// The file, ",", the index in decimal.
+// A Store app's icon: "@{PackageFullName?ms-resource://...}", a picture
+// inside the app's package that only the system can find. It is one icon,
+// named without an index.
+bool IsPackagedIcon(std::wstring_view location);
+
+// The file, ",", the index in decimal; a package's icon, which is one, alone.
 std::wstring BuildIconLocation(const std::wstring& file, std::int64_t index);
 
 // The file as icon extraction needs it: environment references expanded and
-// one pair of double quotes around the whole text removed. Only for
+// one pair of double quotes around the whole text removed; a package's icon
+// is the path of its picture, empty when the system cannot find it. Only for
 // extraction; stored and written texts keep the file as it was.
 std::wstring IconFileForExtraction(Shell& shell, const std::wstring& file);
 

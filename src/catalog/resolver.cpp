@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <iterator>
 #include <utility>
 #include <variant>
 
@@ -92,6 +93,14 @@ std::wstring ProgramOfCommand(Shell& shell, const std::wstring& command, const s
 
 }  // namespace
 
+std::wstring UnnamedTypeName(const std::wstring& extension) {
+  std::wstring name = extension.substr(extension.empty() || extension[0] != L'.' ? 0 : 1);
+  for (wchar_t& c : name) {
+    if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - L'a' + L'A');
+  }
+  return name.empty() ? L"File" : name + L" File";
+}
+
 bool IsApplicationProgId(const std::wstring& progId) {
   return IsApplicationClass(progId) && IsWritableClass(progId);
 }
@@ -118,6 +127,8 @@ class TypeResolver::ClassKey {
   }
 
   bool exists() const { return user_ != 0 || machine_ != 0; }
+  // The layer whose key the merged view shows first.
+  ClassLayer layer() const { return user_ != 0 ? ClassLayer::User : ClassLayer::Machine; }
 
   // The value `name` of the key `sub` below this one (empty: this one), as
   // the merged view shows it.
@@ -161,9 +172,8 @@ void TypeResolver::LoadUserNames() {
   // open of a per-user key that is not there for nearly every read.
   userClassNames_ = SubkeyNames(registry_, kCurrentUser, kClassesKey);
   for (const auto& name : userClassNames_) userClasses_.insert(shell_.LowerCase(name));
-  for (const auto& name : SubkeyNames(registry_, kCurrentUser, kFileExtsKey)) {
-    extensionChoices_.insert(shell_.LowerCase(name));
-  }
+  extensionNames_ = SubkeyNames(registry_, kCurrentUser, kFileExtsKey);
+  for (const auto& name : extensionNames_) extensionChoices_.insert(shell_.LowerCase(name));
 }
 
 bool TypeResolver::UserMayHold(const std::wstring& path) {
@@ -176,14 +186,54 @@ bool TypeResolver::Same(const std::wstring& a, const std::wstring& b) {
 }
 
 std::vector<std::wstring> TypeResolver::ClassNames(const std::function<bool()>& keepGoing) {
-  std::vector<std::wstring> names = SubkeyNames(registry_, kClassesRoot, L"", keepGoing);
+  const std::vector<std::wstring> rootNames = SubkeyNames(registry_, kClassesRoot, L"", keepGoing);
   LoadUserNames();
   std::unordered_set<std::wstring> listed;
-  for (const auto& name : names) listed.insert(shell_.LowerCase(name));
+  for (const auto& name : rootNames) listed.insert(shell_.LowerCase(name));
+  std::vector<std::wstring> more;
   for (const auto& name : userClassNames_) {
-    if (listed.insert(shell_.LowerCase(name)).second) names.push_back(name);
+    if (listed.insert(shell_.LowerCase(name)).second) more.push_back(name);
   }
+  // An extension Explorer draws through the program the user chose for it,
+  // though no layer registers the extension itself.
+  for (const auto& name : extensionNames_) {
+    if (name.empty() || name[0] != L'.' || listed.count(shell_.LowerCase(name))) continue;
+    if (!UserChoiceProgId(name).empty() && listed.insert(shell_.LowerCase(name)).second) more.push_back(name);
+  }
+  if (more.empty()) return rootNames;
+  // The registry keeps subkeys sorted by their names in capitals.
+  const auto before = [](const std::wstring& a, const std::wstring& b) {
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](wchar_t x, wchar_t y) {
+      const auto upper = [](wchar_t c) { return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - 32) : c; };
+      return upper(x) < upper(y);
+    });
+  };
+  std::stable_sort(more.begin(), more.end(), before);
+  std::vector<std::wstring> names;
+  names.reserve(rootNames.size() + more.size());
+  std::merge(rootNames.begin(), rootNames.end(), more.begin(), more.end(), std::back_inserter(names), before);
   return names;
+}
+
+std::optional<std::wstring> TypeResolver::Indirect(const std::wstring& text) {
+  // Any other text is its own name, as the system would give it back.
+  if (text[0] != L'@') return text;
+  const auto [known, added] = indirect_.try_emplace(text);
+  if (added) known->second = shell_.LoadIndirectString(text);
+  return known->second;
+}
+
+std::optional<LayeredValue> TypeResolver::NameOf(ClassKey& key) {
+  // "FriendlyTypeName": the localized name, which comes before the default
+  // value; one the system cannot resolve is no name.
+  if (auto friendly = key.Read(L"", L"FriendlyTypeName"); friendly && !friendly->text.empty()) {
+    if (const auto name = Indirect(friendly->text); name && !name->empty() && (*name)[0] != L'@') {
+      friendly->text = *name;
+      return friendly;
+    }
+  }
+  if (auto own = key.Read(L""); own && !own->text.empty()) return own;
+  return std::nullopt;
 }
 
 std::optional<LayeredValue> TypeResolver::ReadMerged(const std::wstring& path, const std::wstring& name) {
@@ -274,12 +324,15 @@ ResolvedType TypeResolver::Resolve(const std::wstring& extension) {
   int hops = 0;
   ClassKey progIdKey = FollowCurVer(start, type.progId, hops);
   type.source = hops > 0 ? ProgIdSource::CurVer : source;
-  if (const auto description = progIdKey.Read(L"")) {
+  if (!progIdKey.exists()) return type;
+  type.classLayer = progIdKey.layer();
+  if (const auto description = NameOf(progIdKey)) {
     type.description = description->text;
     type.classLayer = description->layer;
   }
   type.defaultIcon = progIdKey.Read(L"DefaultIcon");
   if (IsApplicationProgId(type.progId)) DescribeApplication(type, progIdKey, fromDefault);
+  if (type.description.empty()) type.description = UnnamedTypeName(extension);
   type.iconHandler =
       (type.defaultIcon && IsPerFileIcon(type.defaultIcon->text)) || progIdKey.Has(L"shellex\\IconHandler");
   return type;
@@ -295,7 +348,8 @@ void TypeResolver::DescribeApplication(ResolvedType& type, ClassKey& program,
   if (type.description.empty() && !extensionProgId.empty() && !Same(extensionProgId, type.progId)) {
     std::wstring reached;
     int hops = 0;
-    if (const auto own = FollowCurVer(extensionProgId, reached, hops).Read(L"")) type.description = own->text;
+    ClassKey own = FollowCurVer(extensionProgId, reached, hops);
+    if (const auto name = NameOf(own)) type.description = name->text;
   }
   if (type.description.empty()) {
     const auto friendly = program.Read(L"", L"FriendlyAppName");

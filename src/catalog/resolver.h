@@ -11,6 +11,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -38,7 +39,10 @@ struct ResolvedType {
   std::wstring extension;  // as enumerated, with its dot
   std::wstring progId;     // the effective ProgID; empty when none
   ProgIdSource source = ProgIdSource::Default;
-  std::wstring description;  // the ProgID's default value; empty when none
+  // The name Explorer shows: the class's FriendlyTypeName as the system
+  // resolves it, else its default value, else the name Explorer gives a
+  // type without one ("LUA File"); empty when the class has no key.
+  std::wstring description;
   // The layer whose class key gives the description.
   ClassLayer classLayer = ClassLayer::Machine;
   std::optional<LayeredValue> defaultIcon;  // <ProgID>\DefaultIcon's default value
@@ -54,6 +58,10 @@ struct ResolvedType {
 // other backslash.
 bool IsApplicationProgId(const std::wstring& progId);
 
+// The name Explorer gives a file type whose class names none: the
+// extension without its dot, in capitals, and " File".
+std::wstring UnnamedTypeName(const std::wstring& extension);
+
 // Hand-overs followed from one ProgID to the next before giving up on a chain.
 inline constexpr int kMaxCurVerHops = 8;
 
@@ -61,9 +69,11 @@ class TypeResolver {
  public:
   TypeResolver(Registry& registry, Shell& shell);
 
-  // HKEY_CLASSES_ROOT's subkey names in its enumeration order, then the names
-  // only the per-user layer holds, in that layer's order: a merged root
-  // already shows those, Wine's does not. `keepGoing` is asked now and then
+  // HKEY_CLASSES_ROOT's subkey names in its enumeration order, with the
+  // names only the per-user layer holds, and the extensions known only from
+  // a user's choice of program, each at its place in that order (names
+  // compared as the registry sorts them): a merged root already shows the
+  // first, Wine's does not, and neither shows the last. `keepGoing` is asked now and then
   // on the way, as the names of a big root take a while to list; when it
   // says no, the names listed so far are returned.
   std::vector<std::wstring> ClassNames(const std::function<bool()>& keepGoing = {});
@@ -90,6 +100,11 @@ class TypeResolver {
   ClassKey FollowCurVer(const std::wstring& progId, std::wstring& last, int& hops,
                         std::vector<std::wstring>* targets = nullptr);
   bool Same(const std::wstring& a, const std::wstring& b);
+  // The class's own name: its FriendlyTypeName resolved, else its default
+  // value; nullopt when it has neither.
+  std::optional<LayeredValue> NameOf(ClassKey& key);
+  // What the system makes of an indirect string, asked once per text.
+  std::optional<std::wstring> Indirect(const std::wstring& text);
   // Fills in what an Applications\<program> class leaves out: the
   // description the extension's own class gives, and the program's icon.
   void DescribeApplication(ResolvedType& type, ClassKey& program, const std::wstring& extensionProgId);
@@ -97,10 +112,11 @@ class TypeResolver {
   Registry& registry_;
   Shell& shell_;
   bool userNamesLoaded_ = false;
-  std::vector<std::wstring> userClassNames_;      // in the layer's order
-  std::unordered_set<std::wstring> userClasses_;  // lower case
-  std::unordered_set<std::wstring>
-      extensionChoices_;  // lower case: extensions Explorer keeps per-user data for
+  std::vector<std::wstring> userClassNames_;           // in the layer's order
+  std::unordered_set<std::wstring> userClasses_;       // lower case
+  std::vector<std::wstring> extensionNames_;           // the extensions Explorer keeps per-user data for
+  std::unordered_set<std::wstring> extensionChoices_;  // the same, lower case
+  std::unordered_map<std::wstring, std::optional<std::wstring>> indirect_;
 };
 
 }  // namespace tarrow

@@ -1,6 +1,10 @@
 #include "catalog/type_list.h"
 
+#include <algorithm>
+#include <string_view>
 #include <utility>
+
+#include "platform/text.h"
 
 namespace tarrow {
 
@@ -10,11 +14,22 @@ std::wstring ItemText(const TypeItem& item) {
 
 std::wstring TypeName(const TypeItem& item) {
   constexpr std::size_t kLongest = 60;
-  std::wstring description = item.description;
+  // Registry text: no line break of its own may start another line.
+  std::wstring description = EscapedField(item.description);
   if (description.size() > kLongest) description = description.substr(0, kLongest - 1) + L"\u2026";
-  std::wstring extension = item.extension;
+  std::wstring extension = EscapedField(item.extension);
   if (extension.size() > kLongest) extension = extension.substr(0, kLongest - 1) + L"\u2026";
   return description + L" (" + extension + L")";
+}
+
+bool IsStoreAppType(const TypeItem& item) {
+  constexpr std::wstring_view kAppPrefix = L"AppX";
+  const bool appClass =
+      item.progId.size() > kAppPrefix.size() &&
+      std::equal(kAppPrefix.begin(), kAppPrefix.end(), item.progId.begin(), [](wchar_t a, wchar_t b) {
+        return a == b || (b >= L'a' && b <= L'z' && a == b - (L'a' - L'A'));
+      });
+  return appClass || IsPackagedIcon(item.location);
 }
 
 bool ImageStore::Add(const std::wstring& key, IconHandle icon, const IconLocation& source) {

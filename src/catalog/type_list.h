@@ -42,6 +42,15 @@ inline bool HasOwnIcon(const TypeItem& item) {
   return !item.location.empty();
 }
 
+// Whether the type is a Store app's: its class is the app's ("AppX..."), or
+// its icon lives in the app's package. The app's next update may write its
+// own icon over one Tarrow gives it.
+bool IsStoreAppType(const TypeItem& item);
+
+// What the user is told, once, before a Store app's type first changes.
+inline constexpr wchar_t kStoreAppUpdateWarning[] =
+    L"is a Store app's type: the app's next update may put its own icon back.";
+
 // Whether the user gave the item a new icon that is not yet applied.
 inline bool IsChanged(const TypeItem& item) {
   return item.pending.has_value();

@@ -2,6 +2,7 @@
 #include "catalog/scan.h"
 #include "changes/icon_transfer.h"
 #include "cli/commands.h"
+#include "platform/text.h"
 
 namespace tarrow::cli {
 
@@ -16,7 +17,7 @@ int RunImport(CommandContext& context, const std::wstring& file) {
     const auto layer = outcome.layers.find(context.os.shell.LowerCase(write.progId));
     if (layer == outcome.layers.end()) continue;
     WriteLine(context.out,
-              write.progId + L": " + write.location + L" (" +
+              EscapedField(write.progId) + L": " + EscapedField(write.location) + L" (" +
                   (layer->second == ClassLayer::User ? L"for this user only" : L"for all users") + L")");
   }
   if (const std::wstring passedOver = PassedOverMessage(plan); !passedOver.empty())

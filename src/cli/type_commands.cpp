@@ -4,6 +4,7 @@
 #include <cstring>
 #include <map>
 #include <set>
+#include <utility>
 
 #include "catalog/icon_location.h"
 #include "catalog/scan.h"
@@ -69,7 +70,7 @@ const TypeItem* Find(Shell& shell, const TypeList& types, const std::wstring& ex
 }
 
 int UnknownExtension(CommandContext& context, const std::wstring& extension) {
-  WriteLine(context.err, L"tarrow: " + extension + L" is not a file type Tarrow lists.");
+  WriteLine(context.err, L"tarrow: " + EscapedField(extension) + L" is not a file type Tarrow lists.");
   return kExitUsage;
 }
 
@@ -98,7 +99,8 @@ int RunList(CommandContext& context, bool json, TypesListed which) {
             (item.layer == ClassLayer::User ? L"user" : L"machine") + L"\", \"source\": \"" +
             SourceName(item.source) + L"\", \"changed\": " + (changed.Changed(item) ? L"true" : L"false") +
             L", \"iconHandler\": " + (item.iconHandler ? L"true" : L"false") + L", \"hasIcon\": " +
-            (HasOwnIcon(item) ? L"true" : L"false") + L", \"shellIcon\": " +
+            (HasOwnIcon(item) ? L"true" : L"false") + L", \"packaged\": " +
+            (IsPackagedIcon(item.location) ? L"true" : L"false") + L", \"shellIcon\": " +
             JsonString(context.os.shell.ShellIconLocation(item.extension).value_or(L"")) + L"}";
   }
   text += first ? L"]" : L"\n]";
@@ -152,12 +154,16 @@ int RunSet(CommandContext& context, const std::vector<std::wstring>& extensions,
   TakeSnapshotIfNone(context.os, listed);
   ChangeModel changes(context.os, listed);
   std::vector<std::size_t> assigned;
+  bool warned = false;
   for (const std::size_t index : named) {
     if (changes.Assign(index, location)) {
       assigned.push_back(index);
+      // Said once, before anything is written.
+      if (IsStoreAppType(listed[index]) && !std::exchange(warned, true))
+        WriteLine(context.err, L"tarrow: " + TypeName(listed[index]) + L" " + kStoreAppUpdateWarning);
     } else if (!IsChanged(listed[index])) {
-      WriteLine(context.out,
-                TypeName(listed[index]) + L": " + location + L" (already its icon; nothing to change)");
+      WriteLine(context.out, TypeName(listed[index]) + L": " + EscapedField(location) +
+                                 L" (already its icon; nothing to change)");
     }
   }
   const std::vector<WrittenIcon> pending = PendingIcons(listed);
@@ -166,8 +172,9 @@ int RunSet(CommandContext& context, const std::vector<std::wstring>& extensions,
     const TypeItem& item = listed[index];
     if (IsChanged(item)) continue;  // failed: named in the message below
     // A picture is written as the icon made of it.
-    const std::wstring stored = item.location == location ? L"" : L", stored as " + item.location;
-    WriteLine(context.out, TypeName(item) + L": " + location + stored + L" (" +
+    const std::wstring stored =
+        item.location == location ? L"" : L", stored as " + EscapedField(item.location);
+    WriteLine(context.out, TypeName(item) + L": " + EscapedField(location) + stored + L" (" +
                                (item.layer == ClassLayer::User ? L"for this user only" : L"for all users") +
                                L")");
   }

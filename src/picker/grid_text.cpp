@@ -14,6 +14,10 @@ IconFileState CheckIconFile(Shell& shell, FileSystem& files, const std::wstring&
 
 std::wstring EmptyGridText(Shell& shell, FileSystem& files, const std::wstring& file, int iconCount) {
   if (file.empty() || iconCount > 0) return {};
+  // Only the system finds such a picture, and here it did not.
+  if (IsPackagedIcon(file) && IconFileForExtraction(shell, file).empty())
+    return L"This icon lives in a Store app's package, where only Windows finds it. Browse for an icon "
+           L"file to give the type another one.";
   switch (CheckIconFile(shell, files, file)) {
     case IconFileState::Missing:
       return L"There is no file by this name.";

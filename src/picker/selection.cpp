@@ -25,7 +25,9 @@ std::optional<std::wstring> IconFileOfSelectedType(Shell& shell, const TypeList&
   const std::wstring stored = HasOwnIcon(item) ? SplitIconLocation(item.location).file
                                                : shell.LowerCase(SystemStandInIcon(shell).file);
   if (!item.pending && stored == filename) return std::nullopt;
-  return shell.LowerCase(item.pending ? SplitIconLocation(*item.pending).file : stored);
+  // A package's icon keeps its case: the system looks it up as written.
+  const std::wstring file = item.pending ? SplitIconLocation(*item.pending).file : stored;
+  return IsPackagedIcon(file) ? file : shell.LowerCase(file);
 }
 
 std::wstring StartFolder(Shell& shell) {

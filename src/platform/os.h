@@ -230,6 +230,14 @@ class Shell {
   // can be made. The owner releases it with DestroyIcon.
   virtual IconHandle IconFromImage(const RgbaImage& image) = 0;
 
+  // The text an indirect string stands for, as SHLoadIndirectString gives
+  // it: "@file,-id" (the file quoted or not, %VAR% references expanded) is
+  // the file's string resource; "@{PackageFullName?ms-resource://...}" the
+  // package's resource, a string or, for one of its files, that file's path.
+  // Text that does not begin with "@" comes back as it is. nullopt when the
+  // system cannot resolve it.
+  virtual std::optional<std::wstring> LoadIndirectString(const std::wstring& text) = 0;
+
   // The ProgID the shell itself resolves for the extension, honouring a user
   // choice only when its protection hash is valid; nullopt when the system
   // cannot answer (older systems, Wine).

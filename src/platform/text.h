@@ -18,9 +18,10 @@ inline std::wstring WithoutTrailingBackslashes(std::wstring folder) {
   return folder;
 }
 
-// A field of --list's lines, and registry text named in a message: tab, line
-// breaks and backslash escaped, so that each line is one type (or one name)
-// whatever its values hold.
+// A field of --list's lines, and registry text named in a line or a message:
+// tab and line breaks escaped as \t, \r and \n, so that each line is one type
+// (or one name) whatever its values hold. Nothing else is: a path stays a
+// path to read and paste.
 inline std::wstring EscapedField(const std::wstring& text) {
   std::wstring out;
   for (const wchar_t c : text) {
@@ -33,9 +34,6 @@ inline std::wstring EscapedField(const std::wstring& text) {
         break;
       case L'\n':
         out += L"\\n";
-        break;
-      case L'\\':
-        out += L"\\\\";
         break;
       default:
         out += c;

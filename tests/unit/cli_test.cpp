@@ -271,8 +271,8 @@ class TypeCommandsTest : public CommandsTest {
 TEST_F(TypeCommandsTest, ListPrintsEachListedTypeAsTheWindowShowsIt) {
   EXPECT_EQ(Run({L"--list"}), 0);
   EXPECT_EQ(out.text,
-            L".txt\ttxtfile\tText Document\t%SystemRoot%\\\\t.dll,-102\n"
-            L".htm\tBrowser.Html\tThe \"Browser\" \\\\ page\tC:\\\\Browser\\\\b.exe,0\n");
+            L".txt\ttxtfile\tText Document\t%SystemRoot%\\t.dll,-102\n"
+            L".htm\tBrowser.Html\tThe \"Browser\" \\ page\tC:\\Browser\\b.exe,0\n");
   EXPECT_EQ(err.text, L"");
   // The first run records the originals, whether it shows a window or not.
   EXPECT_EQ(fake.files.files[L"C:\\Tarrow\\Defaults.dat"],
@@ -296,14 +296,16 @@ TEST_F(TypeCommandsTest, JsonSaysWhereEachValueComesFromAndWhatTarrowChanged) {
       L"[\n"
       L"  {\"extension\": \".txt\", \"progId\": \"txtfile\", \"description\": \"Text Document\", "
       L"\"location\": \"C:\\\\new.dll,3\", \"layer\": \"machine\", \"source\": \"default\", \"changed\": "
-      L"true, \"iconHandler\": false, \"hasIcon\": true, \"shellIcon\": \"C:\\\\new.dll,3\"},\n"
+      L"true, \"iconHandler\": false, \"hasIcon\": true, \"packaged\": false, \"shellIcon\": "
+      L"\"C:\\\\new.dll,3\"},\n"
       L"  {\"extension\": \".htm\", \"progId\": \"Browser.Html\", \"description\": \"The \\\"Browser\\\" "
       L"\\\\ "
       L"page\", \"location\": \"C:\\\\Browser\\\\b.exe,0\", \"layer\": \"user\", \"source\": \"userChoice\", "
-      L"\"changed\": false, \"iconHandler\": false, \"hasIcon\": true, \"shellIcon\": \"C:\\\\h.dll,1\"},\n"
+      L"\"changed\": false, \"iconHandler\": false, \"hasIcon\": true, \"packaged\": false, \"shellIcon\": "
+      L"\"C:\\\\h.dll,1\"},\n"
       L"  {\"extension\": \".pic\", \"progId\": \"picfile\", \"description\": \"Picture\", \"location\": "
       L"\"C:\\\\p.dll,0\", \"layer\": \"machine\", \"source\": \"default\", \"changed\": false, "
-      L"\"iconHandler\": true, \"hasIcon\": true, \"shellIcon\": \"C:\\\\p.dll,0\"}\n"
+      L"\"iconHandler\": true, \"hasIcon\": true, \"packaged\": false, \"shellIcon\": \"C:\\\\p.dll,0\"}\n"
       L"]\n");
 
   // Set all the same, with a warning.
@@ -389,8 +391,9 @@ TEST_F(TypeCommandsTest, SetRestoreAndExportWorkOnTheTypeTheExtensionShows) {
 }
 
 // Each line is one type with four tab-separated fields, whatever its text
-// holds: tab, CR, LF and backslash are escaped as \t, \r, \n and \\.
-TEST_F(TypeCommandsTest, ListEscapesTabsLineBreaksAndBackslashesInEveryField) {
+// holds: tab, CR and LF are escaped as \t, \r and \n, and nothing else, so
+// that a path reads and pastes as a path.
+TEST_F(TypeCommandsTest, ListEscapesTabsAndLineBreaksOnlyInEveryField) {
   // A class or extension name holds anything but a backslash, a description
   // or a location anything at all.
   const struct {
@@ -402,8 +405,8 @@ TEST_F(TypeCommandsTest, ListEscapesTabsLineBreaksAndBackslashesInEveryField) {
       {L"a\tb", L"a\\tb", true},
       {L"two\r\nlines", L"two\\r\\nlines", true},
       {L"\n", L"\\n", true},
-      {L"back\\slash", L"back\\\\slash", false},
-      {L"typed \\t", L"typed \\\\t", false},
+      {L"back\\slash", L"back\\slash", false},
+      {L"C:\\windows\\system32\\shell32.dll,15", L"C:\\windows\\system32\\shell32.dll,15", false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(Narrow(c.field));
@@ -567,10 +570,9 @@ TEST_F(TypeCommandsTest, AProgramChosenByItsFileIsListedAndRecorded) {
                         L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.txt\\UserChoice",
                         L"ProgId", L"Applications\\notepad++.exe");
   EXPECT_EQ(Run({L"--list"}), 0);
-  EXPECT_EQ(
-      out.text,
-      L".txt\tApplications\\\\notepad++.exe\tText Document\tC:\\\\Tools\\\\Notepad++\\\\notepad++.exe,0\n"
-      L".htm\tBrowser.Html\tThe \"Browser\" \\\\ page\tC:\\\\Browser\\\\b.exe,0\n");
+  EXPECT_EQ(out.text,
+            L".txt\tApplications\\notepad++.exe\tText Document\tC:\\Tools\\Notepad++\\notepad++.exe,0\n"
+            L".htm\tBrowser.Html\tThe \"Browser\" \\ page\tC:\\Browser\\b.exe,0\n");
   EXPECT_EQ(fake.files.files[L"C:\\Tarrow\\Defaults.dat"],
             "\xEF\xBB\xBF"
             "Applications\\notepad++.exe,C:\\Tools\\Notepad++\\notepad++.exe,0\r\n"

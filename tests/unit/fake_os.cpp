@@ -555,6 +555,28 @@ std::vector<IconHandle> FakeShell::ExtractIcons(const std::wstring& file, int fi
   return icons;
 }
 
+std::optional<std::wstring> FakeShell::LoadIndirectString(const std::wstring& text) {
+  std::lock_guard lock(iconsMutex_);
+  ++indirectQueries;
+  if (text.empty() || text[0] != L'@') return text;
+  std::wstring key;
+  if (text.size() > 2 && text[1] == L'{' && text.back() == L'}') {
+    key = Lower(text.substr(2, text.size() - 3));
+  } else {
+    std::wstring source = text.substr(1);
+    if (const auto version = source.rfind(L";v"); version != std::wstring::npos) source.resize(version);
+    const auto comma = source.rfind(L',');
+    if (comma == std::wstring::npos) return std::nullopt;
+    std::wstring file = source.substr(0, comma);
+    if (file.size() >= 2 && file.front() == L'"' && file.back() == L'"')
+      file = file.substr(1, file.size() - 2);
+    key = Lower(ExpandEnvironment(file)) + source.substr(comma);
+  }
+  const auto found = indirectStrings.find(key);
+  if (found == indirectStrings.end()) return std::nullopt;
+  return found->second;
+}
+
 std::optional<std::wstring> FakeShell::AssociatedProgId(const std::wstring& extension) {
   const auto it = associations.find(Lower(extension));
   if (it == associations.end()) return std::nullopt;

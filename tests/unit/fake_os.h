@@ -143,7 +143,7 @@ class FakeFileSystem : public FileSystem {
   // through one, and none is a protected folder.
   std::set<std::wstring> linkedFolders;
   bool elevated = true;
-  bool failCommits = false;                // as when the disk fills up
+  bool failCommits = false;  // as when the disk fills up
   // Bytes all writes together may still store; a write that does not fit
   // stores what fits and fails, as on a full disk. Unlimited when negative.
   long long spaceLeft = -1;
@@ -194,6 +194,14 @@ class FakeShell : public Shell {
   std::map<std::string, RgbaImage> pictures;
   // The PNG encoder fails, as when the system is out of memory.
   bool failPngEncoding = false;
+  // What SHLoadIndirectString finds, by resource: for "@file,-id" the key
+  // is the file as the system opens it (%VAR% expanded, quotes taken off,
+  // lower case), "," and the id, without a ";v2" modifier; for
+  // "@{Package?ms-resource://...}" the text inside the braces, lower case.
+  // Anything else beginning with "@" fails, as a resource that is not there
+  // does; other text comes back as it is.
+  std::map<std::wstring, std::wstring> indirectStrings;
+  int indirectQueries = 0;
   // The shell's own icon answers (ShellIconLocation) set by a test, by
   // extension (lower case); nullopt where it cannot answer. Any other
   // extension is answered from `classes` as Windows documents it: the
@@ -242,6 +250,7 @@ class FakeShell : public Shell {
   std::optional<std::string> EncodePng(const RgbaImage& image) override;
   // A live handle described as "image WxH"; 0 for an image without pixels.
   IconHandle IconFromImage(const RgbaImage& image) override;
+  std::optional<std::wstring> LoadIndirectString(const std::wstring& text) override;
   std::optional<std::wstring> AssociatedProgId(const std::wstring& extension) override;
   std::optional<std::wstring> ShellIconLocation(const std::wstring& extension) override;
   void NotifyAssociationsChanged() override { ++notifications; }

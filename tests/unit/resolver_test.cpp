@@ -465,14 +465,14 @@ TEST(TypeResolverTest, OnlyApplicationsAndOneFileNameIsAProgramsClass) {
   EXPECT_FALSE(IsApplicationProgId(L"txtfile"));
 
   // Another class with a backslash in its name keeps the plain rules: no
-  // name of its own, and so no description.
+  // name of its own, and so the name Explorer gives a type without one.
   Fixture f;
   f.TextType();
   f.User(L"Applications\\a\\b\\shell\\open\\command", L"C:\\a\\b.exe");
   f.Choice(L".txt", L"UserChoice", L"Applications\\a\\b");
   const ResolvedType type = f.resolver.Resolve(L".txt");
   EXPECT_EQ(Narrow(type.progId), "Applications\\a\\b");
-  EXPECT_EQ(Narrow(type.description), "");
+  EXPECT_EQ(Narrow(type.description), "TXT File");
   EXPECT_FALSE(type.defaultIcon.has_value());
 }
 
@@ -497,7 +497,9 @@ TEST(TypeResolverTest, ClassExistsInEitherLayer) {
   EXPECT_FALSE(f.resolver.ClassExists(L"Nowhere"));
 }
 
-TEST(TypeResolverTest, ClassNamesAppendPerUserOnlyNamesOnce) {
+// As a merged root lists them: in the registry's order, names compared in
+// capitals, each once.
+TEST(TypeResolverTest, ClassNamesPutPerUserOnlyNamesInTheirPlaceOnce) {
   Fixture f;
   f.MachineKey(L".a");
   f.MachineKey(L".b");
@@ -505,7 +507,8 @@ TEST(TypeResolverTest, ClassNamesAppendPerUserOnlyNamesOnce) {
   f.UserKey(L".c");
   f.UserKey(L".A");  // the machine's .a, seen per user under another spelling
   f.UserKey(L"cfile");
-  const std::vector<std::wstring> expected = {L".a", L".b", L"afile", L".c", L"cfile"};
+  f.UserKey(L"_under");  // '_' sorts after the capitals, before nothing else here
+  const std::vector<std::wstring> expected = {L".a", L".b", L".c", L"afile", L"cfile", L"_under"};
   EXPECT_EQ(f.resolver.ClassNames(), expected);
 }
 
@@ -516,12 +519,12 @@ TEST(TypeResolverTest, ANameLongerThanTheBufferDoesNotEndTheList) {
   const std::wstring machineLong(2000, L'm');
   const std::wstring userLong(600, L'u');
   f.MachineKey(L".a");
+  f.MachineKey(L".b");
   f.MachineKey(machineLong);
   f.MachineKey(std::wstring(40000, L'x'));
-  f.MachineKey(L".b");
   f.UserKey(userLong);
   f.UserKey(L".c");
-  const std::vector<std::wstring> expected = {L".a", machineLong, L".b", userLong, L".c"};
+  const std::vector<std::wstring> expected = {L".a", L".b", L".c", machineLong, userLong};
   EXPECT_EQ(f.resolver.ClassNames(), expected);
 }
 

@@ -169,6 +169,9 @@ TEST(ScanFileTypesTest, ListsEachExtensionWithProgIdDescriptionAndUsableIconLoca
       {L"txtfile", L"Index3", L"Text Document  [.log]", L"%SystemRoot%\\system32\\imageres.dll,2", imageres},
       {L"dotfile", L"Index4", L"Dot  [.]", L"C:\\Icons\\doc.ico", L"c:\\icons\\doc.ico#0@16"},
       {L"batfile", L"Index8", L"Batch  [.bat]", L"\"%1\"", fallback},
+      // A class without a name is listed as Explorer names it.
+      {L"nodescfile", L"Index10", L"NODESC File  [.nodesc]", L"C:\\Icons\\doc.ico",
+       L"c:\\icons\\doc.ico#0@16"},
       {L"comma3file", L"Index15", L"Comma  [.comma3]", L",3", fallback},
       {L"negfile", L"Index17", L"Negative  [.neg]", L"C:\\Program Files\\App\\app.exe,-1",
        kAppExe + L"#-1@16"},
@@ -203,6 +206,7 @@ TEST(ScanFileTypesTest, ListsEachExtensionWithProgIdDescriptionAndUsableIconLoca
                               "txtfile,%SystemRoot%\\system32\\imageres.dll,2\r\n"
                               "dotfile,C:\\Icons\\doc.ico\r\n"
                               "batfile,\"%1\"\r\n"
+                              "nodescfile,C:\\Icons\\doc.ico\r\n"
                               "comma3file,,3\r\n"
                               "negfile,C:\\Program Files\\App\\app.exe,-1\r\n"
                               "quotedfile,\"C:\\Program Files\\App\\app.exe\",2\r\n"
@@ -219,9 +223,8 @@ TEST(ScanFileTypesTest, ListsEachExtensionWithProgIdDescriptionAndUsableIconLoca
 TEST(ScanFileTypesTest, AllListsTypesWithoutAnIconOfTheirOwnInTheLayerOfTheirClass) {
   ScanFixture f;
   FillRegistry(f);
-  // Only the user's: listed after the root's names.
-  f.fake.registry.SetText(kCurrentUser, ClassPath(L".mine"), L"", L"minefile");
-  f.fake.registry.SetText(kCurrentUser, ClassPath(L"minefile"), L"", L"Mine");
+  // The class is the user's own, over the machine's.
+  f.fake.registry.SetText(kCurrentUser, ClassPath(L"noiconfile"), L"", L"No Icon, Mine");
   ASSERT_TRUE(f.Scan(TypesListed::All));
 
   const struct {
@@ -233,7 +236,8 @@ TEST(ScanFileTypesTest, AllListsTypesWithoutAnIconOfTheirOwnInTheLayerOfTheirCla
       {L"txtfile,3", L"%SystemRoot%\\system32\\imageres.dll,2", ClassLayer::Machine},
       {L"dotfile,4", L"C:\\Icons\\doc.ico", ClassLayer::Machine},
       {L"batfile,8", L"\"%1\"", ClassLayer::Machine},
-      {L"noiconfile,12", L"", ClassLayer::Machine},
+      {L"nodescfile,10", L"C:\\Icons\\doc.ico", ClassLayer::Machine},
+      {L"noiconfile,12", L"", ClassLayer::User},
       {L"comma3file,15", L",3", ClassLayer::Machine},
       {L"negfile,17", L"C:\\Program Files\\App\\app.exe,-1", ClassLayer::Machine},
       {L"quotedfile,19", L"\"C:\\Program Files\\App\\app.exe\",2", ClassLayer::Machine},
@@ -243,7 +247,6 @@ TEST(ScanFileTypesTest, AllListsTypesWithoutAnIconOfTheirOwnInTheLayerOfTheirCla
       {L"mixedfile,28", L"C:\\Icons\\doc.ico,0", ClassLayer::Machine},
       {L"emptyiconfile,31", L"", ClassLayer::Machine},
       {L"keyonlyfile,33", L"", ClassLayer::Machine},
-      {L"minefile,35", L"", ClassLayer::User},
   };
   ASSERT_EQ(f.Keys().size(), std::size(expected)) << Narrow(f.Keys().back());
   const std::wstring fallback = kShellLibrary + L"#0@16";
@@ -261,13 +264,13 @@ TEST(ScanFileTypesTest, AllListsTypesWithoutAnIconOfTheirOwnInTheLayerOfTheirCla
     }
   }
   const std::string snapshot = f.Snapshot();
-  EXPECT_EQ(std::count(snapshot.begin(), snapshot.end(), '\n'), 11) << snapshot;
+  EXPECT_EQ(std::count(snapshot.begin(), snapshot.end(), '\n'), 12) << snapshot;
 
   // Read at once, for the command line, they are the same types.
   const TypeList listed = ListTypes(f.fake.os, TypesListed::All);
   ASSERT_EQ(listed.size(), f.types.size());
   for (std::size_t i = 0; i < listed.size(); ++i) EXPECT_EQ(listed[i].extension, f.types[i].extension);
-  EXPECT_EQ(ListTypes(f.fake.os).size(), 11u);
+  EXPECT_EQ(ListTypes(f.fake.os).size(), 12u);
 }
 
 TEST(ScanFileTypesTest, TypesWithoutAnyIconToDrawStayListedAndRecordedWithoutAPicture) {
@@ -278,14 +281,14 @@ TEST(ScanFileTypesTest, TypesWithoutAnyIconToDrawStayListedAndRecordedWithoutAPi
   // "app.exe,x7" names no index, so its whole text is a file that is not there.
   EXPECT_EQ(f.Keys(),
             (std::vector<std::wstring>{L"txtfile,1", L"txtfile,3", L"dotfile,4", L"batfile,8",
-                                       L"comma3file,15", L"negfile,17", L"quotedfile,19", L"gonefile,21",
-                                       L"readmefile,23", L"badidxfile,25", L"mixedfile,28"}));
-  const int picture[] = {0, 0, 1, -1, -1, 2, 3, -1, -1, -1, 1};
+                                       L"nodescfile,10", L"comma3file,15", L"negfile,17", L"quotedfile,19",
+                                       L"gonefile,21", L"readmefile,23", L"badidxfile,25", L"mixedfile,28"}));
+  const int picture[] = {0, 0, 1, -1, 1, -1, 2, 3, -1, -1, -1, 1};
   for (std::size_t i = 0; i < f.types.size(); ++i)
     EXPECT_EQ(f.images.IndexOf(f.types[i].picture), picture[i]) << i;
   EXPECT_EQ(f.sink.pictures.size(), 4u);
   const std::string snapshot = f.Snapshot();
-  EXPECT_EQ(std::count(snapshot.begin(), snapshot.end(), '\n'), 11);
+  EXPECT_EQ(std::count(snapshot.begin(), snapshot.end(), '\n'), 12);
   EXPECT_EQ(f.fake.shell.liveIcons(), 0);
   EXPECT_EQ(f.fake.shell.invalidDestroys, 0);
 }

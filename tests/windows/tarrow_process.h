@@ -6,6 +6,7 @@
 
 #include <commctrl.h>
 
+#include <cwctype>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -75,9 +76,14 @@ inline std::vector<ExpectedType> ExpectedTypes() {
     if (extension[0] != L'.') continue;
     const std::wstring progId = DefaultText(extension);
     if (progId.empty()) continue;
-    const std::wstring description = DefaultText(progId);
+    std::wstring description = DefaultText(progId);
     const std::wstring location = DefaultText(progId + L"\\DefaultIcon");
-    if (description.empty() || location.empty() || location == L"%1") continue;
+    if (location.empty() || location == L"%1") continue;
+    // A class without a name is named as Explorer names it.
+    if (description.empty()) {
+      for (const wchar_t c : extension.substr(1)) description += static_cast<wchar_t>(std::towupper(c));
+      description += L" File";
+    }
     types.push_back({description + L"  [" + extension + L"]", progId, location});
   }
   return types;

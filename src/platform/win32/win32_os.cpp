@@ -642,6 +642,18 @@ long Win32Shell::LiveIcons() {
   return g_liveIcons;
 }
 
+std::optional<std::wstring> Win32Shell::LoadIndirectString(const std::wstring& text) {
+  // A name or a path: no documented bound, but none comes near this, and a
+  // text cut at the buffer's end is refused rather than shown cut.
+  std::wstring out(4096, L'\0');
+  if (FAILED(::SHLoadIndirectString(text.c_str(), out.data(), static_cast<UINT>(out.size()), nullptr)))
+    return std::nullopt;
+  const std::size_t length = wcsnlen(out.c_str(), out.size());
+  if (length + 1 >= out.size()) return std::nullopt;
+  out.resize(length);
+  return out;
+}
+
 std::optional<std::wstring> Win32Shell::AssociatedProgId(const std::wstring& extension) {
   if (!associationsAnswer_) return std::nullopt;
   wchar_t progId[256];

@@ -65,6 +65,7 @@ class Win32Shell : public Shell {
   DecodedPicture DecodePicture(std::string_view bytes, int maxSide) override;
   std::optional<std::string> EncodePng(const RgbaImage& image) override;
   IconHandle IconFromImage(const RgbaImage& image) override;
+  std::optional<std::wstring> LoadIndirectString(const std::wstring& text) override;
   std::optional<std::wstring> AssociatedProgId(const std::wstring& extension) override;
   std::optional<std::wstring> ShellIconLocation(const std::wstring& extension) override;
   void NotifyAssociationsChanged() override;

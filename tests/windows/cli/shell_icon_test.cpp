@@ -52,11 +52,12 @@ TEST_F(ShellIconJson, SaysWhetherAHandlerDecidesAndWhatTheShellReports) {
       LineOf(ran.out, ".tarrowa"),
       "{\"extension\": \".tarrowa\", \"progId\": \"Tarrow.TypeA\", \"description\": \"Tarrow Type A\", "
       "\"location\": \"%SystemRoot%\\\\system32\\\\shell32.dll,3\", \"layer\": \"machine\", \"source\": "
-      "\"default\", \"changed\": false, \"iconHandler\": false, \"hasIcon\": true, \"shellIcon\": "
+      "\"default\", \"changed\": false, \"iconHandler\": false, \"hasIcon\": true, \"packaged\": false, "
+      "\"shellIcon\": "
       "\"C:\\\\windows\\\\system32\\\\shell32.dll,3\"},");
   // An icon handler decides: DefaultIcon is what the shell still reports.
   EXPECT_NE(LineOf(ran.out, ".tarrowb")
-                .find("\"iconHandler\": true, \"hasIcon\": true, \"shellIcon\": "
+                .find("\"iconHandler\": true, \"hasIcon\": true, \"packaged\": false, \"shellIcon\": "
                       "\"C:\\\\windows\\\\system32\\\\shell32.dll,-4\""),
             std::string::npos)
       << LineOf(ran.out, ".tarrowb");
@@ -65,7 +66,8 @@ TEST_F(ShellIconJson, SaysWhetherAHandlerDecidesAndWhatTheShellReports) {
       LineOf(ran.out, ".tarrowc")
           .find(
               "\"location\": \"C:\\\\windows\\\\system32\\\\user32.dll,2\", \"layer\": \"user\", \"source\": "
-              "\"default\", \"changed\": false, \"iconHandler\": false, \"hasIcon\": true, \"shellIcon\": "
+              "\"default\", \"changed\": false, \"iconHandler\": false, \"hasIcon\": true, \"packaged\": "
+              "false, \"shellIcon\": "
               "\"\\\"C:\\\\windows\\\\system32\\\\shell32.dll\\\",7\"}"),
       std::string::npos)
       << LineOf(ran.out, ".tarrowc");

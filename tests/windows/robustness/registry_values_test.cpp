@@ -134,8 +134,10 @@ TEST_F(OddRegistryValues, AreListedAndRecordedOnlyAsTextAndRestoreChangesNothing
                                       << (o.place == Place::ProgId        ? "ProgID"
                                           : o.place == Place::Description ? "description"
                                                                           : "DefaultIcon"));
-    // A 64 KB ProgID names no key: no key name is that long.
-    EXPECT_EQ(Listed(o.type.extension()) != nullptr, o.value.readsAsText && o.place != Place::ProgId);
+    // A 64 KB ProgID names no key: no key name is that long. A description
+    // that is no text is no name: the type is named as Explorer names it.
+    EXPECT_EQ(Listed(o.type.extension()) != nullptr,
+              o.place == Place::Description || (o.value.readsAsText && o.place == Place::Icon));
   }
   for (const ScratchType* type : {&comma, &lineBreak, &unicode}) EXPECT_TRUE(Listed(type->extension()));
   const auto snapshot = FileBytes(SnapshotFile());
