@@ -66,7 +66,7 @@ TEST_F(PictureWindowTest, ABrowsedPictureIsOneIconThatApplyStoresAndRestoreTakes
   shell_.dialogAnswer = picture;
   window_->OnBrowse();
   tarrow::testing::SettleIcons(*window_);
-  EXPECT_EQ(window_->IconFileText(), shell_.LowerCase(picture));
+  EXPECT_EQ(window_->IconFileText(), picture) << "the path as chosen, never lower-cased";
   EXPECT_EQ(window_->iconGrid().count(), 1) << "a picture is a file of one icon";
   window_->OnIconChosen(1);
   ASSERT_TRUE(window_->types()[b].pending) << "the picture could not be drawn for the list";
