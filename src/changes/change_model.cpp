@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <set>
+#include <utility>
 
 #include "catalog/icon_location.h"
 #include "catalog/picture_pixels.h"
@@ -99,9 +100,30 @@ ChangeModel::SetChange ChangeModel::Assign(const std::vector<std::size_t>& indic
   return result;
 }
 
+void ChangeModel::Withdraw(std::size_t index) {
+  const std::wstring progId = os_.shell.LowerCase(types_[index].progId);
+  for (std::size_t i = 0; i < types_.size(); ++i) {
+    TypeItem& item = types_[i];
+    if (i != index && (progId.empty() || os_.shell.LowerCase(item.progId) != progId)) continue;
+    if (const auto swap = swaps_.find(item.extension); swap != swaps_.end()) {
+      item.picture = swap->second.stored;
+      swaps_.erase(swap);
+    }
+    item.pending.reset();
+    item.pendingOriginal = false;
+  }
+}
+
 bool ChangeModel::AskOriginal(ChangeStatus& status, std::size_t index, int pictureSizePx,
                               std::unordered_map<std::wstring, std::wstring>& pictures) {
   if (index >= types_.size()) return false;
+  // A new icon not applied yet is what the user takes back first: the type
+  // shows its stored icon again, and nothing waits for Apply.
+  if (types_[index].pending && !types_[index].pendingOriginal) {
+    Withdraw(index);
+    ++withdrawn_;
+    return true;
+  }
   const auto original = status.OriginalLocation(types_[index]);
   if (!original) return false;
   // Types whose originals are one icon share one picture of it. One that
@@ -133,6 +155,7 @@ ChangeModel::SetChange ChangeModel::AskOriginal(const std::vector<std::size_t>& 
   SetChange result;
   ChangeStatus status(os_);
   std::unordered_map<std::wstring, std::wstring> pictures;
+  withdrawn_ = 0;
   for (const std::size_t index : indices) {
     if (AskOriginal(status, index, pictureSizePx, pictures)) {
       ++result.changed;
@@ -140,6 +163,7 @@ ChangeModel::SetChange ChangeModel::AskOriginal(const std::vector<std::size_t>& 
       result.unchanged.push_back(index);
     }
   }
+  result.withdrawn = std::exchange(withdrawn_, 0);
   return result;
 }
 
@@ -242,6 +266,11 @@ std::wstring NoOriginalText(const TypeList& types, const std::vector<std::size_t
   }
   return L"Tarrow never changed the icon of " + NameList(names) +
          (names.size() == 1 ? L"; it has" : L"; they have") + L" no other original to put back.";
+}
+
+std::wstring WithdrawnText(std::size_t count) {
+  return count == 1 ? L"1 new icon was taken back before Apply; nothing was written."
+                    : std::to_wstring(count) + L" new icons were taken back before Apply; nothing was written.";
 }
 
 ChangeStatus::ChangeStatus(Os& os) : os_(os) {

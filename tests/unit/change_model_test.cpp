@@ -167,6 +167,30 @@ TEST_F(ChangeModelTest, TheOriginalIsAPendingChangeWrittenByApply) {
   EXPECT_FALSE(changes.AskOriginal(0, 16)) << "back: nothing more to put back";
 }
 
+// Restoring the original of a type whose new icon waits for Apply takes the
+// pick back: nothing waits, the list shows the stored icon, the records are
+// not asked. A second restore then finds nothing to put back.
+TEST_F(ChangeModelTest, RestoringAPendingPickWithdrawsIt) {
+  ASSERT_TRUE(changes.Assign(1, L"C:\\Icons\\P.dll,4", 16));
+  ASSERT_TRUE(changes.Assign(0, L"C:\\Icons\\P.dll,5", 16));
+  const ChangeModel::SetChange asked = changes.AskOriginal(std::vector<std::size_t>{2}, 16);
+  EXPECT_EQ(asked.changed, 1u);
+  EXPECT_EQ(asked.withdrawn, 1u);
+  for (std::size_t i : {1u, 2u}) {
+    SCOPED_TRACE(i);
+    EXPECT_FALSE(types[i].pending) << "every type of the ProgID drops the pick";
+    EXPECT_FALSE(types[i].pendingOriginal);
+  }
+  EXPECT_EQ(types[1].picture, L"Index9") << "the stored icon's picture again";
+  EXPECT_EQ(types[2].picture, L"Index10");
+  EXPECT_EQ(types[0].pending, L"C:\\Icons\\P.dll,5") << "another ProgID keeps its pick";
+  EXPECT_EQ(changes.pendingTypes(), 1u);
+  EXPECT_EQ(changes.AskOriginal(std::vector<std::size_t>{1}, 16).unchanged, (std::vector<std::size_t>{1})) << "never changed";
+  changes.Write();
+  EXPECT_EQ(fake.registry.Text(kLocalMachine, DefaultIconPath(L"htmlfile")), L"C:\\old.dll,0")
+      << "the withdrawn pick is not written";
+}
+
 // Written in two halves, as the window's writer does: the list stays as it
 // is until the outcome is settled, and an original another program changed
 // since is named as the list names it.
