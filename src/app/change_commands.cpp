@@ -173,7 +173,9 @@ void ChangeCommands::OnRestoreOriginalIcon() {
   const std::vector<std::size_t> selected = list_.SelectedTypes();
   if (selected.empty() || !CanChange()) return;
   const ChangeModel::SetChange asked = changes_.AskOriginal(selected, pictures_.sizePx());
-  if (!asked.unchanged.empty()) lastOutcome_ = NoOriginalText(types_, asked.unchanged);
+  lastOutcome_ = !asked.unchanged.empty() ? NoOriginalText(types_, asked.unchanged)
+                 : asked.withdrawn > 0     ? WithdrawnText(asked.withdrawn)
+                                           : std::wstring();
   listener_.OnChangesUpdated();
 }
 
@@ -188,6 +190,7 @@ void ChangeCommands::OnIconChosen(const std::wstring& iconFile, std::int64_t cel
   // The location keeps the file as typed; only drawing it resolves it.
   if (changes_.Assign(selected, BuildIconLocation(iconFile, cell - 1), pictures_.sizePx()).changed == 0)
     return;
+  lastOutcome_.clear();
   listener_.OnChangesUpdated();
 }
 

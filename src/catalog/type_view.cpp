@@ -165,7 +165,7 @@ std::wstring StatusLine(std::size_t types, std::size_t pending, const std::wstri
   std::wstring line = Count(types, L" type", L" types");
   line += pending == 0 ? L", no changes waiting"
                        : L", " + Count(pending, L" change", L" changes") + L" not applied";
-  if (!lastOutcome.empty()) line += L".  " + lastOutcome;
+  if (!lastOutcome.empty()) line += L". " + lastOutcome;
   return line;
 }
 

@@ -366,9 +366,10 @@ std::wstring ApplySummary(const ApplyOutcome& outcome) {
   auto types = [](std::size_t n) { return std::to_wstring(n) + (n == 1 ? L" type" : L" types"); };
   std::wstring text;
   if (outcome.forUser > 0) text += types(outcome.forUser) + L" changed for you only";
-  if (outcome.forAll > 0) text += (text.empty() ? L"" : L", ") + types(outcome.forAll) + L" for all users";
+  if (outcome.forAll > 0)
+    text += (text.empty() ? L"" : L", ") + types(outcome.forAll) + L" changed for all users";
   if (outcome.restored > 0)
-    text += (text.empty() ? L"" : L", ") + types(outcome.restored) + L" back to the original icon";
+    text += (text.empty() ? L"" : L", ") + types(outcome.restored) + L" given the original icon back";
   if (text.empty()) text = L"Nothing was changed";
   if (!outcome.failures.empty()) text += L"; " + types(outcome.failures.size()) + L" failed";
   return text + L".";

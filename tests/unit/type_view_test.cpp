@@ -261,7 +261,7 @@ TEST(TypeViewTest, TheStatusLineCountsTypesAndChangesAndSaysTheLastOutcome) {
   EXPECT_EQ(StatusLine(1500, 0, L""), L"1,500 types, no changes waiting");
   EXPECT_EQ(StatusLine(1, 1, L""), L"1 type, 1 change not applied");
   EXPECT_EQ(StatusLine(2, 2, L"Apply: 1 type changed."),
-            L"2 types, 2 changes not applied.  Apply: 1 type changed.");
+            L"2 types, 2 changes not applied. Apply: 1 type changed.");
 }
 
 TEST(TypeViewTest, TheQuestionBeforeLosingChangesCountsThem) {

@@ -292,12 +292,19 @@ TEST_F(MainWindowTest, ATypeWithoutAnIconIsGivenOneByApplyAndTakenBackByDelete) 
   Settle();
   const std::size_t bare = IndexOf(L".tarrowbare");
   ASSERT_NE(bare, std::wstring::npos);
+  // A pick framed in the system's icons for another type...
+  const std::wstring shell32 = tarrow::testing::SystemFile(L"shell32.dll");
+  window_->SetIconFileText(shell32);
+  Settle();
+  window_->iconGrid().Frame(5);
+  ASSERT_EQ(window_->preview().index(), 4);
   window_->SelectItem(bare);
   window_->OnTypeActivated();
   Settle();
-  std::wstring shell32 = tarrow::testing::SystemFile(L"shell32.dll");
-  for (wchar_t& c : shell32) c = static_cast<wchar_t>(::towlower(c));
   EXPECT_EQ(Text(Part::IconFile), shell32) << "the system's icons";
+  // ...is not this type's: it has no icon of its own to frame.
+  EXPECT_EQ(window_->iconGrid().framed(), 0);
+  EXPECT_EQ(window_->preview().index(), -1);
   window_->OnIconChosen(3);
   window_->OnApply();
   Settle();
@@ -498,13 +505,13 @@ TEST_F(MainWindowTest, TheGridShowsEveryIconOfTheFileAndAssignsOne) {
             L"C:\\windows\\system32\\shell32.dll,-4")
       << "nothing reaches the registry before Apply";
 
-  // Double-clicking the type loads its file, lower-cased, with its new icon
+  // Double-clicking the type loads its file, as written, with its new icon
   // framed in the first row.
   window_->SetIconFileText(L"");
   Settle();
   window_->OnTypeActivated();
   Settle();
-  EXPECT_EQ(window_->IconFileText(), os_->shell.LowerCase(shell32));
+  EXPECT_EQ(window_->IconFileText(), shell32);
   EXPECT_EQ(window_->iconGrid().framed(), 4);
   EXPECT_EQ(window_->iconGrid().scrollValue(), 0);
 }
@@ -614,7 +621,7 @@ TEST_F(MainWindowTest, ASearchFiltersTheListAndEnterOpensTheTypeWithItsIconFrame
   EXPECT_EQ(::GetFocus(), list);
   Key(list, VK_RETURN);
   Settle();
-  EXPECT_EQ(window_->IconFileText(), L"%systemroot%\\system32\\shell32.dll");
+  EXPECT_EQ(window_->IconFileText(), L"%SystemRoot%\\system32\\shell32.dll");
   // Its icon is number 3: cell 4 is framed, and a screen reader hears it.
   EXPECT_EQ(window_->iconGrid().framed(), 4);
   wchar_t name[64] = {};
@@ -859,12 +866,12 @@ TEST_F(MainWindowTest, ChangesAreMarkedCountedAndSharedUntilApplied) {
   Settle();
   EXPECT_EQ(RegReadValue(os_->registry, kClassesRoot, key, L""), shell32 + L",5");
   EXPECT_TRUE(shell_.shown.empty()) << "success needs no message box";
-  EXPECT_EQ(window_->StatusText(), total + L" types, no changes waiting.  2 types for all users.")
+  EXPECT_EQ(window_->StatusText(), total + L" types, no changes waiting. 2 types changed for all users.")
       << "Apply does not wait for the shell";
   // Wine's shell answers for the machine layer, where these were written.
   EXPECT_TRUE(tarrow::testing::PumpUntil([&] { return !window_->checkingShell(); }));
   EXPECT_EQ(window_->StatusText(),
-            total + L" types, no changes waiting.  2 types for all users. Explorer shows the new icons.");
+            total + L" types, no changes waiting. 2 types changed for all users. Explorer shows the new icons.");
   EXPECT_EQ(RowText(window_->typeList().RowOf(a), 0), L"Tarrow Type A");
   EXPECT_FALSE(::IsWindowEnabled(window_->control(Part::Apply)));
 }
@@ -980,13 +987,122 @@ TEST_F(MainWindowTest, DeleteInTheListRestoresTheSelectedTypesOriginalIcon) {
   EXPECT_EQ(tarrow::testing::DefaultValue(key), kept.original()) << "type and bytes as they were";
   EXPECT_TRUE(
       window_->StatusText().starts_with(std::to_wstring(window_->types().size()) +
-                                        L" types, no changes waiting.  1 type back to the original icon."))
+                                        L" types, no changes waiting. 1 type given the original icon back."))
       << Utf8(window_->StatusText());
   EXPECT_TRUE(shell_.shown.empty()) << "success needs no message box";
   const int selected = ListView_GetNextItem(list, -1, LVNI_SELECTED);
   ASSERT_GE(selected, 0);
   EXPECT_EQ(RowText(selected, 1), L".tarrowc") << "the selection stays";
   EXPECT_EQ(RowText(selected, 2), L"\"C:\\windows\\system32\\shell32.dll\",7");
+}
+
+// Delete on a type whose new icon waits for Apply takes the pick back.
+TEST_F(MainWindowTest, DeleteOnAPickNotAppliedYetWithdrawsIt) {
+  ASSERT_TRUE(window_->OnLoad(false));
+  Settle();
+  const auto c = IndexOf(L".tarrowc");
+  const std::wstring picture = window_->types()[c].picture, location = window_->types()[c].location;
+  window_->SelectItem(c);
+  window_->SetIconFileText(tarrow::testing::SystemFile(L"shell32.dll"));
+  Settle();
+  window_->OnIconChosen(2);
+  ASSERT_TRUE(IsChanged(window_->types()[c]));
+
+  const HWND list = window_->control(Part::TypeList);
+  ::SendMessageW(list, WM_KEYDOWN, VK_DELETE, 0);
+  EXPECT_FALSE(IsChanged(window_->types()[c]));
+  EXPECT_EQ(window_->types()[c].picture, picture) << "the stored icon shows again";
+  const int row = window_->typeList().RowOf(c);
+  EXPECT_EQ(RowText(row, 0), L"Tarrow Type C");
+  EXPECT_EQ(RowText(row, 2), location);
+  EXPECT_EQ(window_->StatusText(),
+            std::to_wstring(window_->types().size()) +
+                L" types, no changes waiting. 1 new icon was taken back before Apply; nothing was written.");
+  EXPECT_FALSE(::IsWindowEnabled(window_->control(Part::Apply)));
+  EXPECT_TRUE(shell_.shown.empty());
+
+  // Refresh is a new step: the news of the last one goes, and nothing is
+  // asked, since nothing waits.
+  ::SendMessageW(list, WM_KEYDOWN, VK_DELETE, 0);
+  EXPECT_NE(window_->StatusText().find(L"Tarrow never changed the icon of"), std::wstring::npos);
+  window_->OnRefresh();
+  Settle();
+  EXPECT_EQ(window_->StatusText(), std::to_wstring(window_->types().size()) + L" types, no changes waiting");
+  EXPECT_TRUE(shell_.shown.empty());
+}
+
+// The Icon column's form of a location, typed or pasted in the box: its
+// file's icons, that icon framed, and a pick from there names the file alone.
+TEST_F(MainWindowTest, AWholeLocationInTheIconFileBoxOpensTheFileWithThatIconFramed) {
+  ASSERT_TRUE(window_->OnLoad(false));
+  Settle();
+  const std::wstring shell32 = tarrow::testing::SystemFile(L"shell32.dll");
+  window_->SetIconFileText(shell32 + L",5");
+  Settle();
+  EXPECT_GT(window_->iconGrid().count(), 5);
+  EXPECT_EQ(window_->iconGrid().framed(), 6);
+  EXPECT_EQ(window_->preview().file(), shell32);
+  EXPECT_EQ(window_->preview().index(), 5);
+  EXPECT_EQ(window_->iconGrid().emptyText(), L"");
+  const auto c = IndexOf(L".tarrowc");
+  window_->SelectItem(c);
+  window_->OnIconChosen(window_->iconGrid().framed());
+  EXPECT_EQ(window_->types()[c].pending, shell32 + L",5");
+
+  window_->SetIconFileText(shell32 + L" ,2");
+  Settle();
+  EXPECT_EQ(window_->iconGrid().framed(), 3) << "blanks around the index, as the registry allows";
+  window_->SetIconFileText(shell32 + L",x");
+  Settle();
+  EXPECT_EQ(window_->iconGrid().count(), 0) << "no index: the whole text names a file, which is not there";
+  EXPECT_EQ(window_->iconGrid().emptyText(), L"There is no file by this name.");
+}
+
+// Read anew, the list has no pick: none stays framed in the grid or shown in
+// the preview.
+TEST_F(MainWindowTest, RefreshWithoutApplyingLeavesNoPickFramedOrPreviewed) {
+  ASSERT_TRUE(window_->OnLoad(false));
+  Settle();
+  window_->SelectItem(IndexOf(L".tarrowc"));
+  window_->SetIconFileText(tarrow::testing::SystemFile(L"shell32.dll"));
+  Settle();
+  ::SendMessageW(window_->iconGrid().hwnd(), WM_KEYDOWN, VK_RIGHT, 0);
+  ::SendMessageW(window_->iconGrid().hwnd(), WM_KEYDOWN, VK_SPACE, 0);
+  ASSERT_TRUE(IsChanged(window_->types()[IndexOf(L".tarrowc")]));
+  ASSERT_GT(window_->iconGrid().framed(), 0);
+  shell_.answers.push_back(kIdNo);
+  ::SendMessageW(window_->hwnd(), WM_COMMAND, ControlIdOf(Part::Refresh), 0);
+  Settle();
+  EXPECT_EQ(shell_.shown.size(), 1u);
+  EXPECT_EQ(window_->iconGrid().framed(), 0);
+  EXPECT_EQ(window_->preview().index(), -1);
+  EXPECT_EQ(window_->picker().framedCell, 0);
+}
+
+// A type naming a resource id its file lacks: told why nothing is framed.
+TEST_F(MainWindowTest, AResourceIdTheFileLacksIsNamedWhenTheTypeOpens) {
+  const std::wstring key = L"Tarrow.TypeC\\DefaultIcon";
+  const tarrow::testing::KeptValue kept(key);
+  const std::wstring location = tarrow::testing::SystemFile(L"shell32.dll") + L",-31999";
+  ::RegSetKeyValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, REG_SZ, location.c_str(),
+                    static_cast<DWORD>((location.size() + 1) * sizeof(wchar_t)));
+  ASSERT_TRUE(window_->OnLoad(false));
+  Settle();
+  window_->SelectItem(IndexOf(L".tarrowc"));
+  window_->OnTypeActivated();
+  Settle();
+  EXPECT_EQ(window_->iconGrid().framed(), 0);
+  EXPECT_NE(window_->StatusText().find(
+                L"The file holds no icon of resource id 31999, which this type names, so no icon is framed."),
+            std::wstring::npos)
+      << Utf8(window_->StatusText());
+  // At the design width the line is cut: its tip holds it whole.
+  EXPECT_EQ(window_->StatusTip(), L" " + window_->StatusText());
+
+  window_->SelectItem(IndexOf(L".tarrowb"));  // shell32.dll,-4, which the file holds
+  window_->OnTypeActivated();
+  EXPECT_EQ(window_->StatusText(), std::to_wstring(window_->types().size()) + L" types, no changes waiting");
+  EXPECT_EQ(window_->StatusTip(), L"") << "a line that fits has no tip";
 }
 
 // ---- the window answers while changes are written
@@ -1505,7 +1621,7 @@ TEST_F(MainWindowTest, ShiftF10OpensTheListsMenuWhichImportsAndExports) {
   const tarrow::testing::Scratch folder(L"window-export");
   shell_.dialogAnswer = folder / L"icons.reg";
   EXPECT_EQ(openMenu(L'e').items.size(), 4u);
-  EXPECT_EQ(window_->StatusText().substr(window_->StatusText().find(L".  ") + 3),
+  EXPECT_EQ(window_->StatusText().substr(window_->StatusText().find(L". ") + 2),
             L"1 value exported to " + (folder / L"icons.reg") + L".");
   const auto exported = tarrow::testing::FileBytes(folder / L"icons.reg");
   ASSERT_TRUE(exported);
@@ -1539,7 +1655,7 @@ TEST_F(MainWindowTest, ShiftF10OpensTheListsMenuWhichImportsAndExports) {
   Settle();
   EXPECT_EQ(RegReadValue(os_->registry, kClassesRoot, key, L""),
             tarrow::testing::SystemFile(L"shell32.dll") + L",11");
-  EXPECT_NE(window_->StatusText().find(L"Imported: 1 type for all users."), std::wstring::npos)
+  EXPECT_NE(window_->StatusText().find(L"Imported: 1 type changed for all users."), std::wstring::npos)
       << Utf8(window_->StatusText());
 
   // Yes applies them first, on the writer; the import goes on once they
@@ -1559,7 +1675,7 @@ TEST_F(MainWindowTest, ShiftF10OpensTheListsMenuWhichImportsAndExports) {
   EXPECT_FALSE(window_->types()[IndexOf(L".tarrowb")].pending) << "applied";
   EXPECT_EQ(RegReadValue(os_->registry, kClassesRoot, key, L""),
             tarrow::testing::SystemFile(L"shell32.dll") + L",11");
-  EXPECT_NE(window_->StatusText().find(L"Imported: 1 type for all users."), std::wstring::npos)
+  EXPECT_NE(window_->StatusText().find(L"Imported: 1 type changed for all users."), std::wstring::npos)
       << Utf8(window_->StatusText());
 }
 
