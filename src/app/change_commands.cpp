@@ -127,7 +127,8 @@ void ChangeCommands::OnShellChecked() {
 // ---- putting originals back
 
 void ChangeCommands::OnRestoreDefaults() {
-  if (!CanChange() || os_.shell.MessageBox(kRestoreQuestion, kRestoreQuestionStyle) != kIdYes) return;
+  if (!CanChange() || os_.shell.MessageBox(RestoreDefaultsQuestion(os_, types_), kRestoreQuestionStyle) != kIdYes)
+    return;
   // The list names the types in messages; the writer reads a copy of it.
   Write(kRestoringText, [this, listed = types_]() -> Ending {
     std::set<std::wstring> classes = JournaledProgIds(os_);
@@ -138,7 +139,7 @@ void ChangeCommands::OnRestoreDefaults() {
 }
 
 void ChangeCommands::OnRestored(RestoreOutcome outcome, std::set<std::wstring> classes) {
-  lastOutcome_ = RestoreSummary(outcome);
+  lastOutcome_ = RestoredTypesSummary(os_.shell, outcome, types_);
   if (leaving_ == LeavingBy::Exit) {
     // No walk to wait for: what went wrong is told before the window goes.
     if (const std::wstring message = RestoreMessage(os_, outcome); !message.empty())

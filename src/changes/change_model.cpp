@@ -268,6 +268,22 @@ std::wstring NoOriginalText(const TypeList& types, const std::vector<std::size_t
          (names.size() == 1 ? L"; it has" : L"; they have") + L" no other original to put back.";
 }
 
+std::wstring RestoreDefaultsQuestion(Os& os, const TypeList& types) {
+  ChangeStatus status(os);
+  const auto changed =
+      static_cast<std::size_t>(std::count_if(types.begin(), types.end(), [&](const TypeItem& item) {
+        return status.Changed(item);
+      }));
+  const std::wstring intro = L"Restore all icons to their original state?\r\n\r\n";
+  if (changed == 0)
+    return intro +
+           L"No listed type shows an icon Tarrow gave it. Types changed before Tarrow kept records get the icon "
+           L"Defaults.dat holds for them.";
+  return intro + (changed == 1 ? std::wstring(L"1 type gets back the icon it had")
+                               : std::to_wstring(changed) + L" types get back the icon they had") +
+         L" before Tarrow changed it.";
+}
+
 std::wstring WithdrawnText(std::size_t count) {
   return count == 1 ? L"1 new icon was taken back before Apply; nothing was written."
                     : std::to_wstring(count) + L" new icons were taken back before Apply; nothing was written.";

@@ -119,6 +119,10 @@ class ChangeModel {
 // The status line when the types at `indices` have no original to put back.
 std::wstring NoOriginalText(const TypeList& types, const std::vector<std::size_t>& indices);
 
+// Restore Defaults asks first, saying how many listed types show an icon
+// Tarrow gave them (each gets its original back).
+std::wstring RestoreDefaultsQuestion(Os& os, const TypeList& types);
+
 // The status line when `count` picks were withdrawn before Apply.
 std::wstring WithdrawnText(std::size_t count);
 

@@ -266,8 +266,11 @@ TEST(TypeViewTest, TheStatusLineCountsTypesAndChangesAndSaysTheLastOutcome) {
 
 TEST(TypeViewTest, TheQuestionBeforeLosingChangesCountsThem) {
   EXPECT_EQ(UnappliedChangesQuestion(1, LeavingBy::Exit),
-            L"1 icon change is not applied yet.\r\n\r\nApply them before closing Tarrow?\r\n\r\n"
-            L"Yes applies them, No drops them, Cancel goes back.");
+            L"1 icon change is not applied yet.\r\n\r\nApply it before closing Tarrow?\r\n\r\n"
+            L"Yes applies it, No drops it, Cancel goes back.");
+  EXPECT_EQ(UnappliedChangesQuestion(1, LeavingBy::Refresh),
+            L"1 icon change is not applied yet.\r\n\r\nRefresh reads every type again. Apply the "
+            L"change first?\r\n\r\nYes applies it, No drops it, Cancel goes back.");
   EXPECT_EQ(UnappliedChangesQuestion(1200, LeavingBy::Refresh),
             L"1,200 icon changes are not applied yet.\r\n\r\nRefresh reads every type again. Apply the "
             L"changes first?\r\n\r\nYes applies them, No drops them, Cancel goes back.");

@@ -905,8 +905,8 @@ TEST_F(MainWindowTest, ExitCloseAndRefreshAskBeforeDroppingChanges) {
   window_->OnExit();
   ASSERT_EQ(shell_.shown.size(), 1u);
   EXPECT_EQ(shell_.shown[0].first,
-            L"1 icon change is not applied yet.\r\n\r\nApply them before closing Tarrow?\r\n\r\n"
-            L"Yes applies them, No drops them, Cancel goes back.");
+            L"1 icon change is not applied yet.\r\n\r\nApply it before closing Tarrow?\r\n\r\n"
+            L"Yes applies it, No drops it, Cancel goes back.");
   EXPECT_EQ(shell_.shown[0].second, kMbYesNoCancel | kMbIconWarning);
   EXPECT_TRUE(::IsWindow(hwnd));
 
@@ -1332,6 +1332,32 @@ TEST_F(MainWindowTest, AfterApplyAndRestoreDefaultsTheFocusIsWhereItWas) {
   ASSERT_TRUE(window_->writing());
   Settle();
   EXPECT_EQ(::GetFocus(), restore);
+}
+
+// Restore Defaults counts what it puts back as Apply counts what it changes:
+// the types, both before (in its question) and after.
+TEST_F(MainWindowTest, RestoreDefaultsSaysHowManyTypesGetTheirOriginalBack) {
+  const tarrow::testing::KeptValue kept(L"Tarrow.TypeA\\DefaultIcon");
+  ASSERT_TRUE(window_->OnLoad(false));
+  Settle();
+  window_->SelectItem(IndexOf(L".tarrowa"));
+  window_->SetIconFileText(tarrow::testing::SystemFile(L"shell32.dll"));
+  Settle();
+  window_->OnIconChosen(2);
+  window_->OnApply();
+  Settle();
+  shell_.answers.push_back(kIdYes);
+  ::SendMessageW(window_->hwnd(), WM_COMMAND, ControlIdOf(Part::Restore), 0);
+  Settle();
+  ASSERT_FALSE(shell_.shown.empty());
+  EXPECT_EQ(shell_.shown[0].first,
+            L"Restore all icons to their original state?\r\n\r\n2 types get back the icon they had before "
+            L"Tarrow changed it.");
+  EXPECT_TRUE(window_->StatusText().starts_with(std::to_wstring(window_->types().size()) +
+                                                L" types, no changes waiting. 2 types given the original "
+                                                L"icon back."))
+      << Utf8(window_->StatusText());
+  EXPECT_EQ(tarrow::testing::DefaultValue(L"Tarrow.TypeA\\DefaultIcon"), kept.original());
 }
 
 TEST_F(MainWindowTest, AWheelNotchTowardsTheUserShowsTheNextRow) {
