@@ -179,10 +179,8 @@ void IconPreview::Paint(HDC dc) {
     ::DrawTextW(dc, what.c_str(), static_cast<int>(what.size()), &box, format | DT_NOPREFIX);
   };
 
-  if (file_.empty() || index_ < 0) {
-    RECT box{margin, margin, client.right - margin, client.bottom - margin};
-    text(L"Click an icon in the grid to see it at the sizes Explorer shows.", box, DT_WORDBREAK | DT_CENTER);
-  } else {
+  // Placed only while it has an icon to show.
+  if (wanted()) {
     // The three small sizes side by side on one base line, each with its
     // caption in two lines: the size, then held or scaled.
     const int cell = (client.right - 2 * margin) / 3;

@@ -123,7 +123,7 @@ bool MainControls::OnTipShown(const NMHDR& header) {
 void MainControls::Place(HWND parent, UINT dpi) {
   RECT client;
   ::GetClientRect(parent, &client);
-  const WindowLayout layout = LayOutWindow(client.right, client.bottom, static_cast<int>(dpi));
+  const WindowLayout layout = LayOutWindow(client.right, client.bottom, static_cast<int>(dpi), preview_.wanted());
   for (const auto& c : kControls) {
     const Box box = layout[static_cast<std::size_t>(c.part)];
     if (c.part == Part::TypeList) {

@@ -209,6 +209,13 @@ void MainWindow::OnRefresh() {
   StartWalk();
 }
 
+void MainWindow::OnIconFramed(std::int64_t cell) {
+  const bool wanted = preview_.wanted();
+  iconFile_.OnIconFramed(cell);
+  // The preview takes room only while it has an icon to show.
+  if (preview_.wanted() != wanted) OnSize();
+}
+
 void MainWindow::OnTypeActivated(bool byKeyboard) {
   if (!SelectedItem()) return;
   commands_.Tell(iconFile_.OpenType(SelectedItem(), byKeyboard));

@@ -71,7 +71,7 @@ class MainWindow : public Window<MainWindow>,
   // no icon of their own, as the check box now says.
   void OnShowTypesWithoutIconClicked();
   void OnTypeActivated(bool byKeyboard = false) override;
-  void OnIconFramed(std::int64_t cell) override { iconFile_.OnIconFramed(cell); }
+  void OnIconFramed(std::int64_t cell) override;
   void OnIconsCounted(std::int64_t count) override { iconFile_.OnIconsCounted(count); }
 
   // The changes.

@@ -738,42 +738,44 @@ TEST_F(MainWindowTest, TheListAndTheGridGrowWithTheWindowAndNothingOverlaps) {
   window_->Show();
   window_->SetIconFileText(tarrow::testing::SystemFile(L"shell32.dll"));
   Settle();
-  SetClientSize(window_->hwnd(), 700, 900);
+  window_->iconGrid().Frame(1);  // the preview has an icon to show
+  SetClientSize(window_->hwnd(), 900, 900);
   RECT client;
   ::GetClientRect(window_->hwnd(), &client);
-  ASSERT_EQ(client.right, 700);
+  ASSERT_EQ(client.right, 900);
   ASSERT_EQ(client.bottom, 900);
-  // 385 wider and 494 taller than the design: the preview takes 272 on the
-  // right, the list and the grid grow by the other 113, and 247 more each
-  // in height.
+  // 585 wider and 494 taller than the design: the preview takes 272 on the
+  // right, the list and the grid grow by the other 313; the grid takes the
+  // 245 its eight rows need, then 124 go to the list and 125 more to it.
   const RECT preview = RectIn(window_->preview().hwnd(), window_->hwnd());
   EXPECT_TRUE(::IsWindowVisible(window_->preview().hwnd()));
-  EXPECT_EQ(preview.left, 700 - 272);
+  EXPECT_EQ(preview.left, 900 - 272);
   EXPECT_EQ(preview.bottom - preview.top, 900 - 20) << "above the status line";
   const RECT list = RectIn(window_->control(Part::TypeList), window_->hwnd());
-  EXPECT_EQ(list.right - list.left, 297 + 113);
-  // Up to 145 + 247 pixels, ending below its last whole row.
+  EXPECT_EQ(list.right - list.left, 297 + 313);
+  // Up to 145 + 124 pixels, ending below its last whole row.
   const HWND listWindow = window_->control(Part::TypeList);
   RECT row{}, header{}, inside{};
   ASSERT_TRUE(ListView_GetItemRect(listWindow, 0, &row, LVIR_BOUNDS));
   ::GetWindowRect(ListView_GetHeader(listWindow), &header);
   ::GetClientRect(listWindow, &inside);
-  EXPECT_LE(list.bottom - list.top, 145 + 247);
-  EXPECT_GT(list.bottom - list.top, 145 + 247 - (row.bottom - row.top));
+  EXPECT_LE(list.bottom - list.top, 145 + 124);
+  EXPECT_GT(list.bottom - list.top, 145 + 124 - (row.bottom - row.top));
   EXPECT_EQ((inside.bottom - (header.bottom - header.top)) % (row.bottom - row.top), 0)
       << "a row cut in half";
   const RECT grid = RectIn(window_->control(Part::IconGrid), window_->hwnd());
-  EXPECT_EQ(grid.top, 240 + 247);
-  EXPECT_EQ(grid.right - grid.left, 297 + 113);
-  EXPECT_EQ(grid.bottom - grid.top, 87 + 247);
-  // Inside the grid's frame and beside its scroll bar, fewer than 10 cells
+  EXPECT_EQ(grid.top, 240 + 124);
+  EXPECT_EQ(grid.right - grid.left, 297 + 313);
+  EXPECT_EQ(grid.bottom - grid.top, 87 + 370);
+  EXPECT_GE(window_->iconGrid().metrics().viewportInnerHeight, 8 * 615) << "eight rows of icons first";
+  // Inside the grid's frame and beside its scroll bar, fewer than 16 cells
   // of 585 twips fit.
   RECT cells;
   ::GetClientRect(window_->control(Part::IconGrid), &cells);
-  EXPECT_LT(cells.right * 15, 10 * 585);
-  EXPECT_EQ(window_->iconGrid().metrics().columns, 9);
+  EXPECT_LT(cells.right * 15, 16 * 585);
+  EXPECT_EQ(window_->iconGrid().metrics().columns, 15);
   const RECT exit = RectIn(window_->control(Part::Exit), window_->hwnd());
-  EXPECT_EQ(exit.left, 264 + 113);
+  EXPECT_EQ(exit.left, 264 + 313);
   EXPECT_EQ(exit.top, 332 + 494);
 
   std::vector<Part> ids;
@@ -798,6 +800,54 @@ TEST_F(MainWindowTest, TheListAndTheGridGrowWithTheWindowAndNothingOverlaps) {
   ::GetClientRect(window_->hwnd(), &client);
   EXPECT_EQ(client.right, 315);
   EXPECT_EQ(client.bottom, 406);
+}
+
+// A first run opens within two thirds of the work area, the grid given its
+// eight rows before the list grows, each column of the list readable, and
+// no preview while nothing is framed.
+TEST_F(MainWindowTest, AFirstRunGivesTheGridEightRowsAndTheListReadableColumns) {
+  if (DpiOf(window_->hwnd()) != 96) GTEST_SKIP() << "the prefix is not at 96 DPI";
+  ASSERT_TRUE(window_->OnLoad(false));
+  Settle();
+  window_->Show();
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  ::GetMonitorInfoW(::MonitorFromWindow(window_->hwnd(), MONITOR_DEFAULTTOPRIMARY), &monitor);
+  const RECT& work = monitor.rcWork;
+  RECT frame;
+  ::GetWindowRect(window_->hwnd(), &frame);
+  EXPECT_LE(frame.right - frame.left, (work.right - work.left) * 2 / 3);
+  EXPECT_LE(frame.bottom - frame.top, (work.bottom - work.top) * 2 / 3);
+  const RECT list = RectIn(window_->control(Part::TypeList), window_->hwnd());
+  // The screen of these tests (1280 x 1024) has room for the eight rows
+  // only: the list keeps its design height.
+  EXPECT_GE(window_->iconGrid().metrics().viewportInnerHeight, 8 * 615);
+  EXPECT_LE(list.bottom - list.top, 145);
+  EXPECT_FALSE(::IsWindowVisible(window_->preview().hwnd())) << "nothing framed: no room for the preview";
+  EXPECT_GE(list.right - list.left, 550) << "the list has every column readable";
+  // The header's "Extension" whole beside the sort arrow.
+  const HWND listWindow = window_->control(Part::TypeList);
+  const int text = ListView_GetStringWidth(listWindow, L"Extension");
+  EXPECT_GE(ListView_GetColumnWidth(listWindow, 1), text + 36);
+  for (const auto& [row, column] : {std::pair{0, 0}, {2, 0}, {0, 2}}) {
+    SCOPED_TRACE(::testing::Message() << "row " << row << " column " << column);
+    const std::wstring cell = RowText(row, column);
+    EXPECT_LE(ListView_GetStringWidth(listWindow, cell.c_str()) + 24,
+              ListView_GetColumnWidth(listWindow, column))
+        << Utf8(cell) << " is cut";
+  }
+  // An icon framed: the preview takes its room at once, the list keeps its
+  // readable width beside it; nothing framed, the room goes back.
+  window_->SetIconFileText(tarrow::testing::SystemFile(L"shell32.dll"));
+  Settle();
+  ::SendMessageW(window_->iconGrid().hwnd(), WM_KEYDOWN, VK_RIGHT, 0);
+  EXPECT_TRUE(::IsWindowVisible(window_->preview().hwnd()));
+  const RECT beside = RectIn(window_->control(Part::TypeList), window_->hwnd());
+  EXPECT_GE(beside.right - beside.left, 550);
+  EXPECT_LT(beside.right - beside.left, list.right - list.left);
+  window_->SetIconFileText(L"");
+  Settle();
+  EXPECT_FALSE(::IsWindowVisible(window_->preview().hwnd()));
 }
 
 TEST_F(MainWindowTest, TheWindowComesBackWhereTheUserLeftIt) {
@@ -1407,7 +1457,7 @@ TEST_F(MainWindowTest, ThePreviewFollowsTheFramedIconAndSaysWhichSizesTheFileHol
   window_->iconGrid().Frame(2);
   EXPECT_FALSE(preview.loading());
   EXPECT_FALSE(preview.HasPicture(0));
-  SetClientSize(window_->hwnd(), DefaultClientWidth(96) + 272, DefaultClientHeight(96));
+  SetClientSize(window_->hwnd(), DefaultClientWidth(96) + 525, DefaultClientHeight(96));
   EXPECT_TRUE(::GetWindowLongPtrW(preview.hwnd(), GWL_STYLE) & WS_VISIBLE);
   settlePreview();
   EXPECT_TRUE(preview.HasPicture(0)) << "drawn once there is room";
