@@ -5,6 +5,7 @@
 
 #include "catalog/icon_location.h"
 #include "changes/icon_transfer.h"
+#include "changes/picture_store.h"
 #include "changes/shell_check.h"
 
 namespace tarrow::app {
@@ -189,8 +190,21 @@ void ChangeCommands::OnIconChosen(const std::wstring& iconFile, std::int64_t cel
       !question.empty() && os_.shell.MessageBox(question, kMbYesNo | kMbIconQuestion) != kIdYes)
     return;
   // The location keeps the file as typed; only drawing it resolves it.
-  if (changes_.Assign(selected, BuildIconLocation(iconFile, cell - 1), pictures_.sizePx()).changed == 0)
-    return;
+  const std::wstring location = BuildIconLocation(iconFile, cell - 1);
+  // A picture for all users needs their folder, safe from every user: said
+  // now, not at Apply, with the user's own layer offered instead.
+  bool forUser = false;
+  if (PictureFileOf(location)) {
+    const std::vector<std::wstring> forAll = TypesChangedForAllUsers(os_, types_, selected);
+    if (!forAll.empty() && !PrepareIconsFolder(os_, RecordScope::Machine)) {
+      if (os_.shell.MessageBox(PictureForUserQuestion(os_.shell, forAll), kMbYesNo | kMbIconQuestion) != kIdYes)
+        return;
+      forUser = true;
+    }
+  }
+  const auto assigned = forUser ? changes_.AssignForUser(selected, location, pictures_.sizePx())
+                                : changes_.Assign(selected, location, pictures_.sizePx());
+  if (assigned.changed == 0) return;
   lastOutcome_.clear();
   listener_.OnChangesUpdated();
 }

@@ -68,6 +68,7 @@ void ChangeModel::Share(const std::vector<std::size_t>& indices, const std::wstr
     }
     item.pending = location;
     item.pendingOriginal = original;
+    userOnly_.erase(os_.shell.LowerCase(item.progId));
   }
 }
 
@@ -100,6 +101,16 @@ ChangeModel::SetChange ChangeModel::Assign(const std::vector<std::size_t>& indic
   return result;
 }
 
+ChangeModel::SetChange ChangeModel::AssignForUser(const std::vector<std::size_t>& indices,
+                                                  const std::wstring& location, int pictureSizePx) {
+  const SetChange result = Assign(indices, location, pictureSizePx);
+  for (const std::size_t index : indices) {
+    if (index < types_.size() && types_[index].pending == location)
+      userOnly_.insert(os_.shell.LowerCase(types_[index].progId));
+  }
+  return result;
+}
+
 void ChangeModel::Withdraw(std::size_t index) {
   const std::wstring progId = os_.shell.LowerCase(types_[index].progId);
   for (std::size_t i = 0; i < types_.size(); ++i) {
@@ -111,6 +122,7 @@ void ChangeModel::Withdraw(std::size_t index) {
     }
     item.pending.reset();
     item.pendingOriginal = false;
+    userOnly_.erase(progId);
   }
 }
 
@@ -180,7 +192,8 @@ PendingChanges ChangeModel::Pending() const {
       pending.originals.insert(item.progId);
       pending.named.Add(item);
     } else {
-      pending.writes.push_back({item.progId, TypeName(item), *item.pending});
+      pending.writes.push_back({item.progId, TypeName(item), *item.pending,
+                                userOnly_.count(os_.shell.LowerCase(item.progId)) > 0});
     }
   }
   return pending;
@@ -241,6 +254,7 @@ void ChangeModel::Settle(ApplyOutcome& outcome) {
     }
     item.pending.reset();
     item.pendingOriginal = false;
+    userOnly_.erase(os_.shell.LowerCase(item.progId));
     if (swap != swaps_.end()) {
       item.picture = swap->second.pending;
       swaps_.erase(swap);
@@ -266,6 +280,28 @@ std::wstring NoOriginalText(const TypeList& types, const std::vector<std::size_t
   }
   return L"Tarrow never changed the icon of " + NameList(names) +
          (names.size() == 1 ? L"; it has" : L"; they have") + L" no other original to put back.";
+}
+
+std::vector<std::wstring> TypesChangedForAllUsers(Os& os, const TypeList& types,
+                                                  const std::vector<std::size_t>& indices) {
+  TypeResolver resolver(os.registry, os.shell);
+  std::vector<std::wstring> names;
+  for (const std::size_t index : indices) {
+    if (index < types.size() &&
+        TargetLayer(os.registry, resolver, types[index].progId, os.shell.IsElevated()) == ClassLayer::Machine)
+      names.push_back(TypeName(types[index]));
+  }
+  return names;
+}
+
+std::wstring PictureForUserQuestion(Shell& shell, const std::vector<std::wstring>& names) {
+  const bool one = names.size() == 1;
+  return std::wstring(one ? L"This type is" : L"These types are") + L" registered for all users: " +
+         NameList(names) + L".\r\n\r\nAn icon made of a picture for all users is kept in " +
+         IconsFolder(shell, RecordScope::Machine) +
+         L", which Tarrow uses only while administrators alone can change it, and that folder cannot be "
+         L"made so here.\r\n\r\nStore the icon for you only? Yes gives " +
+         (one ? L"the type" : L"the types") + L" the picture for your user account alone; No changes nothing.";
 }
 
 std::wstring RestoreDefaultsQuestion(Os& os, const TypeList& types) {

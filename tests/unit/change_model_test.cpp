@@ -191,6 +191,23 @@ TEST_F(ChangeModelTest, RestoringAPendingPickWithdrawsIt) {
       << "the withdrawn pick is not written";
 }
 
+// A pick the user keeps for himself goes to his own layer, however the
+// machine's value would win; a later pick of the same types is as usual.
+TEST_F(ChangeModelTest, APickForTheUserAloneIsWrittenToTheUsersLayer) {
+  ASSERT_EQ(changes.AssignForUser(std::vector<std::size_t>{1}, L"C:\\Icons\\P.dll,4", 16).changed, 1u);
+  const PendingChanges pending = changes.Pending();
+  ASSERT_EQ(pending.writes.size(), 1u);
+  EXPECT_TRUE(pending.writes[0].userOnly);
+  const ApplyOutcome outcome = changes.Write();
+  EXPECT_EQ(outcome.forUser, 2u) << "both types of htmlfile";
+  EXPECT_EQ(fake.registry.Text(kCurrentUser, DefaultIconPath(L"htmlfile")), L"C:\\Icons\\P.dll,4");
+  EXPECT_EQ(fake.registry.Text(kLocalMachine, DefaultIconPath(L"htmlfile")), L"C:\\old.dll,0");
+
+  ASSERT_EQ(changes.AssignForUser(std::vector<std::size_t>{0}, L"C:\\Icons\\P.dll,5", 16).changed, 1u);
+  ASSERT_TRUE(changes.Assign(0, L"C:\\Icons\\P.dll,6", 16));
+  EXPECT_FALSE(changes.Pending().writes.at(0).userOnly) << "the later pick is not the user's alone";
+}
+
 // Written in two halves, as the window's writer does: the list stays as it
 // is until the outcome is settled, and an original another program changed
 // since is named as the list names it.
