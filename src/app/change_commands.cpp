@@ -6,6 +6,7 @@
 
 #include "catalog/icon_location.h"
 #include "changes/icon_transfer.h"
+#include "changes/picture_store.h"
 #include "changes/shell_check.h"
 
 namespace tarrow::app {
@@ -128,7 +129,8 @@ void ChangeCommands::OnShellChecked() {
 // ---- putting originals back
 
 void ChangeCommands::OnRestoreDefaults() {
-  if (!CanChange() || os_.shell.MessageBox(kRestoreQuestion, kRestoreQuestionStyle) != kIdYes) return;
+  if (!CanChange() || os_.shell.MessageBox(RestoreDefaultsQuestion(os_, types_), kRestoreQuestionStyle) != kIdYes)
+    return;
   // The list names the types in messages; the writer reads a copy of it.
   Write(kRestoringText, [this, listed = types_]() -> Ending {
     std::set<std::wstring> classes = JournaledProgIds(os_);
@@ -139,7 +141,7 @@ void ChangeCommands::OnRestoreDefaults() {
 }
 
 void ChangeCommands::OnRestored(RestoreOutcome outcome, std::set<std::wstring> classes) {
-  lastOutcome_ = RestoreSummary(outcome);
+  lastOutcome_ = RestoredTypesSummary(os_.shell, outcome, types_);
   if (leaving_ == LeavingBy::Exit) {
     // No walk to wait for: what went wrong is told before the window goes.
     if (const std::wstring message = RestoreMessage(os_, outcome); !message.empty())
@@ -174,7 +176,9 @@ void ChangeCommands::OnRestoreOriginalIcon() {
   const std::vector<std::size_t> selected = list_.SelectedTypes();
   if (selected.empty() || !CanChange()) return;
   const ChangeModel::SetChange asked = changes_.AskOriginal(selected, pictures_.sizePx());
-  if (!asked.unchanged.empty()) lastOutcome_ = NoOriginalText(types_, asked.unchanged);
+  lastOutcome_ = !asked.unchanged.empty() ? NoOriginalText(types_, asked.unchanged)
+                 : asked.withdrawn > 0     ? WithdrawnText(asked.withdrawn)
+                                           : std::wstring();
   listener_.OnChangesUpdated();
 }
 
@@ -187,8 +191,22 @@ void ChangeCommands::OnIconChosen(const std::wstring& iconFile, std::int64_t cel
       !question.empty() && os_.shell.MessageBox(question, kMbYesNo | kMbIconQuestion) != kIdYes)
     return;
   // The location keeps the file as typed; only drawing it resolves it.
-  if (changes_.Assign(selected, BuildIconLocation(iconFile, cell - 1), pictures_.sizePx()).changed == 0)
-    return;
+  const std::wstring location = BuildIconLocation(iconFile, cell - 1);
+  // A picture for all users needs their folder, safe from every user: said
+  // now, not at Apply, with the user's own layer offered instead.
+  bool forUser = false;
+  if (PictureFileOf(location)) {
+    const std::vector<std::wstring> forAll = TypesChangedForAllUsers(os_, types_, selected);
+    if (!forAll.empty() && !PrepareIconsFolder(os_, RecordScope::Machine)) {
+      if (os_.shell.MessageBox(PictureForUserQuestion(os_.shell, forAll), kMbYesNo | kMbIconQuestion) != kIdYes)
+        return;
+      forUser = true;
+    }
+  }
+  const auto assigned = forUser ? changes_.AssignForUser(selected, location, pictures_.sizePx())
+                                : changes_.Assign(selected, location, pictures_.sizePx());
+  if (assigned.changed == 0) return;
+  lastOutcome_.clear();
   // Said once a run, before the first change of a Store app's type is written.
   const auto app = std::find_if(selected.begin(), selected.end(),
                                 [&](std::size_t index) { return IsStoreAppType(types_[index]); });

@@ -76,6 +76,9 @@ class ChangeCommands : public Window<ChangeCommands> {
   void OnWalkEnded(bool snapshotTaken);
   // The list is read anew: the pictures of pending changes go with it.
   void Forget() { changes_.Forget(); }
+  // What the user's last step came to, when it was no change, for the
+  // status line; empty when it needs no word. Older news goes.
+  void Tell(std::wstring news) { lastOutcome_ = std::move(news); }
 
   // Whether a change may be made or written now: not while the list is read
   // or a write runs.

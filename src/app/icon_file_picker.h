@@ -11,6 +11,7 @@
 
 #include "app/icon_grid.h"
 #include "app/icon_preview.h"
+#include "catalog/icon_location.h"
 #include "catalog/type_list.h"
 #include "picker/selection.h"
 #include "platform/os.h"
@@ -26,10 +27,17 @@ class IconFilePicker {
   void Attach(HWND owner, HWND fileBox);
 
   std::wstring FileText() const;
+  // The file the box names, without the index of a whole location.
+  const std::wstring& File() const { return file_; }
   void SetFileText(const std::wstring& text);
   // The type opened: the grid shows its icon's file with that icon framed;
-  // from the keyboard the work goes on in the grid.
-  void OpenType(std::optional<std::size_t> type, bool byKeyboard);
+  // from the keyboard the work goes on in the grid. Returns a word for the
+  // status line when the type's icon cannot be framed for a reason the user
+  // cannot see; else empty.
+  std::wstring OpenType(std::optional<std::size_t> type, bool byKeyboard);
+  // The type list was read anew: no pick of before stays framed or
+  // previewed.
+  void ClearPick() { grid_.Frame(0); }
   void OnBrowse();
   // A notification of the file's box.
   void OnFileBoxCommand(int code);
@@ -40,6 +48,8 @@ class IconFilePicker {
   const PickerState& state() const { return state_; }
 
  private:
+  std::wstring MissingResourceText(const IconLocation& shown);
+
   Os& os_;
   const TypeList& types_;
   IconGrid& grid_;
@@ -47,6 +57,7 @@ class IconFilePicker {
   PickerState state_;
   HWND owner_ = nullptr;
   HWND fileBox_ = nullptr;
+  std::wstring file_;
 };
 
 }  // namespace tarrow::app

@@ -6,6 +6,7 @@
 #include "app/icon_delivery.h"
 #include "catalog/icon_location.h"
 #include "catalog/picture_pixels.h"
+#include "changes/picture_icon.h"
 
 namespace tarrow::app {
 namespace {
@@ -23,12 +24,15 @@ int PreviewIconSource::Count(const std::wstring& file) {
   const std::wstring resolved = IconFileForExtraction(shell_, file);
   IconDirectory directory;
   if (IsPictureFile(resolved)) {
-    // One icon whose one image is the picture, its size read from its
-    // header alone.
+    // One icon, as Apply will make it of the picture: its sizes are what
+    // Windows will draw from. The header alone says whether it can be read.
     const auto bytes = ReadPictureFile(files_, resolved);
     const DecodedPicture picture = bytes ? shell_.DecodePicture(*bytes, 0) : DecodedPicture{};
     directory.readable = picture.width > 0 && picture.height > 0;
-    if (directory.readable) directory.icons = {{{picture.width, picture.height, 32}}};
+    if (directory.readable) {
+      directory.icons.emplace_back();
+      for (const int side : kPictureIconSizes) directory.icons[0].push_back({side, side, 32});
+    }
   } else {
     directory = shell_.ReadIconDirectory(resolved);
   }
@@ -128,7 +132,8 @@ void IconPreview::ShowImageSizes() {
   const auto& images = directory_->icons[static_cast<std::size_t>(index_)];
   sizes_ = PreviewSizes(images, static_cast<int>(dpi_));
   sizesKnown_ = true;
-  heldText_ = HeldSizesText(images);
+  heldText_ = IsPictureFile(file_) ? L"Apply makes an icon of 16, 24, 32, 48 and 256 pixels of this picture."
+                                   : HeldSizesText(images);
 }
 
 void IconPreview::OnIconsDone() {
@@ -174,10 +179,8 @@ void IconPreview::Paint(HDC dc) {
     ::DrawTextW(dc, what.c_str(), static_cast<int>(what.size()), &box, format | DT_NOPREFIX);
   };
 
-  if (file_.empty() || index_ < 0) {
-    RECT box{margin, margin, client.right - margin, client.bottom - margin};
-    text(L"Click an icon in the grid to see it at the sizes Explorer shows.", box, DT_WORDBREAK | DT_CENTER);
-  } else {
+  // Placed only while it has an icon to show.
+  if (wanted()) {
     // The three small sizes side by side on one base line, each with its
     // caption in two lines: the size, then held or scaled.
     const int cell = (client.right - 2 * margin) / 3;

@@ -60,6 +60,9 @@ class IconPreview : public Window<IconPreview> {
   // negative index, or no file, shows nothing. Returns at once.
   void Show(const std::wstring& file, int index);
 
+  // Whether it has an icon to show, and so wants room.
+  bool wanted() const { return !file_.empty() && index_ >= 0; }
+
   // What tests read.
   bool loading() const { return !loader_.idle() || waiting_ > 0; }
   const std::wstring& file() const { return file_; }

@@ -31,7 +31,9 @@ const ControlDesign kControls[] = {
     {Part::Apply, WC_BUTTONW, L"&Apply", WS_TABSTOP | BS_PUSHBUTTON, 0},
     {Part::Exit, WC_BUTTONW, L"E&xit", WS_TABSTOP | BS_PUSHBUTTON, 0},
     {Part::Credit, WC_STATICW, L"Every file type with the icon you want", SS_CENTER | SS_NOPREFIX, 0},
-    {Part::Status, WC_STATICW, L"", SS_LEFTNOWORDWRAP | SS_NOPREFIX | SS_CENTERIMAGE, WS_EX_STATICEDGE},
+    // SS_NOTIFY: the pointer over it reaches the tip of a cut status.
+    {Part::Status, WC_STATICW, L"", SS_LEFTNOWORDWRAP | SS_NOPREFIX | SS_CENTERIMAGE | SS_NOTIFY,
+     WS_EX_STATICEDGE},
     {Part::Preview, nullptr, L"", 0, 0},
 };
 static_assert(std::size(kControls) == kPartCount);
@@ -60,26 +62,68 @@ void MainControls::Create(HWND parent) {
   }
   ::SendMessageW((*this)[Part::Search], EM_SETCUEBANNER, TRUE,
                  reinterpret_cast<LPARAM>(L"Description, extension or ProgID"));
-  AddGridTip(parent);
+  tooltip_ = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                               0, 0, 0, 0, parent, nullptr, instance, nullptr);
+  AddTip(parent, grid_.hwnd(), L"Double Click to Select Icon");
+  // Empty while the status fits: a tip without text never shows.
+  AddTip(parent, (*this)[Part::Status], L"");
 }
 
-// The grid's cells say what a double-click does in a tip of their own.
-void MainControls::AddGridTip(HWND parent) {
-  tooltip_ = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, 0, 0, 0, 0,
-                               parent, nullptr, ::GetModuleHandleW(nullptr), nullptr);
+TOOLINFOW MainControls::Tip(HWND parent, HWND control, const wchar_t* text) const {
   TOOLINFOW tool{};
   tool.cbSize = sizeof tool;
   tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
   tool.hwnd = parent;
-  tool.uId = reinterpret_cast<UINT_PTR>(grid_.hwnd());
-  tool.lpszText = const_cast<wchar_t*>(L"Double Click to Select Icon");
+  tool.uId = reinterpret_cast<UINT_PTR>(control);
+  tool.lpszText = const_cast<wchar_t*>(text);
+  return tool;
+}
+
+void MainControls::AddTip(HWND parent, HWND control, const wchar_t* text) {
+  const TOOLINFOW tool = Tip(parent, control, text);
   ::SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+void MainControls::SetStatus(const std::wstring& text) {
+  const HWND status = (*this)[Part::Status];
+  ::SetWindowTextW(status, text.c_str());
+  statusTip_ = StatusCut(status, text) ? text : std::wstring();
+  const TOOLINFOW tool = Tip(::GetParent(status), status, statusTip_.c_str());
+  ::SendMessageW(tooltip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+bool MainControls::StatusCut(HWND status, const std::wstring& text) {
+  RECT client;
+  ::GetClientRect(status, &client);
+  const HDC dc = ::GetDC(status);
+  const HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(status, WM_GETFONT, 0, 0)));
+  SIZE size{};
+  ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+  ::SelectObject(dc, old);
+  ::ReleaseDC(status, dc);
+  return size.cx > client.right;
+}
+
+bool MainControls::OnTipShown(const NMHDR& header) {
+  if (header.hwndFrom != tooltip_ || header.code != TTN_SHOW ||
+      header.idFrom != reinterpret_cast<UINT_PTR>(grid_.hwnd()))
+    return false;
+  // Beside the pointer, not below it, where it would cover the icons the
+  // user is about to double-click.
+  POINT cursor;
+  ::GetCursorPos(&cursor);
+  RECT tip;
+  ::GetWindowRect(tooltip_, &tip);
+  const int gap = ::GetSystemMetrics(SM_CXCURSOR);
+  ::SetWindowPos(tooltip_, nullptr, cursor.x + gap, cursor.y - (tip.bottom - tip.top) / 2, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  return true;
 }
 
 void MainControls::Place(HWND parent, UINT dpi) {
   RECT client;
   ::GetClientRect(parent, &client);
-  const WindowLayout layout = LayOutWindow(client.right, client.bottom, static_cast<int>(dpi));
+  const WindowLayout layout = LayOutWindow(client.right, client.bottom, static_cast<int>(dpi), preview_.wanted());
   for (const auto& c : kControls) {
     const Box box = layout[static_cast<std::size_t>(c.part)];
     if (c.part == Part::TypeList) {

@@ -7,7 +7,10 @@
 
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <array>
+#include <string>
 
 #include "app/fonts.h"
 #include "app/icon_grid.h"
@@ -36,14 +39,23 @@ class MainControls {
   // highlight colour.
   LRESULT OnColorStatic(HDC dc, HWND control) const;
 
+  // Shows `text` on the status line; cut there, it shows whole in a tip.
+  void SetStatus(const std::wstring& text);
+  const std::wstring& statusTip() const { return statusTip_; }
+  // TTN_SHOW of the window's tips: true when it placed the tip itself.
+  bool OnTipShown(const NMHDR& header);
+
  private:
-  void AddGridTip(HWND parent);
+  TOOLINFOW Tip(HWND parent, HWND control, const wchar_t* text) const;
+  void AddTip(HWND parent, HWND control, const wchar_t* text);
+  static bool StatusCut(HWND status, const std::wstring& text);
 
   TypeListView& list_;
   IconGrid& grid_;
   IconPreview& preview_;
   std::array<HWND, kPartCount> controls_{};
   HWND tooltip_ = nullptr;
+  std::wstring statusTip_;  // the status line's tip: empty while the line fits
 };
 
 }  // namespace tarrow::app

@@ -87,6 +87,8 @@ void MainWindow::UpdateScale() {
 
 void MainWindow::OnSize() {
   controls_.Place(hwnd_, dpi_);
+  // The status may fit now, or no longer.
+  UpdateStatus();
 }
 
 void MainWindow::OnDpiChanged(UINT dpi, const RECT& suggested) {
@@ -119,6 +121,7 @@ void MainWindow::StartWalk() {
   list_.BeginRows();  // first: it remembers the selected type and the top row
   listIcons_.Cancel();
   commands_.Forget();
+  iconFile_.ClearPick();
   types_.Clear();
   images_.Clear();
   feed_.Start(controls_.listedTypes());
@@ -183,12 +186,13 @@ void MainWindow::UpdateCommands() {
 }
 
 void MainWindow::UpdateStatus() {
+  if (!control(Part::Status)) return;  // sized before its controls are made
   ::SetWindowTextW(control(Part::TypeCount), ShownTypesText(list_.shown(), types_.size()).c_str());
   const std::wstring status =
       writing()   ? std::wstring(commands_.activity())
       : walking() ? ReadingTypesText(types_.size())
                   : StatusLine(types_.size(), CountPendingTypes(types_), commands_.lastOutcome());
-  ::SetWindowTextW(control(Part::Status), (L" " + status).c_str());
+  controls_.SetStatus(L" " + status);
 }
 
 std::wstring MainWindow::StatusText() const {
@@ -200,7 +204,22 @@ std::wstring MainWindow::StatusText() const {
 
 void MainWindow::OnRefresh() {
   if (!commands_.CanChange() || !commands_.MayDropChanges(LeavingBy::Refresh)) return;
+  // The news of earlier commands is not the news of this one.
+  commands_.Tell({});
   StartWalk();
+}
+
+void MainWindow::OnIconFramed(std::int64_t cell) {
+  const bool wanted = preview_.wanted();
+  iconFile_.OnIconFramed(cell);
+  // The preview takes room only while it has an icon to show.
+  if (preview_.wanted() != wanted) OnSize();
+}
+
+void MainWindow::OnTypeActivated(bool byKeyboard) {
+  if (!SelectedItem()) return;
+  commands_.Tell(iconFile_.OpenType(SelectedItem(), byKeyboard));
+  UpdateStatus();
 }
 
 void MainWindow::OnShowTypesWithoutIconClicked() {
@@ -213,7 +232,9 @@ void MainWindow::OnShowTypesWithoutIconClicked() {
   if (!readNow && !commands_.writing())
     return controls_.SetListedTypes(all ? TypesListed::WithIcon : TypesListed::All);
   SaveWindowSwitch(os_.registry, kShowTypesWithoutIconValue, all);
-  if (readNow) StartWalk();
+  if (!readNow) return;
+  commands_.Tell({});
+  StartWalk();
 }
 
 void MainWindow::OnExit() {
@@ -310,7 +331,8 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       return 0;
     case WM_NOTIFY: {
       const auto& header = *reinterpret_cast<const NMHDR*>(lp);
-      return header.hwndFrom == list_.hwnd() ? list_.OnNotify(header) : 0;
+      if (header.hwndFrom == list_.hwnd()) return list_.OnNotify(header);
+      return controls_.OnTipShown(header) ? TRUE : 0;
     }
     case WM_NEXTDLGCTL:
       focus_.OnNextControl(wp, lp);

@@ -70,15 +70,15 @@ class MainWindow : public Window<MainWindow>,
   // The list reads the registry anew, with or without the types that have
   // no icon of their own, as the check box now says.
   void OnShowTypesWithoutIconClicked();
-  void OnTypeActivated(bool byKeyboard = false) override { iconFile_.OpenType(SelectedItem(), byKeyboard); }
-  void OnIconFramed(std::int64_t cell) override { iconFile_.OnIconFramed(cell); }
+  void OnTypeActivated(bool byKeyboard = false) override;
+  void OnIconFramed(std::int64_t cell) override;
   void OnIconsCounted(std::int64_t count) override { iconFile_.OnIconsCounted(count); }
 
   // The changes.
   void OnApply() { commands_.OnApply(); }
   void OnRestoreDefaults() { commands_.OnRestoreDefaults(); }
   void OnRestoreOriginalIcon() override { commands_.OnRestoreOriginalIcon(); }
-  void OnIconChosen(std::int64_t cell) override { commands_.OnIconChosen(IconFileText(), cell); }
+  void OnIconChosen(std::int64_t cell) override { commands_.OnIconChosen(iconFile_.File(), cell); }
   void OnImportIcons() override { commands_.OnImportIcons(hwnd_); }
   void OnExportIcons() override { commands_.OnExportIcons(hwnd_); }
 
@@ -106,6 +106,8 @@ class MainWindow : public Window<MainWindow>,
   void SetIconFileText(const std::wstring& text) { iconFile_.SetFileText(text); }
   std::wstring IconFileText() const { return iconFile_.FileText(); }
   std::wstring StatusText() const;
+  // The status line's tip: its whole text when the line cuts it, else empty.
+  const std::wstring& StatusTip() const { return controls_.statusTip(); }
 
  private:
   friend class Window<MainWindow>;

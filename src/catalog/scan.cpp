@@ -183,7 +183,7 @@ void AddWalked(std::vector<TypeItem> found, TypeList& types, ImageStore& images)
 IconLocation SystemStandInIcon(Shell& shell) {
   const std::wstring folder = GetSystemFolder(shell);
   if (folder.empty()) return {};
-  return {folder + L"\\SHELL32.DLL", 0};
+  return {folder + L"\\shell32.dll", 0};
 }
 
 }  // namespace tarrow

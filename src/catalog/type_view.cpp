@@ -165,7 +165,7 @@ std::wstring StatusLine(std::size_t types, std::size_t pending, const std::wstri
   std::wstring line = Count(types, L" type", L" types");
   line += pending == 0 ? L", no changes waiting"
                        : L", " + Count(pending, L" change", L" changes") + L" not applied";
-  if (!lastOutcome.empty()) line += L".  " + lastOutcome;
+  if (!lastOutcome.empty()) line += L". " + lastOutcome;
   return line;
 }
 
@@ -174,13 +174,14 @@ std::wstring ReadingTypesText(std::size_t found) {
 }
 
 std::wstring UnappliedChangesQuestion(std::size_t pending, LeavingBy leaving) {
-  std::wstring text = pending == 1 ? L"1 icon change is not applied yet."
-                                   : GroupThousands(pending) + L" icon changes are not applied yet.";
-  text += leaving == LeavingBy::Exit ? L"\r\n\r\nApply them before closing Tarrow?"
-          : leaving == LeavingBy::Refresh
-              ? L"\r\n\r\nRefresh reads every type again. Apply the changes first?"
-              : L"\r\n\r\nAn import reads every type again. Apply the changes first?";
-  return text + L"\r\n\r\nYes applies them, No drops them, Cancel goes back.";
+  const bool one = pending == 1;
+  std::wstring text =
+      one ? L"1 icon change is not applied yet." : GroupThousands(pending) + L" icon changes are not applied yet.";
+  const std::wstring them = one ? L"it" : L"them", changes = one ? L"the change" : L"the changes";
+  text += leaving == LeavingBy::Exit      ? L"\r\n\r\nApply " + them + L" before closing Tarrow?"
+          : leaving == LeavingBy::Refresh ? L"\r\n\r\nRefresh reads every type again. Apply " + changes + L" first?"
+                                          : L"\r\n\r\nAn import reads every type again. Apply " + changes + L" first?";
+  return text + L"\r\n\r\nYes applies " + them + L", No drops " + them + L", Cancel goes back.";
 }
 
 }  // namespace tarrow

@@ -101,7 +101,7 @@ std::wstring FailureMessage(const std::vector<WriteFailure>& failures, ChangeKin
   const std::size_t count = types.size();
   std::wstring text = std::to_wstring(count) +
                       (count == 1 ? L" file type was not " : L" file types were not ") +
-                      (kind == ChangeKind::Apply ? L"changed: " : L"restored: ");
+                      (kind == ChangeKind::Restore ? L"restored: " : L"changed: ");
   std::vector<std::wstring> names;
   for (const WriteFailure* type : types) names.push_back(type->name.empty() ? type->progId : type->name);
   text += NameList(names, namedAtMost) + L".";
@@ -143,13 +143,16 @@ std::wstring FailureMessage(const std::vector<WriteFailure>& failures, ChangeKin
   }
   if (notStored) {
     text +=
-        L"\r\n\r\nThe icon made of a picture could not be stored in Tarrow's Icons folder. Icons of types "
-        L"registered for all users are kept in a folder only administrators can change; Tarrow must run "
-        L"as administrator, and that folder must not have been made or changed by anyone else.";
+        L"\r\n\r\nThe icon made of a picture could not be stored in Tarrow's Icons folder. For types "
+        L"registered for all users it is kept in a folder that administrators alone can change, and that "
+        L"folder cannot be made so here.";
+    if (kind == ChangeKind::Command)
+      text += L" Give such types an icon of a .dll, .exe or .ico file instead.";
   }
   for (const Status status : others) {
     text += L"\r\n\r\nWindows reported error " + std::to_wstring(status) + L".";
   }
+  // Only the window keeps changes waiting for another try.
   if (kind == ChangeKind::Apply && (denied || missing || notStored || !others.empty()))
     text += L"\r\n\r\nThe types that failed stay marked, so Apply can try again.";
   return text;
@@ -250,7 +253,7 @@ ApplyOutcome WriteIcons(Os& os, const std::vector<IconWrite>& writes) {
       // Creating per-user keys for it would register a class nobody has.
       problem = kClassGone;
     } else {
-      layer = TargetLayer(os.registry, resolver, write.progId, machineRecorded);
+      layer = TargetLayer(os.registry, resolver, write.progId, machineRecorded && !write.userOnly);
       now = ReadOriginal(os.registry, layer, write.progId);
       // A value that could not be put back exactly is never written.
       if (!now) problem = kUnrecordable;
@@ -349,11 +352,11 @@ std::wstring ChangedSinceMessage(const std::vector<std::wstring>& names) {
          NameList(names) + L".";
 }
 
-std::wstring ApplyMessage(Shell& shell, const ApplyOutcome& outcome) {
+std::wstring ApplyMessage(Shell& shell, const ApplyOutcome& outcome, ChangeKind kind) {
   if (outcome.busy) return BusyMessage();
   if (!outcome.pictureProblem.empty()) return L"No icon was changed: " + outcome.pictureProblem;
   if (outcome.journalFailed) return JournalFailedMessage(shell, outcome.failedRecord);
-  std::wstring text = FailureMessage(outcome.failures, ChangeKind::Apply);
+  std::wstring text = FailureMessage(outcome.failures, kind);
   const std::wstring changed = ChangedSinceMessage(outcome.changedSince);
   if (!changed.empty()) text += (text.empty() ? L"" : L"\r\n\r\n") + changed;
   return text;
@@ -366,9 +369,10 @@ std::wstring ApplySummary(const ApplyOutcome& outcome) {
   auto types = [](std::size_t n) { return std::to_wstring(n) + (n == 1 ? L" type" : L" types"); };
   std::wstring text;
   if (outcome.forUser > 0) text += types(outcome.forUser) + L" changed for you only";
-  if (outcome.forAll > 0) text += (text.empty() ? L"" : L", ") + types(outcome.forAll) + L" for all users";
+  if (outcome.forAll > 0)
+    text += (text.empty() ? L"" : L", ") + types(outcome.forAll) + L" changed for all users";
   if (outcome.restored > 0)
-    text += (text.empty() ? L"" : L", ") + types(outcome.restored) + L" back to the original icon";
+    text += (text.empty() ? L"" : L", ") + types(outcome.restored) + L" given the original icon back";
   if (text.empty()) text = L"Nothing was changed";
   if (!outcome.failures.empty()) text += L"; " + types(outcome.failures.size()) + L" failed";
   return text + L".";

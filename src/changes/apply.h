@@ -44,6 +44,7 @@ struct IconWrite {
   std::wstring progId;
   std::wstring name;  // the type as messages name it
   std::wstring location;
+  bool userOnly = false;  // written to the user's layer even where the machine's would win
 };
 
 struct ApplyOutcome {
@@ -102,8 +103,9 @@ Status SetIconValue(Registry& registry, ClassLayer layer, const std::wstring& pr
 // Tells the shell once; shows nothing.
 ApplyOutcome WriteIcons(Os& os, const std::vector<IconWrite>& writes);
 
-// What was being done when writes failed, for the wording of the message.
-enum class ChangeKind { Apply, Restore };
+// What was being done when writes failed, for the wording of the message:
+// the window's Apply, a restore, or a change made at a console prompt.
+enum class ChangeKind { Apply, Restore, Command };
 
 // "a, b and 3 more": the first `namedAtMost` names, then how many others.
 std::wstring NameList(const std::vector<std::wstring>& names, std::size_t namedAtMost = 5);
@@ -121,7 +123,7 @@ std::wstring BusyMessage();
 std::wstring ChangedSinceMessage(const std::vector<std::wstring>& names);
 
 // What the user must know after an Apply; empty when all went well.
-std::wstring ApplyMessage(Shell& shell, const ApplyOutcome& outcome);
+std::wstring ApplyMessage(Shell& shell, const ApplyOutcome& outcome, ChangeKind kind = ChangeKind::Apply);
 
 // One line on what the last Apply did, for the status line.
 std::wstring ApplySummary(const ApplyOutcome& outcome);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <set>
+#include <utility>
 
 #include "catalog/icon_location.h"
 #include "catalog/picture_pixels.h"
@@ -67,6 +68,7 @@ void ChangeModel::Share(const std::vector<std::size_t>& indices, const std::wstr
     }
     item.pending = location;
     item.pendingOriginal = original;
+    userOnly_.erase(os_.shell.LowerCase(item.progId));
   }
 }
 
@@ -99,9 +101,41 @@ ChangeModel::SetChange ChangeModel::Assign(const std::vector<std::size_t>& indic
   return result;
 }
 
+ChangeModel::SetChange ChangeModel::AssignForUser(const std::vector<std::size_t>& indices,
+                                                  const std::wstring& location, int pictureSizePx) {
+  const SetChange result = Assign(indices, location, pictureSizePx);
+  for (const std::size_t index : indices) {
+    if (index < types_.size() && types_[index].pending == location)
+      userOnly_.insert(os_.shell.LowerCase(types_[index].progId));
+  }
+  return result;
+}
+
+void ChangeModel::Withdraw(std::size_t index) {
+  const std::wstring progId = os_.shell.LowerCase(types_[index].progId);
+  for (std::size_t i = 0; i < types_.size(); ++i) {
+    TypeItem& item = types_[i];
+    if (i != index && (progId.empty() || os_.shell.LowerCase(item.progId) != progId)) continue;
+    if (const auto swap = swaps_.find(item.extension); swap != swaps_.end()) {
+      item.picture = swap->second.stored;
+      swaps_.erase(swap);
+    }
+    item.pending.reset();
+    item.pendingOriginal = false;
+    userOnly_.erase(progId);
+  }
+}
+
 bool ChangeModel::AskOriginal(ChangeStatus& status, std::size_t index, int pictureSizePx,
                               std::unordered_map<std::wstring, std::wstring>& pictures) {
   if (index >= types_.size()) return false;
+  // A new icon not applied yet is what the user takes back first: the type
+  // shows its stored icon again, and nothing waits for Apply.
+  if (types_[index].pending && !types_[index].pendingOriginal) {
+    Withdraw(index);
+    ++withdrawn_;
+    return true;
+  }
   const auto original = status.OriginalLocation(types_[index]);
   if (!original) return false;
   // Types whose originals are one icon share one picture of it. One that
@@ -133,6 +167,7 @@ ChangeModel::SetChange ChangeModel::AskOriginal(const std::vector<std::size_t>& 
   SetChange result;
   ChangeStatus status(os_);
   std::unordered_map<std::wstring, std::wstring> pictures;
+  withdrawn_ = 0;
   for (const std::size_t index : indices) {
     if (AskOriginal(status, index, pictureSizePx, pictures)) {
       ++result.changed;
@@ -140,6 +175,7 @@ ChangeModel::SetChange ChangeModel::AskOriginal(const std::vector<std::size_t>& 
       result.unchanged.push_back(index);
     }
   }
+  result.withdrawn = std::exchange(withdrawn_, 0);
   return result;
 }
 
@@ -156,7 +192,8 @@ PendingChanges ChangeModel::Pending() const {
       pending.originals.insert(item.progId);
       pending.named.Add(item);
     } else {
-      pending.writes.push_back({item.progId, TypeName(item), *item.pending});
+      pending.writes.push_back({item.progId, TypeName(item), *item.pending,
+                                userOnly_.count(os_.shell.LowerCase(item.progId)) > 0});
     }
   }
   return pending;
@@ -217,6 +254,7 @@ void ChangeModel::Settle(ApplyOutcome& outcome) {
     }
     item.pending.reset();
     item.pendingOriginal = false;
+    userOnly_.erase(os_.shell.LowerCase(item.progId));
     if (swap != swaps_.end()) {
       item.picture = swap->second.pending;
       swaps_.erase(swap);
@@ -242,6 +280,49 @@ std::wstring NoOriginalText(const TypeList& types, const std::vector<std::size_t
   }
   return L"Tarrow never changed the icon of " + NameList(names) +
          (names.size() == 1 ? L"; it has" : L"; they have") + L" no other original to put back.";
+}
+
+std::vector<std::wstring> TypesChangedForAllUsers(Os& os, const TypeList& types,
+                                                  const std::vector<std::size_t>& indices) {
+  TypeResolver resolver(os.registry, os.shell);
+  std::vector<std::wstring> names;
+  for (const std::size_t index : indices) {
+    if (index < types.size() &&
+        TargetLayer(os.registry, resolver, types[index].progId, os.shell.IsElevated()) == ClassLayer::Machine)
+      names.push_back(TypeName(types[index]));
+  }
+  return names;
+}
+
+std::wstring PictureForUserQuestion(Shell& shell, const std::vector<std::wstring>& names) {
+  const bool one = names.size() == 1;
+  return std::wstring(one ? L"This type is" : L"These types are") + L" registered for all users: " +
+         NameList(names) + L".\r\n\r\nAn icon made of a picture for all users is kept in " +
+         IconsFolder(shell, RecordScope::Machine) +
+         L", which Tarrow uses only while administrators alone can change it, and that folder cannot be "
+         L"made so here.\r\n\r\nStore the icon for you only? Yes gives " +
+         (one ? L"the type" : L"the types") + L" the picture for your user account alone; No changes nothing.";
+}
+
+std::wstring RestoreDefaultsQuestion(Os& os, const TypeList& types) {
+  ChangeStatus status(os);
+  const auto changed =
+      static_cast<std::size_t>(std::count_if(types.begin(), types.end(), [&](const TypeItem& item) {
+        return status.Changed(item);
+      }));
+  const std::wstring intro = L"Restore all icons to their original state?\r\n\r\n";
+  if (changed == 0)
+    return intro +
+           L"No listed type shows an icon Tarrow gave it. Types changed before Tarrow kept records get the icon "
+           L"Defaults.dat holds for them.";
+  return intro + (changed == 1 ? std::wstring(L"1 type gets back the icon it had")
+                               : std::to_wstring(changed) + L" types get back the icon they had") +
+         L" before Tarrow changed it.";
+}
+
+std::wstring WithdrawnText(std::size_t count) {
+  return count == 1 ? L"1 new icon was taken back before Apply; nothing was written."
+                    : std::to_wstring(count) + L" new icons were taken back before Apply; nothing was written.";
 }
 
 ChangeStatus::ChangeStatus(Os& os) : os_(os) {

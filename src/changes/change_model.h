@@ -51,8 +51,9 @@ class ChangeModel {
   // drawn.
   bool Assign(std::size_t index, const std::wstring& location, int pictureSizePx = 0);
   // Asks for the original icon of the type at `index` (and of every type
-  // sharing its ProgID) back at Apply. False when there is nothing to put
-  // back: no record holds a change of Tarrow's to it.
+  // sharing its ProgID) back at Apply; a new icon still waiting for Apply is
+  // withdrawn instead. False when there is nothing to put back: no pick
+  // waits and no record holds a change of Tarrow's to it.
   bool AskOriginal(std::size_t index, int pictureSizePx = 0);
 
   // The same over several types at once (the window's selection). The
@@ -60,11 +61,16 @@ class ChangeModel {
   struct SetChange {
     std::size_t changed = 0;
     std::vector<std::size_t> unchanged;  // in the order given
+    std::size_t withdrawn = 0;           // of `changed`, picks taken back before Apply
   };
   // One picture of `location` serves every type; a type that shows the icon
   // already is left as it is.
   SetChange Assign(const std::vector<std::size_t>& indices, const std::wstring& location,
                    int pictureSizePx = 0);
+  // The same, written at Apply to the user's own layer for every type of
+  // those ProgIDs, also where a change would otherwise be for all users.
+  SetChange AssignForUser(const std::vector<std::size_t>& indices, const std::wstring& location,
+                          int pictureSizePx = 0);
   // A type with nothing to put back is left out (named in `unchanged`); the
   // records are read once for the whole set.
   SetChange AskOriginal(const std::vector<std::size_t>& indices, int pictureSizePx = 0);
@@ -83,7 +89,10 @@ class ChangeModel {
   // The window's Apply: Write, then what the user must know in a message box.
   ApplyOutcome Apply();
   // The list was rebuilt: the pictures of pending changes are gone with it.
-  void Forget() { swaps_.clear(); }
+  void Forget() {
+    swaps_.clear();
+    userOnly_.clear();
+  }
 
  private:
   // The pictures of a type with a change waiting: the stored icon's, shown
@@ -102,16 +111,37 @@ class ChangeModel {
              const std::optional<std::wstring>& picture);
   bool AskOriginal(ChangeStatus& status, std::size_t index, int pictureSizePx,
                    std::unordered_map<std::wstring, std::wstring>& pictures);
+  // The type at `index`, and every type sharing its ProgID, drop their
+  // pending change and show the stored icon again.
+  void Withdraw(std::size_t index);
 
   Os& os_;
   TypeList& types_;
   ImageStore* images_;
   std::unordered_map<std::wstring, PictureSwap> swaps_;
-  std::size_t pictures_ = 0;  // pictures made, so that each key is new
+  std::set<std::wstring> userOnly_;  // ProgIDs (lower case) whose pick is the user's alone
+  std::size_t pictures_ = 0;   // pictures made, so that each key is new
+  std::size_t withdrawn_ = 0;  // picks taken back by the AskOriginal running
 };
 
 // The status line when the types at `indices` have no original to put back.
 std::wstring NoOriginalText(const TypeList& types, const std::vector<std::size_t>& indices);
+
+// The names of the types at `indices` whose icon Apply would write for all
+// users (as TargetLayer decides, with administrator rights or not).
+std::vector<std::wstring> TypesChangedForAllUsers(Os& os, const TypeList& types,
+                                                  const std::vector<std::size_t>& indices);
+
+// Asked at the pick of a picture for such types when the folder for all
+// users' icons cannot be made safe here: store it for this user only?
+std::wstring PictureForUserQuestion(Shell& shell, const std::vector<std::wstring>& names);
+
+// Restore Defaults asks first, saying how many listed types show an icon
+// Tarrow gave them (each gets its original back).
+std::wstring RestoreDefaultsQuestion(Os& os, const TypeList& types);
+
+// The status line when `count` picks were withdrawn before Apply.
+std::wstring WithdrawnText(std::size_t count);
 
 // What the records say of the listed types: whether Tarrow's change is in
 // place (its write is on record and the value still equals it), and which

@@ -68,9 +68,15 @@ bool PrepareIconsFolder(Os& os, RecordScope scope) {
   const std::wstring tarrow = folder.substr(0, folder.rfind(L'\\'));
   if (scope == RecordScope::User) return os.files.EnsureFolder(tarrow) && os.files.EnsureFolder(folder);
   // A folder a user made first, or could rename, would let that user choose
-  // what every user's icons are.
-  return os.files.EnsureProtectedFolder(tarrow) && os.files.OnlyAdministratorsCanChange(tarrow) &&
-         os.files.EnsureProtectedFolder(folder) && os.files.OnlyAdministratorsCanChange(folder);
+  // what every user's icons are. One made here and found unsafe goes again:
+  // no empty folder is left behind.
+  const bool hadTarrow = os.files.Exists(tarrow), hadFolder = os.files.Exists(folder);
+  if (os.files.EnsureProtectedFolder(tarrow) && os.files.OnlyAdministratorsCanChange(tarrow) &&
+      os.files.EnsureProtectedFolder(folder) && os.files.OnlyAdministratorsCanChange(folder))
+    return true;
+  if (!hadFolder) os.files.RemoveEmptyFolder(folder);
+  if (!hadTarrow) os.files.RemoveEmptyFolder(tarrow);
+  return false;
 }
 
 std::wstring StoredIconLocation(const std::wstring& folder, const std::wstring& fileName) {

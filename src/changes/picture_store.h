@@ -47,7 +47,8 @@ std::wstring IconsFolder(Shell& shell, RecordScope scope);
 
 // Makes the scope's folder, and Tarrow's folder above it, if they are not
 // there. True when they are there and may be used: for the machine, both
-// are folders only administrators can change.
+// are folders only administrators can change; those it made and may not use
+// are removed again.
 bool PrepareIconsFolder(Os& os, RecordScope scope);
 
 // The location written for an icon file of the folder: "<folder>\<name>,0".

@@ -134,7 +134,10 @@ RestoreOutcome RestoreOriginals(Os& os, const TypeList& listed,
       outcome.failures.push_back({entry->progId, names.Of(entry->progId), status});
       continue;
     } else {
-      if (!HoldsOriginal(*entry, *now)) ++outcome.written;
+      if (!HoldsOriginal(*entry, *now)) {
+        ++outcome.written;
+        outcome.writtenProgIds.insert(os.shell.LowerCase(entry->progId));
+      }
       (entry->layer == ClassLayer::User ? restoredUser : restoredMachine) = true;
     }
     for (const auto& written : {entry->written, entry->earlier}) {
@@ -222,6 +225,7 @@ RestoreOutcome RestoreOriginals(Os& os, const TypeList& listed,
     const Status status = SetIconValue(os.registry, p.layer, p.line->progId, p.value, false);
     if (status == kSuccess) {
       ++outcome.written;
+      outcome.writtenProgIds.insert(os.shell.LowerCase(p.line->progId));
       records.Find(ScopeOf(p.layer), p.layer, p.line->progId)->settled = true;
       records.Touch(ScopeOf(p.layer));
     } else {
@@ -287,6 +291,16 @@ std::wstring RestoreMessage(Os& os, const RestoreOutcome& outcome) {
 std::wstring RestoreSummary(const RestoreOutcome& outcome) {
   if (outcome.busy) return L"Nothing was restored: another Tarrow is changing icons.";
   std::wstring text = Plural(outcome.written, L"icon", L"icons") + L" restored";
+  if (!outcome.failures.empty()) text += L"; " + Plural(outcome.failures.size(), L"failed", L"failed");
+  return text + L".";
+}
+
+std::wstring RestoredTypesSummary(Shell& shell, const RestoreOutcome& outcome, const TypeList& listed) {
+  if (outcome.busy) return RestoreSummary(outcome);
+  const auto types = std::count_if(listed.begin(), listed.end(), [&](const TypeItem& item) {
+    return outcome.writtenProgIds.count(shell.LowerCase(item.progId)) > 0;
+  });
+  std::wstring text = Plural(static_cast<std::size_t>(types), L"type", L"types") + L" given the original icon back";
   if (!outcome.failures.empty()) text += L"; " + Plural(outcome.failures.size(), L"failed", L"failed");
   return text + L".";
 }

@@ -17,8 +17,6 @@
 
 namespace tarrow {
 
-inline constexpr wchar_t kRestoreQuestion[] =
-    L"Restore all icons to original state?\r(Before Tarrow was installed)";
 inline constexpr unsigned kRestoreQuestionStyle = kMbYesNo | kMbIconQuestion | kMbSystemModal;
 
 struct RestoreOutcome {
@@ -33,6 +31,7 @@ struct RestoreOutcome {
   bool snapshotDamaged = false;
   std::vector<std::size_t> unusableLines;  // of Defaults.dat, numbered from 1
   std::size_t written = 0;                 // values put back
+  std::set<std::wstring> writtenProgIds;   // of those, lower case
   std::vector<WriteFailure> failures;      // in the order they were tried
   // Types whose value another program changed since Tarrow's change: left.
   std::vector<std::wstring> changedSince;
@@ -57,6 +56,10 @@ std::wstring RestoreMessage(Os& os, const RestoreOutcome& outcome);
 
 // One line on what the last restore did, for the status line.
 std::wstring RestoreSummary(const RestoreOutcome& outcome);
+
+// The same for the window, counting the listed types given their original
+// back, as Apply counts the types it changed.
+std::wstring RestoredTypesSummary(Shell& shell, const RestoreOutcome& outcome, const TypeList& listed);
 
 // Whether something could not be put back, or a record could not be used.
 bool RestoreFell(const RestoreOutcome& outcome);

@@ -137,6 +137,7 @@ ShellCheck CheckWithShell(Os& os, const std::vector<WrittenIcon>& icons) {
     }
     check.mismatches.push_back({icon.name, doubt, *reported});
   }
+  check.unanswered = unanswered;
   check.shellAnswers = unanswered == 0 || unanswered < check.checked;
   return check;
 }
@@ -145,6 +146,10 @@ std::wstring ShellCheckSummary(const ShellCheck& check) {
   if (check.checked == 0) return {};
   if (!check.shellAnswers && check.mismatches.empty())
     return L"The shell could not say which icons it shows.";
+  // Only what the shell answered for is claimed.
+  if (check.mismatches.empty() && check.unanswered > 0)
+    return L"Explorer shows " + std::to_wstring(check.checked - check.unanswered) + L" of " +
+           std::to_wstring(check.checked) + L" new icons; the shell could not say for the rest.";
   if (check.mismatches.empty())
     return check.checked == 1 ? L"Explorer shows the new icon." : L"Explorer shows the new icons.";
   return L"Explorer will not show " + std::to_wstring(check.mismatches.size()) + L" of " +

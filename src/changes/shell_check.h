@@ -45,6 +45,7 @@ struct ShellMismatch {
 struct ShellCheck {
   std::size_t checked = 0;                // types the shell was asked about
   bool shellAnswers = true;               // false when the shell cannot say for any type
+  std::size_t unanswered = 0;             // types the shell could not say anything of
   std::vector<ShellMismatch> mismatches;  // in the order the types came
 };
 

@@ -22,7 +22,8 @@ int RunImport(CommandContext& context, const std::wstring& file) {
   }
   if (const std::wstring passedOver = PassedOverMessage(plan); !passedOver.empty())
     WriteLine(context.err, L"tarrow: " + passedOver);
-  if (const std::wstring message = ApplyMessage(context.os.shell, outcome); !message.empty()) {
+  if (const std::wstring message = ApplyMessage(context.os.shell, outcome, ChangeKind::Command);
+      !message.empty()) {
     WriteMessage(context.err, message);
     return outcome.busy ? kExitBusy : kExitFailed;
   }

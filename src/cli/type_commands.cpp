@@ -178,7 +178,8 @@ int RunSet(CommandContext& context, const std::vector<std::wstring>& extensions,
                                (item.layer == ClassLayer::User ? L"for this user only" : L"for all users") +
                                L")");
   }
-  if (const std::wstring message = ApplyMessage(context.os.shell, outcome); !message.empty()) {
+  if (const std::wstring message = ApplyMessage(context.os.shell, outcome, ChangeKind::Command);
+      !message.empty()) {
     WriteMessage(context.err, message);
     return outcome.busy ? kExitBusy : kExitFailed;
   }

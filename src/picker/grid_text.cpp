@@ -12,6 +12,14 @@ IconFileState CheckIconFile(Shell& shell, FileSystem& files, const std::wstring&
   return IconFileState::Present;
 }
 
+IconFileBoxText ReadIconFileBox(Shell& shell, FileSystem& files, const std::wstring& text) {
+  const IconLocation split = SplitIconLocation(text);
+  if (split.file == text || CheckIconFile(shell, files, text) != IconFileState::Missing ||
+      CheckIconFile(shell, files, split.file) == IconFileState::Missing)
+    return {text, std::nullopt};
+  return {split.file, split.index >= 0 ? std::optional<int>(split.index) : std::nullopt};
+}
+
 std::wstring EmptyGridText(Shell& shell, FileSystem& files, const std::wstring& file, int iconCount) {
   if (file.empty() || iconCount > 0) return {};
   // Only the system finds such a picture, and here it did not.

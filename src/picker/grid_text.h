@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "platform/os.h"
@@ -12,6 +13,18 @@ namespace tarrow {
 // Whether an icon file named as typed is there to be read.
 enum class IconFileState { Missing, Unreadable, Present };
 IconFileState CheckIconFile(Shell& shell, FileSystem& files, const std::wstring& file);
+
+// What the icon file box names: the file whose icons the grid shows, and,
+// when the box holds a whole icon location as the list's Icon column shows
+// it ("C:\Windows\System32\shell32.dll,5"), the icon to frame (from 0). A
+// file whose own name ends in ",5" stays a file; a negative index names a
+// resource, which no cell is numbered by.
+struct IconFileBoxText {
+  std::wstring file;
+  std::optional<int> index;
+  bool operator==(const IconFileBoxText&) const = default;
+};
+IconFileBoxText ReadIconFileBox(Shell& shell, FileSystem& files, const std::wstring& text);
 
 // The line shown where the grid is when `file` (as typed) gives no icons;
 // empty when no file is named or it gave some.

@@ -1,6 +1,7 @@
 #include "picker/preview_sizes.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <utility>
 
 namespace tarrow {
@@ -11,14 +12,14 @@ std::array<PreviewSize, kExplorerIconSizes.size()> PreviewSizes(const std::vecto
   for (std::size_t k = 0; k < sizes.size(); ++k) {
     PreviewSize& size = sizes[k];
     size.px = (kExplorerIconSizes[k] * dpi + 48) / 96;
-    int below = 0, above = 0;
+    int closest = 0;
     for (const IconImageSize& image : images) {
       if (image.width != image.height) continue;
       if (image.width == size.px) size.held = true;
-      if (image.width <= size.px) below = std::max(below, image.width);
-      if (image.width > size.px && (above == 0 || image.width < above)) above = image.width;
+      const int distance = std::abs(image.width - size.px), best = std::abs(closest - size.px);
+      if (closest == 0 || distance < best || (distance == best && image.width > closest)) closest = image.width;
     }
-    if (!size.held) size.from = below ? below : above;
+    if (!size.held) size.from = closest;
   }
   return sizes;
 }
@@ -46,7 +47,7 @@ std::wstring HeldSizesText(const std::vector<IconImageSize>& images) {
 std::wstring PreviewCaption(const PreviewSize& size) {
   const std::wstring px = std::to_wstring(size.px) + L" px: ";
   if (size.held) return px + L"held";
-  if (size.from == 0) return px + L"none";
+  if (size.from == 0) return px + L"no image";
   return px + L"scaled from " + std::to_wstring(size.from);
 }
 

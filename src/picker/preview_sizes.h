@@ -20,10 +20,10 @@ struct PreviewSize {
   bool operator==(const PreviewSize&) const = default;
 };
 
-// Each of Explorer's sizes at `dpi`, held or scaled. Windows takes the
-// largest image that does not exceed the size wanted (LookupIconIdFromDirectoryEx),
-// and the smallest when every image is larger; only square images count,
-// as only they are drawn unstretched.
+// Each of Explorer's sizes at `dpi`, held or scaled. Windows takes the image
+// closest to the size wanted, and of two as close the larger, which loses
+// less when scaled down (at 144 DPI, 24 pixels come from 32, not 16); only
+// square images count, as only they are drawn unstretched.
 std::array<PreviewSize, kExplorerIconSizes.size()> PreviewSizes(const std::vector<IconImageSize>& images,
                                                                 int dpi);
 
@@ -31,7 +31,8 @@ std::array<PreviewSize, kExplorerIconSizes.size()> PreviewSizes(const std::vecto
 // smallest first, a non-square one as "194x313"; "Holds no images." when none.
 std::wstring HeldSizesText(const std::vector<IconImageSize>& images);
 
-// "24 px: held", "384 px: scaled from 256": one size's caption.
+// "24 px: held", "384 px: scaled from 256": one size's caption; "24 px: no
+// image" when the icon has none.
 std::wstring PreviewCaption(const PreviewSize& size);
 
 }  // namespace tarrow

@@ -22,12 +22,12 @@ std::optional<std::wstring> IconFileOfSelectedType(Shell& shell, const TypeList&
   // location once one is assigned, so that the grid is filled again then. A
   // type without an icon of its own opens the system's icons, where the one
   // it shows now comes from.
-  const std::wstring stored = HasOwnIcon(item) ? SplitIconLocation(item.location).file
-                                               : shell.LowerCase(SystemStandInIcon(shell).file);
+  // The path keeps the case the registry or the user gave it: Apply writes
+  // it as the box holds it.
+  const std::wstring stored =
+      HasOwnIcon(item) ? SplitIconLocation(item.location).file : SystemStandInIcon(shell).file;
   if (!item.pending && stored == filename) return std::nullopt;
-  // A package's icon keeps its case: the system looks it up as written.
-  const std::wstring file = item.pending ? SplitIconLocation(*item.pending).file : stored;
-  return IsPackagedIcon(file) ? file : shell.LowerCase(file);
+  return item.pending ? SplitIconLocation(*item.pending).file : stored;
 }
 
 std::wstring StartFolder(Shell& shell) {
@@ -35,8 +35,7 @@ std::wstring StartFolder(Shell& shell) {
 }
 
 std::wstring BrowseForIconFile(Shell& shell, std::uintptr_t owner) {
-  const std::wstring path = ShowOpenDialog(shell, owner, kIconFileFilter, kBrowseTitle, StartFolder(shell));
-  return path.empty() ? path : shell.LowerCase(path);
+  return ShowOpenDialog(shell, owner, kIconFileFilter, kBrowseTitle, StartFolder(shell));
 }
 
 }  // namespace tarrow

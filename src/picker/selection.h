@@ -37,7 +37,7 @@ struct FrameMove {
 FrameMove FrameCell(PickerState& state, std::int64_t index);
 
 // A type was opened (Enter or a double-click): the text for the icon file
-// box, the selected type's icon file in lower case; nullopt when there is
+// box, the selected type's icon file as the registry or the user wrote it; nullopt when there is
 // nothing to load (no selected type, or its icon file is already the box's
 // text). The window then selects the whole text and scrolls the grid to the
 // top.
@@ -48,7 +48,7 @@ std::optional<std::wstring> IconFileOfSelectedType(Shell& shell, const TypeList&
 // The folder the open-file dialog starts in: the system directory.
 std::wstring StartFolder(Shell& shell);
 
-// "Browse...": the chosen icon source file in lower case; empty when the user
+// "Browse...": the chosen icon source file as chosen; empty when the user
 // cancels, which empties the icon file box and the grid.
 std::wstring BrowseForIconFile(Shell& shell, std::uintptr_t owner);
 

@@ -9,7 +9,8 @@ namespace {
 
 // How a part follows the growth of the client area.
 enum class Across { Stay, Move, Grow };
-// Down: the list takes the upper half of the extra height, the grid the rest.
+// Down: the grid takes what eight rows of icons need first; of the rest the
+// list takes the upper half, the grid the other.
 enum class Down { Stay, GrowHalf, MoveHalf, MoveHalfGrowRest, Move, Grow };
 
 struct PartDesign {
@@ -43,6 +44,22 @@ int Px(int twips, int dpi) {
   return static_cast<int>(TwipsToPixels(twips, dpi));
 }
 
+// Eight rows of 615 twips inside the grid, whose design shows 1,245.
+constexpr int kEightGridRowsTwips = 8 * 615 - 1245;
+// A list this wide shows every column readable: descriptions, "Extension"
+// beside the sort arrow, and most icon locations whole.
+constexpr int kReadableListTwips = 8250;
+// What a first run gives the list in height beyond the design, besides the
+// grid's eight rows.
+constexpr int kFirstRunListTwips = 1500;
+
+// How much wider than the design the window must be for the preview: its
+// own width, and the list still readable beside it.
+int PreviewNeeds(int dpi) {
+  const int list = Px(DesignBox(Part::TypeList).width, dpi);
+  return Px(DesignBox(Part::Preview).width, dpi) + std::max(0, Px(kReadableListTwips, dpi) - list);
+}
+
 }  // namespace
 
 Box DesignBox(Part part) {
@@ -57,30 +74,34 @@ int DefaultClientHeight(int dpi) {
 }
 
 ClientSize FirstRunClientSize(int mostWidth, int mostHeight, int dpi) {
-  // Eight rows of 615 twips inside the grid, whose design shows 1,245;
-  // the grid gets half of what the window gains in height.
-  constexpr int kGridRowsTwips = 8 * 615 - 1245;
-  constexpr int kWidthTwips = 9600;
-  const int width = std::min(Px(kWidthTwips, dpi), mostWidth);
-  const int height = std::min(Px(kDesignClientHeight + 2 * kGridRowsTwips, dpi), mostHeight);
+  // Readable columns, and room for the preview beside them where the
+  // screen has it.
+  const int readable =
+      DefaultClientWidth(dpi) + std::max(0, Px(kReadableListTwips - DesignBox(Part::TypeList).width, dpi));
+  const int withPreview = DefaultClientWidth(dpi) + PreviewNeeds(dpi);
+  const int width = withPreview <= mostWidth ? withPreview : std::min(readable, mostWidth);
+  const int height =
+      std::min(Px(kDesignClientHeight + kEightGridRowsTwips + 2 * kFirstRunListTwips, dpi), mostHeight);
   return {std::max(width, DefaultClientWidth(dpi)), std::max(height, DefaultClientHeight(dpi))};
 }
 
 std::array<int, 3> ListColumnWidths(int width, int dpi) {
   const auto dip = [dpi](int value) { return value * dpi / 96; };
-  const int extension = dip(68);
+  // "Extension" and the sort arrow beside it, whole.
+  const int extension = dip(92);
   const int rest = std::max(width - extension, 0);
   const int location = std::max(dip(80), rest * 45 / 100);
   return {std::max(rest - location, dip(60)), extension, location};
 }
 
-WindowLayout LayOutWindow(int width, int height, int dpi) {
+WindowLayout LayOutWindow(int width, int height, int dpi, bool previewWanted) {
   const int previewWidth = Px(DesignBox(Part::Preview).width, dpi);
   int dx = std::max(0, width - DefaultClientWidth(dpi));
-  const bool previewShown = dx >= previewWidth;
+  const bool previewShown = previewWanted && dx >= PreviewNeeds(dpi);
   if (previewShown) dx -= previewWidth;
   const int dy = std::max(0, height - DefaultClientHeight(dpi));
-  const int upper = dy / 2, lower = dy - upper;
+  const int gridFirst = std::min(dy, Px(kEightGridRowsTwips, dpi));
+  const int upper = (dy - gridFirst) / 2, lower = dy - upper;
   WindowLayout layout;
   for (std::size_t i = 0; i < kPartCount; ++i) {
     if (static_cast<Part>(i) == Part::Preview && !previewShown) continue;

@@ -1,7 +1,8 @@
 // The main window's layout: one table of every control's design place in
 // twips (15 to a pixel at 96 DPI), and how each follows a larger client area.
-// The design size is the default and the minimum; what the window gains
-// goes to the list and the icon grid, half each.
+// The design size is the default and the minimum; of the height the window
+// gains, the icon grid takes what eight rows need first, and the list and
+// the grid share the rest.
 #pragma once
 
 #include <array>
@@ -62,8 +63,9 @@ int DefaultClientWidth(int dpi);
 int DefaultClientHeight(int dpi);
 
 // The client area a first run opens with, in pixels at `dpi`: room for
-// eight rows of icons in the grid and wide columns in the list, but no more
-// than `mostWidth` x `mostHeight`, and never less than the default.
+// eight rows of icons in the grid and readable columns in the list, with the
+// preview beside them where it fits, but no more than `mostWidth` x
+// `mostHeight`, and never less than the default.
 struct ClientSize {
   int width = 0, height = 0;
   bool operator==(const ClientSize&) const = default;
@@ -78,10 +80,11 @@ std::array<int, 3> ListColumnWidths(int width, int dpi);
 
 // Every part's box in pixels for a client area of `width` x `height` pixels
 // at `dpi`. A client area smaller than the default lays out as the default.
-// Once the area is wider than the default by the preview's width, the
-// preview takes that much on the right, at the full height, and the other
-// parts grow by the rest; until then its box is empty.
-WindowLayout LayOutWindow(int width, int height, int dpi);
+// The preview takes room only when it is `previewWanted` (an icon is framed)
+// and the area is wide enough for it beside a list whose columns are all
+// readable: it takes its width on the right, at the full height, and the
+// other parts grow by the rest; otherwise its box is empty.
+WindowLayout LayOutWindow(int width, int height, int dpi, bool previewWanted);
 
 // Where the user left the window, remembered between runs: its normal place
 // in pixels at `dpi`, and whether it was maximised.

@@ -98,6 +98,8 @@ class FileSystem {
   virtual bool Remove(const std::wstring& path) = 0;
   // Creates the folder if it is not there; true when it exists afterwards.
   virtual bool EnsureFolder(const std::wstring& path) = 0;
+  // Removes the folder when it is empty; false, leaving it, otherwise.
+  virtual bool RemoveEmptyFolder(const std::wstring& path) = 0;
   // The file's size in bytes, without reading it; nullopt when it cannot be
   // opened.
   virtual std::optional<std::uint64_t> FileSize(const std::wstring& path) = 0;

@@ -167,6 +167,47 @@ TEST_F(ChangeModelTest, TheOriginalIsAPendingChangeWrittenByApply) {
   EXPECT_FALSE(changes.AskOriginal(0, 16)) << "back: nothing more to put back";
 }
 
+// Restoring the original of a type whose new icon waits for Apply takes the
+// pick back: nothing waits, the list shows the stored icon, the records are
+// not asked. A second restore then finds nothing to put back.
+TEST_F(ChangeModelTest, RestoringAPendingPickWithdrawsIt) {
+  ASSERT_TRUE(changes.Assign(1, L"C:\\Icons\\P.dll,4", 16));
+  ASSERT_TRUE(changes.Assign(0, L"C:\\Icons\\P.dll,5", 16));
+  const ChangeModel::SetChange asked = changes.AskOriginal(std::vector<std::size_t>{2}, 16);
+  EXPECT_EQ(asked.changed, 1u);
+  EXPECT_EQ(asked.withdrawn, 1u);
+  for (std::size_t i : {1u, 2u}) {
+    SCOPED_TRACE(i);
+    EXPECT_FALSE(types[i].pending) << "every type of the ProgID drops the pick";
+    EXPECT_FALSE(types[i].pendingOriginal);
+  }
+  EXPECT_EQ(types[1].picture, L"Index9") << "the stored icon's picture again";
+  EXPECT_EQ(types[2].picture, L"Index10");
+  EXPECT_EQ(types[0].pending, L"C:\\Icons\\P.dll,5") << "another ProgID keeps its pick";
+  EXPECT_EQ(changes.pendingTypes(), 1u);
+  EXPECT_EQ(changes.AskOriginal(std::vector<std::size_t>{1}, 16).unchanged, (std::vector<std::size_t>{1})) << "never changed";
+  changes.Write();
+  EXPECT_EQ(fake.registry.Text(kLocalMachine, DefaultIconPath(L"htmlfile")), L"C:\\old.dll,0")
+      << "the withdrawn pick is not written";
+}
+
+// A pick the user keeps for himself goes to his own layer, however the
+// machine's value would win; a later pick of the same types is as usual.
+TEST_F(ChangeModelTest, APickForTheUserAloneIsWrittenToTheUsersLayer) {
+  ASSERT_EQ(changes.AssignForUser(std::vector<std::size_t>{1}, L"C:\\Icons\\P.dll,4", 16).changed, 1u);
+  const PendingChanges pending = changes.Pending();
+  ASSERT_EQ(pending.writes.size(), 1u);
+  EXPECT_TRUE(pending.writes[0].userOnly);
+  const ApplyOutcome outcome = changes.Write();
+  EXPECT_EQ(outcome.forUser, 2u) << "both types of htmlfile";
+  EXPECT_EQ(fake.registry.Text(kCurrentUser, DefaultIconPath(L"htmlfile")), L"C:\\Icons\\P.dll,4");
+  EXPECT_EQ(fake.registry.Text(kLocalMachine, DefaultIconPath(L"htmlfile")), L"C:\\old.dll,0");
+
+  ASSERT_EQ(changes.AssignForUser(std::vector<std::size_t>{0}, L"C:\\Icons\\P.dll,5", 16).changed, 1u);
+  ASSERT_TRUE(changes.Assign(0, L"C:\\Icons\\P.dll,6", 16));
+  EXPECT_FALSE(changes.Pending().writes.at(0).userOnly) << "the later pick is not the user's alone";
+}
+
 // Written in two halves, as the window's writer does: the list stays as it
 // is until the outcome is settled, and an original another program changed
 // since is named as the list names it.

@@ -440,6 +440,18 @@ bool FakeFileSystem::EnsureFolder(const std::wstring& path) {
   return true;
 }
 
+bool FakeFileSystem::RemoveEmptyFolder(const std::wstring& path) {
+  if (!folders.count(path) || !MayChangeIn(FolderOf(path))) return false;
+  const std::wstring inside = path + L"\\";
+  for (const auto& [file, bytes] : files)
+    if (file.starts_with(inside)) return false;
+  for (const auto& folder : folders)
+    if (folder.starts_with(inside)) return false;
+  folders.erase(path);
+  protectedFolders.erase(path);
+  return true;
+}
+
 bool FakeFileSystem::EnsureProtectedFolder(const std::wstring& path) {
   // As CreateDirectory: a folder already there keeps its access list, and
   // only an administrator may make Administrators the owner of a new one.
@@ -447,7 +459,7 @@ bool FakeFileSystem::EnsureProtectedFolder(const std::wstring& path) {
   if (folders.count(path)) return true;
   if (!elevated || !MayChangeIn(FolderOf(path))) return false;
   folders.insert(path);
-  protectedFolders.insert(path);
+  if (ownerKept) protectedFolders.insert(path);
   return true;
 }
 

@@ -139,6 +139,9 @@ class FakeFileSystem : public FileSystem {
   // Folders only administrators can change: a standard user's token can
   // neither put a file in one nor remove one from it.
   std::set<std::wstring> protectedFolders;
+  // As under Wine: a folder made with an access list reads back owned by
+  // the user who made it, so none is ever only the administrators'.
+  bool ownerKept = true;
   // Links and junctions to folders: nothing is created, replaced or removed
   // through one, and none is a protected folder.
   std::set<std::wstring> linkedFolders;
@@ -157,6 +160,7 @@ class FakeFileSystem : public FileSystem {
   bool Replace(const std::wstring& from, const std::wstring& to) override;
   bool Remove(const std::wstring& path) override;
   bool EnsureFolder(const std::wstring& path) override;
+  bool RemoveEmptyFolder(const std::wstring& path) override;
   std::optional<std::uint64_t> FileSize(const std::wstring& path) override;
   bool EnsureProtectedFolder(const std::wstring& path) override;
   bool OnlyAdministratorsCanChange(const std::wstring& path) override;

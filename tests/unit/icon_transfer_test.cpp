@@ -87,7 +87,7 @@ TEST_F(IconTransferTest, AnImportIsChosenAskedAboutAndToldAsApplyIs) {
        {kIdYes},
        true,
        // As Apply counts: htmlfile holds the file's icon, for all users.
-       L"Imported: 2 types for all users.",
+       L"Imported: 2 types changed for all users.",
        {{question, kMbYesNo | kMbIconQuestion},
         {L"Passed over, as this computer has no such file type: gone.", kMbOk | kMbIconWarning}},
        L"C:\\a.dll,3"},

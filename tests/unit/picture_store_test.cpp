@@ -181,6 +181,23 @@ TEST_F(PictureStoreTest, AMachineFolderOthersCouldChangeIsNeverUsed) {
   EXPECT_TRUE(IconFiles(L"C:\\ProgramData\\Tarrow").empty());
 }
 
+// Made, then found to be changeable by others (the owner Wine reports): the
+// folders made go again, and one there before stays.
+TEST_F(PictureStoreTest, AMachineFolderThatCannotBeMadeSafeLeavesNoEmptyFolder) {
+  fake.files.ownerKept = false;
+  EXPECT_FALSE(PrepareIconsFolder(fake.os, RecordScope::Machine));
+  EXPECT_EQ(fake.files.folders.count(L"C:\\ProgramData\\Tarrow"), 0u);
+  EXPECT_EQ(fake.files.folders.count(kMachineIcons), 0u);
+  EXPECT_EQ(Set(L"catfile", L"C:\\Pictures\\cat.png").failures.at(0).status, kIconNotStored);
+  EXPECT_EQ(fake.files.folders.count(L"C:\\ProgramData\\Tarrow"), 0u) << "Apply leaves none either";
+
+  fake.files.folders.insert(L"C:\\ProgramData\\Tarrow");
+  fake.files.files[L"C:\\ProgramData\\Tarrow\\Records.dat"] = "x";
+  EXPECT_FALSE(PrepareIconsFolder(fake.os, RecordScope::Machine));
+  EXPECT_EQ(fake.files.folders.count(L"C:\\ProgramData\\Tarrow"), 1u) << "there before: kept";
+  EXPECT_EQ(fake.files.folders.count(kMachineIcons), 0u);
+}
+
 TEST_F(PictureStoreTest, TheMachineFolderIsMadeOnlyWithAdministratorRights) {
   EXPECT_TRUE(PrepareIconsFolder(fake.os, RecordScope::User));
   fake.StandardUser();

@@ -8,7 +8,7 @@ namespace {
 using Images = std::vector<IconImageSize>;
 using Sizes = std::array<PreviewSize, 4>;
 
-TEST(PreviewSizesTest, EachOfExplorersSizesIsHeldOrScaledFromTheLargestNotAboveIt) {
+TEST(PreviewSizesTest, EachOfExplorersSizesIsHeldOrScaledFromTheClosestImage) {
   const Images all{{256, 256, 32}, {48, 48, 32}, {32, 32, 32}, {16, 16, 32}, {16, 16, 8}};
   const Images only32{{32, 32, 32}};
   const struct {
@@ -25,7 +25,11 @@ TEST(PreviewSizesTest, EachOfExplorersSizesIsHeldOrScaledFromTheLargestNotAboveI
       {"at 144 DPI the sizes grow by half",
        all,
        144,
-       {{{24, false, 16}, {48, true, 0}, {72, false, 48}, {384, false, 256}}}},
+       {{{24, false, 32}, {48, true, 0}, {72, false, 48}, {384, false, 256}}}},
+      {"of two as close, the larger", Images{{16, 16, 32}, {32, 32, 32}}, 144,
+       {{{24, false, 32}, {48, false, 32}, {72, false, 32}, {384, false, 32}}}},
+      {"the closer smaller one before a far larger one", Images{{16, 16, 32}, {256, 256, 32}}, 96,
+       {{{16, true, 0}, {32, false, 16}, {48, false, 16}, {256, true, 0}}}},
       {"at 120 DPI 16 becomes 20",
        only32,
        120,
@@ -54,7 +58,7 @@ TEST(PreviewSizesTest, TheFilesOwnSizesAreListedOnceSmallestFirst) {
   EXPECT_EQ(HeldSizesText({}), L"Holds no images.");
   EXPECT_EQ(PreviewCaption({24, false, 16}), L"24 px: scaled from 16");
   EXPECT_EQ(PreviewCaption({32, true, 0}), L"32 px: held");
-  EXPECT_EQ(PreviewCaption({16, false, 0}), L"16 px: none");
+  EXPECT_EQ(PreviewCaption({16, false, 0}), L"16 px: no image");
 }
 
 }  // namespace

@@ -30,7 +30,7 @@ class SelectionTest : public ::testing::Test {
   PickerState state;
 };
 
-TEST_F(SelectionTest, DoubleClickingATypeLoadsItsIconFileInLowerCase) {
+TEST_F(SelectionTest, DoubleClickingATypeLoadsItsIconFileAsWritten) {
   struct Case {
     std::wstring location;  // stored
     std::optional<std::wstring> pending;
@@ -38,23 +38,23 @@ TEST_F(SelectionTest, DoubleClickingATypeLoadsItsIconFileInLowerCase) {
     std::optional<std::wstring> loaded;
   };
   const std::vector<Case> cases = {
-      {L"C:\\Windows\\NOTEPAD.exe", std::nullopt, L"", L"c:\\windows\\notepad.exe"},
-      {L"C:\\Windows\\NOTEPAD.exe,2", std::nullopt, L"", L"c:\\windows\\notepad.exe"},
+      {L"C:\\Windows\\NOTEPAD.exe", std::nullopt, L"", L"C:\\Windows\\NOTEPAD.exe"},
+      {L"C:\\Windows\\NOTEPAD.exe,2", std::nullopt, L"", L"C:\\Windows\\NOTEPAD.exe"},
       // Once an icon is assigned, the grid is filled again from its file.
-      {L"C:\\x.dll", L"C:\\Icons\\P.dll,21", L"C:\\Icons\\P.dll", L"c:\\icons\\p.dll"},
-      {L"C:\\x.dll", L"C:\\Icons\\P.dll,21", L"c:\\icons\\p.dll", L"c:\\icons\\p.dll"},
+      {L"C:\\x.dll", L"C:\\Icons\\P.dll,21", L"C:\\Icons\\P.dll", L"C:\\Icons\\P.dll"},
+      {L"C:\\x.dll", L"C:\\Icons\\P.dll,21", L"c:\\icons\\p.dll", L"C:\\Icons\\P.dll"},
       // The shell splits at the last comma.
-      {L"C:\\Acme, Inc\\a.dll,3", std::nullopt, L"", L"c:\\acme, inc\\a.dll"},
+      {L"C:\\Acme, Inc\\a.dll,3", std::nullopt, L"", L"C:\\Acme, Inc\\a.dll"},
       {L",3", std::nullopt, L"x", L""},
-      // Scanned in capitals, the file is loaded again on every double-click.
-      {L"C:\\Icons\\P.dll", std::nullopt, L"c:\\icons\\p.dll", L"c:\\icons\\p.dll"},
+      // The box in other case: loaded again, as the registry has it.
+      {L"C:\\Icons\\P.dll", std::nullopt, L"c:\\icons\\p.dll", L"C:\\Icons\\P.dll"},
       // Already in the box exactly: nothing to do.
-      {L"c:\\icons\\p.dll", std::nullopt, L"c:\\icons\\p.dll", std::nullopt},
+      {L"C:\\Icons\\P.dll", std::nullopt, L"C:\\Icons\\P.dll", std::nullopt},
       {L"c:\\icons\\p.dll,3", std::nullopt, L"c:\\icons\\p.dll", std::nullopt},
       // Without an icon of its own: the system's, where its picture comes from.
-      {L"", std::nullopt, L"", L"c:\\windows\\system32\\shell32.dll"},
-      {L"", std::nullopt, L"c:\\windows\\system32\\shell32.dll", std::nullopt},
-      {L"", L"C:\\Icons\\P.dll,2", L"c:\\windows\\system32\\shell32.dll", L"c:\\icons\\p.dll"},
+      {L"", std::nullopt, L"", L"C:\\Windows\\system32\\shell32.dll"},
+      {L"", std::nullopt, L"C:\\Windows\\system32\\shell32.dll", std::nullopt},
+      {L"", L"C:\\Icons\\P.dll,2", L"C:\\Windows\\system32\\shell32.dll", L"C:\\Icons\\P.dll"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << "location " << testing::PrintToString(c.location) << ", Filename "
@@ -84,10 +84,10 @@ TEST_F(SelectionTest, TheFrameMovesFromTheLastClickedCell) {
   }
 }
 
-TEST_F(SelectionTest, BrowseStartsInTheSystemFolderAndLowersTheChoice) {
+TEST_F(SelectionTest, BrowseStartsInTheSystemFolderAndKeepsTheChoiceAsChosen) {
   shell.systemDirectory = L"C:\\Windows\\System32\\";
   shell.dialogAnswers = {L"C:\\Windows\\System32\\SHELL32.dll", L"\x1"};
-  EXPECT_EQ(BrowseForIconFile(shell, 0x77), L"c:\\windows\\system32\\shell32.dll");
+  EXPECT_EQ(BrowseForIconFile(shell, 0x77), L"C:\\Windows\\System32\\SHELL32.dll");
   EXPECT_EQ(BrowseForIconFile(shell, 0x77), L"");
   ASSERT_EQ(shell.dialogRequests.size(), 2u);
   const auto& request = shell.dialogRequests[0];

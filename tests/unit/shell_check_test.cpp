@@ -118,6 +118,10 @@ TEST(ShellCheckTest, TheStatusLineSaysTheOutcomeAndOnlyAMismatchMakesAMessage) {
   EXPECT_EQ(ShellCheckSummary(unanswered), L"The shell could not say which icons it shows.");
   EXPECT_EQ(ShellCheckMessage(unanswered), L"");
 
+  const ShellCheck partly = CheckWithShell(os.os, {a, c});
+  EXPECT_EQ(ShellCheckSummary(partly), L"Explorer shows 1 of 2 new icons; the shell could not say for the rest.");
+  EXPECT_EQ(ShellCheckMessage(partly), L"");
+
   const ShellCheck mixed = CheckWithShell(os.os, {a, b, c});
   EXPECT_TRUE(mixed.shellAnswers);
   EXPECT_EQ(ShellCheckSummary(mixed), L"Explorer will not show 1 of 3 as changed.");

@@ -261,13 +261,16 @@ TEST(TypeViewTest, TheStatusLineCountsTypesAndChangesAndSaysTheLastOutcome) {
   EXPECT_EQ(StatusLine(1500, 0, L""), L"1,500 types, no changes waiting");
   EXPECT_EQ(StatusLine(1, 1, L""), L"1 type, 1 change not applied");
   EXPECT_EQ(StatusLine(2, 2, L"Apply: 1 type changed."),
-            L"2 types, 2 changes not applied.  Apply: 1 type changed.");
+            L"2 types, 2 changes not applied. Apply: 1 type changed.");
 }
 
 TEST(TypeViewTest, TheQuestionBeforeLosingChangesCountsThem) {
   EXPECT_EQ(UnappliedChangesQuestion(1, LeavingBy::Exit),
-            L"1 icon change is not applied yet.\r\n\r\nApply them before closing Tarrow?\r\n\r\n"
-            L"Yes applies them, No drops them, Cancel goes back.");
+            L"1 icon change is not applied yet.\r\n\r\nApply it before closing Tarrow?\r\n\r\n"
+            L"Yes applies it, No drops it, Cancel goes back.");
+  EXPECT_EQ(UnappliedChangesQuestion(1, LeavingBy::Refresh),
+            L"1 icon change is not applied yet.\r\n\r\nRefresh reads every type again. Apply the "
+            L"change first?\r\n\r\nYes applies it, No drops it, Cancel goes back.");
   EXPECT_EQ(UnappliedChangesQuestion(1200, LeavingBy::Refresh),
             L"1,200 icon changes are not applied yet.\r\n\r\nRefresh reads every type again. Apply the "
             L"changes first?\r\n\r\nYes applies them, No drops them, Cancel goes back.");

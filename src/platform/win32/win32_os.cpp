@@ -435,6 +435,11 @@ bool Win32FileSystem::Remove(const std::wstring& path) {
   return folder.valid() && ::DeleteFileW(LongPath(path).c_str());
 }
 
+bool Win32FileSystem::RemoveEmptyFolder(const std::wstring& path) {
+  // RemoveDirectory refuses a folder that holds anything.
+  return ::RemoveDirectoryW(LongPath(path).c_str()) != 0;
+}
+
 bool Win32FileSystem::EnsureFolder(const std::wstring& path) {
   ::CreateDirectoryW(LongPath(path).c_str(), nullptr);
   const DWORD attributes = ::GetFileAttributesW(LongPath(path).c_str());

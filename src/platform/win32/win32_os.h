@@ -40,6 +40,7 @@ class Win32FileSystem : public FileSystem {
   bool Replace(const std::wstring& from, const std::wstring& to) override;
   bool Remove(const std::wstring& path) override;
   bool EnsureFolder(const std::wstring& path) override;
+  bool RemoveEmptyFolder(const std::wstring& path) override;
   std::optional<std::uint64_t> FileSize(const std::wstring& path) override;
   bool EnsureProtectedFolder(const std::wstring& path) override;
   bool OnlyAdministratorsCanChange(const std::wstring& path) override;

@@ -131,6 +131,7 @@ TEST_F(PictureSet, AMachineTypesPictureNeedsAFolderOnlyAdministratorsCanChange) 
   const std::string png = RedPngWithClearCorner();
   ASSERT_TRUE(WriteFileBytes(folder / L"red.png", png));
   const std::wstring icons = KnownFolder(FOLDERID_ProgramData) + L"\\Tarrow\\Icons";
+  const bool iconsThere = ::GetFileAttributesW(icons.c_str()) != INVALID_FILE_ATTRIBUTES;
   const Ran ran = RunCommand(ExePath(), L"--set .tarrowb \"" + (folder / L"red.png") + L"\"");
   if (win32::RealOs().files.OnlyAdministratorsCanChange(icons)) {
     EXPECT_EQ(ran.exitCode, 0u) << ran.err;
@@ -140,7 +141,11 @@ TEST_F(PictureSet, AMachineTypesPictureNeedsAFolderOnlyAdministratorsCanChange) 
   }
   EXPECT_EQ(ran.exitCode, 1u);
   EXPECT_NE(ran.err.find("could not be stored in Tarrow's Icons folder"), std::string::npos) << ran.err;
+  EXPECT_EQ(ran.err.find("Apply"), std::string::npos) << "a console has no Apply: " << ran.err;
   EXPECT_EQ(DefaultValue(machine.key()), machine.original());
+  if (!iconsThere) {
+    EXPECT_EQ(::GetFileAttributesW(icons.c_str()), INVALID_FILE_ATTRIBUTES) << "an empty folder was left";
+  }
   EXPECT_FALSE(FileBytes(icons + L"\\" + Sha256Hex(png) + L".ico"));
 }
 

@@ -84,14 +84,14 @@ TEST_F(EndToEnd, AppliedIconsReachTheRegistryAndRestoreBringsBackEveryOriginal) 
   ASSERT_TRUE(snapshot);
   const std::size_t count = tarrow_.ListTexts().size();
 
-  // The type's own file comes up lower-cased; cell 4 is its icon 3.
+  // The type's own file comes up as the registry holds it; cell 4 is its icon 3.
   const HWND filename = tarrow_.control(Part::IconFile);
   ASSERT_NO_FATAL_FAILURE(tarrow_.DoubleClickType(L".tarrowb"));
-  EXPECT_EQ(TextOf(filename), L"c:\\windows\\system32\\shell32.dll");
+  EXPECT_EQ(TextOf(filename), L"C:\\windows\\system32\\shell32.dll");
   tarrow_.DoubleClickCell(4);
   EXPECT_EQ(DefaultValue(typeB.key()), typeB.original()) << "nothing is written before Apply";
   tarrow_.ClickApplyAndWait();
-  const RawValue appliedB = Text(REG_SZ, L"c:\\windows\\system32\\shell32.dll,3");
+  const RawValue appliedB = Text(REG_SZ, L"C:\\windows\\system32\\shell32.dll,3");
   EXPECT_EQ(DefaultValue(typeB.key()), appliedB);
 
   // A typed file with an environment reference stays expandable.
@@ -108,7 +108,7 @@ TEST_F(EndToEnd, AppliedIconsReachTheRegistryAndRestoreBringsBackEveryOriginal) 
   HWND box = tarrow_.WaitForDialog();
   ASSERT_TRUE(box) << "Restore Defaults asked nothing";
   EXPECT_EQ(TextOf(box), L"Tarrow");
-  EXPECT_EQ(MessageOf(box), L"Restore all icons to original state?\r(Before Tarrow was installed)");
+  EXPECT_EQ(MessageOf(box), L"Restore all icons to their original state?\r\n\r\n3 types get back the icon they had before Tarrow changed it.");
   EXPECT_TRUE(::GetWindowLongPtrW(box, GWL_EXSTYLE) & WS_EX_TOPMOST) << "system modal";
   Answer(box, IDNO);
   tarrow_.Send(tarrow_.window(), WM_NULL, 0, 0);

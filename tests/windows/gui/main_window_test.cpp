@@ -292,12 +292,19 @@ TEST_F(MainWindowTest, ATypeWithoutAnIconIsGivenOneByApplyAndTakenBackByDelete) 
   Settle();
   const std::size_t bare = IndexOf(L".tarrowbare");
   ASSERT_NE(bare, std::wstring::npos);
+  // A pick framed in the system's icons for another type...
+  const std::wstring shell32 = tarrow::testing::SystemFile(L"shell32.dll");
+  window_->SetIconFileText(shell32);
+  Settle();
+  window_->iconGrid().Frame(5);
+  ASSERT_EQ(window_->preview().index(), 4);
   window_->SelectItem(bare);
   window_->OnTypeActivated();
   Settle();
-  std::wstring shell32 = tarrow::testing::SystemFile(L"shell32.dll");
-  for (wchar_t& c : shell32) c = static_cast<wchar_t>(::towlower(c));
   EXPECT_EQ(Text(Part::IconFile), shell32) << "the system's icons";
+  // ...is not this type's: it has no icon of its own to frame.
+  EXPECT_EQ(window_->iconGrid().framed(), 0);
+  EXPECT_EQ(window_->preview().index(), -1);
   window_->OnIconChosen(3);
   window_->OnApply();
   Settle();
@@ -498,13 +505,13 @@ TEST_F(MainWindowTest, TheGridShowsEveryIconOfTheFileAndAssignsOne) {
             L"C:\\windows\\system32\\shell32.dll,-4")
       << "nothing reaches the registry before Apply";
 
-  // Double-clicking the type loads its file, lower-cased, with its new icon
+  // Double-clicking the type loads its file, as written, with its new icon
   // framed in the first row.
   window_->SetIconFileText(L"");
   Settle();
   window_->OnTypeActivated();
   Settle();
-  EXPECT_EQ(window_->IconFileText(), os_->shell.LowerCase(shell32));
+  EXPECT_EQ(window_->IconFileText(), shell32);
   EXPECT_EQ(window_->iconGrid().framed(), 4);
   EXPECT_EQ(window_->iconGrid().scrollValue(), 0);
 }
@@ -614,7 +621,7 @@ TEST_F(MainWindowTest, ASearchFiltersTheListAndEnterOpensTheTypeWithItsIconFrame
   EXPECT_EQ(::GetFocus(), list);
   Key(list, VK_RETURN);
   Settle();
-  EXPECT_EQ(window_->IconFileText(), L"%systemroot%\\system32\\shell32.dll");
+  EXPECT_EQ(window_->IconFileText(), L"%SystemRoot%\\system32\\shell32.dll");
   // Its icon is number 3: cell 4 is framed, and a screen reader hears it.
   EXPECT_EQ(window_->iconGrid().framed(), 4);
   wchar_t name[64] = {};
@@ -731,42 +738,44 @@ TEST_F(MainWindowTest, TheListAndTheGridGrowWithTheWindowAndNothingOverlaps) {
   window_->Show();
   window_->SetIconFileText(tarrow::testing::SystemFile(L"shell32.dll"));
   Settle();
-  SetClientSize(window_->hwnd(), 700, 900);
+  window_->iconGrid().Frame(1);  // the preview has an icon to show
+  SetClientSize(window_->hwnd(), 900, 900);
   RECT client;
   ::GetClientRect(window_->hwnd(), &client);
-  ASSERT_EQ(client.right, 700);
+  ASSERT_EQ(client.right, 900);
   ASSERT_EQ(client.bottom, 900);
-  // 385 wider and 494 taller than the design: the preview takes 272 on the
-  // right, the list and the grid grow by the other 113, and 247 more each
-  // in height.
+  // 585 wider and 494 taller than the design: the preview takes 272 on the
+  // right, the list and the grid grow by the other 313; the grid takes the
+  // 245 its eight rows need, then 124 go to the list and 125 more to it.
   const RECT preview = RectIn(window_->preview().hwnd(), window_->hwnd());
   EXPECT_TRUE(::IsWindowVisible(window_->preview().hwnd()));
-  EXPECT_EQ(preview.left, 700 - 272);
+  EXPECT_EQ(preview.left, 900 - 272);
   EXPECT_EQ(preview.bottom - preview.top, 900 - 20) << "above the status line";
   const RECT list = RectIn(window_->control(Part::TypeList), window_->hwnd());
-  EXPECT_EQ(list.right - list.left, 297 + 113);
-  // Up to 145 + 247 pixels, ending below its last whole row.
+  EXPECT_EQ(list.right - list.left, 297 + 313);
+  // Up to 145 + 124 pixels, ending below its last whole row.
   const HWND listWindow = window_->control(Part::TypeList);
   RECT row{}, header{}, inside{};
   ASSERT_TRUE(ListView_GetItemRect(listWindow, 0, &row, LVIR_BOUNDS));
   ::GetWindowRect(ListView_GetHeader(listWindow), &header);
   ::GetClientRect(listWindow, &inside);
-  EXPECT_LE(list.bottom - list.top, 145 + 247);
-  EXPECT_GT(list.bottom - list.top, 145 + 247 - (row.bottom - row.top));
+  EXPECT_LE(list.bottom - list.top, 145 + 124);
+  EXPECT_GT(list.bottom - list.top, 145 + 124 - (row.bottom - row.top));
   EXPECT_EQ((inside.bottom - (header.bottom - header.top)) % (row.bottom - row.top), 0)
       << "a row cut in half";
   const RECT grid = RectIn(window_->control(Part::IconGrid), window_->hwnd());
-  EXPECT_EQ(grid.top, 240 + 247);
-  EXPECT_EQ(grid.right - grid.left, 297 + 113);
-  EXPECT_EQ(grid.bottom - grid.top, 87 + 247);
-  // Inside the grid's frame and beside its scroll bar, fewer than 10 cells
+  EXPECT_EQ(grid.top, 240 + 124);
+  EXPECT_EQ(grid.right - grid.left, 297 + 313);
+  EXPECT_EQ(grid.bottom - grid.top, 87 + 370);
+  EXPECT_GE(window_->iconGrid().metrics().viewportInnerHeight, 8 * 615) << "eight rows of icons first";
+  // Inside the grid's frame and beside its scroll bar, fewer than 16 cells
   // of 585 twips fit.
   RECT cells;
   ::GetClientRect(window_->control(Part::IconGrid), &cells);
-  EXPECT_LT(cells.right * 15, 10 * 585);
-  EXPECT_EQ(window_->iconGrid().metrics().columns, 9);
+  EXPECT_LT(cells.right * 15, 16 * 585);
+  EXPECT_EQ(window_->iconGrid().metrics().columns, 15);
   const RECT exit = RectIn(window_->control(Part::Exit), window_->hwnd());
-  EXPECT_EQ(exit.left, 264 + 113);
+  EXPECT_EQ(exit.left, 264 + 313);
   EXPECT_EQ(exit.top, 332 + 494);
 
   std::vector<Part> ids;
@@ -791,6 +800,54 @@ TEST_F(MainWindowTest, TheListAndTheGridGrowWithTheWindowAndNothingOverlaps) {
   ::GetClientRect(window_->hwnd(), &client);
   EXPECT_EQ(client.right, 315);
   EXPECT_EQ(client.bottom, 406);
+}
+
+// A first run opens within two thirds of the work area, the grid given its
+// eight rows before the list grows, each column of the list readable, and
+// no preview while nothing is framed.
+TEST_F(MainWindowTest, AFirstRunGivesTheGridEightRowsAndTheListReadableColumns) {
+  if (DpiOf(window_->hwnd()) != 96) GTEST_SKIP() << "the prefix is not at 96 DPI";
+  ASSERT_TRUE(window_->OnLoad(false));
+  Settle();
+  window_->Show();
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  ::GetMonitorInfoW(::MonitorFromWindow(window_->hwnd(), MONITOR_DEFAULTTOPRIMARY), &monitor);
+  const RECT& work = monitor.rcWork;
+  RECT frame;
+  ::GetWindowRect(window_->hwnd(), &frame);
+  EXPECT_LE(frame.right - frame.left, (work.right - work.left) * 2 / 3);
+  EXPECT_LE(frame.bottom - frame.top, (work.bottom - work.top) * 2 / 3);
+  const RECT list = RectIn(window_->control(Part::TypeList), window_->hwnd());
+  // The screen of these tests (1280 x 1024) has room for the eight rows
+  // only: the list keeps its design height.
+  EXPECT_GE(window_->iconGrid().metrics().viewportInnerHeight, 8 * 615);
+  EXPECT_LE(list.bottom - list.top, 145);
+  EXPECT_FALSE(::IsWindowVisible(window_->preview().hwnd())) << "nothing framed: no room for the preview";
+  EXPECT_GE(list.right - list.left, 550) << "the list has every column readable";
+  // The header's "Extension" whole beside the sort arrow.
+  const HWND listWindow = window_->control(Part::TypeList);
+  const int text = ListView_GetStringWidth(listWindow, L"Extension");
+  EXPECT_GE(ListView_GetColumnWidth(listWindow, 1), text + 36);
+  for (const auto& [row, column] : {std::pair{0, 0}, {2, 0}, {0, 2}}) {
+    SCOPED_TRACE(::testing::Message() << "row " << row << " column " << column);
+    const std::wstring cell = RowText(row, column);
+    EXPECT_LE(ListView_GetStringWidth(listWindow, cell.c_str()) + 24,
+              ListView_GetColumnWidth(listWindow, column))
+        << Utf8(cell) << " is cut";
+  }
+  // An icon framed: the preview takes its room at once, the list keeps its
+  // readable width beside it; nothing framed, the room goes back.
+  window_->SetIconFileText(tarrow::testing::SystemFile(L"shell32.dll"));
+  Settle();
+  ::SendMessageW(window_->iconGrid().hwnd(), WM_KEYDOWN, VK_RIGHT, 0);
+  EXPECT_TRUE(::IsWindowVisible(window_->preview().hwnd()));
+  const RECT beside = RectIn(window_->control(Part::TypeList), window_->hwnd());
+  EXPECT_GE(beside.right - beside.left, 550);
+  EXPECT_LT(beside.right - beside.left, list.right - list.left);
+  window_->SetIconFileText(L"");
+  Settle();
+  EXPECT_FALSE(::IsWindowVisible(window_->preview().hwnd()));
 }
 
 TEST_F(MainWindowTest, TheWindowComesBackWhereTheUserLeftIt) {
@@ -859,12 +916,12 @@ TEST_F(MainWindowTest, ChangesAreMarkedCountedAndSharedUntilApplied) {
   Settle();
   EXPECT_EQ(RegReadValue(os_->registry, kClassesRoot, key, L""), shell32 + L",5");
   EXPECT_TRUE(shell_.shown.empty()) << "success needs no message box";
-  EXPECT_EQ(window_->StatusText(), total + L" types, no changes waiting.  2 types for all users.")
+  EXPECT_EQ(window_->StatusText(), total + L" types, no changes waiting. 2 types changed for all users.")
       << "Apply does not wait for the shell";
   // Wine's shell answers for the machine layer, where these were written.
   EXPECT_TRUE(tarrow::testing::PumpUntil([&] { return !window_->checkingShell(); }));
   EXPECT_EQ(window_->StatusText(),
-            total + L" types, no changes waiting.  2 types for all users. Explorer shows the new icons.");
+            total + L" types, no changes waiting. 2 types changed for all users. Explorer shows the new icons.");
   EXPECT_EQ(RowText(window_->typeList().RowOf(a), 0), L"Tarrow Type A");
   EXPECT_FALSE(::IsWindowEnabled(window_->control(Part::Apply)));
 }
@@ -898,8 +955,8 @@ TEST_F(MainWindowTest, ExitCloseAndRefreshAskBeforeDroppingChanges) {
   window_->OnExit();
   ASSERT_EQ(shell_.shown.size(), 1u);
   EXPECT_EQ(shell_.shown[0].first,
-            L"1 icon change is not applied yet.\r\n\r\nApply them before closing Tarrow?\r\n\r\n"
-            L"Yes applies them, No drops them, Cancel goes back.");
+            L"1 icon change is not applied yet.\r\n\r\nApply it before closing Tarrow?\r\n\r\n"
+            L"Yes applies it, No drops it, Cancel goes back.");
   EXPECT_EQ(shell_.shown[0].second, kMbYesNoCancel | kMbIconWarning);
   EXPECT_TRUE(::IsWindow(hwnd));
 
@@ -980,13 +1037,122 @@ TEST_F(MainWindowTest, DeleteInTheListRestoresTheSelectedTypesOriginalIcon) {
   EXPECT_EQ(tarrow::testing::DefaultValue(key), kept.original()) << "type and bytes as they were";
   EXPECT_TRUE(
       window_->StatusText().starts_with(std::to_wstring(window_->types().size()) +
-                                        L" types, no changes waiting.  1 type back to the original icon."))
+                                        L" types, no changes waiting. 1 type given the original icon back."))
       << Utf8(window_->StatusText());
   EXPECT_TRUE(shell_.shown.empty()) << "success needs no message box";
   const int selected = ListView_GetNextItem(list, -1, LVNI_SELECTED);
   ASSERT_GE(selected, 0);
   EXPECT_EQ(RowText(selected, 1), L".tarrowc") << "the selection stays";
   EXPECT_EQ(RowText(selected, 2), L"\"C:\\windows\\system32\\shell32.dll\",7");
+}
+
+// Delete on a type whose new icon waits for Apply takes the pick back.
+TEST_F(MainWindowTest, DeleteOnAPickNotAppliedYetWithdrawsIt) {
+  ASSERT_TRUE(window_->OnLoad(false));
+  Settle();
+  const auto c = IndexOf(L".tarrowc");
+  const std::wstring picture = window_->types()[c].picture, location = window_->types()[c].location;
+  window_->SelectItem(c);
+  window_->SetIconFileText(tarrow::testing::SystemFile(L"shell32.dll"));
+  Settle();
+  window_->OnIconChosen(2);
+  ASSERT_TRUE(IsChanged(window_->types()[c]));
+
+  const HWND list = window_->control(Part::TypeList);
+  ::SendMessageW(list, WM_KEYDOWN, VK_DELETE, 0);
+  EXPECT_FALSE(IsChanged(window_->types()[c]));
+  EXPECT_EQ(window_->types()[c].picture, picture) << "the stored icon shows again";
+  const int row = window_->typeList().RowOf(c);
+  EXPECT_EQ(RowText(row, 0), L"Tarrow Type C");
+  EXPECT_EQ(RowText(row, 2), location);
+  EXPECT_EQ(window_->StatusText(),
+            std::to_wstring(window_->types().size()) +
+                L" types, no changes waiting. 1 new icon was taken back before Apply; nothing was written.");
+  EXPECT_FALSE(::IsWindowEnabled(window_->control(Part::Apply)));
+  EXPECT_TRUE(shell_.shown.empty());
+
+  // Refresh is a new step: the news of the last one goes, and nothing is
+  // asked, since nothing waits.
+  ::SendMessageW(list, WM_KEYDOWN, VK_DELETE, 0);
+  EXPECT_NE(window_->StatusText().find(L"Tarrow never changed the icon of"), std::wstring::npos);
+  window_->OnRefresh();
+  Settle();
+  EXPECT_EQ(window_->StatusText(), std::to_wstring(window_->types().size()) + L" types, no changes waiting");
+  EXPECT_TRUE(shell_.shown.empty());
+}
+
+// The Icon column's form of a location, typed or pasted in the box: its
+// file's icons, that icon framed, and a pick from there names the file alone.
+TEST_F(MainWindowTest, AWholeLocationInTheIconFileBoxOpensTheFileWithThatIconFramed) {
+  ASSERT_TRUE(window_->OnLoad(false));
+  Settle();
+  const std::wstring shell32 = tarrow::testing::SystemFile(L"shell32.dll");
+  window_->SetIconFileText(shell32 + L",5");
+  Settle();
+  EXPECT_GT(window_->iconGrid().count(), 5);
+  EXPECT_EQ(window_->iconGrid().framed(), 6);
+  EXPECT_EQ(window_->preview().file(), shell32);
+  EXPECT_EQ(window_->preview().index(), 5);
+  EXPECT_EQ(window_->iconGrid().emptyText(), L"");
+  const auto c = IndexOf(L".tarrowc");
+  window_->SelectItem(c);
+  window_->OnIconChosen(window_->iconGrid().framed());
+  EXPECT_EQ(window_->types()[c].pending, shell32 + L",5");
+
+  window_->SetIconFileText(shell32 + L" ,2");
+  Settle();
+  EXPECT_EQ(window_->iconGrid().framed(), 3) << "blanks around the index, as the registry allows";
+  window_->SetIconFileText(shell32 + L",x");
+  Settle();
+  EXPECT_EQ(window_->iconGrid().count(), 0) << "no index: the whole text names a file, which is not there";
+  EXPECT_EQ(window_->iconGrid().emptyText(), L"There is no file by this name.");
+}
+
+// Read anew, the list has no pick: none stays framed in the grid or shown in
+// the preview.
+TEST_F(MainWindowTest, RefreshWithoutApplyingLeavesNoPickFramedOrPreviewed) {
+  ASSERT_TRUE(window_->OnLoad(false));
+  Settle();
+  window_->SelectItem(IndexOf(L".tarrowc"));
+  window_->SetIconFileText(tarrow::testing::SystemFile(L"shell32.dll"));
+  Settle();
+  ::SendMessageW(window_->iconGrid().hwnd(), WM_KEYDOWN, VK_RIGHT, 0);
+  ::SendMessageW(window_->iconGrid().hwnd(), WM_KEYDOWN, VK_SPACE, 0);
+  ASSERT_TRUE(IsChanged(window_->types()[IndexOf(L".tarrowc")]));
+  ASSERT_GT(window_->iconGrid().framed(), 0);
+  shell_.answers.push_back(kIdNo);
+  ::SendMessageW(window_->hwnd(), WM_COMMAND, ControlIdOf(Part::Refresh), 0);
+  Settle();
+  EXPECT_EQ(shell_.shown.size(), 1u);
+  EXPECT_EQ(window_->iconGrid().framed(), 0);
+  EXPECT_EQ(window_->preview().index(), -1);
+  EXPECT_EQ(window_->picker().framedCell, 0);
+}
+
+// A type naming a resource id its file lacks: told why nothing is framed.
+TEST_F(MainWindowTest, AResourceIdTheFileLacksIsNamedWhenTheTypeOpens) {
+  const std::wstring key = L"Tarrow.TypeC\\DefaultIcon";
+  const tarrow::testing::KeptValue kept(key);
+  const std::wstring location = tarrow::testing::SystemFile(L"shell32.dll") + L",-31999";
+  ::RegSetKeyValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, REG_SZ, location.c_str(),
+                    static_cast<DWORD>((location.size() + 1) * sizeof(wchar_t)));
+  ASSERT_TRUE(window_->OnLoad(false));
+  Settle();
+  window_->SelectItem(IndexOf(L".tarrowc"));
+  window_->OnTypeActivated();
+  Settle();
+  EXPECT_EQ(window_->iconGrid().framed(), 0);
+  EXPECT_NE(window_->StatusText().find(
+                L"The file holds no icon of resource id 31999, which this type names, so no icon is framed."),
+            std::wstring::npos)
+      << Utf8(window_->StatusText());
+  // At the design width the line is cut: its tip holds it whole.
+  EXPECT_EQ(window_->StatusTip(), L" " + window_->StatusText());
+
+  window_->SelectItem(IndexOf(L".tarrowb"));  // shell32.dll,-4, which the file holds
+  window_->OnTypeActivated();
+  EXPECT_EQ(window_->StatusText(), std::to_wstring(window_->types().size()) + L" types, no changes waiting");
+  EXPECT_EQ(window_->StatusTip(), L"") << "a line that fits has no tip";
 }
 
 // ---- the window answers while changes are written
@@ -1218,6 +1384,32 @@ TEST_F(MainWindowTest, AfterApplyAndRestoreDefaultsTheFocusIsWhereItWas) {
   EXPECT_EQ(::GetFocus(), restore);
 }
 
+// Restore Defaults counts what it puts back as Apply counts what it changes:
+// the types, both before (in its question) and after.
+TEST_F(MainWindowTest, RestoreDefaultsSaysHowManyTypesGetTheirOriginalBack) {
+  const tarrow::testing::KeptValue kept(L"Tarrow.TypeA\\DefaultIcon");
+  ASSERT_TRUE(window_->OnLoad(false));
+  Settle();
+  window_->SelectItem(IndexOf(L".tarrowa"));
+  window_->SetIconFileText(tarrow::testing::SystemFile(L"shell32.dll"));
+  Settle();
+  window_->OnIconChosen(2);
+  window_->OnApply();
+  Settle();
+  shell_.answers.push_back(kIdYes);
+  ::SendMessageW(window_->hwnd(), WM_COMMAND, ControlIdOf(Part::Restore), 0);
+  Settle();
+  ASSERT_FALSE(shell_.shown.empty());
+  EXPECT_EQ(shell_.shown[0].first,
+            L"Restore all icons to their original state?\r\n\r\n2 types get back the icon they had before "
+            L"Tarrow changed it.");
+  EXPECT_TRUE(window_->StatusText().starts_with(std::to_wstring(window_->types().size()) +
+                                                L" types, no changes waiting. 2 types given the original "
+                                                L"icon back."))
+      << Utf8(window_->StatusText());
+  EXPECT_EQ(tarrow::testing::DefaultValue(L"Tarrow.TypeA\\DefaultIcon"), kept.original());
+}
+
 TEST_F(MainWindowTest, AWheelNotchTowardsTheUserShowsTheNextRow) {
   window_->SetIconFileText(tarrow::testing::SystemFile(L"shell32.dll"));
   Settle();
@@ -1265,7 +1457,7 @@ TEST_F(MainWindowTest, ThePreviewFollowsTheFramedIconAndSaysWhichSizesTheFileHol
   window_->iconGrid().Frame(2);
   EXPECT_FALSE(preview.loading());
   EXPECT_FALSE(preview.HasPicture(0));
-  SetClientSize(window_->hwnd(), DefaultClientWidth(96) + 272, DefaultClientHeight(96));
+  SetClientSize(window_->hwnd(), DefaultClientWidth(96) + 525, DefaultClientHeight(96));
   EXPECT_TRUE(::GetWindowLongPtrW(preview.hwnd(), GWL_STYLE) & WS_VISIBLE);
   settlePreview();
   EXPECT_TRUE(preview.HasPicture(0)) << "drawn once there is room";
@@ -1505,7 +1697,7 @@ TEST_F(MainWindowTest, ShiftF10OpensTheListsMenuWhichImportsAndExports) {
   const tarrow::testing::Scratch folder(L"window-export");
   shell_.dialogAnswer = folder / L"icons.reg";
   EXPECT_EQ(openMenu(L'e').items.size(), 4u);
-  EXPECT_EQ(window_->StatusText().substr(window_->StatusText().find(L".  ") + 3),
+  EXPECT_EQ(window_->StatusText().substr(window_->StatusText().find(L". ") + 2),
             L"1 value exported to " + (folder / L"icons.reg") + L".");
   const auto exported = tarrow::testing::FileBytes(folder / L"icons.reg");
   ASSERT_TRUE(exported);
@@ -1539,7 +1731,7 @@ TEST_F(MainWindowTest, ShiftF10OpensTheListsMenuWhichImportsAndExports) {
   Settle();
   EXPECT_EQ(RegReadValue(os_->registry, kClassesRoot, key, L""),
             tarrow::testing::SystemFile(L"shell32.dll") + L",11");
-  EXPECT_NE(window_->StatusText().find(L"Imported: 1 type for all users."), std::wstring::npos)
+  EXPECT_NE(window_->StatusText().find(L"Imported: 1 type changed for all users."), std::wstring::npos)
       << Utf8(window_->StatusText());
 
   // Yes applies them first, on the writer; the import goes on once they
@@ -1559,7 +1751,7 @@ TEST_F(MainWindowTest, ShiftF10OpensTheListsMenuWhichImportsAndExports) {
   EXPECT_FALSE(window_->types()[IndexOf(L".tarrowb")].pending) << "applied";
   EXPECT_EQ(RegReadValue(os_->registry, kClassesRoot, key, L""),
             tarrow::testing::SystemFile(L"shell32.dll") + L",11");
-  EXPECT_NE(window_->StatusText().find(L"Imported: 1 type for all users."), std::wstring::npos)
+  EXPECT_NE(window_->StatusText().find(L"Imported: 1 type changed for all users."), std::wstring::npos)
       << Utf8(window_->StatusText());
 }
 

@@ -60,6 +60,7 @@ class FullDiskFiles : public FileSystem {
   }
   bool Remove(const std::wstring& path) override { return !IsFullDevice(path) && real_.Remove(path); }
   bool EnsureFolder(const std::wstring& path) override { return real_.EnsureFolder(path); }
+  bool RemoveEmptyFolder(const std::wstring& path) override { return real_.RemoveEmptyFolder(path); }
   std::optional<std::uint64_t> FileSize(const std::wstring& path) override { return real_.FileSize(path); }
   bool EnsureProtectedFolder(const std::wstring& path) override { return real_.EnsureProtectedFolder(path); }
   bool OnlyAdministratorsCanChange(const std::wstring& path) override {
