@@ -234,6 +234,11 @@ ApplyOutcome WriteIcons(Os& os, const std::vector<IconWrite>& writes) {
     StoredValue value;
     const PictureIcon* picture;  // the icon to store first, for a picture
     std::wstring iconFile;       // where
+    // The value's entry before this change was recorded; none when it had
+    // none. A write that fails gives it back, so the record says what is
+    // there.
+    std::optional<JournalEntry> before;
+    JournalEntry now;  // the value as it was read
   };
   std::vector<Planned> plan;
   // Icon files of Tarrow's that may no longer be used once the writes are
@@ -294,15 +299,17 @@ ApplyOutcome WriteIcons(Os& os, const std::vector<IconWrite>& writes) {
       ++(layer == ClassLayer::User ? outcome.forUser : outcome.forAll);
       continue;
     }
+    std::optional<JournalEntry> before;
     if (const JournalEntry* entry = records.Find(scope, layer, write.progId)) {
-      for (const auto& before : {entry->written, entry->earlier}) {
-        if (const auto file = OwnIconFile(os.shell, iconsFolders[static_cast<int>(scope)], before))
+      before = *entry;
+      for (const auto& written : {entry->written, entry->earlier}) {
+        if (const auto file = OwnIconFile(os.shell, iconsFolders[static_cast<int>(scope)], written))
           iconFiles.insert(*file);
       }
     }
     if (picture) iconFiles.insert(iconFile);
     records.RecordWrite(scope, *now, value);
-    plan.push_back({&write, layer, value, picture, iconFile});
+    plan.push_back({&write, layer, value, picture, iconFile, std::move(before), *now});
   }
   // The originals and what is written go on record first, so that a value
   // is never written without a way back, whatever stops the program.
@@ -317,7 +324,9 @@ ApplyOutcome WriteIcons(Os& os, const std::vector<IconWrite>& writes) {
     outcome.written = outcome.forUser = outcome.forAll = 0;
     return outcome;
   }
-  for (const Planned& planned : plan) {
+  std::vector<bool> failed(plan.size(), false);
+  for (std::size_t i = 0; i < plan.size(); ++i) {
+    const Planned& planned = plan[i];
     // The icon is in place before any value names it.
     const Status status =
         planned.picture && !StoreIconFile(os.files, planned.iconFile, planned.picture->bytes)
@@ -328,9 +337,31 @@ ApplyOutcome WriteIcons(Os& os, const std::vector<IconWrite>& writes) {
       ++outcome.written;
       ++(planned.layer == ClassLayer::User ? outcome.forUser : outcome.forAll);
     } else {
+      failed[i] = true;
       outcome.failures.push_back({planned.write->progId, planned.write->name, status});
     }
   }
+  // What was never written leaves the record as it was, latest first, so
+  // that a value written twice keeps the record of the write that landed.
+  std::set<std::wstring> landed;
+  bool reverted = false;
+  for (std::size_t i = plan.size(); i-- > 0;) {
+    const Planned& planned = plan[i];
+    const std::wstring key = (planned.layer == ClassLayer::User ? L"u" : L"m") +
+                             os.shell.LowerCase(planned.write->progId);
+    if (!failed[i]) {
+      landed.insert(key);
+    } else if (!landed.count(key) &&
+               ReadOriginal(os.registry, planned.layer, planned.write->progId) == planned.now) {
+      // Keys made for a value that never came stay on record, so that a
+      // restore removes them.
+      records.Revert(ScopeOf(planned.layer), planned.layer, planned.write->progId, planned.before);
+      reverted = true;
+    }
+  }
+  // Should this save fail, the record still names a value never written,
+  // which a restore takes for Tarrow's own: no value is lost either way.
+  if (reverted) records.SaveTouched();
   RemoveUnusedIcons(os, records, iconFiles);
   if (!plan.empty()) os.shell.NotifyAssociationsChanged();
   return outcome;

@@ -410,8 +410,10 @@ void RecordWriteAt(std::vector<JournalEntry>& record, JournalEntry* entry, const
   if (!entry) {
     record.push_back(now);
     entry = &record.back();
-  } else if (entry->settled) {
-    // Whatever is there now is what a restore must give back from here on.
+  } else if (entry->settled || (entry->written && !HoldsWritten(*entry, now) && !HoldsOriginal(*entry, now))) {
+    // Whatever is there now is what a restore must give back from here on:
+    // after a restore, or once another program wrote its own value over
+    // Tarrow's, which is then the original.
     const std::wstring progId = entry->progId;
     *entry = now;
     entry->progId = progId;

@@ -147,8 +147,10 @@ JournalEntry* FindEntry(Shell& shell, std::vector<JournalEntry>& record, ClassLa
 
 // Notes in the record that `written` is about to be written where `now`
 // (ReadOriginal's reading of the value as it is) was read. The first
-// original of a value is kept while its entry is active; a settled entry
-// takes the value as it is now as its new original.
+// original of a value is kept while its entry is active and the value holds
+// it or what Tarrow wrote; a settled entry, or one whose value another
+// program has changed since, takes the value as it is now as its new
+// original.
 void RecordWrite(Shell& shell, std::vector<JournalEntry>& record, const JournalEntry& now,
                  const StoredValue& written);
 // The same, with the entry of that value already found (null: none yet).

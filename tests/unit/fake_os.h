@@ -83,6 +83,11 @@ class FakeRegistry : public Registry {
   // A standard user's token: protected keys refuse to be changed.
   bool elevated = true;
   int flushes = 0;
+  // Writes of class values (SetValue, DeleteValue under Software\Classes)
+  // that fail as when access is refused, once `classWritesToPass` more have
+  // gone through; -1 passes every write.
+  int classWritesToPass = -1;
+  int classWritesToFail = 0;
   CrashPlan* crash = nullptr;
   // Every SetValue that succeeded, in order: "path|name=text".
   std::vector<std::wstring> writes;
@@ -114,6 +119,8 @@ class FakeRegistry : public Registry {
   void Step() {
     if (crash) crash->Step();
   }
+  // Whether this write of a value at `path` is one that fails.
+  bool FailsClassWrite(const std::wstring& path);
   struct Open {
     Node* node;
     RegAccess access;

@@ -459,5 +459,34 @@ TEST_F(RestoreTest, AfterTarrowTookDefaultsATypeNoRecordHoldsIsLeftToItsApp) {
   EXPECT_FALSE(TakeDefaultsIfNone(fake.os, listed));
 }
 
+// A write that fails leaves the record saying what is really there, however
+// often it fails: the original still comes back, with no word of another
+// program.
+TEST_F(RestoreTest, WritesThatFailTwiceAfterOneThatLandedStillGiveTheOriginalBack) {
+  fake.registry.SetText(kLocalMachine, DefaultIconPath(L"txtfile"), L"", L"C:\\original.dll,0");
+  ASSERT_EQ(Set(L"txtfile", L"C:\\first.dll,1").written, 1u);
+  fake.registry.classWritesToPass = 0;
+  fake.registry.classWritesToFail = 2;
+  EXPECT_EQ(Set(L"txtfile", L"C:\\second.dll,2").failures.size(), 1u);
+  EXPECT_EQ(Set(L"txtfile", L"C:\\third.dll,3").failures.size(), 1u);
+  EXPECT_EQ(Value(L"txtfile"), L"C:\\first.dll,1");
+  const RestoreOutcome outcome = RestoreOriginals(fake.os, TypeList{});
+  EXPECT_EQ(Value(L"txtfile"), L"C:\\original.dll,0");
+  EXPECT_EQ(RestoreMessage(fake.os, outcome), L"");
+  EXPECT_EQ(outcome.written, 1u);
+}
+
+// Another program's value between two of Tarrow's changes is what a restore
+// gives back: it was the icon in place when Tarrow changed it again.
+TEST_F(RestoreTest, AValueAnotherProgramWroteBetweenTwoChangesIsTheOneRestored) {
+  fake.registry.SetText(kLocalMachine, DefaultIconPath(L"txtfile"), L"", L"C:\\original.dll,0");
+  Set(L"txtfile", L"C:\\first.dll,1");
+  fake.registry.SetText(kLocalMachine, DefaultIconPath(L"txtfile"), L"", L"C:\\app.dll,4");
+  Set(L"txtfile", L"C:\\second.dll,2");
+  const RestoreOutcome outcome = RestoreOriginals(fake.os, TypeList{});
+  EXPECT_EQ(Value(L"txtfile"), L"C:\\app.dll,4");
+  EXPECT_EQ(outcome.written, 1u);
+}
+
 }  // namespace
 }  // namespace tarrow
