@@ -217,7 +217,7 @@ ApplyOutcome WriteIcons(Os& os, const std::vector<IconWrite>& writes) {
     outcome.pictureProblem = pictures.problem;
     return outcome;
   }
-  const auto lock = os.shell.LockChanges(kLockWaitMs);
+  const auto lock = os.shell.LockChanges(kLockWaitMs, outcome.lockNameHeldByOther);
   if (!lock) {
     outcome.busy = true;
     return outcome;
@@ -367,7 +367,11 @@ ApplyOutcome WriteIcons(Os& os, const std::vector<IconWrite>& writes) {
   return outcome;
 }
 
-std::wstring BusyMessage() {
+std::wstring BusyMessage(bool lockNameHeldByOther) {
+  if (lockNameHeldByOther) {
+    return L"Nothing was changed: another program, not Tarrow, holds the name of the lock Tarrow takes while "
+           L"it changes icons. Restart Windows, or end that program, and try again.";
+  }
   return L"Another Tarrow is changing icons right now, so nothing was changed. Try again once it has "
          L"finished.";
 }
@@ -381,7 +385,7 @@ std::wstring ChangedSinceMessage(const std::vector<std::wstring>& names) {
 }
 
 std::wstring ApplyMessage(Shell& shell, const ApplyOutcome& outcome) {
-  if (outcome.busy) return BusyMessage();
+  if (outcome.busy) return BusyMessage(outcome.lockNameHeldByOther);
   if (!outcome.pictureProblem.empty()) return L"No icon was changed: " + outcome.pictureProblem;
   if (outcome.journalFailed) return JournalFailedMessage(shell, outcome.failedRecord);
   std::wstring text = FailureMessage(outcome.failures, ChangeKind::Apply);
@@ -391,6 +395,8 @@ std::wstring ApplyMessage(Shell& shell, const ApplyOutcome& outcome) {
 }
 
 std::wstring ApplySummary(const ApplyOutcome& outcome) {
+  if (outcome.busy && outcome.lockNameHeldByOther)
+    return L"Nothing was applied: another program holds the name of Tarrow's lock.";
   if (outcome.busy) return L"Nothing was applied: another Tarrow is changing icons.";
   if (!outcome.pictureProblem.empty()) return L"Nothing was applied: a picture could not be made an icon.";
   if (outcome.journalFailed) return L"Nothing was applied: the original icons could not be recorded.";

@@ -61,6 +61,8 @@ struct ApplyOutcome {
   RecordScope failedRecord = RecordScope::User;  // when journalFailed: which record
   // Another process was changing icons all the while: nothing was done.
   bool busy = false;
+  // When busy: what holds the lock's name is not Tarrow's lock.
+  bool lockNameHeldByOther = false;
   // Why a picture given could not be made an icon: nothing was done.
   std::wstring pictureProblem;
   // The location written for each ProgID (lower case) given a picture: its
@@ -114,8 +116,9 @@ std::wstring FailureMessage(const std::vector<WriteFailure>& failures, ChangeKin
                             std::size_t namedAtMost = 5);
 
 // The message for a change that did nothing because another process was
-// changing icons.
-std::wstring BusyMessage();
+// changing icons, or because something that is not Tarrow holds the name of
+// its lock.
+std::wstring BusyMessage(bool lockNameHeldByOther = false);
 
 // Names the types another program changed since Tarrow's change.
 std::wstring ChangedSinceMessage(const std::vector<std::wstring>& names);

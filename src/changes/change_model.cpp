@@ -168,6 +168,7 @@ ApplyOutcome WritePending(Os& os, const PendingChanges& pending) {
       outcome.pictureProblem.empty()) {
     const RestoreOutcome restored = RestoreOriginals(os, pending.named, pending.originals);
     outcome.busy = restored.busy;
+    outcome.lockNameHeldByOther = restored.lockNameHeldByOther;
     outcome.restored = restored.written;
     outcome.failures.insert(outcome.failures.end(), restored.failures.begin(), restored.failures.end());
     outcome.changedSince = restored.changedSince;

@@ -111,7 +111,7 @@ Status PutBack(Registry& registry, const JournalEntry& entry) {
 RestoreOutcome RestoreOriginals(Os& os, const TypeList& listed,
                                 const std::optional<std::set<std::wstring>>& only) {
   RestoreOutcome outcome;
-  const auto lock = os.shell.LockChanges(kLockWaitMs);
+  const auto lock = os.shell.LockChanges(kLockWaitMs, outcome.lockNameHeldByOther);
   if (!lock) {
     outcome.busy = true;
     return outcome;
@@ -265,7 +265,7 @@ RestoreOutcome RestoreOriginals(Os& os, const TypeList& listed,
 }
 
 std::wstring RestoreMessage(Os& os, const RestoreOutcome& outcome) {
-  if (outcome.busy) return BusyMessage();
+  if (outcome.busy) return BusyMessage(outcome.lockNameHeldByOther);
   std::vector<std::wstring> parts;
   for (const RecordScope scope : {RecordScope::User, RecordScope::Machine}) {
     const JournalState state = scope == RecordScope::User ? outcome.userRecord : outcome.machineRecord;
@@ -321,6 +321,8 @@ std::wstring RestoreMessage(Os& os, const RestoreOutcome& outcome) {
 }
 
 std::wstring RestoreSummary(const RestoreOutcome& outcome) {
+  if (outcome.busy && outcome.lockNameHeldByOther)
+    return L"Nothing was restored: another program holds the name of Tarrow's lock.";
   if (outcome.busy) return L"Nothing was restored: another Tarrow is changing icons.";
   std::wstring text = Plural(outcome.written, L"icon", L"icons") + L" restored";
   if (!outcome.failures.empty()) text += L"; " + Plural(outcome.failures.size(), L"failed", L"failed");

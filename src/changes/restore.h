@@ -44,6 +44,7 @@ struct RestoreOutcome {
   // Types whose value another program changed since Tarrow's change: left.
   std::vector<std::wstring> changedSince;
   bool busy = false;  // another process was changing icons all the while: nothing was done
+  bool lockNameHeldByOther = false;  // when busy: something not Tarrow's holds the lock's name
 };
 
 // Puts back, for all types or, given `only` (ProgIDs), for those alone: the

@@ -174,13 +174,16 @@ TEST(ChangeSequenceTest, RestoringGivesBackExactlyWhatTarrowWroteAndLeavesOthers
         }
         case 5: {  // a second process holds the lock all the while
           log += L"busy ";
-          os.shell.lockedElsewhere = true;
+          // Or another program made an object of that name first.
+          bool& holder = seq.Chance(50) ? os.shell.lockedElsewhere : os.shell.lockNameHeldByOther;
+          holder = true;
           const std::wstring before = Classes(os);
           const ApplyOutcome outcome = WriteIcons(os.os, {{L"P0", L"P0", L"C:\\busy.dll,1"}});
           EXPECT_TRUE(outcome.busy);
+          EXPECT_EQ(outcome.lockNameHeldByOther, os.shell.lockNameHeldByOther);
           EXPECT_TRUE(RestoreOriginals(os.os, TypeList{}).busy);
           EXPECT_EQ(Classes(os), before) << "nothing changes while another process changes icons";
-          os.shell.lockedElsewhere = false;
+          holder = false;
           break;
         }
         case 7: {  // writes that fail at some step, twice in a row

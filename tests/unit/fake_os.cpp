@@ -618,10 +618,11 @@ std::optional<std::wstring> FakeShell::ShowOpenDialog(const OpenDialogRequest& r
   return answer;
 }
 
-std::unique_ptr<ChangeLock> FakeShell::LockChanges(unsigned waitMs) {
+std::unique_ptr<ChangeLock> FakeShell::LockChanges(unsigned waitMs, bool& nameHeldByOther) {
   (void)waitMs;
   ++lockRequests;
-  if (lockedElsewhere) return nullptr;
+  nameHeldByOther = lockNameHeldByOther;
+  if (lockedElsewhere || lockNameHeldByOther) return nullptr;
   class Held : public ChangeLock {
    public:
     explicit Held(bool& locked) : locked_(locked) { locked_ = true; }

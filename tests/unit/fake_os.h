@@ -219,6 +219,9 @@ class FakeShell : public Shell {
   bool elevated = true;     // a Wine process is an administrator, too
   // Held by another process: LockChanges gives up, as after its wait.
   bool lockedElsewhere = false;
+  // The lock's name is held by another kind of object (an event another
+  // program made first): it can never be taken, as on Windows.
+  bool lockNameHeldByOther = false;
   bool locked = false;  // by this process (a mutex its owner may take again)
   int lockRequests = 0;
 
@@ -260,7 +263,8 @@ class FakeShell : public Shell {
   }
   int MessageBox(const std::wstring& text, unsigned style) override;
   bool IsElevated() override { return elevated; }
-  std::unique_ptr<ChangeLock> LockChanges(unsigned waitMs) override;
+  using Shell::LockChanges;
+  std::unique_ptr<ChangeLock> LockChanges(unsigned waitMs, bool& nameHeldByOther) override;
 
  private:
   // Icons are made and released on a loader's worker thread as well.

@@ -488,5 +488,21 @@ TEST_F(RestoreTest, AValueAnotherProgramWroteBetweenTwoChangesIsTheOneRestored) 
   EXPECT_EQ(outcome.written, 1u);
 }
 
+// An object of another kind under the lock's name is not another Tarrow:
+// the words say so.
+TEST_F(RestoreTest, ALockNameHeldByAnotherProgramIsSaidInWords) {
+  Snapshot("txtfile,C:\\t.dll,1\r\n");
+  fake.shell.lockNameHeldByOther = true;
+  const RestoreOutcome restored = RestoreOriginals(fake.os, TypeList{});
+  EXPECT_TRUE(restored.busy);
+  EXPECT_EQ(RestoreMessage(fake.os, restored),
+            L"Nothing was changed: another program, not Tarrow, holds the name of the lock Tarrow takes while it "
+            L"changes icons. Restart Windows, or end that program, and try again.");
+  EXPECT_EQ(RestoreSummary(restored), L"Nothing was restored: another program holds the name of Tarrow's lock.");
+  const ApplyOutcome applied = Set(L"txtfile", L"C:\\mine.dll,3");
+  EXPECT_EQ(ApplyMessage(fake.shell, applied), RestoreMessage(fake.os, restored));
+  EXPECT_TRUE(fake.registry.writes.empty());
+}
+
 }  // namespace
 }  // namespace tarrow
