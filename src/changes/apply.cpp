@@ -59,6 +59,17 @@ ClassLayer TargetLayer(Registry& registry, TypeResolver& resolver, const std::ws
   return ClassLayer::User;
 }
 
+bool MachineLeadsTo(Registry& registry, Shell& shell, const std::wstring& extension,
+                    const std::wstring& progId) {
+  const std::wstring wanted = shell.LowerCase(progId);
+  std::wstring current = RegReadValue(registry, kLocalMachine, ClassPath(extension), L"");
+  for (int hop = 0; hop <= kMaxCurVerHops && !current.empty() && IsWritableClass(current); ++hop) {
+    if (shell.LowerCase(current) == wanted) return true;
+    current = RegReadValue(registry, kLocalMachine, ClassPath(current) + L"\\CurVer", L"");
+  }
+  return false;
+}
+
 Status SetIconValue(Registry& registry, ClassLayer layer, const std::wstring& progId,
                     const StoredValue& value, bool createMissingKeys) {
   ScopedKey key(registry);
@@ -256,6 +267,9 @@ ApplyOutcome WriteIcons(Os& os, const std::vector<IconWrite>& writes) {
       problem = kClassGone;
     } else {
       layer = TargetLayer(os.registry, resolver, write.progId, machineRecorded);
+      if (layer == ClassLayer::Machine && !write.extension.empty() &&
+          !MachineLeadsTo(os.registry, os.shell, write.extension, write.progId))
+        layer = ClassLayer::User;
       now = ReadOriginal(os.registry, layer, write.progId);
       // A value that could not be put back exactly is never written.
       if (!now) problem = kUnrecordable;

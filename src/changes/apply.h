@@ -44,6 +44,10 @@ struct IconWrite {
   std::wstring progId;
   std::wstring name;  // the type as messages name it
   std::wstring location;
+  // The extension the class was found for; empty for a class named as
+  // itself. A value for all users is written only where the machine's own
+  // association of the extension leads to the class.
+  std::wstring extension = {};
 };
 
 struct ApplyOutcome {
@@ -86,6 +90,13 @@ std::uint32_t IconLocationValueType(std::wstring_view location);
 // class chosen by its file (Applications\...) is the user's.
 ClassLayer TargetLayer(Registry& registry, TypeResolver& resolver, const std::wstring& progId,
                        bool machineRecorded = true);
+
+// Whether the machine layer alone leads the extension to the class: its own
+// default value names it, or a CurVer of the machine's from there does. A
+// per-user association (the user's default, CurVer or choice) never steers
+// a write for every user.
+bool MachineLeadsTo(Registry& registry, Shell& shell, const std::wstring& extension,
+                    const std::wstring& progId);
 
 // Writes the default value of progId's DefaultIcon key in the layer. Only
 // with `createMissingKeys` does a per-user key that is missing get created, or

@@ -156,7 +156,7 @@ PendingChanges ChangeModel::Pending() const {
       pending.originals.insert(item.progId);
       pending.named.Add(item);
     } else {
-      pending.writes.push_back({item.progId, TypeName(item), *item.pending});
+      pending.writes.push_back({item.progId, TypeName(item), *item.pending, item.extension});
     }
   }
   return pending;
