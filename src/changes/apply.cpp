@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <set>
 
+#include "catalog/icon_location.h"
 #include "catalog/resolver.h"
 #include "changes/journal.h"
 #include "changes/picture_icon.h"
 #include "changes/picture_store.h"
 #include "changes/records.h"
 #include "platform/registry.h"
+#include "platform/text.h"
 
 namespace tarrow {
 
@@ -122,6 +124,7 @@ std::wstring FailureMessage(const std::vector<WriteFailure>& failures, ChangeKin
   bool gone = false;
   bool unrecordable = false;
   bool notStored = false;
+  bool usersOwn = false;
   std::vector<Status> others;
   for (const auto* failure : types) {
     if (failure->status == kErrorAccessDenied) {
@@ -134,6 +137,8 @@ std::wstring FailureMessage(const std::vector<WriteFailure>& failures, ChangeKin
       unrecordable = true;
     } else if (failure->status == kIconNotStored) {
       notStored = true;
+    } else if (failure->status == kUsersOwnFile) {
+      usersOwn = true;
     } else if (std::find(others.begin(), others.end(), failure->status) == others.end()) {
       others.push_back(failure->status);
     }
@@ -157,6 +162,12 @@ std::wstring FailureMessage(const std::vector<WriteFailure>& failures, ChangeKin
         L"\r\n\r\nThe icon made of a picture could not be stored in Tarrow's Icons folder. Icons of types "
         L"registered for all users are kept in a folder only administrators can change; Tarrow must run "
         L"as administrator, and that folder must not have been made or changed by anyone else.";
+  }
+  if (usersOwn) {
+    text +=
+        L"\r\n\r\nAn icon for all users cannot be a file in your own user folder: other users may not be "
+        L"able to read it, and any program of yours could replace it. Choose a file outside your user folder, "
+        L"or run Tarrow without administrator rights to change the icon for you only.";
   }
   for (const Status status : others) {
     text += L"\r\n\r\nWindows reported error " + std::to_wstring(status) + L".";
@@ -182,30 +193,49 @@ struct PictureIcons {
   std::wstring problem;
 };
 
-// The file whose icon a write stores in an Icons folder: a picture, or an
-// icon file Tarrow made that lies outside this computer's Icons folders
-// (carried beside an exported set); nullopt for a location written as it is.
+// The file whose icon a write for the scope stores in that scope's Icons
+// folder: a picture, or an icon file Tarrow made that lies outside the
+// Icons folders readers of the value may rely on (carried beside an exported
+// set, or the user's own, which other users cannot read and any program of
+// the user can replace); nullopt for a location written as it is.
 std::optional<std::wstring> FileToStore(Shell& shell, const std::wstring& location,
-                                        const std::wstring (&iconsFolders)[2]) {
+                                        const std::wstring (&iconsFolders)[2], RecordScope scope) {
   if (auto picture = PictureFileOf(location)) return picture;
   const auto made = MadeIconFileOf(shell, location);
   if (!made) return std::nullopt;
-  for (const std::wstring& folder : iconsFolders) {
-    if (OwnIconFile(shell, folder, LocationValue(location))) return std::nullopt;
-  }
+  const bool inMachineFolder = OwnIconFile(shell, iconsFolders[1], LocationValue(location)).has_value();
+  const bool inUserFolder = OwnIconFile(shell, iconsFolders[0], LocationValue(location)).has_value();
+  if (inMachineFolder || (inUserFolder && scope == RecordScope::User)) return std::nullopt;
   return made;
+}
+
+// Whether the file a location names lies in the user's own folders, which
+// only that user (and any program of theirs) can change.
+bool InUsersOwnFolder(Shell& shell, const std::wstring& location) {
+  std::wstring local = WithoutTrailingBackslashes(shell.LocalAppDataFolder());
+  if (local.empty()) return false;
+  // The profile above "AppData\Local", where the user's documents are too.
+  const std::wstring appData = L"\\appdata\\local";
+  std::wstring folder = shell.LowerCase(local);
+  if (folder.size() > appData.size() && folder.ends_with(appData)) folder.resize(folder.size() - appData.size());
+  const std::wstring file = shell.LowerCase(shell.ExpandEnvironment(SplitIconLocation(location).file));
+  return file.size() > folder.size() && file.compare(0, folder.size(), folder) == 0 && file[folder.size()] == L'\\';
 }
 
 PictureIcons MakeIcons(Os& os, const std::vector<IconWrite>& writes, const std::wstring (&iconsFolders)[2]) {
   PictureIcons made;
   for (const IconWrite& write : writes) {
-    const auto source = FileToStore(os.shell, write.location, iconsFolders);
+    // What a change of either layer may need: the machine's needs most.
+    const auto source = FileToStore(os.shell, write.location, iconsFolders, RecordScope::Machine);
     if (!source) continue;
     const std::wstring key = os.shell.LowerCase(*source);
     if (made.icons.count(key)) continue;
     const std::wstring path = os.shell.ExpandEnvironment(*source);
     PictureIcon icon = IsPictureFile(path) ? MakePictureIconFromFile(os, path) : CarriedIcon(os, path);
     if (!icon.ok()) {
+      // The user's own icon needs copying only for a machine value, which
+      // then fails alone.
+      if (!FileToStore(os.shell, write.location, iconsFolders, RecordScope::User)) continue;
       made.problem = icon.problem;
       return made;
     }
@@ -286,15 +316,22 @@ ApplyOutcome WriteIcons(Os& os, const std::vector<IconWrite>& writes) {
     }
     std::wstring location = write.location;
     const PictureIcon* picture = nullptr;
+    // A value every user reads never names a file one user can change.
+    if (scope == RecordScope::Machine && !FileToStore(os.shell, write.location, iconsFolders, scope) &&
+        InUsersOwnFolder(os.shell, write.location)) {
+      outcome.failures.push_back({write.progId, write.name, kUsersOwnFile});
+      continue;
+    }
     std::wstring iconFile;
-    if (const auto pictureFile = FileToStore(os.shell, write.location, iconsFolders)) {
+    if (const auto pictureFile = FileToStore(os.shell, write.location, iconsFolders, scope)) {
       auto& ready = foldersReady[static_cast<int>(scope)];
       if (!ready) ready = PrepareIconsFolder(os, scope);
-      if (!*ready) {
+      const auto icon = pictures.icons.find(os.shell.LowerCase(*pictureFile));
+      if (!*ready || icon == pictures.icons.end()) {
         outcome.failures.push_back({write.progId, write.name, kIconNotStored});
         continue;
       }
-      picture = &pictures.icons.at(os.shell.LowerCase(*pictureFile));
+      picture = &icon->second;
       const std::wstring& folder = iconsFolders[static_cast<int>(scope)];
       iconFile = folder + L"\\" + picture->fileName;
       location = StoredIconLocation(folder, picture->fileName);

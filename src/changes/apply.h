@@ -28,6 +28,9 @@ inline constexpr Status kClassGone = -3;
 // every reader of the value can read it, and only those who may change the
 // value can change it.
 inline constexpr Status kIconNotStored = -4;
+// Status of a value for all users whose icon file lies in the user's own
+// folders: only that user can change it, and other users may not read it.
+inline constexpr Status kUsersOwnFile = -5;
 
 // How long a change waits for another process changing icons to finish.
 inline constexpr unsigned kLockWaitMs = 60000;

@@ -410,5 +410,33 @@ TEST_F(ApplyTest, APerUserAssociationNeverSteersAWriteForAllUsers) {
   EXPECT_FALSE(MachineLeadsTo(fake.registry, fake.shell, L".old", L"htmlfile"));
 }
 
+// A value every user reads never names a file only one user can change: an
+// icon Tarrow made in the user's folder is copied into the machine's, and
+// any other file of the user's folders is refused and named.
+TEST_F(ApplyTest, AValueForAllUsersNeverNamesAFileOfTheUsersOwn) {
+  fake.files.files[L"C:\\p.png"] = "p";
+  fake.shell.environment[L"USERPROFILE"] = L"C:\\Users\\me";
+  fake.shell.pictures["p"] = RgbaImage{1, 1, {1, 2, 3, 4}};
+  fake.registry.SetText(kCurrentUser, DefaultIconPath(L"htmlfile"), L"", L"user.dll,0");
+  const ApplyOutcome mine = WriteIcons(fake.os, {{L"htmlfile", L"HTML", L"C:\\p.png"}});
+  ASSERT_EQ(mine.forUser, 1u);
+  const std::wstring userIcon = UserValue(L"htmlfile");
+  ASSERT_EQ(userIcon.rfind(L"C:\\Users\\me\\AppData\\Local\\Tarrow\\Icons\\", 0), 0u);
+
+  const ApplyOutcome all = WriteIcons(fake.os, {{L"txtfile", L"Text", userIcon}});
+  EXPECT_EQ(all.forAll, 1u);
+  const std::wstring machineIcon = MachineValue(L"txtfile");
+  EXPECT_EQ(machineIcon.rfind(L"C:\\ProgramData\\Tarrow\\Icons\\", 0), 0u) << testing::PrintToString(machineIcon);
+  EXPECT_EQ(machineIcon.substr(machineIcon.rfind(L'\\')), userIcon.substr(userIcon.rfind(L'\\')));
+
+  const ApplyOutcome refused =
+      WriteIcons(fake.os, {{L"jpegfile", L"JPEG", L"%USERPROFILE%\\Documents\\my.dll,2"}});
+  ASSERT_EQ(refused.failures.size(), 1u);
+  EXPECT_EQ(refused.failures[0].status, kUsersOwnFile);
+  EXPECT_EQ(MachineValue(L"jpegfile"), L"old.dll,0");
+  EXPECT_NE(ApplyMessage(fake.shell, refused).find(L"cannot be a file in your own user folder"), std::wstring::npos);
+  EXPECT_EQ(WriteIcons(fake.os, {{L"jpegfile", L"JPEG", L"C:\\Users\\me-too\\x.dll,0"}}).forAll, 1u);
+}
+
 }  // namespace
 }  // namespace tarrow
