@@ -59,6 +59,45 @@ class Win32OutputFile : public OutputFile {
   bool ok_ = true;
 };
 
+// Whether the held folder is the one at `expected`: a link or junction at
+// any folder on the way, not only the last, leads the name elsewhere, and
+// the system's final path of the handle then differs. A system that cannot
+// tell is taken at its word on the last folder alone.
+bool IsFolderAt(HANDLE folder, const std::wstring& expected) {
+  std::wstring final(MAX_PATH, L'\0');
+  DWORD n = ::GetFinalPathNameByHandleW(folder, final.data(), static_cast<DWORD>(final.size()), 0);
+  if (n >= final.size()) {
+    final.resize(n + 1);
+    n = ::GetFinalPathNameByHandleW(folder, final.data(), static_cast<DWORD>(final.size()), 0);
+  }
+  if (n == 0 || n >= final.size()) return true;
+  final.resize(n);
+  // Short names and relative parts spelled out, as the final path has them.
+  std::wstring wanted(MAX_PATH, L'\0');
+  DWORD m = ::GetFullPathNameW(LongPath(expected).c_str(), static_cast<DWORD>(wanted.size()), wanted.data(), nullptr);
+  if (m >= wanted.size()) {
+    wanted.resize(m + 1);
+    m = ::GetFullPathNameW(LongPath(expected).c_str(), static_cast<DWORD>(wanted.size()), wanted.data(), nullptr);
+  }
+  if (m == 0 || m >= wanted.size()) return false;
+  wanted.resize(m);
+  std::wstring longWanted(wanted.size() + MAX_PATH, L'\0');
+  const DWORD l = ::GetLongPathNameW(wanted.c_str(), longWanted.data(), static_cast<DWORD>(longWanted.size()));
+  if (l > 0 && l < longWanted.size()) wanted.assign(longWanted.c_str(), l);
+  const auto strip = [](std::wstring& path) {
+    if (path.rfind(L"\\\\?\\UNC\\", 0) == 0) {
+      path = L"\\" + path.substr(7);
+    } else if (path.rfind(L"\\\\?\\", 0) == 0) {
+      path = path.substr(4);
+    }
+    while (path.size() > 3 && path.back() == L'\\') path.pop_back();
+  };
+  strip(final);
+  strip(wanted);
+  return ::CompareStringOrdinal(final.c_str(), static_cast<int>(final.size()), wanted.c_str(),
+                                static_cast<int>(wanted.size()), TRUE) == CSTR_EQUAL;
+}
+
 // The folder of `file`, held open so that while the handle lives it cannot
 // be renamed, removed, or replaced by a link or junction to somewhere else;
 // none when it already is a link or junction. Every file the program writes
@@ -73,7 +112,7 @@ UniqueFile HoldFolder(const std::wstring& file) {
   BY_HANDLE_FILE_INFORMATION info{};
   if (!folder.valid() || !::GetFileInformationByHandle(folder.get(), &info) ||
       (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
-      !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+      !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !IsFolderAt(folder.get(), file.substr(0, slash)))
     return UniqueFile(INVALID_HANDLE_VALUE);
   return folder;
 }
