@@ -5,7 +5,6 @@
 #include <algorithm>
 
 #include "catalog/scan.h"
-#include "changes/restore.h"
 #include "picker/grid_text.h"
 #include "platform/win32/win32_os.h"
 
@@ -139,7 +138,7 @@ void MainWindow::OnTypesFound(std::vector<TypeItem> found, bool done) {
 }
 
 void MainWindow::OnWalkEnded() {
-  const bool snapshotTaken = TakeDefaultsIfNone(os_, types_);
+  const bool snapshotTaken = TakeSnapshotIfNone(os_, types_);
   // Only now: drawn during the walk, the icons would slow it down threefold
   // (both read through the Wine server, on two cores). The rows on screen
   // ask for theirs first as they paint.

@@ -243,19 +243,15 @@ SnapshotContents ParseSnapshot(Shell& shell, std::string_view bytes) {
 
 SnapshotReading ReadSnapshot(Os& os) {
   SnapshotReading reading;
-  // A copy beside the program that another program holds open is still the
-  // one that counts: another copy may say anything.
+  std::wstring path = FindSnapshot(os);
+  // One that is there but cannot be read is not missing.
   for (const auto& place : {SnapshotPathBesideProgram(os.shell), SnapshotPathPerUser(os.shell)}) {
-    if (!place.empty() && os.files.Exists(place)) {
-      reading.path = place;
-      break;
-    }
+    if (path.empty() && !place.empty() && os.files.Exists(place)) path = place;
   }
-  if (reading.path.empty()) return reading;
-  const auto bytes = os.files.ReadAll(reading.path);
+  if (path.empty()) return reading;
+  const auto bytes = os.files.ReadAll(path);
   reading.state = bytes ? SnapshotState::Read : SnapshotState::Unreadable;
   if (bytes) reading.contents = ParseSnapshot(os.shell, *bytes);
-  reading.protectedFolder = os.files.OnlyAdministratorsCanChange(FolderOf(reading.path));
   return reading;
 }
 

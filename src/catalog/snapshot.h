@@ -78,10 +78,6 @@ enum class SnapshotState { Missing, Unreadable, Read };
 struct SnapshotReading {
   SnapshotState state = SnapshotState::Missing;
   SnapshotContents contents;
-  std::wstring path;  // of the file read, when there is one
-  // Only administrators and the system can change the folder it is in: a
-  // file an administrator's run may write the machine layer from.
-  bool protectedFolder = false;
   // Read, but with lines that cannot be used, or with text and no line at
   // all: a damaged file must never pass for a complete or an empty one.
   bool damaged() const {
@@ -90,8 +86,7 @@ struct SnapshotReading {
   }
 };
 
-// The snapshot beside the program whenever anything is there by that name,
-// even a file that cannot be read; the per-user one only when nothing is.
+// The snapshot that exists, beside the program first.
 SnapshotReading ReadSnapshot(Os& os);
 
 }  // namespace tarrow

@@ -3,14 +3,12 @@
 #include <algorithm>
 #include <set>
 
-#include "catalog/icon_location.h"
 #include "catalog/resolver.h"
 #include "changes/journal.h"
 #include "changes/picture_icon.h"
 #include "changes/picture_store.h"
 #include "changes/records.h"
 #include "platform/registry.h"
-#include "platform/text.h"
 
 namespace tarrow {
 
@@ -59,17 +57,6 @@ ClassLayer TargetLayer(Registry& registry, TypeResolver& resolver, const std::ws
   // A per-user value wins over the machine's for this user, and the user's
   // layer is theirs to write: the change shows without administrator rights.
   return ClassLayer::User;
-}
-
-bool MachineLeadsTo(Registry& registry, Shell& shell, const std::wstring& extension,
-                    const std::wstring& progId) {
-  const std::wstring wanted = shell.LowerCase(progId);
-  std::wstring current = RegReadValue(registry, kLocalMachine, ClassPath(extension), L"");
-  for (int hop = 0; hop <= kMaxCurVerHops && !current.empty() && IsWritableClass(current); ++hop) {
-    if (shell.LowerCase(current) == wanted) return true;
-    current = RegReadValue(registry, kLocalMachine, ClassPath(current) + L"\\CurVer", L"");
-  }
-  return false;
 }
 
 Status SetIconValue(Registry& registry, ClassLayer layer, const std::wstring& progId,
@@ -124,7 +111,6 @@ std::wstring FailureMessage(const std::vector<WriteFailure>& failures, ChangeKin
   bool gone = false;
   bool unrecordable = false;
   bool notStored = false;
-  bool usersOwn = false;
   std::vector<Status> others;
   for (const auto* failure : types) {
     if (failure->status == kErrorAccessDenied) {
@@ -137,8 +123,6 @@ std::wstring FailureMessage(const std::vector<WriteFailure>& failures, ChangeKin
       unrecordable = true;
     } else if (failure->status == kIconNotStored) {
       notStored = true;
-    } else if (failure->status == kUsersOwnFile) {
-      usersOwn = true;
     } else if (std::find(others.begin(), others.end(), failure->status) == others.end()) {
       others.push_back(failure->status);
     }
@@ -165,12 +149,6 @@ std::wstring FailureMessage(const std::vector<WriteFailure>& failures, ChangeKin
     if (kind == ChangeKind::Command)
       text += L" Give such types an icon of a .dll, .exe or .ico file instead.";
   }
-  if (usersOwn) {
-    text +=
-        L"\r\n\r\nAn icon for all users cannot be a file in your own user folder: other users may not be "
-        L"able to read it, and any program of yours could replace it. Choose a file outside your user folder, "
-        L"or run Tarrow without administrator rights to change the icon for you only.";
-  }
   for (const Status status : others) {
     text += L"\r\n\r\nWindows reported error " + std::to_wstring(status) + L".";
   }
@@ -196,49 +174,30 @@ struct PictureIcons {
   std::wstring problem;
 };
 
-// The file whose icon a write for the scope stores in that scope's Icons
-// folder: a picture, or an icon file Tarrow made that lies outside the
-// Icons folders readers of the value may rely on (carried beside an exported
-// set, or the user's own, which other users cannot read and any program of
-// the user can replace); nullopt for a location written as it is.
+// The file whose icon a write stores in an Icons folder: a picture, or an
+// icon file Tarrow made that lies outside this computer's Icons folders
+// (carried beside an exported set); nullopt for a location written as it is.
 std::optional<std::wstring> FileToStore(Shell& shell, const std::wstring& location,
-                                        const std::wstring (&iconsFolders)[2], RecordScope scope) {
+                                        const std::wstring (&iconsFolders)[2]) {
   if (auto picture = PictureFileOf(location)) return picture;
   const auto made = MadeIconFileOf(shell, location);
   if (!made) return std::nullopt;
-  const bool inMachineFolder = OwnIconFile(shell, iconsFolders[1], LocationValue(location)).has_value();
-  const bool inUserFolder = OwnIconFile(shell, iconsFolders[0], LocationValue(location)).has_value();
-  if (inMachineFolder || (inUserFolder && scope == RecordScope::User)) return std::nullopt;
+  for (const std::wstring& folder : iconsFolders) {
+    if (OwnIconFile(shell, folder, LocationValue(location))) return std::nullopt;
+  }
   return made;
-}
-
-// Whether the file a location names lies in the user's own folders, which
-// only that user (and any program of theirs) can change.
-bool InUsersOwnFolder(Shell& shell, const std::wstring& location) {
-  std::wstring local = WithoutTrailingBackslashes(shell.LocalAppDataFolder());
-  if (local.empty()) return false;
-  // The profile above "AppData\Local", where the user's documents are too.
-  const std::wstring appData = L"\\appdata\\local";
-  std::wstring folder = shell.LowerCase(local);
-  if (folder.size() > appData.size() && folder.ends_with(appData)) folder.resize(folder.size() - appData.size());
-  const std::wstring file = shell.LowerCase(shell.ExpandEnvironment(SplitIconLocation(location).file));
-  return file.size() > folder.size() && file.compare(0, folder.size(), folder) == 0 && file[folder.size()] == L'\\';
 }
 
 PictureIcons MakeIcons(Os& os, const std::vector<IconWrite>& writes, const std::wstring (&iconsFolders)[2]) {
   PictureIcons made;
   for (const IconWrite& write : writes) {
-    // What a change of either layer may need: the machine's needs most.
-    const auto source = FileToStore(os.shell, write.location, iconsFolders, RecordScope::Machine);
+    const auto source = FileToStore(os.shell, write.location, iconsFolders);
     if (!source) continue;
     const std::wstring key = os.shell.LowerCase(*source);
     if (made.icons.count(key)) continue;
     const std::wstring path = os.shell.ExpandEnvironment(*source);
     PictureIcon icon = IsPictureFile(path) ? MakePictureIconFromFile(os, path) : CarriedIcon(os, path);
     if (!icon.ok()) {
-      // The user's own icon needs copying only for a machine value, which
-      // then fails alone.
-      if (!FileToStore(os.shell, write.location, iconsFolders, RecordScope::User)) continue;
       made.problem = icon.problem;
       return made;
     }
@@ -261,7 +220,7 @@ ApplyOutcome WriteIcons(Os& os, const std::vector<IconWrite>& writes) {
     outcome.pictureProblem = pictures.problem;
     return outcome;
   }
-  const auto lock = os.shell.LockChanges(kLockWaitMs, outcome.lockNameHeldByOther);
+  const auto lock = os.shell.LockChanges(kLockWaitMs);
   if (!lock) {
     outcome.busy = true;
     return outcome;
@@ -278,11 +237,6 @@ ApplyOutcome WriteIcons(Os& os, const std::vector<IconWrite>& writes) {
     StoredValue value;
     const PictureIcon* picture;  // the icon to store first, for a picture
     std::wstring iconFile;       // where
-    // The value's entry before this change was recorded; none when it had
-    // none. A write that fails gives it back, so the record says what is
-    // there.
-    std::optional<JournalEntry> before;
-    JournalEntry now;  // the value as it was read
   };
   std::vector<Planned> plan;
   // Icon files of Tarrow's that may no longer be used once the writes are
@@ -300,9 +254,6 @@ ApplyOutcome WriteIcons(Os& os, const std::vector<IconWrite>& writes) {
       problem = kClassGone;
     } else {
       layer = TargetLayer(os.registry, resolver, write.progId, machineRecorded && !write.userOnly);
-      if (layer == ClassLayer::Machine && !write.extension.empty() &&
-          !MachineLeadsTo(os.registry, os.shell, write.extension, write.progId))
-        layer = ClassLayer::User;
       now = ReadOriginal(os.registry, layer, write.progId);
       // A value that could not be put back exactly is never written.
       if (!now) problem = kUnrecordable;
@@ -319,22 +270,15 @@ ApplyOutcome WriteIcons(Os& os, const std::vector<IconWrite>& writes) {
     }
     std::wstring location = write.location;
     const PictureIcon* picture = nullptr;
-    // A value every user reads never names a file one user can change.
-    if (scope == RecordScope::Machine && !FileToStore(os.shell, write.location, iconsFolders, scope) &&
-        InUsersOwnFolder(os.shell, write.location)) {
-      outcome.failures.push_back({write.progId, write.name, kUsersOwnFile});
-      continue;
-    }
     std::wstring iconFile;
-    if (const auto pictureFile = FileToStore(os.shell, write.location, iconsFolders, scope)) {
+    if (const auto pictureFile = FileToStore(os.shell, write.location, iconsFolders)) {
       auto& ready = foldersReady[static_cast<int>(scope)];
       if (!ready) ready = PrepareIconsFolder(os, scope);
-      const auto icon = pictures.icons.find(os.shell.LowerCase(*pictureFile));
-      if (!*ready || icon == pictures.icons.end()) {
+      if (!*ready) {
         outcome.failures.push_back({write.progId, write.name, kIconNotStored});
         continue;
       }
-      picture = &icon->second;
+      picture = &pictures.icons.at(os.shell.LowerCase(*pictureFile));
       const std::wstring& folder = iconsFolders[static_cast<int>(scope)];
       iconFile = folder + L"\\" + picture->fileName;
       location = StoredIconLocation(folder, picture->fileName);
@@ -353,17 +297,15 @@ ApplyOutcome WriteIcons(Os& os, const std::vector<IconWrite>& writes) {
       ++(layer == ClassLayer::User ? outcome.forUser : outcome.forAll);
       continue;
     }
-    std::optional<JournalEntry> before;
     if (const JournalEntry* entry = records.Find(scope, layer, write.progId)) {
-      before = *entry;
-      for (const auto& written : {entry->written, entry->earlier}) {
-        if (const auto file = OwnIconFile(os.shell, iconsFolders[static_cast<int>(scope)], written))
+      for (const auto& before : {entry->written, entry->earlier}) {
+        if (const auto file = OwnIconFile(os.shell, iconsFolders[static_cast<int>(scope)], before))
           iconFiles.insert(*file);
       }
     }
     if (picture) iconFiles.insert(iconFile);
     records.RecordWrite(scope, *now, value);
-    plan.push_back({&write, layer, value, picture, iconFile, std::move(before), *now});
+    plan.push_back({&write, layer, value, picture, iconFile});
   }
   // The originals and what is written go on record first, so that a value
   // is never written without a way back, whatever stops the program.
@@ -378,9 +320,7 @@ ApplyOutcome WriteIcons(Os& os, const std::vector<IconWrite>& writes) {
     outcome.written = outcome.forUser = outcome.forAll = 0;
     return outcome;
   }
-  std::vector<bool> failed(plan.size(), false);
-  for (std::size_t i = 0; i < plan.size(); ++i) {
-    const Planned& planned = plan[i];
+  for (const Planned& planned : plan) {
     // The icon is in place before any value names it.
     const Status status =
         planned.picture && !StoreIconFile(os.files, planned.iconFile, planned.picture->bytes)
@@ -391,41 +331,15 @@ ApplyOutcome WriteIcons(Os& os, const std::vector<IconWrite>& writes) {
       ++outcome.written;
       ++(planned.layer == ClassLayer::User ? outcome.forUser : outcome.forAll);
     } else {
-      failed[i] = true;
       outcome.failures.push_back({planned.write->progId, planned.write->name, status});
     }
   }
-  // What was never written leaves the record as it was, latest first, so
-  // that a value written twice keeps the record of the write that landed.
-  std::set<std::wstring> landed;
-  bool reverted = false;
-  for (std::size_t i = plan.size(); i-- > 0;) {
-    const Planned& planned = plan[i];
-    const std::wstring key = (planned.layer == ClassLayer::User ? L"u" : L"m") +
-                             os.shell.LowerCase(planned.write->progId);
-    if (!failed[i]) {
-      landed.insert(key);
-    } else if (!landed.count(key) &&
-               ReadOriginal(os.registry, planned.layer, planned.write->progId) == planned.now) {
-      // Keys made for a value that never came stay on record, so that a
-      // restore removes them.
-      records.Revert(ScopeOf(planned.layer), planned.layer, planned.write->progId, planned.before);
-      reverted = true;
-    }
-  }
-  // Should this save fail, the record still names a value never written,
-  // which a restore takes for Tarrow's own: no value is lost either way.
-  if (reverted) records.SaveTouched();
   RemoveUnusedIcons(os, records, iconFiles);
   if (!plan.empty()) os.shell.NotifyAssociationsChanged();
   return outcome;
 }
 
-std::wstring BusyMessage(bool lockNameHeldByOther) {
-  if (lockNameHeldByOther) {
-    return L"Nothing was changed: another program, not Tarrow, holds the name of the lock Tarrow takes while "
-           L"it changes icons. Restart Windows, or end that program, and try again.";
-  }
+std::wstring BusyMessage() {
   return L"Another Tarrow is changing icons right now, so nothing was changed. Try again once it has "
          L"finished.";
 }
@@ -439,7 +353,7 @@ std::wstring ChangedSinceMessage(const std::vector<std::wstring>& names) {
 }
 
 std::wstring ApplyMessage(Shell& shell, const ApplyOutcome& outcome, ChangeKind kind) {
-  if (outcome.busy) return BusyMessage(outcome.lockNameHeldByOther);
+  if (outcome.busy) return BusyMessage();
   if (!outcome.pictureProblem.empty()) return L"No icon was changed: " + outcome.pictureProblem;
   if (outcome.journalFailed) return JournalFailedMessage(shell, outcome.failedRecord);
   std::wstring text = FailureMessage(outcome.failures, kind);
@@ -449,8 +363,6 @@ std::wstring ApplyMessage(Shell& shell, const ApplyOutcome& outcome, ChangeKind 
 }
 
 std::wstring ApplySummary(const ApplyOutcome& outcome) {
-  if (outcome.busy && outcome.lockNameHeldByOther)
-    return L"Nothing was applied: another program holds the name of Tarrow's lock.";
   if (outcome.busy) return L"Nothing was applied: another Tarrow is changing icons.";
   if (!outcome.pictureProblem.empty()) return L"Nothing was applied: a picture could not be made an icon.";
   if (outcome.journalFailed) return L"Nothing was applied: the original icons could not be recorded.";

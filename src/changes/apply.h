@@ -28,9 +28,6 @@ inline constexpr Status kClassGone = -3;
 // every reader of the value can read it, and only those who may change the
 // value can change it.
 inline constexpr Status kIconNotStored = -4;
-// Status of a value for all users whose icon file lies in the user's own
-// folders: only that user can change it, and other users may not read it.
-inline constexpr Status kUsersOwnFile = -5;
 
 // How long a change waits for another process changing icons to finish.
 inline constexpr unsigned kLockWaitMs = 60000;
@@ -47,10 +44,6 @@ struct IconWrite {
   std::wstring progId;
   std::wstring name;  // the type as messages name it
   std::wstring location;
-  // The extension the class was found for; empty for a class named as
-  // itself. A value for all users is written only where the machine's own
-  // association of the extension leads to the class.
-  std::wstring extension = {};
   bool userOnly = false;  // written to the user's layer even where the machine's would win
 };
 
@@ -69,8 +62,6 @@ struct ApplyOutcome {
   RecordScope failedRecord = RecordScope::User;  // when journalFailed: which record
   // Another process was changing icons all the while: nothing was done.
   bool busy = false;
-  // When busy: what holds the lock's name is not Tarrow's lock.
-  bool lockNameHeldByOther = false;
   // Why a picture given could not be made an icon: nothing was done.
   std::wstring pictureProblem;
   // The location written for each ProgID (lower case) given a picture: its
@@ -94,13 +85,6 @@ std::uint32_t IconLocationValueType(std::wstring_view location);
 // class chosen by its file (Applications\...) is the user's.
 ClassLayer TargetLayer(Registry& registry, TypeResolver& resolver, const std::wstring& progId,
                        bool machineRecorded = true);
-
-// Whether the machine layer alone leads the extension to the class: its own
-// default value names it, or a CurVer of the machine's from there does. A
-// per-user association (the user's default, CurVer or choice) never steers
-// a write for every user.
-bool MachineLeadsTo(Registry& registry, Shell& shell, const std::wstring& extension,
-                    const std::wstring& progId);
 
 // Writes the default value of progId's DefaultIcon key in the layer. Only
 // with `createMissingKeys` does a per-user key that is missing get created, or
@@ -132,9 +116,8 @@ std::wstring FailureMessage(const std::vector<WriteFailure>& failures, ChangeKin
                             std::size_t namedAtMost = 5);
 
 // The message for a change that did nothing because another process was
-// changing icons, or because something that is not Tarrow holds the name of
-// its lock.
-std::wstring BusyMessage(bool lockNameHeldByOther = false);
+// changing icons.
+std::wstring BusyMessage();
 
 // Names the types another program changed since Tarrow's change.
 std::wstring ChangedSinceMessage(const std::vector<std::wstring>& names);

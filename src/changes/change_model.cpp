@@ -192,7 +192,7 @@ PendingChanges ChangeModel::Pending() const {
       pending.originals.insert(item.progId);
       pending.named.Add(item);
     } else {
-      pending.writes.push_back({item.progId, TypeName(item), *item.pending, item.extension,
+      pending.writes.push_back({item.progId, TypeName(item), *item.pending,
                                 userOnly_.count(os_.shell.LowerCase(item.progId)) > 0});
     }
   }
@@ -205,7 +205,6 @@ ApplyOutcome WritePending(Os& os, const PendingChanges& pending) {
       outcome.pictureProblem.empty()) {
     const RestoreOutcome restored = RestoreOriginals(os, pending.named, pending.originals);
     outcome.busy = restored.busy;
-    outcome.lockNameHeldByOther = restored.lockNameHeldByOther;
     outcome.restored = restored.written;
     outcome.failures.insert(outcome.failures.end(), restored.failures.begin(), restored.failures.end());
     outcome.changedSince = restored.changedSince;

@@ -8,7 +8,6 @@
 #include "changes/records.h"
 #include "changes/reg_export.h"
 #include "changes/reg_import.h"
-#include "changes/restore.h"
 #include "platform/files.h"
 #include "platform/text.h"
 
@@ -139,7 +138,7 @@ std::wstring ImportQuestion(const ImportPlan& plan, const std::wstring& file) {
 
 ApplyOutcome ApplyImport(Os& os, const ImportPlan& plan, const TypeList& listed) {
   // The first run of the program, whichever way it runs, records the originals.
-  TakeDefaultsIfNone(os, listed);
+  TakeSnapshotIfNone(os, listed);
   return WriteIcons(os, plan.writes);
 }
 

@@ -16,7 +16,6 @@ namespace {
 
 constexpr std::string_view kHeader = "TarrowJournal 2\n";
 constexpr std::string_view kHeaderVersion1 = "TarrowJournal 1\n";
-constexpr std::string_view kHeaderDefaultsTaken = "TarrowJournal 3\ndefaults taken\n";
 constexpr std::string_view kCheck = "check ";
 constexpr char kHexDigits[] = "0123456789abcdef";
 
@@ -263,10 +262,9 @@ bool Writable(Shell& shell, RecordScope scope, const std::vector<JournalEntry>& 
 
 JournalLoad Parsed(Shell& shell, RecordScope scope, std::optional<std::string> bytes) {
   if (!bytes) return {JournalState::Unreadable, {}};
-  bool defaultsTaken = false;
-  auto entries = ParseJournal(*bytes, &defaultsTaken);
+  auto entries = ParseJournal(*bytes);
   if (!entries || !Writable(shell, scope, *entries)) return {JournalState::Damaged, {}};
-  return {JournalState::Intact, std::move(*entries), defaultsTaken};
+  return {JournalState::Intact, std::move(*entries)};
 }
 
 JournalLoad LoadMachineRecord(Os& os) {
@@ -303,8 +301,8 @@ std::wstring RecordPlace(Shell& shell, RecordScope scope) {
                                     : std::wstring(L"HKEY_LOCAL_MACHINE\\") + kMachineRecordKey;
 }
 
-std::string SerializeJournal(const std::vector<JournalEntry>& entries, bool defaultsTaken) {
-  std::string out(defaultsTaken ? kHeaderDefaultsTaken : kHeader);
+std::string SerializeJournal(const std::vector<JournalEntry>& entries) {
+  std::string out(kHeader);
   for (const auto& entry : entries) {
     out += entry.layer == ClassLayer::User ? "user " : entry.layer == ClassLayer::Machine ? "machine " : "? ";
     out += entry.classKeyExisted ? '1' : '0';
@@ -332,7 +330,7 @@ std::string SerializeJournal(const std::vector<JournalEntry>& entries, bool defa
   return out;
 }
 
-std::optional<std::vector<JournalEntry>> ParseJournal(std::string_view bytes, bool* defaultsTaken) {
+std::optional<std::vector<JournalEntry>> ParseJournal(std::string_view bytes) {
   if (bytes.size() > kJournalMaxBytes || bytes.empty() || bytes.back() != '\n') return std::nullopt;
   const auto lastLine = bytes.rfind('\n', bytes.size() - 2);
   if (lastLine == std::string_view::npos) return std::nullopt;
@@ -343,12 +341,10 @@ std::optional<std::vector<JournalEntry>> ParseJournal(std::string_view bytes, bo
   if (!crc || *crc != Crc32(body)) return std::nullopt;
   // A later format is not read as this one: its lines may mean other things.
   const bool version1 = body.substr(0, kHeaderVersion1.size()) == kHeaderVersion1;
-  const bool taken = body.substr(0, kHeaderDefaultsTaken.size()) == kHeaderDefaultsTaken;
-  if (!version1 && !taken && body.substr(0, kHeader.size()) != kHeader) return std::nullopt;
-  if (defaultsTaken) *defaultsTaken = taken;
+  if (!version1 && body.substr(0, kHeader.size()) != kHeader) return std::nullopt;
 
   std::vector<JournalEntry> entries;
-  std::string_view rest = body.substr(taken ? kHeaderDefaultsTaken.size() : kHeader.size());
+  std::string_view rest = body.substr(kHeader.size());
   while (!rest.empty()) {
     if (entries.size() == kJournalMaxEntries) return std::nullopt;
     const auto end = rest.find('\n');
@@ -379,9 +375,9 @@ JournalLoad LoadRecord(Os& os, RecordScope scope) {
   return Parsed(os.shell, scope, os.files.ReadAll(path));
 }
 
-bool SaveRecord(Os& os, RecordScope scope, const std::vector<JournalEntry>& entries, bool defaultsTaken) {
+bool SaveRecord(Os& os, RecordScope scope, const std::vector<JournalEntry>& entries) {
   if (entries.size() > kJournalMaxEntries || !Writable(os.shell, scope, entries)) return false;
-  const std::string bytes = SerializeJournal(entries, defaultsTaken);
+  const std::string bytes = SerializeJournal(entries);
   // A record the reader would refuse is no record at all.
   if (bytes.size() > kJournalMaxBytes) return false;
   if (scope == RecordScope::Machine) return SaveMachineRecord(os, bytes);
@@ -410,10 +406,8 @@ void RecordWriteAt(std::vector<JournalEntry>& record, JournalEntry* entry, const
   if (!entry) {
     record.push_back(now);
     entry = &record.back();
-  } else if (entry->settled || (entry->written && !HoldsWritten(*entry, now) && !HoldsOriginal(*entry, now))) {
-    // Whatever is there now is what a restore must give back from here on:
-    // after a restore, or once another program wrote its own value over
-    // Tarrow's, which is then the original.
+  } else if (entry->settled) {
+    // Whatever is there now is what a restore must give back from here on.
     const std::wstring progId = entry->progId;
     *entry = now;
     entry->progId = progId;

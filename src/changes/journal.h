@@ -25,9 +25,6 @@
 //   <layer> <flags> <type> <bytes> <written type> <written bytes> <earlier type> <earlier bytes> <state>
 //   <ProgID>                                                            one line per entry
 //   check <CRC-32 of every byte before this line, 8 lower-case hex digits>
-// A record made once Tarrow itself had taken Defaults.dat is version 3: the
-// header "TarrowJournal 3" and the line "defaults taken" before the entries,
-// which are as in version 2.
 // layer is "user" or "machine"; flags are the class key's, the DefaultIcon
 // key's and the value's existence, each "0" or "1"; types are decimal, 0 for
 // none; bytes are lower-case hex, "-" for none; state is "active" while the
@@ -98,10 +95,6 @@ enum class JournalState {
 struct JournalLoad {
   JournalState state = JournalState::Missing;
   std::vector<JournalEntry> entries;  // only when Intact
-  // Tarrow took Defaults.dat itself while it kept this record: every type it
-  // changed since is in a record, so a type no record holds was never
-  // changed by it. Only when Intact.
-  bool defaultsTaken = false;
   bool usable() const { return state == JournalState::Intact || state == JournalState::Missing; }
 };
 
@@ -123,15 +116,13 @@ JournalLoad LoadRecord(Os& os, RecordScope scope);
 // takes, an entry a restore must not write, one value twice, an entry of the
 // user's layer in the machine record. The machine record is written only
 // into a key only administrators can change.
-bool SaveRecord(Os& os, RecordScope scope, const std::vector<JournalEntry>& entries,
-                bool defaultsTaken = false);
+bool SaveRecord(Os& os, RecordScope scope, const std::vector<JournalEntry>& entries);
 
-std::string SerializeJournal(const std::vector<JournalEntry>& entries, bool defaultsTaken = false);
+std::string SerializeJournal(const std::vector<JournalEntry>& entries);
 // The entries of a record's bytes; nullopt for anything but a record in
 // exactly the form SerializeJournal writes (or version 1 wrote) with its check
-// intact. `defaultsTaken`, when given, tells whether it notes that Tarrow
-// took Defaults.dat.
-std::optional<std::vector<JournalEntry>> ParseJournal(std::string_view bytes, bool* defaultsTaken = nullptr);
+// intact.
+std::optional<std::vector<JournalEntry>> ParseJournal(std::string_view bytes);
 
 // Whether a restore may write the entry back: its class is writable, its
 // layer is known, the flags agree (a value only in a key that existed, a
@@ -147,10 +138,8 @@ JournalEntry* FindEntry(Shell& shell, std::vector<JournalEntry>& record, ClassLa
 
 // Notes in the record that `written` is about to be written where `now`
 // (ReadOriginal's reading of the value as it is) was read. The first
-// original of a value is kept while its entry is active and the value holds
-// it or what Tarrow wrote; a settled entry, or one whose value another
-// program has changed since, takes the value as it is now as its new
-// original.
+// original of a value is kept while its entry is active; a settled entry
+// takes the value as it is now as its new original.
 void RecordWrite(Shell& shell, std::vector<JournalEntry>& record, const JournalEntry& now,
                  const StoredValue& written);
 // The same, with the entry of that value already found (null: none yet).

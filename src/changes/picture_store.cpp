@@ -51,11 +51,7 @@ PictureIcon CarriedIcon(Os& os, const std::wstring& path) {
     icon.problem = path + L" is not an icon file.";
   } else {
     icon.bytes = *bytes;
-    // The name it has is its picture's digest, as Browse names the icon of
-    // that picture: one picture stays one file, however it came. A name
-    // that is no such digest gets the icon's own.
-    const std::wstring name = path.substr(path.find_last_of(L"\\/") + 1);
-    icon.fileName = MadeIconFileOf(os.shell, path + L",0") ? os.shell.LowerCase(name) : Sha256Hex(icon.bytes) + L".ico";
+    icon.fileName = Sha256Hex(icon.bytes) + L".ico";
   }
   return icon;
 }

@@ -38,8 +38,7 @@ std::optional<std::wstring> MadeIconFileOf(Shell& shell, const std::wstring& loc
 std::wstring CarriedIconsFolder(const std::wstring& regFile);
 
 // An icon file Tarrow made elsewhere, read to be stored here: it must be an
-// icon file no larger than a picture may be. It keeps its name, its
-// picture's digest, so the same picture given by Browse is the same file.
+// icon file no larger than a picture may be; it is named by its own digest.
 PictureIcon CarriedIcon(Os& os, const std::wstring& path);
 
 // The folder of the icons made for a record's layer; empty when the system

@@ -9,47 +9,16 @@ std::optional<RecordScope> ChangeRecords::SaveTouched() {
   // The machine record first: a machine value is written only once its
   // original is on record there.
   if (machineTouched_) {
-    if (!SaveRecord(os_, RecordScope::Machine, machine_.entries, machine_.defaultsTaken))
-      return RecordScope::Machine;
+    if (!SaveRecord(os_, RecordScope::Machine, machine_.entries)) return RecordScope::Machine;
     machineTouched_ = false;
     if (machine_.state == JournalState::Missing) machine_.state = JournalState::Intact;
   }
   if (userTouched_) {
-    if (!SaveRecord(os_, RecordScope::User, user_.entries, user_.defaultsTaken)) return RecordScope::User;
+    if (!SaveRecord(os_, RecordScope::User, user_.entries)) return RecordScope::User;
     userTouched_ = false;
     if (user_.state == JournalState::Missing) user_.state = JournalState::Intact;
   }
   return std::nullopt;
-}
-
-void ChangeRecords::NoteDefaultsTaken(RecordScope scope) {
-  JournalLoad& load = scope == RecordScope::User ? user_ : machine_;
-  if (!load.usable() || load.defaultsTaken) return;
-  load.defaultsTaken = true;
-  Touch(scope);
-}
-
-void ChangeRecords::Remove(RecordScope scope, const JournalEntry* entry) {
-  auto& entries = Entries(scope);
-  const auto at = entries.begin() + (entry - entries.data());
-  entries.erase(at);
-  // Positions after it moved.
-  indexed_ = false;
-  for (auto& positions : positions_) positions.clear();
-  classes_.clear();
-  Touch(scope);
-}
-
-void ChangeRecords::Revert(RecordScope scope, ClassLayer layer, const std::wstring& progId,
-                           const std::optional<JournalEntry>& before) {
-  JournalEntry* entry = Find(scope, layer, progId);
-  if (!entry) return;
-  if (before) {
-    *entry = *before;
-    Touch(scope);
-  } else {
-    Remove(scope, entry);
-  }
 }
 
 std::vector<ChangeRecords::Held> ChangeRecords::Restorable(std::size_t& refused) {

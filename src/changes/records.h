@@ -29,14 +29,6 @@ class ChangeRecords {
   // Saves every changed record; the first that could not be saved, if any.
   std::optional<RecordScope> SaveTouched();
 
-  // Whether either record, as loaded, notes that Tarrow took Defaults.dat
-  // itself: from then on every change of its is on record, and a type no
-  // record holds was never changed by it. A note can only keep Defaults.dat
-  // from being used, so the user's record is as good as the machine's here.
-  bool DefaultsTaken() const { return user_.defaultsTaken || machine_.defaultsTaken; }
-  // Notes in the record that Tarrow took Defaults.dat, to be saved.
-  void NoteDefaultsTaken(RecordScope scope);
-
   // The entries a restore may act on, each once: the machine record's, the
   // user's record's of its own layer, and, for a process without
   // administrator rights, the machine entries older versions kept in the
@@ -46,12 +38,6 @@ class ChangeRecords {
     RecordScope scope;
   };
   std::vector<Held> Restorable(std::size_t& refused);
-  // Drops the entry of a value, as when what was recorded for it was never
-  // written; saved with the others.
-  void Remove(RecordScope scope, const JournalEntry* entry);
-  // Puts an entry back as it was before a change that was never written.
-  void Revert(RecordScope scope, ClassLayer layer, const std::wstring& progId,
-              const std::optional<JournalEntry>& before);
 
   // Whether either record holds the class in any layer, in any state.
   bool Holds(const std::wstring& progId);

@@ -4,7 +4,6 @@
 #include <map>
 
 #include "catalog/resolver.h"
-#include "catalog/scan.h"
 #include "changes/picture_store.h"
 #include "changes/records.h"
 #include "platform/registry.h"
@@ -57,25 +56,6 @@ std::wstring LineList(const std::vector<std::size_t>& lines) {
 
 }  // namespace
 
-bool TakeDefaultsIfNone(Os& os, const TypeList& types) {
-  if (!TakeSnapshotIfNone(os, types)) return false;
-  // Briefly: a window waits on it. Without the note, the next restore uses
-  // Defaults.dat as it does one an older version took.
-  constexpr unsigned kNoteWaitMs = 2000;
-  const auto lock = os.shell.LockChanges(kNoteWaitMs);
-  if (!lock) return true;
-  ChangeRecords records(os);
-  records.NoteDefaultsTaken(RecordScope::User);
-  records.SaveTouched();
-  // Each on its own: a machine record that cannot be saved keeps no note
-  // from the user's.
-  if (os.shell.IsElevated()) {
-    records.NoteDefaultsTaken(RecordScope::Machine);
-    records.SaveTouched();
-  }
-  return true;
-}
-
 Status PutBack(Registry& registry, const JournalEntry& entry) {
   const RegKey root = LayerRoot(entry.layer);
   const std::wstring iconPath = DefaultIconPath(entry.progId);
@@ -111,7 +91,7 @@ Status PutBack(Registry& registry, const JournalEntry& entry) {
 RestoreOutcome RestoreOriginals(Os& os, const TypeList& listed,
                                 const std::optional<std::set<std::wstring>>& only) {
   RestoreOutcome outcome;
-  const auto lock = os.shell.LockChanges(kLockWaitMs, outcome.lockNameHeldByOther);
+  const auto lock = os.shell.LockChanges(kLockWaitMs);
   if (!lock) {
     outcome.busy = true;
     return outcome;
@@ -177,10 +157,8 @@ RestoreOutcome RestoreOriginals(Os& os, const TypeList& listed,
   // Then the record of the first run, for the types no record ever held:
   // those changed before there were records. A type a record held is never
   // written from it again, so a second restore writes nothing.
-  outcome.defaultsTaken = records.DefaultsTaken();
-  const SnapshotReading snapshot = outcome.defaultsTaken ? SnapshotReading{} : ReadSnapshot(os);
+  const SnapshotReading snapshot = ReadSnapshot(os);
   outcome.snapshot = snapshot.state;
-  outcome.snapshotPath = snapshot.path;
   outcome.snapshotDamaged = snapshot.damaged();
   outcome.unusableLines = snapshot.contents.unusable;
   TypeResolver resolver(os.registry, os.shell);
@@ -214,13 +192,9 @@ RestoreOutcome RestoreOriginals(Os& os, const TypeList& listed,
     } else {
       continue;  // no longer registered
     }
-    // A Defaults.dat any program of the user can write never steers an
-    // administrator's write to the machine layer.
+    // Defaults.dat is a file any program of the user can write: it never
+    // steers an administrator's write to the machine layer's record.
     const RecordScope scope = ScopeOf(layer);
-    if (scope == RecordScope::Machine && os.shell.IsElevated() && !snapshot.protectedFolder) {
-      outcome.untrustedDefaults.push_back(names.Of(line.progId));
-      continue;
-    }
     const auto original = ReadOriginal(os.registry, layer, line.progId);
     if (!original || !records.Usable(scope) || (scope == RecordScope::Machine && !os.shell.IsElevated())) {
       outcome.failures.push_back(
@@ -269,7 +243,7 @@ RestoreOutcome RestoreOriginals(Os& os, const TypeList& listed,
 }
 
 std::wstring RestoreMessage(Os& os, const RestoreOutcome& outcome) {
-  if (outcome.busy) return BusyMessage(outcome.lockNameHeldByOther);
+  if (outcome.busy) return BusyMessage();
   std::vector<std::wstring> parts;
   for (const RecordScope scope : {RecordScope::User, RecordScope::Machine}) {
     const JournalState state = scope == RecordScope::User ? outcome.userRecord : outcome.machineRecord;
@@ -290,10 +264,8 @@ std::wstring RestoreMessage(Os& os, const RestoreOutcome& outcome) {
                     L"rights to put " +
                     (outcome.refusedEntries == 1 ? L"it" : L"them") + L" back.");
   }
-  if (outcome.defaultsTaken) {
-    // Defaults.dat has nothing to add to the records.
-  } else if (outcome.snapshot == SnapshotState::Unreadable ||
-             (outcome.snapshot == SnapshotState::Missing && !outcome.recordsHeldChanges)) {
+  if (outcome.snapshot == SnapshotState::Unreadable ||
+      (outcome.snapshot == SnapshotState::Missing && !outcome.recordsHeldChanges)) {
     parts.push_back(L"Defaults.dat, the record of the original icons, could not be found or read.");
   } else if (outcome.snapshotDamaged || !outcome.unusableLines.empty()) {
     std::vector<std::size_t> lines = outcome.unusableLines;
@@ -303,14 +275,6 @@ std::wstring RestoreMessage(Os& os, const RestoreOutcome& outcome) {
                           : L": " + std::wstring(lines.size() == 1 ? L"line " : L"lines ") + LineList(lines) +
                                 L" could not be used.";
     parts.push_back(text);
-  }
-  if (!outcome.untrustedDefaults.empty()) {
-    const std::size_t n = outcome.untrustedDefaults.size();
-    parts.push_back(L"Defaults.dat, " + outcome.snapshotPath +
-                    L", is in a folder others than administrators can change, so Tarrow did not use it for "
-                    L"icons of all users: " +
-                    Plural(n, L"type was", L"types were") + L" not restored: " +
-                    NameList(outcome.untrustedDefaults) + L".");
   }
   if (!outcome.failures.empty()) parts.push_back(FailureMessage(outcome.failures, ChangeKind::Restore));
   if (!outcome.changedSince.empty()) parts.push_back(ChangedSinceMessage(outcome.changedSince));
@@ -325,8 +289,6 @@ std::wstring RestoreMessage(Os& os, const RestoreOutcome& outcome) {
 }
 
 std::wstring RestoreSummary(const RestoreOutcome& outcome) {
-  if (outcome.busy && outcome.lockNameHeldByOther)
-    return L"Nothing was restored: another program holds the name of Tarrow's lock.";
   if (outcome.busy) return L"Nothing was restored: another Tarrow is changing icons.";
   std::wstring text = Plural(outcome.written, L"icon", L"icons") + L" restored";
   if (!outcome.failures.empty()) text += L"; " + Plural(outcome.failures.size(), L"failed", L"failed");
@@ -349,7 +311,6 @@ bool RestoreFell(const RestoreOutcome& outcome) {
            state == JournalState::Untrusted;
   };
   return outcome.busy || !outcome.failures.empty() || outcome.refusedEntries > 0 ||
-         !outcome.untrustedDefaults.empty() ||
          outcome.journalSaveFailed || bad(outcome.userRecord) || bad(outcome.machineRecord) ||
          outcome.snapshotDamaged || outcome.snapshot == SnapshotState::Unreadable ||
          !outcome.unusableLines.empty();

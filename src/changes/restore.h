@@ -27,14 +27,7 @@ struct RestoreOutcome {
   std::size_t refusedEntries = 0;
   bool journalSaveFailed = false;   // restored, but the record still lists what was put back
   bool recordsHeldChanges = false;  // either record held an entry: Defaults.dat is not all there is
-  // A record notes that Tarrow took Defaults.dat itself: every change of
-  // its is on record, so Defaults.dat was not read.
-  bool defaultsTaken = false;
   SnapshotState snapshot = SnapshotState::Missing;
-  std::wstring snapshotPath;
-  // Types of all users a Defaults.dat in a folder others than administrators
-  // can change would have written: named, not written.
-  std::vector<std::wstring> untrustedDefaults;
   bool snapshotDamaged = false;
   std::vector<std::size_t> unusableLines;  // of Defaults.dat, numbered from 1
   std::size_t written = 0;                 // values put back
@@ -43,7 +36,6 @@ struct RestoreOutcome {
   // Types whose value another program changed since Tarrow's change: left.
   std::vector<std::wstring> changedSince;
   bool busy = false;  // another process was changing icons all the while: nothing was done
-  bool lockNameHeldByOther = false;  // when busy: something not Tarrow's holds the lock's name
 };
 
 // Puts back, for all types or, given `only` (ProgIDs), for those alone: the
@@ -54,12 +46,6 @@ struct RestoreOutcome {
 // in messages. Tells the shell when anything was written. Shows nothing.
 RestoreOutcome RestoreOriginals(Os& os, const TypeList& listed,
                                 const std::optional<std::set<std::wstring>>& only = std::nullopt);
-
-// Takes Defaults.dat when there is none (TakeSnapshotIfNone), and then
-// notes in the records that Tarrow took it, so that no later restore writes
-// a type from it that no record holds: such a type was never changed by
-// Tarrow. True when it was taken.
-bool TakeDefaultsIfNone(Os& os, const TypeList& types);
 
 // Puts one entry's original back exactly: the value with its type and bytes,
 // or its removal, then the keys the program created, once they are empty.

@@ -79,7 +79,7 @@ int UnknownExtension(CommandContext& context, const std::wstring& extension) {
 int RunList(CommandContext& context, bool json, TypesListed which) {
   const TypeList types = ListTypes(context.os, which);
   // The first run of the program, whichever way it runs, records the originals.
-  TakeDefaultsIfNone(context.os, types);
+  TakeSnapshotIfNone(context.os, types);
   if (!json) {
     for (const TypeItem& item : types) {
       WriteLine(context.out, EscapedField(item.extension) + L"\t" + EscapedField(item.progId) + L"\t" +
@@ -151,7 +151,7 @@ int RunSet(CommandContext& context, const std::vector<std::wstring>& extensions,
     }
   }
   if (unknown) return kExitUsage;
-  TakeDefaultsIfNone(context.os, listed);
+  TakeSnapshotIfNone(context.os, listed);
   ChangeModel changes(context.os, listed);
   std::vector<std::size_t> assigned;
   bool warned = false;
@@ -208,7 +208,7 @@ int RunRestore(CommandContext& context, const std::vector<std::wstring>& extensi
   // As the window's scan after a restore does: the icons as they are now
   // become the record when there was none.
   const TypeList restored = ListTypes(context.os);
-  if (!outcome.busy) TakeDefaultsIfNone(context.os, restored);
+  if (!outcome.busy) TakeSnapshotIfNone(context.os, restored);
   const std::wstring message = RestoreMessage(context.os, outcome);
   if (!message.empty()) WriteMessage(context.err, message);
   const ShellCheck check = CheckWithShell(context.os, IconsOfProgIds(context.os.shell, restored, journaled));

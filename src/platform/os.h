@@ -267,16 +267,8 @@ class Shell {
   // Whether the process runs with administrator rights (an elevated token).
   virtual bool IsElevated() = 0;
   // The lock that lets one process at a time change icons and their records,
-  // waited for at most `waitMs`; nullptr when another process still holds
-  // it, or when something that is not Tarrow's lock holds its name
-  // (`nameHeldByOther`). A process with administrator rights takes the
-  // machine's lock, which no program without them can take, as well as its
-  // user's; any other takes its user's alone.
-  virtual std::unique_ptr<ChangeLock> LockChanges(unsigned waitMs, bool& nameHeldByOther) = 0;
-  std::unique_ptr<ChangeLock> LockChanges(unsigned waitMs) {
-    bool nameHeldByOther = false;
-    return LockChanges(waitMs, nameHeldByOther);
-  }
+  // waited for at most `waitMs`; nullptr when another process still holds it.
+  virtual std::unique_ptr<ChangeLock> LockChanges(unsigned waitMs) = 0;
 };
 
 // Everything the program reaches of the OS.

@@ -18,13 +18,12 @@ namespace {
 using Texts = std::vector<std::wstring>;
 
 // A type the user gave a new icon, not yet applied.
-// Its extension is the machine's own for the class (ApplyTest's MachineIcon).
 TypeItem Assigned(const std::wstring& progId, const std::wstring& location) {
-  return TypeItem{L".x-" + progId, progId, L"Type " + progId, L"C:\\old.dll,0", location, L"Change"};
+  return TypeItem{L".x", progId, L"Type " + progId, L"C:\\old.dll,0", location, L"Change"};
 }
 
 TypeItem Stored(const std::wstring& progId) {
-  return TypeItem{L".x-" + progId, progId, L"Type " + progId, L"C:\\old.dll,0", std::nullopt, L"Index"};
+  return TypeItem{L".x", progId, L"Type " + progId, L"C:\\old.dll,0", std::nullopt, L"Index"};
 }
 
 ApplyOutcome ApplyChanges(Os& os, TypeList& types) {
@@ -40,7 +39,6 @@ class ApplyTest : public ::testing::Test {
   }
   void MachineIcon(const std::wstring& progId, const std::wstring& text, std::uint32_t type = kRegSz) {
     fake.registry.SetText(kLocalMachine, DefaultIconPath(progId), L"", text, type);
-    fake.registry.SetText(kLocalMachine, ClassPath(L".x-" + progId), L"", progId);
   }
   // The icon location Explorer shows for this user: the merged value.
   std::wstring Shown(const std::wstring& progId) {
@@ -135,7 +133,6 @@ TEST_F(ApplyTest, TheChangeLandsWhereItTakesEffectForThisUser) {
     SCOPED_TRACE(c.what);
     fake::FakeOs os;
     os.registry.SetText(kLocalMachine, ClassPath(L"txtfile"), L"", L"Text Document");
-    os.registry.SetText(kLocalMachine, ClassPath(L".x-txtfile"), L"", L"txtfile");
     if (!c.noIconKey) os.registry.SetText(kLocalMachine, DefaultIconPath(L"txtfile"), L"", L"old.dll,0");
     if (!c.machineWritable)
       os.registry.SetReadOnly(kLocalMachine,
@@ -254,7 +251,6 @@ TEST_F(ApplyTest, NothingIsWrittenWhenTheOriginalsCannotBeRecorded) {
     SCOPED_TRACE(c.what);
     fake::FakeOs os;
     os.registry.SetText(kLocalMachine, DefaultIconPath(L"txtfile"), L"", L"old.dll,0");
-    os.registry.SetText(kLocalMachine, ClassPath(L".x-txtfile"), L"", L"txtfile");
     if (c.standardUser) os.StandardUser();
     c.setUp(os);
     const auto journalBefore = os.files.files.count(JournalPath(os.shell))
@@ -325,7 +321,7 @@ TEST_F(ApplyTest, AFailedWriteIsReportedByTheTypesNameAndTheOthersAreStillWritte
   EXPECT_EQ(outcome.failures[0].status, kErrorAccessDenied);
   ASSERT_EQ(fake.shell.messages.size(), 1u);
   const std::wstring& text = fake.shell.messages[0].first;
-  EXPECT_EQ(text.rfind(L"1 file type was not changed: Type htmlfile (.x-htmlfile).", 0), 0u)
+  EXPECT_EQ(text.rfind(L"1 file type was not changed: Type htmlfile (.x).", 0), 0u)
       << testing::PrintToString(text);
   EXPECT_EQ(fake.shell.messages[0].second, kMbOk | kMbIconWarning);
   EXPECT_EQ(fake.shell.notifications, 1);
@@ -366,76 +362,6 @@ TEST_F(ApplyTest, TheMessageCountsTypesAndNamesTheFirstFew) {
   wordy.extension = L".wordy";
   const std::wstring name = TypeName(wordy);
   EXPECT_EQ(name, std::wstring(59, L'w') + L"\u2026 (.wordy)");
-}
-
-// A per-user association never steers an administrator's write for every
-// user: only the machine's own leads a change to the machine layer.
-TEST_F(ApplyTest, APerUserAssociationNeverSteersAWriteForAllUsers) {
-  struct Case {
-    const char* what;
-    std::function<void(fake::FakeRegistry&)> steer;
-  };
-  const std::vector<Case> cases = {
-      {"the user's default of the extension",
-       [](fake::FakeRegistry& r) { r.SetText(kCurrentUser, ClassPath(L".x-txtfile"), L"", L"htmlfile"); }},
-      {"the user's CurVer from the machine's class",
-       [](fake::FakeRegistry& r) { r.SetText(kCurrentUser, ClassPath(L"txtfile") + L"\\CurVer", L"", L"htmlfile"); }},
-      {"an extension the machine does not know",
-       [](fake::FakeRegistry& r) {
-         r.SetText(kCurrentUser, ClassPath(L".mine"), L"", L"htmlfile");
-       }},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    fake::FakeOs os;
-    for (const auto* progId : {L"txtfile", L"htmlfile"}) {
-      os.registry.SetText(kLocalMachine, ClassPath(progId), L"", progId);
-      os.registry.SetText(kLocalMachine, DefaultIconPath(progId), L"", L"old.dll,0");
-    }
-    os.registry.SetText(kLocalMachine, ClassPath(L".x-txtfile"), L"", L"txtfile");
-    c.steer(os.registry);
-    TypeItem item = Assigned(L"htmlfile", L"C:\\new.dll,3");
-    item.extension = std::string(c.what).find("does not know") != std::string::npos ? L".mine" : L".x-txtfile";
-    TypeList list;
-    list.Add(item);
-    const ApplyOutcome outcome = ApplyChanges(os.os, list);
-    EXPECT_EQ(outcome.forUser, 1u);
-    EXPECT_EQ(os.registry.Text(kLocalMachine, DefaultIconPath(L"htmlfile")), L"old.dll,0");
-    EXPECT_EQ(os.registry.Text(kCurrentUser, DefaultIconPath(L"htmlfile")), L"C:\\new.dll,3");
-  }
-  // The machine's own CurVer leads there.
-  fake.registry.SetText(kLocalMachine, ClassPath(L".old"), L"", L"oldfile");
-  fake.registry.SetText(kLocalMachine, ClassPath(L"oldfile") + L"\\CurVer", L"", L"txtfile");
-  EXPECT_TRUE(MachineLeadsTo(fake.registry, fake.shell, L".old", L"TXTFILE"));
-  EXPECT_FALSE(MachineLeadsTo(fake.registry, fake.shell, L".old", L"htmlfile"));
-}
-
-// A value every user reads never names a file only one user can change: an
-// icon Tarrow made in the user's folder is copied into the machine's, and
-// any other file of the user's folders is refused and named.
-TEST_F(ApplyTest, AValueForAllUsersNeverNamesAFileOfTheUsersOwn) {
-  fake.files.files[L"C:\\p.png"] = "p";
-  fake.shell.environment[L"USERPROFILE"] = L"C:\\Users\\me";
-  fake.shell.pictures["p"] = RgbaImage{1, 1, {1, 2, 3, 4}};
-  fake.registry.SetText(kCurrentUser, DefaultIconPath(L"htmlfile"), L"", L"user.dll,0");
-  const ApplyOutcome mine = WriteIcons(fake.os, {{L"htmlfile", L"HTML", L"C:\\p.png"}});
-  ASSERT_EQ(mine.forUser, 1u);
-  const std::wstring userIcon = UserValue(L"htmlfile");
-  ASSERT_EQ(userIcon.rfind(L"C:\\Users\\me\\AppData\\Local\\Tarrow\\Icons\\", 0), 0u);
-
-  const ApplyOutcome all = WriteIcons(fake.os, {{L"txtfile", L"Text", userIcon}});
-  EXPECT_EQ(all.forAll, 1u);
-  const std::wstring machineIcon = MachineValue(L"txtfile");
-  EXPECT_EQ(machineIcon.rfind(L"C:\\ProgramData\\Tarrow\\Icons\\", 0), 0u) << testing::PrintToString(machineIcon);
-  EXPECT_EQ(machineIcon.substr(machineIcon.rfind(L'\\')), userIcon.substr(userIcon.rfind(L'\\')));
-
-  const ApplyOutcome refused =
-      WriteIcons(fake.os, {{L"jpegfile", L"JPEG", L"%USERPROFILE%\\Documents\\my.dll,2"}});
-  ASSERT_EQ(refused.failures.size(), 1u);
-  EXPECT_EQ(refused.failures[0].status, kUsersOwnFile);
-  EXPECT_EQ(MachineValue(L"jpegfile"), L"old.dll,0");
-  EXPECT_NE(ApplyMessage(fake.shell, refused).find(L"cannot be a file in your own user folder"), std::wstring::npos);
-  EXPECT_EQ(WriteIcons(fake.os, {{L"jpegfile", L"JPEG", L"C:\\Users\\me-too\\x.dll,0"}}).forAll, 1u);
 }
 
 }  // namespace

@@ -41,10 +41,6 @@ class ChangeModelTest : public ::testing::Test {
     fake.shell.pictures["cat"] = RgbaImage{2, 1, {1, 2, 3, 4, 5, 6, 7, 8}};
     for (const auto* progId : {L"txtfile", L"htmlfile", L"batfile"})
       fake.registry.SetText(kLocalMachine, DefaultIconPath(progId), L"", L"C:\\old.dll,0");
-    // The machine's own associations, which lead each type to its class.
-    for (const auto& [extension, progId] : {std::pair{L".txt", L"txtfile"}, std::pair{L".htm", L"htmlfile"},
-                                            std::pair{L".html", L"htmlfile"}, std::pair{L".bat", L"batfile"}})
-      fake.registry.SetText(kLocalMachine, ClassPath(extension), L"", progId);
     // Rows 1 and 2 share htmlfile.
     types.Add({L".txt", L"txtfile", L"Text", L"C:\\Windows\\notepad.exe", std::nullopt, L"Index4"});
     types.Add({L".htm", L"htmlfile", L"HTML", L"C:\\Icons\\P.dll", std::nullopt, L"Index9"});

@@ -218,17 +218,6 @@ Status FakeRegistry::QueryValue(RegKey key, const std::wstring& name, std::uint3
   return kSuccess;
 }
 
-bool FakeRegistry::FailsClassWrite(const std::wstring& path) {
-  if (classWritesToPass < 0 || Lower(path).rfind(L"software\\classes\\", 0) != 0) return false;
-  if (classWritesToPass > 0) {
-    --classWritesToPass;
-    return false;
-  }
-  if (classWritesToFail == 0) return false;
-  --classWritesToFail;
-  return true;
-}
-
 Status FakeRegistry::SetValue(RegKey key, const std::wstring& name, std::uint32_t type, const void* data,
                               std::uint32_t bytes) {
   const std::lock_guard lock(mutex_);
@@ -236,7 +225,6 @@ Status FakeRegistry::SetValue(RegKey key, const std::wstring& name, std::uint32_
   if (open == handles_.end()) return 6;
   if (open->second.access != RegAccess::SetValue) return kErrorAccessDenied;
   if (open->second.node->protectedKey && !elevated) return kErrorAccessDenied;
-  if (FailsClassWrite(open->second.path)) return kErrorAccessDenied;
   Step();
   auto& values = open->second.node->values;
   const auto* begin = static_cast<const unsigned char*>(data);
@@ -317,7 +305,6 @@ Status FakeRegistry::DeleteValue(RegKey key, const std::wstring& name) {
   if (open == handles_.end()) return 6;
   if (open->second.access != RegAccess::SetValue) return kErrorAccessDenied;
   if (open->second.node->protectedKey && !elevated) return kErrorAccessDenied;
-  if (FailsClassWrite(open->second.path)) return kErrorAccessDenied;
   Step();
   auto& values = open->second.node->values;
   const auto it = std::find_if(values.begin(), values.end(),
@@ -652,11 +639,10 @@ std::optional<std::wstring> FakeShell::ShowOpenDialog(const OpenDialogRequest& r
   return answer;
 }
 
-std::unique_ptr<ChangeLock> FakeShell::LockChanges(unsigned waitMs, bool& nameHeldByOther) {
+std::unique_ptr<ChangeLock> FakeShell::LockChanges(unsigned waitMs) {
   (void)waitMs;
   ++lockRequests;
-  nameHeldByOther = lockNameHeldByOther;
-  if (lockedElsewhere || lockNameHeldByOther) return nullptr;
+  if (lockedElsewhere) return nullptr;
   class Held : public ChangeLock {
    public:
     explicit Held(bool& locked) : locked_(locked) { locked_ = true; }

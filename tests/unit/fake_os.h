@@ -83,11 +83,6 @@ class FakeRegistry : public Registry {
   // A standard user's token: protected keys refuse to be changed.
   bool elevated = true;
   int flushes = 0;
-  // Writes of class values (SetValue, DeleteValue under Software\Classes)
-  // that fail as when access is refused, once `classWritesToPass` more have
-  // gone through; -1 passes every write.
-  int classWritesToPass = -1;
-  int classWritesToFail = 0;
   CrashPlan* crash = nullptr;
   // Every SetValue that succeeded, in order: "path|name=text".
   std::vector<std::wstring> writes;
@@ -119,8 +114,6 @@ class FakeRegistry : public Registry {
   void Step() {
     if (crash) crash->Step();
   }
-  // Whether this write of a value at `path` is one that fails.
-  bool FailsClassWrite(const std::wstring& path);
   struct Open {
     Node* node;
     RegAccess access;
@@ -231,9 +224,6 @@ class FakeShell : public Shell {
   bool elevated = true;     // a Wine process is an administrator, too
   // Held by another process: LockChanges gives up, as after its wait.
   bool lockedElsewhere = false;
-  // The lock's name is held by another kind of object (an event another
-  // program made first): it can never be taken, as on Windows.
-  bool lockNameHeldByOther = false;
   bool locked = false;  // by this process (a mutex its owner may take again)
   int lockRequests = 0;
 
@@ -276,8 +266,7 @@ class FakeShell : public Shell {
   }
   int MessageBox(const std::wstring& text, unsigned style) override;
   bool IsElevated() override { return elevated; }
-  using Shell::LockChanges;
-  std::unique_ptr<ChangeLock> LockChanges(unsigned waitMs, bool& nameHeldByOther) override;
+  std::unique_ptr<ChangeLock> LockChanges(unsigned waitMs) override;
 
  private:
   // Icons are made and released on a loader's worker thread as well.

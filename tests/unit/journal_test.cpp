@@ -58,15 +58,6 @@ TEST(JournalFormatTest, WritesEachEntryOnOneLineWithACheckOverAllBefore) {
   EXPECT_EQ(SerializeJournal(TwoEntries()), kTwoEntries);
   EXPECT_EQ(ParseJournal(kTwoEntries), TwoEntries());
   EXPECT_EQ(SerializeJournal({}), "TarrowJournal 2\ncheck 10d15f9a\n");
-  // Once Tarrow took Defaults.dat itself, the record says so before its entries.
-  const std::string taken = SerializeJournal(TwoEntries(), true);
-  EXPECT_EQ(taken.substr(0, 31), "TarrowJournal 3\ndefaults taken\n");
-  EXPECT_EQ(taken.substr(31, taken.size() - 31 - 15), kTwoEntries.substr(16, kTwoEntries.size() - 16 - 15));
-  bool defaultsTaken = false;
-  EXPECT_EQ(ParseJournal(taken, &defaultsTaken), TwoEntries());
-  EXPECT_TRUE(defaultsTaken);
-  EXPECT_EQ(ParseJournal(kTwoEntries, &defaultsTaken), TwoEntries());
-  EXPECT_FALSE(defaultsTaken);
 }
 
 // An older record still restores: its entries are active, and what was

@@ -31,9 +31,6 @@ class RestoreTest : public ::testing::Test {
     for (const auto* progId : {L"txtfile", L"htmlfile", L"jpegfile"}) {
       fake.registry.SetText(kClassesRoot, std::wstring(progId) + L"\\DefaultIcon", L"", L"changed.dll,9");
     }
-    // As under Program Files: a Defaults.dat an administrator may restore from.
-    fake.files.folders.insert(fake.shell.programFolder);
-    fake.files.protectedFolders.insert(fake.shell.programFolder);
   }
   void Snapshot(const std::string& bytes) { fake.files.files[SnapshotPathBesideProgram(fake.shell)] = bytes; }
   std::wstring Value(const std::wstring& progId) {
@@ -80,8 +77,6 @@ TEST_F(RestoreTest, UsableLinesAreWrittenBackInFileOrder) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     fake::FakeOs os;
-    os.files.folders.insert(os.shell.programFolder);
-    os.files.protectedFolders.insert(os.shell.programFolder);
     for (const auto* progId : {L"txtfile", L"htmlfile", L"jpegfile", L"gonefile"}) {
       os.registry.CreateKey(kClassesRoot, progId);
     }
@@ -391,117 +386,6 @@ TEST_F(RestoreTest, AnotherProcessChangingIconsMeansNothingIsDone) {
   fake.shell.lockedElsewhere = false;
   RestoreOriginals(fake.os, TypeList{});
   EXPECT_EQ(Value(L"txtfile"), L"C:\\t.dll,1");
-}
-
-// A Defaults.dat in a folder any program of the user can change never
-// writes the machine layer for an administrator: its lines are named instead.
-TEST_F(RestoreTest, AnAdministratorNeverRestoresAllUsersIconsFromAFileUsersCanChange) {
-  fake.files.protectedFolders.erase(fake.shell.programFolder);
-  fake.registry.SetText(kCurrentUser, DefaultIconPath(L"htmlfile"), L"", L"mine.dll,1");
-  Snapshot("txtfile,\\\\attacker.example\\share\\evil.ico,0\r\nApplications\\x.exe,\\\\attacker.example\\e.ico,0"
-           "\r\nhtmlfile,C:\\h.dll,2\r\n");
-  fake.registry.SetText(kLocalMachine, DefaultIconPath(L"Applications\\x.exe"), L"", L"x.exe,0");
-  TypeList listed;
-  listed.Add({L".txt", L"txtfile", L"Text Document", L"changed.dll,9", std::nullopt, L"p"});
-  const RestoreOutcome outcome = RestoreOriginals(fake.os, listed);
-  EXPECT_EQ(Value(L"txtfile"), L"changed.dll,9");
-  EXPECT_EQ(fake.registry.Text(kLocalMachine, DefaultIconPath(L"Applications\\x.exe")), L"x.exe,0");
-  // The user's own layer is the user's to restore from the user's file.
-  EXPECT_EQ(UserValue(L"htmlfile"), L"C:\\h.dll,2");
-  EXPECT_EQ(outcome.untrustedDefaults, (Texts{L"Text Document (.txt)", L"Applications\\x.exe"}));
-  EXPECT_EQ(RestoreMessage(fake.os, outcome),
-            L"Defaults.dat, C:\\Tarrow\\Defaults.dat, is in a folder others than administrators can change, so "
-            L"Tarrow did not use it for icons of all users: 2 types were not restored: Text Document (.txt) "
-            L"and Applications\\x.exe.");
-  EXPECT_TRUE(RestoreFell(outcome));
-  // Without administrator rights, nothing of the machine's is written anyway.
-  fake.StandardUser();
-  EXPECT_TRUE(RestoreOriginals(fake.os, listed).untrustedDefaults.empty());
-}
-
-// The copy beside the program counts while it is there, even when another
-// program holds it open: a per-user copy never stands in for it.
-TEST_F(RestoreTest, AHeldDefaultsBesideTheProgramIsNeverReplacedByAnotherCopy) {
-  Snapshot("txtfile,C:\\t.dll,1\r\n");
-  fake.files.unreadable.insert(SnapshotPathBesideProgram(fake.shell));
-  fake.files.files[SnapshotPathPerUser(fake.shell)] = "txtfile,C:\\planted.dll,0\r\n";
-  const RestoreOutcome outcome = RestoreOriginals(fake.os, TypeList{});
-  EXPECT_EQ(outcome.snapshot, SnapshotState::Unreadable);
-  EXPECT_EQ(Value(L"txtfile"), L"changed.dll,9");
-  EXPECT_TRUE(RestoreFell(outcome));
-  EXPECT_NE(RestoreMessage(fake.os, outcome).find(L"could not be found or read"), std::wstring::npos);
-}
-
-// Once Tarrow took Defaults.dat itself, every change of its is on record: a
-// type no record holds was never changed by it, and an app's update of it
-// stays.
-TEST_F(RestoreTest, AfterTarrowTookDefaultsATypeNoRecordHoldsIsLeftToItsApp) {
-  fake.registry.SetText(kLocalMachine, ClassPath(L".txt"), L"", L"txtfile");
-  fake.registry.SetText(kLocalMachine, ClassPath(L"txtfile"), L"", L"Text Document");
-  fake.registry.SetText(kLocalMachine, DefaultIconPath(L"txtfile"), L"", L"C:\\first-run.dll,0");
-  fake.shell.iconFiles[L"c:\\first-run.dll"] = 1;
-  TypeList listed;
-  listed.Add({L".txt", L"txtfile", L"Text Document", L"C:\\first-run.dll,0", std::nullopt, L"p"});
-  ASSERT_TRUE(TakeDefaultsIfNone(fake.os, listed));
-  ASSERT_EQ(fake.files.files[SnapshotPathBesideProgram(fake.shell)], "\xEF\xBB\xBFtxtfile,C:\\first-run.dll,0\r\n");
-  EXPECT_TRUE(LoadRecord(fake.os, RecordScope::User).defaultsTaken);
-  EXPECT_TRUE(LoadRecord(fake.os, RecordScope::Machine).defaultsTaken);
-  fake.registry.SetText(kLocalMachine, DefaultIconPath(L"txtfile"), L"", L"C:\\update.dll,2");
-  const RestoreOutcome outcome = RestoreOriginals(fake.os, listed);
-  EXPECT_EQ(Value(L"txtfile"), L"C:\\update.dll,2");
-  EXPECT_EQ(RestoreSummary(outcome), L"0 icons restored.");
-  EXPECT_EQ(RestoreMessage(fake.os, outcome), L"");
-  // A note in the user's record alone is enough: it can only hold back.
-  fake.registry.DeleteKey(kLocalMachine, kMachineRecordKey);
-  EXPECT_EQ(RestoreOriginals(fake.os, listed).written, 0u);
-  EXPECT_EQ(Value(L"txtfile"), L"C:\\update.dll,2");
-  // A second Defaults.dat is never taken over the first, nor noted again.
-  EXPECT_FALSE(TakeDefaultsIfNone(fake.os, listed));
-}
-
-// A write that fails leaves the record saying what is really there, however
-// often it fails: the original still comes back, with no word of another
-// program.
-TEST_F(RestoreTest, WritesThatFailTwiceAfterOneThatLandedStillGiveTheOriginalBack) {
-  fake.registry.SetText(kLocalMachine, DefaultIconPath(L"txtfile"), L"", L"C:\\original.dll,0");
-  ASSERT_EQ(Set(L"txtfile", L"C:\\first.dll,1").written, 1u);
-  fake.registry.classWritesToPass = 0;
-  fake.registry.classWritesToFail = 2;
-  EXPECT_EQ(Set(L"txtfile", L"C:\\second.dll,2").failures.size(), 1u);
-  EXPECT_EQ(Set(L"txtfile", L"C:\\third.dll,3").failures.size(), 1u);
-  EXPECT_EQ(Value(L"txtfile"), L"C:\\first.dll,1");
-  const RestoreOutcome outcome = RestoreOriginals(fake.os, TypeList{});
-  EXPECT_EQ(Value(L"txtfile"), L"C:\\original.dll,0");
-  EXPECT_EQ(RestoreMessage(fake.os, outcome), L"");
-  EXPECT_EQ(outcome.written, 1u);
-}
-
-// Another program's value between two of Tarrow's changes is what a restore
-// gives back: it was the icon in place when Tarrow changed it again.
-TEST_F(RestoreTest, AValueAnotherProgramWroteBetweenTwoChangesIsTheOneRestored) {
-  fake.registry.SetText(kLocalMachine, DefaultIconPath(L"txtfile"), L"", L"C:\\original.dll,0");
-  Set(L"txtfile", L"C:\\first.dll,1");
-  fake.registry.SetText(kLocalMachine, DefaultIconPath(L"txtfile"), L"", L"C:\\app.dll,4");
-  Set(L"txtfile", L"C:\\second.dll,2");
-  const RestoreOutcome outcome = RestoreOriginals(fake.os, TypeList{});
-  EXPECT_EQ(Value(L"txtfile"), L"C:\\app.dll,4");
-  EXPECT_EQ(outcome.written, 1u);
-}
-
-// An object of another kind under the lock's name is not another Tarrow:
-// the words say so.
-TEST_F(RestoreTest, ALockNameHeldByAnotherProgramIsSaidInWords) {
-  Snapshot("txtfile,C:\\t.dll,1\r\n");
-  fake.shell.lockNameHeldByOther = true;
-  const RestoreOutcome restored = RestoreOriginals(fake.os, TypeList{});
-  EXPECT_TRUE(restored.busy);
-  EXPECT_EQ(RestoreMessage(fake.os, restored),
-            L"Nothing was changed: another program, not Tarrow, holds the name of the lock Tarrow takes while it "
-            L"changes icons. Restart Windows, or end that program, and try again.");
-  EXPECT_EQ(RestoreSummary(restored), L"Nothing was restored: another program holds the name of Tarrow's lock.");
-  const ApplyOutcome applied = Set(L"txtfile", L"C:\\mine.dll,3");
-  EXPECT_EQ(ApplyMessage(fake.shell, applied), RestoreMessage(fake.os, restored));
-  EXPECT_TRUE(fake.registry.writes.empty());
 }
 
 }  // namespace

@@ -59,45 +59,6 @@ class Win32OutputFile : public OutputFile {
   bool ok_ = true;
 };
 
-// Whether the held folder is the one at `expected`: a link or junction at
-// any folder on the way, not only the last, leads the name elsewhere, and
-// the system's final path of the handle then differs. A system that cannot
-// tell is taken at its word on the last folder alone.
-bool IsFolderAt(HANDLE folder, const std::wstring& expected) {
-  std::wstring final(MAX_PATH, L'\0');
-  DWORD n = ::GetFinalPathNameByHandleW(folder, final.data(), static_cast<DWORD>(final.size()), 0);
-  if (n >= final.size()) {
-    final.resize(n + 1);
-    n = ::GetFinalPathNameByHandleW(folder, final.data(), static_cast<DWORD>(final.size()), 0);
-  }
-  if (n == 0 || n >= final.size()) return true;
-  final.resize(n);
-  // Short names and relative parts spelled out, as the final path has them.
-  std::wstring wanted(MAX_PATH, L'\0');
-  DWORD m = ::GetFullPathNameW(LongPath(expected).c_str(), static_cast<DWORD>(wanted.size()), wanted.data(), nullptr);
-  if (m >= wanted.size()) {
-    wanted.resize(m + 1);
-    m = ::GetFullPathNameW(LongPath(expected).c_str(), static_cast<DWORD>(wanted.size()), wanted.data(), nullptr);
-  }
-  if (m == 0 || m >= wanted.size()) return false;
-  wanted.resize(m);
-  std::wstring longWanted(wanted.size() + MAX_PATH, L'\0');
-  const DWORD l = ::GetLongPathNameW(wanted.c_str(), longWanted.data(), static_cast<DWORD>(longWanted.size()));
-  if (l > 0 && l < longWanted.size()) wanted.assign(longWanted.c_str(), l);
-  const auto strip = [](std::wstring& path) {
-    if (path.rfind(L"\\\\?\\UNC\\", 0) == 0) {
-      path = L"\\" + path.substr(7);
-    } else if (path.rfind(L"\\\\?\\", 0) == 0) {
-      path = path.substr(4);
-    }
-    while (path.size() > 3 && path.back() == L'\\') path.pop_back();
-  };
-  strip(final);
-  strip(wanted);
-  return ::CompareStringOrdinal(final.c_str(), static_cast<int>(final.size()), wanted.c_str(),
-                                static_cast<int>(wanted.size()), TRUE) == CSTR_EQUAL;
-}
-
 // The folder of `file`, held open so that while the handle lives it cannot
 // be renamed, removed, or replaced by a link or junction to somewhere else;
 // none when it already is a link or junction. Every file the program writes
@@ -112,7 +73,7 @@ UniqueFile HoldFolder(const std::wstring& file) {
   BY_HANDLE_FILE_INFORMATION info{};
   if (!folder.valid() || !::GetFileInformationByHandle(folder.get(), &info) ||
       (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
-      !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !IsFolderAt(folder.get(), file.substr(0, slash)))
+      !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
     return UniqueFile(INVALID_HANDLE_VALUE);
   return folder;
 }
@@ -807,129 +768,40 @@ bool Win32Shell::IsElevated() {
 
 namespace {
 
-// One named mutex held, in a private namespace when there is one.
 class MutexLock : public ChangeLock {
  public:
-  MutexLock(HANDLE mutex, HANDLE space) : mutex_(mutex), space_(space) {}
+  explicit MutexLock(HANDLE mutex) : mutex_(mutex) {}
   ~MutexLock() override {
     ::ReleaseMutex(mutex_);
     ::CloseHandle(mutex_);
-    if (space_) ::ClosePrivateNamespace(space_, 0);
   }
 
  private:
   HANDLE mutex_;
-  HANDLE space_;
 };
 
-class BothLocks : public ChangeLock {
- public:
-  BothLocks(std::unique_ptr<ChangeLock> user, std::unique_ptr<ChangeLock> machine)
-      : user_(std::move(user)), machine_(std::move(machine)) {}
+}  // namespace
 
- private:
-  std::unique_ptr<ChangeLock> user_;
-  std::unique_ptr<ChangeLock> machine_;  // released first
-};
-
-// The process's user as a SID string; empty when it cannot be read.
-std::wstring UserSidText() {
-  HANDLE token = nullptr;
-  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) return {};
-  DWORD size = 0;
-  ::GetTokenInformation(token, TokenUser, nullptr, 0, &size);
-  std::vector<unsigned char> buffer(size);
-  std::wstring text;
-  LocalMemory sidText;
-  if (size > 0 && ::GetTokenInformation(token, TokenUser, buffer.data(), size, &size) &&
-      ::ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid,
-                               reinterpret_cast<wchar_t**>(&sidText.memory)))
-    text = static_cast<const wchar_t*>(sidText.memory);
-  ::CloseHandle(token);
-  return text;
-}
-
-// A private namespace whose boundary holds the SID: only a process whose
-// token has that SID enabled can make it, so no other program can take the
-// names in it first. Null where the system has none to give (Wine 8 makes no
-// boundary descriptor and has no private namespaces).
-HANDLE OpenBoundedNamespace(const std::wstring& name, const std::wstring& sidText, const wchar_t* sddl) {
-  PSID sid = nullptr;
-  if (!::ConvertStringSidToSidW(sidText.c_str(), &sid)) return nullptr;
-  HANDLE boundary = ::CreateBoundaryDescriptorW(name.c_str(), 0);
-  HANDLE space = nullptr;
-  if (boundary && ::AddSIDToBoundaryDescriptor(&boundary, sid)) {
-    LocalMemory descriptor;
-    if (::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor.memory,
-                                                               nullptr)) {
-      SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor.memory, FALSE};
-      // Made by the first process, opened by the others; one that goes
-      // away between the two is made again.
-      for (int attempt = 0; attempt < 3 && !space; ++attempt) {
-        space = ::CreatePrivateNamespaceW(&attributes, boundary, name.c_str());
-        if (!space && ::GetLastError() == ERROR_ALREADY_EXISTS)
-          space = ::OpenPrivateNamespaceW(boundary, name.c_str());
-      }
-    }
-  }
-  if (boundary) ::DeleteBoundaryDescriptor(boundary);
-  ::LocalFree(sid);
-  return space;
-}
-
-// The mutex `name`, in the namespace when there is one, else under
-// `fallbackPrefix`, waited for. A name another kind of object holds is said.
-std::unique_ptr<ChangeLock> TakeMutex(const std::wstring& spaceName, const std::wstring& sidText,
-                                      const wchar_t* sddl, const std::wstring& fallbackName, unsigned waitMs,
-                                      bool& nameHeldByOther) {
-  HANDLE space = sidText.empty() ? nullptr : OpenBoundedNamespace(spaceName, sidText, sddl);
-  const std::wstring name = space ? spaceName + L"\\Changes" : fallbackName;
+std::unique_ptr<ChangeLock> Win32Shell::LockChanges(unsigned waitMs) {
+  // One for the machine, across sessions: the machine record is shared by
+  // every administrator. Every user may wait for it and hold it.
   LocalMemory descriptor;
-  if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor.memory,
-                                                              nullptr)) {
-    if (space) ::ClosePrivateNamespace(space, 0);
+  if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(A;;0x100001;;;WD)(A;;GA;;;BA)(A;;GA;;;SY)",
+                                                              SDDL_REVISION_1, &descriptor.memory, nullptr))
     return nullptr;
-  }
   SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor.memory, FALSE};
+  constexpr wchar_t kName[] = L"Global\\TarrowChanges";
   constexpr DWORD kAccess = SYNCHRONIZE | MUTEX_MODIFY_STATE;
-  HANDLE mutex = ::CreateMutexExW(&attributes, name.c_str(), 0, kAccess);
-  // ERROR_INVALID_HANDLE: the name belongs to an object of another kind.
-  if (!mutex && ::GetLastError() == ERROR_INVALID_HANDLE) nameHeldByOther = true;
-  if (!mutex && !nameHeldByOther) mutex = ::OpenMutexW(kAccess, FALSE, name.c_str());
-  if (!mutex) {
-    if (space) ::ClosePrivateNamespace(space, 0);
-    return nullptr;
-  }
+  HANDLE mutex = ::CreateMutexExW(&attributes, kName, 0, kAccess);
+  if (!mutex) mutex = ::OpenMutexW(kAccess, FALSE, kName);
+  if (!mutex) return nullptr;
   // A holder that died left the records whole: each is replaced at once.
   const DWORD waited = ::WaitForSingleObject(mutex, waitMs);
   if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {
     ::CloseHandle(mutex);
-    if (space) ::ClosePrivateNamespace(space, 0);
     return nullptr;
   }
-  return std::make_unique<MutexLock>(mutex, space);
-}
-
-}  // namespace
-
-std::unique_ptr<ChangeLock> Win32Shell::LockChanges(unsigned waitMs, bool& nameHeldByOther) {
-  nameHeldByOther = false;
-  const std::wstring user = UserSidText();
-  // The user's own: the user's record is the user's, so that user alone may
-  // hold its lock. Per session without a namespace, where the SID in the
-  // name keeps it apart from other users' locks.
-  // Named by SID, not as owner: an elevated process's objects are owned by
-  // Administrators, and the same user without them must open them too.
-  const std::wstring userOnly = L"D:(A;;GA;;;" + user + L")(A;;GA;;;SY)";
-  auto userLock = TakeMutex(L"TarrowUser", user, userOnly.c_str(), L"Local\\TarrowChanges-" + user, waitMs,
-                            nameHeldByOther);
-  if (!userLock || !IsElevated()) return userLock;
-  // The machine's, across sessions: the machine record is every
-  // administrator's, and only administrators may hold its lock.
-  auto machineLock = TakeMutex(L"TarrowMachine", L"S-1-5-32-544", L"D:(A;;GA;;;BA)(A;;GA;;;SY)",
-                               L"Global\\TarrowChanges", waitMs, nameHeldByOther);
-  if (!machineLock) return nullptr;
-  return std::make_unique<BothLocks>(std::move(userLock), std::move(machineLock));
+  return std::make_unique<MutexLock>(mutex);
 }
 
 int Win32Shell::MessageBox(const std::wstring& text, unsigned style) {

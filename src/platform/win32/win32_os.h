@@ -75,8 +75,7 @@ class Win32Shell : public Shell {
   std::optional<std::wstring> ShowSaveDialog(const OpenDialogRequest& request) override;
   int MessageBox(const std::wstring& text, unsigned style) override;
   bool IsElevated() override;
-  using Shell::LockChanges;
-  std::unique_ptr<ChangeLock> LockChanges(unsigned waitMs, bool& nameHeldByOther) override;
+  std::unique_ptr<ChangeLock> LockChanges(unsigned waitMs) override;
 
   // Icons handed out and not yet destroyed; the leak tests read it, since
   // Wine does not count USER objects.
