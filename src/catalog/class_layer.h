@@ -26,20 +26,23 @@ inline std::wstring ClassPath(const std::wstring& path) {
   return path.empty() ? std::wstring(kClassesKey) : std::wstring(kClassesKey) + L"\\" + path;
 }
 
+// Whether the class name begins with the prefix, letters compared as the
+// registry compares key names.
+inline bool StartsWithClassName(std::wstring_view name, std::wstring_view prefix) {
+  if (name.size() < prefix.size()) return false;
+  const auto fold = [](wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; };
+  for (std::size_t i = 0; i < prefix.size(); ++i)
+    if (fold(name[i]) != fold(prefix[i])) return false;
+  return true;
+}
+
 inline constexpr std::wstring_view kApplicationsPrefix = L"Applications\\";
 
 // Whether the class is one a user's choice of a program by its file makes,
 // "Applications\<program>": it lives under the program's name, not the
 // extension's class, and only the user's layer is written for it.
 inline bool IsApplicationClass(const std::wstring& progId) {
-  if (progId.size() <= kApplicationsPrefix.size()) return false;
-  for (std::size_t i = 0; i < kApplicationsPrefix.size(); ++i) {
-    const auto fold = [](wchar_t c) {
-      return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c;
-    };
-    if (fold(progId[i]) != fold(kApplicationsPrefix[i])) return false;
-  }
-  return true;
+  return progId.size() > kApplicationsPrefix.size() && StartsWithClassName(progId, kApplicationsPrefix);
 }
 
 // One registry key name: 1 to 255 characters, no backslash, no NUL.

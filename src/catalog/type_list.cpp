@@ -1,6 +1,5 @@
 #include "catalog/type_list.h"
 
-#include <algorithm>
 #include <string_view>
 #include <utility>
 
@@ -24,11 +23,7 @@ std::wstring TypeName(const TypeItem& item) {
 
 bool IsStoreAppType(const TypeItem& item) {
   constexpr std::wstring_view kAppPrefix = L"AppX";
-  const bool appClass =
-      item.progId.size() > kAppPrefix.size() &&
-      std::equal(kAppPrefix.begin(), kAppPrefix.end(), item.progId.begin(), [](wchar_t a, wchar_t b) {
-        return a == b || (b >= L'a' && b <= L'z' && a == b - (L'a' - L'A'));
-      });
+  const bool appClass = item.progId.size() > kAppPrefix.size() && StartsWithClassName(item.progId, kAppPrefix);
   return appClass || IsPackagedIcon(item.location);
 }
 
